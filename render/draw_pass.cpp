@@ -86,7 +86,7 @@ struct offsets {
     }
 };
 
-// Room for the output of kernel calls.
+// A worker's room for the output of one kernel call.
 struct write_buffer {
     std::vector<std::int64_t> pixels;
     std::vector<std::int32_t> writes;
@@ -96,14 +96,13 @@ struct write_buffer {
     {
     }
 
-    // The destinations of rows [row_begin, row_end) of a column, stored from
-    // entry `at` on.
+    // The destinations of rows [row_begin, row_end) of a column.
     write_list fill(const pass_setup& setup, const draw_target& t, std::int32_t column, std::int32_t row_begin,
-                    std::int32_t row_end, std::size_t at = 0)
+                    std::int32_t row_end)
     {
         const std::int32_t count = setup.kernels->destinations(*setup.grid, column, row_begin, row_end, t.min_x,
-                                                               t.min_y, &pixels[at], &writes[at]);
-        return {&pixels[at], &writes[at], count, row_begin};
+                                                               t.min_y, pixels.data(), writes.data());
+        return {pixels.data(), writes.data(), count, row_begin};
     }
 };
 

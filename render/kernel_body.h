@@ -129,35 +129,60 @@ struct column_solver<P, 2> {
     }
 };
 
+template <class P>
+struct box_lanes {
+    typename P::vec min_x, max_x, min_y, max_y;
+
+    box_lanes()
+        : min_x(P::broadcast(__builtin_inf())), max_x(P::broadcast(-__builtin_inf())),
+          min_y(P::broadcast(__builtin_inf())), max_y(P::broadcast(-__builtin_inf()))
+    {
+    }
+    void include(typename P::vec x, typename P::vec y)
+    {
+        P::drop(P::finite_both(x, y), &x, &y);
+        min_x = P::lesser(x, min_x);
+        max_x = P::greater(x, max_x);
+        min_y = P::lesser(y, min_y);
+        max_y = P::greater(y, max_y);
+    }
+    void merge_into(position_box* box) const
+    {
+        double lanes[4][P::lanes];
+        P::store(lanes[0], min_x);
+        P::store(lanes[1], max_x);
+        P::store(lanes[2], min_y);
+        P::store(lanes[3], max_y);
+        for (int l = 0; l < P::lanes; ++l)
+            merge_box(box, position_box{lanes[0][l], lanes[1][l], lanes[2][l], lanes[3][l]});
+    }
+};
+
 template <class P, int Direction>
 void fold_bounds_in(const grid_view& g, std::int32_t column_begin, std::int32_t column_end, position_box* box)
 {
-    using vec = typename P::vec;
-    const double inf = __builtin_inf();
-    vec min_x = P::broadcast(inf);
-    vec max_x = P::broadcast(-inf);
-    vec min_y = P::broadcast(inf);
-    vec max_y = P::broadcast(-inf);
+    // Two vectors a step, each with its own box: their long chains of
+    // dependent operations then overlap.
+    box_lanes<P> even, odd;
     for (std::int32_t i = column_begin; i < column_end; ++i) {
         const column_solver<P, Direction> column(g, i);
         // Lanes past the last row repeat it, which changes no bound.
-        for (std::int32_t j = 0; j < g.rows; j += P::lanes) {
-            vec x, y;
+        std::int32_t j = 0;
+        for (; j + P::lanes < g.rows; j += 2 * P::lanes) {
+            typename P::vec x0, y0, x1, y1;
+            column.position(j, &x0, &y0);
+            column.position(j + P::lanes, &x1, &y1);
+            even.include(x0, y0);
+            odd.include(x1, y1);
+        }
+        if (j < g.rows) {
+            typename P::vec x, y;
             column.position(j, &x, &y);
-            P::drop(P::finite_both(x, y), &x, &y);
-            min_x = P::lesser(x, min_x);
-            max_x = P::greater(x, max_x);
-            min_y = P::lesser(y, min_y);
-            max_y = P::greater(y, max_y);
+            even.include(x, y);
         }
     }
-    double lanes[4][P::lanes];
-    P::store(lanes[0], min_x);
-    P::store(lanes[1], max_x);
-    P::store(lanes[2], min_y);
-    P::store(lanes[3], max_y);
-    for (int l = 0; l < P::lanes; ++l)
-        merge_box(box, position_box{lanes[0][l], lanes[1][l], lanes[2][l], lanes[3][l]});
+    even.merge_into(box);
+    odd.merge_into(box);
 }
 
 template <class P>
@@ -266,24 +291,27 @@ double probe_in(std::int64_t samples)
 {
     using vec = typename P::vec;
     constexpr int chains = P::probe_chains;
+    // Values of the size a render meets, with full mantissas: the divider's
+    // speed can depend on them.
     vec input[chains];
     vec sum[chains];
     for (int k = 0; k < chains; ++k) {
-        input[k] = P::broadcast(1000.0 + k);
+        input[k] = P::broadcast(1093.7238159 + 0.7071067811865476 * k);
         sum[k] = P::broadcast(0.0);
     }
-    const vec advance = P::broadcast(1.0 / 1024.0);
-    const depth_constants<P> constants(0.5, 0.25, 0.3, 3.0, 4.0, -5.0);
-    const vec neg_b = P::broadcast(100.0);
-    const vec b_squared = P::broadcast(10000.0);
-    const vec square = P::broadcast(2500.0);
-    const vec lever = P::broadcast(-15.0);
+    const vec advance = P::broadcast(0.013797436249);
+    const depth_constants<P> constants(-0.5773502691896258, 0.3333333333333333, 0.3333333333333334, 17.0, 241.0,
+                                       -5.0);
+    const vec neg_b = P::broadcast(738.29374611053);
+    const vec b_squared = P::broadcast(545077.19383427);
+    const vec square = P::broadcast(102400.37128891);
+    const vec lever = P::broadcast(-1234.5678901234);
     const std::int64_t rounds = samples / (static_cast<std::int64_t>(chains) * P::lanes);
     for (std::int64_t r = 0; r < rounds; ++r) {
         for (int k = 0; k < chains; ++k) {
             vec x, y;
             if (Direction == 2) {
-                depth_projection<P>(input[k], lever, square, lever, constants, &x, &y);
+                depth_projection<P>(input[k], input[k], square, lever, constants, &x, &y);
                 sum[k] = P::add(sum[k], P::add(x, y));
             } else {
                 x = smaller_root<P>(neg_b, b_squared, square, input[k]);

@@ -8,9 +8,9 @@ int thread_setting = 0;
 bool simd_chosen = false;
 simd_level simd_setting = simd_level::portable;
 
-// Below this many samples a pass takes well under a millisecond, less than
-// starting a thread costs.
-constexpr std::int64_t samples_worth_a_thread = 1 << 15;
+// Below this many samples a pass takes a fraction of a millisecond on one
+// core, no more than starting threads costs (far more under Wine).
+constexpr std::int64_t samples_worth_a_thread = 1 << 18;
 
 }  // namespace
 
