@@ -56,8 +56,12 @@ wine_prefix() {
     printf '%s\n' "$want" >"$WINEPREFIX/.lumirun-ready"
 }
 
+# Ends the wineserver of our prefix (and so every program in it), if this
+# shell set the prefix up.
 wine_stop() {
-    [ -d "${WINEPREFIX:-}" ] && timeout 30 wineserver -k >/dev/null 2>&1
+    if [ "${LUMIRUN_WINESERVER_OWNER:-}" = "$BASHPID" ] && [ -d "$WINEPREFIX" ]; then
+        timeout 30 wineserver -k >/dev/null 2>&1
+    fi
     return 0
 }
 
@@ -68,7 +72,8 @@ start_xvfb() {
     # -displayfd: Xvfb picks a free display and writes its number once ready.
     Xvfb -displayfd 9 -screen 0 1280x1024x24 -nolisten tcp 9>"$fdfile" >/dev/null 2>&1 &
     pid=$!
-    at_exit "stop_xvfb $pid"
+    # Wine's programs go before their display does.
+    at_exit "wine_stop; stop_xvfb $pid"
     for ((i = 0; i < 200; i++)); do
         n=$(head -n 1 "$fdfile")
         [ -n "$n" ] && break
