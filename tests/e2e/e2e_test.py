@@ -6,7 +6,8 @@ read from the screen (ImageMagick's import) and through lumirun_probe.exe,
 which looks at the program's windows from inside Wine. Every wait is bounded.
 
 Needs DISPLAY (an Xvfb with a Wine virtual desktop at its origin) and
-WINEPREFIX set; scripts/e2e.sh sets both up.
+WINEPREFIX set: ctest in build/windows runs it so from scripts/test.sh
+(step windows-tests).
 """
 import argparse
 import json
@@ -579,7 +580,7 @@ def main():
     args.render = ["wine", args.render] if args.render.lower().endswith(".exe") else [args.render]
     for variable in ("DISPLAY", "WINEPREFIX"):
         if not os.environ.get(variable):
-            sys.exit(f"{variable} is not set: run this through scripts/e2e.sh")
+            sys.exit(f"{variable} is not set: run this through scripts/test.sh windows-tests")
 
     started = time.monotonic()
     results = []
