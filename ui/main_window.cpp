@@ -12,6 +12,7 @@
 #include "resources/resource_ids.h"
 #include "ui/dialogs.h"
 #include "ui/file_choosers.h"
+#include "ui/platform_calls.h"
 
 main_window_state window_state;
 
@@ -58,7 +59,7 @@ public:
 
     void show_error_box(const char* text, const char* caption) override
     {
-        MessageBoxA(window_, text, caption, MB_ICONERROR | MB_OK);
+        message_box_call(window_, text, caption, MB_ICONERROR | MB_OK);
     }
 
     void update_scroll_bars() override
@@ -219,7 +220,7 @@ void on_destroy(HWND window)
 // The picture parts' own failure boxes: no owner, warning icon.
 void show_warning_message(const char* text, const char* caption)
 {
-    MessageBoxA(nullptr, text, caption, MB_OK | MB_ICONWARNING);
+    message_box_call(nullptr, text, caption, MB_OK | MB_ICONWARNING);
 }
 
 }  // namespace
@@ -302,7 +303,7 @@ int run_main_window(HINSTANCE instance, int show_command)
 {
     app_instance = instance;
     if (!register_main_window_class(instance)) {
-        MessageBoxA(nullptr, "This program requires Windows NT!", main_window_name, MB_ICONERROR);
+        message_box_call(nullptr, "This program requires Windows NT!", main_window_name, MB_ICONERROR);
         return 0;
     }
     save_command_line();
@@ -312,7 +313,7 @@ int run_main_window(HINSTANCE instance, int show_command)
     HWND window = create_main_window(instance);
     if (!window) {
         // With no window the loop below would wait for ever.
-        MessageBoxA(nullptr, "The main window cannot be created.", main_window_name, MB_ICONERROR);
+        message_box_call(nullptr, "The main window cannot be created.", main_window_name, MB_ICONERROR);
         return 0;
     }
     ShowWindow(window, show_command);
