@@ -32,15 +32,23 @@ class Failure(Exception):
     pass
 
 
-def wait_until(what, condition, timeout=15.0, interval=0.1):
+def poll(condition, timeout, interval=0.1):
+    """condition's first true value within timeout seconds, else None."""
     deadline = time.monotonic() + timeout
     while True:
         value = condition()
         if value:
             return value
         if time.monotonic() > deadline:
-            raise Failure(f"timed out after {timeout:.0f} s waiting for {what}")
+            return None
         time.sleep(interval)
+
+
+def wait_until(what, condition, timeout=15.0):
+    value = poll(condition, timeout)
+    if not value:
+        raise Failure(f"timed out after {timeout:.0f} s waiting for {what}")
+    return value
 
 
 def windows_path(path):
@@ -148,7 +156,8 @@ class Session:
         self.process = subprocess.Popen(["wine", args.exe], stdout=subprocess.DEVNULL,
                                         stderr=subprocess.DEVNULL)
         self.pid_windows = None
-        main = wait_until("the main window", lambda: self.find(title="Lumirun JPG", cls="Lumirun JPG"))
+        main = wait_until("the main window", lambda: self.find(title="Lumirun JPG", cls="Lumirun JPG"),
+                          timeout=60)
         self.main = main["hwnd"]
         self.pid_windows = main["pid"]
         self.wait_idle()
@@ -245,9 +254,13 @@ class Session:
     def type_file_name(self, chooser, path):
         box = self.child(chooser["hwnd"], CHOOSER_FILE_NAME)
         previous = box["text"]
+        time.sleep(0.3)  # the chooser sets its focus after it appears
         self.keys("End", "shift+Home")
-        xdo("type", "--delay", 15, windows_path(path))
-        time.sleep(0.2)
+        name = windows_path(path)
+        xdo("type", "--delay", 15, name)
+        if not poll(lambda: self.child(chooser["hwnd"], CHOOSER_FILE_NAME)["text"] == name, timeout=3):
+            raise Failure(f"typing {name} into the chooser gave "
+                          f"{self.child(chooser['hwnd'], CHOOSER_FILE_NAME)['text']!r}")
         self.keys("Return")
         return previous
 
@@ -314,28 +327,48 @@ class Session:
 
 
 class Expected:
-    """Reference rasters worked out by the program's own code in the probe."""
+    """Reference rasters, worked out by the program's own code in the probe.
+    Each rendered one is also saved as "Save As..." saves it and checked
+    byte for byte against lumirun-render's file for the same settings, so a
+    window that matches it shows exactly what lumirun-render renders."""
 
-    def __init__(self, probe, folder):
-        self.probe, self.folder, self.count = probe, folder, 0
+    def __init__(self, probe, folder, render_command, check):
+        self.probe, self.folder, self.render_command, self.check = probe, folder, render_command, check
+        self.count = 0
 
-    def _path(self):
+    def _path(self, extension):
         self.count += 1
-        return os.path.join(self.folder, f"expected{self.count}.ppm")
+        return os.path.join(self.folder, f"expected{self.count}.{extension}")
 
     def source(self, jpeg):
-        path = self._path()
+        path = self._path("ppm")
         if not self.probe.ask("decode", windows_path(jpeg), windows_path(path))["ok"]:
             raise Failure(f"the probe cannot decode {jpeg}")
         return Picture.load(path)
 
-    def rendered(self, jpeg, observer, speed="0.5", direction=0, quality=1):
-        path = self._path()
-        answer = self.probe.ask("render", windows_path(jpeg), windows_path(path), direction, speed, quality,
-                                observer[0], observer[1], timeout=120)
+    def rendered(self, jpeg, observer, speed_percent=50):
+        path, saved, reference = self._path("ppm"), self._path("jpg"), self._path("jpg")
+        answer = self.probe.ask("render", windows_path(jpeg), windows_path(path), 0, speed_percent / 100, 1,
+                                observer[0], observer[1], windows_path(saved), timeout=120)
         if not answer["ok"]:
             raise Failure(f"the probe cannot render {jpeg}")
+        self.lumirun_render(jpeg, reference, observer, speed_percent)
+        self.check(same_file(saved, reference),
+                   f"reference: lumirun-render gives the same picture at {speed_percent} % from {observer}")
         return Picture.load(path)
+
+    def lumirun_render(self, jpeg, output, observer, speed_percent):
+        wine = self.render_command[0] == "wine"
+        subprocess.run([*self.render_command, windows_path(jpeg) if wine else jpeg,
+                        windows_path(output) if wine else output, "--quiet",
+                        "--speed", str(speed_percent), "--direction", "0", "--quality", "1",
+                        "--observer", f"{observer[0]},{observer[1]}"],
+                       check=True, timeout=120, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def same_file(a, b):
+    with open(a, "rb") as fa, open(b, "rb") as fb:
+        return fa.read() == fb.read()
 
 
 def check_start_up_hint(s, metrics):
@@ -379,10 +412,10 @@ def open_menus(s):
     for letter in ("f", "v", "h"):
         s.rest_pointer()
         s.keys(f"alt+{letter}")
-        popup = wait_until("a pull-down menu", lambda: s.find(cls="#32768"), timeout=5)
+        popup = poll(lambda: s.find(cls="#32768"), timeout=5)
+        s.check(popup is not None, f"menus: Alt+{letter.upper()} pulls down a menu")
         s.keys("Escape", "Escape")
         wait_until("the menu to close", lambda: not s.find(cls="#32768"), timeout=5)
-        s.check(popup is not None, f"menus: Alt+{letter.upper()} pulls down a menu")
     s.wait_idle()
 
 
@@ -441,7 +474,7 @@ def thumb_centre(bar_start, bar_length, arrow, thumb, position, range_max):
 def run_main_session(args, probe, results, folder):
     metrics = probe.ask("metrics")
     s = Session(args, probe, results)
-    expected = Expected(probe, folder)
+    expected = Expected(probe, folder, args.render, s.check)
     try:
         check_start_up_hint(s, metrics)
         s.check(s.state()["status"] == "", "start-up: empty status bar")
@@ -460,22 +493,23 @@ def run_main_session(args, probe, results, folder):
         dialog = s.wait_window("Settings", owner=s.main)
         s.check(s.child(dialog["hwnd"], SETTINGS_SPEED_BOX)["text"] == "50.00", "settings: speed box shows 50.00")
         s.click_control(s.child(dialog["hwnd"], SETTINGS_FASTER))
-        wait_until("55.00", lambda: s.child(dialog["hwnd"], SETTINGS_SPEED_BOX)["text"] == "55.00", timeout=5)
-        s.check(True, "settings: \"Faster\" shows 55.00")
+        speed = poll(lambda: s.child(dialog["hwnd"], SETTINGS_SPEED_BOX)["text"] != "50.00" and
+                     s.child(dialog["hwnd"], SETTINGS_SPEED_BOX)["text"], timeout=5)
+        s.check(speed == "55.00", "settings: \"Faster\" shows 55.00", speed)
         s.click_control(s.child(dialog["hwnd"], SETTINGS_RENDER_IT))
         s.wait_gone(dialog["hwnd"], "the Settings dialog")
         s.wait_idle(timeout=120)
         status = s.state()["status"]
         s.check(status == "Relativistic Image Complete.", "settings: status bar reads \"Relativistic Image Complete.\"",
                 status)
-        s.compare("settings: \"Render It\" renders at 55 %", expected.rendered(sample, observer, "0.55"), 0, 0)
+        s.compare("settings: \"Render It\" renders at 55 %", expected.rendered(sample, observer, 55), 0, 0)
 
         # A click places the observer at the pointer.
         _, (cx, cy, _, _) = s.client_view()
         click = (211, 143)
         s.click_at(cx + click[0], cy + click[1])
         s.wait_idle(timeout=120)
-        clicked = expected.rendered(sample, click, "0.55")
+        clicked = expected.rendered(sample, click, 55)
         s.rest_pointer()
         s.compare("click: the observer moves to the clicked point", clicked, 0, 0)
 
@@ -492,13 +526,8 @@ def run_main_session(args, probe, results, folder):
         s.wait_gone(chooser["hwnd"], "the save chooser")
         s.wait_idle()
         reference = os.path.join(folder, "reference.jpg")
-        subprocess.run([*args.render, sample if not args.render[0] == "wine" else windows_path(sample),
-                        reference if not args.render[0] == "wine" else windows_path(reference),
-                        "--speed", "55", "--direction", "0", "--quality", "1",
-                        "--observer", f"{click[0]},{click[1]}"],
-                       check=True, timeout=120, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        with open(saved, "rb") as a, open(reference, "rb") as b:
-            same = a.read() == b.read()
+        expected.lumirun_render(sample, reference, click, 55)
+        same = same_file(saved, reference)
         s.check(same, "save: the file equals lumirun-render's output for the same settings and click")
 
         # The two kinds of error box.

@@ -11,9 +11,10 @@
 //   post HWND MESSAGE WPARAM LPARAM
 //   metrics                      default font and scroll-bar metrics
 //   decode JPEG PPM              the picture as the program holds it
-//   render JPEG PPM DIRECTION SPEED QUALITY X Y
+//   render JPEG PPM DIRECTION SPEED QUALITY X Y [SAVED]
 //                                the relativity version for those settings
-//                                and observer, as the program renders it
+//                                and observer, as the program renders it;
+//                                also saved as "Save As..." saves it
 //   quit
 #include <windows.h>
 
@@ -225,7 +226,8 @@ std::string render(const std::vector<std::string>& f)
     set_observer(std::atoi(f[6].c_str()), std::atoi(f[7].c_str()));
     const float speed = std::strtof(f[4].c_str(), nullptr);
     render_relativistic(std::atoi(f[3].c_str()), static_cast<double>(speed), std::atoi(f[5].c_str()));
-    const bool ok = write_ppm(rendered_image, f[2]);
+    bool ok = write_ppm(rendered_image, f[2]);
+    if (ok && f.size() == 9) ok = save_picture(f[8].c_str()) == 0;
     return std::string("{\"ok\":") + (ok ? "true" : "false") + ",\"width\":" + number(rendered_image.width) +
            ",\"height\":" + number(rendered_image.height) + "}";
 }
@@ -256,7 +258,7 @@ std::string answer(const std::vector<std::string>& f)
     }
     if (command == "metrics") return metrics();
     if (command == "decode" && f.size() == 3) return decode(f[1], f[2]);
-    if (command == "render" && f.size() == 8) return render(f);
+    if (command == "render" && (f.size() == 8 || f.size() == 9)) return render(f);
     return "{\"error\":" + quoted("unknown command: " + command) + "}";
 }
 
