@@ -35,7 +35,9 @@ add_deb_src() {
     say "Added a deb-src entry derived from the machine's Debian entries."
 }
 
-known_source() { apt-cache showsrc libjpeg-turbo 2>/dev/null | grep -q '^Package: libjpeg-turbo'; }
+# grep reads all of apt-cache's output: with -q it could stop early and the
+# writer's SIGPIPE would fail the pipeline.
+known_source() { apt-cache showsrc libjpeg-turbo 2>/dev/null | grep '^Package: libjpeg-turbo' >/dev/null; }
 
 if ! known_source; then
     has_deb_src || add_deb_src

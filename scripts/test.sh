@@ -51,17 +51,26 @@ note() { printf '%s\n' "$*" >>"$NOTES"; }
 
 # ---- Runner ---------------------------------------------------------------
 
-NOTES=$(mktemp)
+mkdir -p "$LUMIRUN_BUILD"
+NOTES="$LUMIRUN_BUILD/test-notes.txt"
+: >"$NOTES"
 SUMMARY=()
 STARTED=$SECONDS
 SELECTED=("$@")
 
+selected() {
+    local want
+    [ "${#SELECTED[@]}" -eq 0 ] && return 0
+    for want in "${SELECTED[@]}"; do
+        [ "$want" = "$1" ] && return 0
+    done
+    return 1
+}
+
 # step ID HEADING FUNCTION: runs FUNCTION unless other steps were asked for.
 step() {
     local id=$1 heading=$2 fn=$3 t0 rc
-    if [ "${#SELECTED[@]}" -gt 0 ] && ! printf '%s\n' "${SELECTED[@]}" | grep -qxF "$id"; then
-        return 0
-    fi
+    selected "$id" || return 0
     printf '\n==== %s [%s] ====\n' "$heading" "$id"
     t0=$SECONDS
     set +e
@@ -80,7 +89,6 @@ summary() {
     printf '\n==== Summary ====\n'
     printf '%s\n' "${SUMMARY[@]}"
     cat "$NOTES"
-    rm -f "$NOTES"
 }
 
 # The steps, in order; a new one is one line here plus its function above.

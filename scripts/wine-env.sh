@@ -1,6 +1,7 @@
 # Wine and Xvfb helpers for running the Windows build; source it, after
 # scripts/common.sh:
-#   wine_env          exports the Wine settings and this tree's own prefix
+#   wine_env          exports the Wine settings and this tree's own prefix,
+#                     and bounds the address space (wine_address_limit)
 #   wine_prefix       creates and configures that prefix once (cached)
 #   start_xvfb        starts a private Xvfb and exports DISPLAY
 # Everything started here is ended from the EXIT trap of the shell that
@@ -12,9 +13,25 @@ wine_env() {
     export WINEDEBUG="${WINEDEBUG:--all}"
     # No Mono or Gecko installer prompts, no menu entries on the host.
     export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+    wine_address_limit
     if [ "${LUMIRUN_WINESERVER_OWNER:-}" != "$BASHPID" ]; then
         LUMIRUN_WINESERVER_OWNER=$BASHPID
         at_exit wine_stop
+    fi
+}
+
+# Wine keeps a byte of page protection for every 4 KiB it is asked to
+# reserve: a failing request for terabytes (an unobtainable raster) costs
+# gigabytes of real memory and half a minute before it fails, or draws the
+# OOM killer. Windows refuses such a request at once against its commit
+# limit; a 64 GiB address-space limit makes Wine refuse it at once too. It
+# must be the hard limit (Wine raises its soft limits) and so stays for the
+# rest of this shell: call it in a script or subshell.
+wine_address_limit() {
+    local limit=$((64 * 1024 * 1024)) hard
+    hard=$(ulimit -H -v)
+    if [ "$hard" = unlimited ] || [ "$hard" -gt "$limit" ]; then
+        ulimit -v "$limit"
     fi
 }
 
@@ -56,8 +73,12 @@ wine_prefix() {
     printf '%s\n' "$want" >"$WINEPREFIX/.lumirun-ready"
 }
 
+# Ends the wineserver of our prefix (and so every program in it), if this
+# shell set the prefix up.
 wine_stop() {
-    [ -d "${WINEPREFIX:-}" ] && timeout 30 wineserver -k >/dev/null 2>&1
+    if [ "${LUMIRUN_WINESERVER_OWNER:-}" = "$BASHPID" ] && [ -d "$WINEPREFIX" ]; then
+        timeout 30 wineserver -k >/dev/null 2>&1
+    fi
     return 0
 }
 
@@ -68,7 +89,8 @@ start_xvfb() {
     # -displayfd: Xvfb picks a free display and writes its number once ready.
     Xvfb -displayfd 9 -screen 0 1280x1024x24 -nolisten tcp 9>"$fdfile" >/dev/null 2>&1 &
     pid=$!
-    at_exit "stop_xvfb $pid"
+    # Wine's programs go before their display does.
+    at_exit "wine_stop; stop_xvfb $pid"
     for ((i = 0; i < 200; i++)); do
         n=$(head -n 1 "$fdfile")
         [ -n "$n" ] && break
