@@ -99,8 +99,7 @@ void visible_client_size(HWND window, std::int32_t* width, std::int32_t* height)
     GetClientRect(window, &client);
     std::int32_t covered = 0;
     RECT bar{};
-    if (window_state.status_bar && IsWindowVisible(window_state.status_bar) &&
-        GetWindowRect(window_state.status_bar, &bar)) {
+    if (window_state.status_bar && GetWindowRect(window_state.status_bar, &bar)) {
         covered = bar.bottom - bar.top;
     }
     *width = client.right - client.left;
