@@ -1,0 +1,172 @@
+#include "cli/render_options.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+
+const char* const render_usage =
+    "Usage: lumirun-render INPUT OUTPUT [options]\n"
+    "Renders the JPEG picture INPUT as an observer flying past it at a large\n"
+    "fraction of the speed of light would see it, and saves the result as the\n"
+    "JPEG file OUTPUT (quality 100), exactly as the viewer's \"Save As...\" would.\n"
+    "\n"
+    "Options:\n"
+    "  --speed PERCENT    speed in percent of the speed of light, 0 <= PERCENT < 100\n"
+    "                     (default 50)\n"
+    "  --direction D      0 or left-to-right (default), 1 or top-to-bottom,\n"
+    "                     2 or straight-at-it\n"
+    "  --quality Q        1 or low (default), 2 or medium, 3 or high, 4 or ultra\n"
+    "  --observer X,Y     the observer's position in source pixels, as a click in\n"
+    "                     the viewer places it (default 0,HEIGHT/2)\n"
+    "  --quiet            no progress bar\n"
+    "  --help             this text\n"
+    "\n"
+    "Exit status: 0 success, 1 failure (no output written), 2 usage error.\n";
+
+namespace {
+
+// A whole decimal integer in the 32-bit range.
+bool parse_int32(const std::string& text, std::int32_t* value)
+{
+    if (text.empty() || !(text[0] == '-' || text[0] == '+' || (text[0] >= '0' && text[0] <= '9')))
+        return false;
+    errno = 0;
+    char* end = nullptr;
+    const long long parsed = std::strtoll(text.c_str(), &end, 10);
+    if (errno != 0 || *end != '\0' || parsed < std::numeric_limits<std::int32_t>::min()
+        || parsed > std::numeric_limits<std::int32_t>::max())
+        return false;
+    *value = static_cast<std::int32_t>(parsed);
+    return true;
+}
+
+bool pick_name(const std::string& text, const char* const names[], std::int32_t first, std::int32_t count,
+               std::int32_t* value)
+{
+    for (std::int32_t i = 0; i < count; ++i) {
+        if (text == names[i] || text == std::to_string(first + i)) {
+            *value = first + i;
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+bool parse_speed_percent(const std::string& text, float* speed_fraction)
+{
+    std::string number = text;
+    if (!number.empty() && number.back() == '%')
+        number.pop_back();
+    // strtod would skip leading blanks; a strict reading does not.
+    if (number.empty() || !(number[0] == '-' || number[0] == '+' || number[0] == '.'
+                            || (number[0] >= '0' && number[0] <= '9')))
+        return false;
+    char* end = nullptr;
+    const double x = std::strtod(number.c_str(), &end);
+    if (*end != '\0' || !std::isfinite(x))
+        return false;
+    const double q = x / 100.0;
+    const float e = static_cast<float>(q);
+    if (q < 0.0 || e >= 1.0f)
+        return false;
+    *speed_fraction = e;
+    return true;
+}
+
+bool parse_direction(const std::string& text, std::int32_t* direction)
+{
+    static const char* const names[] = {"left-to-right", "top-to-bottom", "straight-at-it"};
+    return pick_name(text, names, 0, 3, direction);
+}
+
+bool parse_quality(const std::string& text, std::int32_t* quality)
+{
+    static const char* const names[] = {"low", "medium", "high", "ultra"};
+    return pick_name(text, names, 1, 4, quality);
+}
+
+bool parse_observer(const std::string& text, std::int32_t* x, std::int32_t* y)
+{
+    const std::size_t comma = text.find(',');
+    if (comma == std::string::npos)
+        return false;
+    return parse_int32(text.substr(0, comma), x) && parse_int32(text.substr(comma + 1), y);
+}
+
+parse_result parse_render_arguments(int argc, const char* const* argv)
+{
+    parse_result result;
+    render_options& options = result.options;
+    auto fail = [&result](const std::string& message) {
+        result.outcome = parse_outcome::usage_error;
+        result.error = message;
+        return result;
+    };
+
+    int positional = 0;
+    bool options_ended = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (options_ended || argument.size() < 2 || argument[0] != '-') {
+            if (positional == 0)
+                options.input = argument;
+            else if (positional == 1)
+                options.output = argument;
+            else
+                return fail("unexpected argument '" + argument + "'");
+            ++positional;
+            continue;
+        }
+        if (argument == "--") {
+            options_ended = true;
+            continue;
+        }
+        if (argument == "--help" || argument == "-h") {
+            result.outcome = parse_outcome::help;
+            return result;
+        }
+        if (argument == "--quiet") {
+            options.quiet = true;
+            continue;
+        }
+
+        // Options with a value: "--name VALUE" or "--name=VALUE".
+        std::string name = argument;
+        std::string value;
+        const std::size_t equals = argument.find('=');
+        if (equals != std::string::npos) {
+            name = argument.substr(0, equals);
+            value = argument.substr(equals + 1);
+        }
+        if (name != "--speed" && name != "--direction" && name != "--quality" && name != "--observer")
+            return fail("unknown option '" + name + "'");
+        if (equals == std::string::npos) {
+            if (i + 1 >= argc)
+                return fail("option '" + name + "' needs a value");
+            value = argv[++i];
+        }
+
+        if (name == "--speed") {
+            if (!parse_speed_percent(value, &options.speed_fraction))
+                return fail("--speed takes a percentage of the speed of light, at least 0 and below 100, not '"
+                            + value + "'");
+        } else if (name == "--direction") {
+            if (!parse_direction(value, &options.direction))
+                return fail("--direction takes 0, 1, 2, left-to-right, top-to-bottom or straight-at-it, not '"
+                            + value + "'");
+        } else if (name == "--quality") {
+            if (!parse_quality(value, &options.quality))
+                return fail("--quality takes 1, 2, 3, 4, low, medium, high or ultra, not '" + value + "'");
+        } else {
+            if (!parse_observer(value, &options.observer_x, &options.observer_y))
+                return fail("--observer takes two whole numbers X,Y, not '" + value + "'");
+            options.observer_given = true;
+        }
+    }
+    if (positional < 2)
+        return fail(positional == 0 ? "missing INPUT and OUTPUT" : "missing OUTPUT");
+    return result;
+}

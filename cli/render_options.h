@@ -1,0 +1,51 @@
+// The command line of lumirun-render:
+//   lumirun-render INPUT OUTPUT [--speed PERCENT] [--direction D]
+//                  [--quality Q] [--observer X,Y] [--quiet]
+// Defaults are the program's after a successful open: speed 50 %, direction
+// 0, quality 1, observer (0, source height / 2).
+#ifndef LUMIRUN_CLI_RENDER_OPTIONS_H
+#define LUMIRUN_CLI_RENDER_OPTIONS_H
+
+#include <cstdint>
+#include <string>
+
+struct render_options {
+    std::string input;
+    std::string output;
+    float speed_fraction = 0.5f;
+    std::int32_t direction = 0;
+    std::int32_t quality = 1;
+    bool observer_given = false;  // otherwise (0, source height / 2)
+    std::int32_t observer_x = 0;
+    std::int32_t observer_y = 0;
+    bool quiet = false;
+};
+
+enum class parse_outcome { run, help, usage_error };
+
+struct parse_result {
+    parse_outcome outcome = parse_outcome::run;
+    render_options options;
+    std::string error;  // for usage_error: one line, no program name
+};
+
+parse_result parse_render_arguments(int argc, const char* const* argv);
+
+// A percentage as the Settings dialog's "Apply" takes it: q = x / 100 is
+// accepted when q >= 0 and q rounded to single precision is below 1, and
+// stored so rounded. Unlike the dialog, text that is not wholly a finite
+// number (a trailing "%" allowed) is refused. False when refused.
+bool parse_speed_percent(const std::string& text, float* speed_fraction);
+
+// 0, 1, 2 or left-to-right, top-to-bottom, straight-at-it.
+bool parse_direction(const std::string& text, std::int32_t* direction);
+
+// 1 to 4 or low, medium, high, ultra.
+bool parse_quality(const std::string& text, std::int32_t* quality);
+
+// "X,Y", two 32-bit integers.
+bool parse_observer(const std::string& text, std::int32_t* x, std::int32_t* y);
+
+extern const char* const render_usage;
+
+#endif

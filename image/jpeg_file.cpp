@@ -1,0 +1,278 @@
+#include "image/jpeg_file.h"
+
+#include <cerrno>
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "image/alert.h"
+#include "image/file_handle.h"
+#include "image/file_replace.h"
+#include "image/jpeg_library.h"
+#include "image/raster.h"
+
+#include <jerror.h>
+
+// The library reports a fatal error by calling error_exit, which must not
+// return. Ours jump back to a recovery point set in a small function that
+// holds no C++ object with a destructor, so the jump skips no cleanup; the
+// callers of those functions own the stream and destroy the library object.
+
+namespace {
+
+constexpr const char* box_caption = "Error!";
+
+struct reader_error_manager {
+    jpeg_error_mgr pub;  // first: the library's err pointer is also a pointer to this
+    std::jmp_buf recovery;
+};
+
+struct writer_error_manager {
+    jpeg_error_mgr pub;  // first, as above
+    std::jmp_buf recovery;
+    char message[JMSG_LENGTH_MAX];
+};
+
+void show_path_box(const char* before, const char* path, const char* after)
+{
+    const std::string text = std::string(before) + path + after;
+    show_warning_box(text.c_str(), box_caption);
+}
+
+void show_cannot_create_box(const char* path)
+{
+    show_path_box("Error: Can't open file ", path, " for writing.  Disk full?  Bad file name?.");
+}
+
+void show_cannot_write_box(const char* path, const char* reason)
+{
+    show_path_box("Error: Can't write file ", path, (std::string(".\n") + reason).c_str());
+}
+
+void reader_error_exit(j_common_ptr cinfo)
+{
+    (*cinfo->err->output_message)(cinfo);
+    std::longjmp(reinterpret_cast<reader_error_manager*>(cinfo->err)->recovery, 1);
+}
+
+void writer_error_exit(j_common_ptr cinfo)
+{
+    auto* manager = reinterpret_cast<writer_error_manager*>(cinfo->err);
+    (*cinfo->err->format_message)(cinfo, manager->message);
+    std::longjmp(manager->recovery, 1);
+}
+
+// Ends the read the way the library's own errors do, with its message for a
+// colour conversion it cannot make.
+void refuse_colour_space(jpeg_decompress_struct* cinfo)
+{
+    cinfo->err->msg_code = JERR_CONVERSION_NOTIMPL;
+    (*cinfo->err->error_exit)(reinterpret_cast<j_common_ptr>(cinfo));
+}
+
+// Chooses what the library delivers: red, green, blue for one and three
+// components, CMYK for four (the library turns YCCK into CMYK; we convert
+// the rest). Any other count is refused before the raster is allocated.
+void choose_output_colour(jpeg_decompress_struct* cinfo)
+{
+    switch (cinfo->num_components) {
+    case 1:
+        cinfo->out_color_space = JCS_RGB;
+        break;
+    case 3:
+        break;
+    case 4:
+        cinfo->out_color_space = JCS_CMYK;
+        break;
+    default:
+        refuse_colour_space(cinfo);
+    }
+}
+
+// Inverted CMYK, as Adobe's editors and most others write it: 255 means no
+// ink, so each colour is its own channel scaled by the key. Works in place:
+// pixel i is read whole before bytes 3i..3i+2, all at or before it, are written.
+void cmyk_row_to_rgb(JSAMPLE* row, JDIMENSION width)
+{
+    for (JDIMENSION i = 0; i < width; ++i) {
+        const unsigned c = row[4 * i];
+        const unsigned m = row[4 * i + 1];
+        const unsigned y = row[4 * i + 2];
+        const unsigned k = row[4 * i + 3];
+        row[3 * i] = static_cast<JSAMPLE>((c * k + 127) / 255);
+        row[3 * i + 1] = static_cast<JSAMPLE>((m * k + 127) / 255);
+        row[3 * i + 2] = static_cast<JSAMPLE>((y * k + 127) / 255);
+    }
+}
+
+std::int32_t decode_steps(jpeg_decompress_struct* cinfo, FILE* file)
+{
+    jpeg_create_decompress(cinfo);
+    jpeg_stdio_src(cinfo, file);
+    jpeg_read_header(cinfo, TRUE);
+    choose_output_colour(cinfo);
+
+    std::int32_t width = 0;
+    const auto height = static_cast<std::int32_t>(cinfo->image_height);
+    if (!round_width_to_4(static_cast<std::int32_t>(cinfo->image_width), &width)
+        || !allocate_source_image(width, height))
+        return 1;
+
+    jpeg_start_decompress(cinfo);
+    const int expected_components = cinfo->out_color_space == JCS_CMYK ? 4 : 3;
+    if (cinfo->output_components != expected_components)
+        refuse_colour_space(cinfo);
+    const JDIMENSION scan_length = cinfo->output_width * static_cast<JDIMENSION>(cinfo->output_components);
+    JSAMPARRAY row = (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE, scan_length, 1);
+    // Never more than a raster row, whatever the library reports.
+    const JDIMENSION copy_pixels = cinfo->output_width < static_cast<JDIMENSION>(width) ? cinfo->output_width
+                                                                                       : static_cast<JDIMENSION>(width);
+    const auto copy_length = static_cast<std::int32_t>(3 * copy_pixels);
+
+    while (cinfo->output_scanline < cinfo->output_height && source_image.rows_filled < source_image.height) {
+        jpeg_read_scanlines(cinfo, row, 1);
+        if (cinfo->out_color_space == JCS_CMYK)
+            cmyk_row_to_rgb(row[0], cinfo->output_width);
+        append_source_row(row[0], copy_length);
+    }
+    jpeg_finish_decompress(cinfo);
+    return 0;
+}
+
+// The recovery point of one read: 1 when the library gave up.
+std::int32_t decode_source_image(jpeg_decompress_struct* cinfo, FILE* file)
+{
+    if (setjmp(reinterpret_cast<reader_error_manager*>(cinfo->err)->recovery))
+        return 1;
+    return decode_steps(cinfo, file);
+}
+
+std::int32_t encode_steps(jpeg_compress_struct* cinfo, FILE* file, std::int32_t quality)
+{
+    jpeg_create_compress(cinfo);
+    jpeg_stdio_dest(cinfo, file);
+    cinfo->image_width = static_cast<JDIMENSION>(rendered_image.width);
+    cinfo->image_height = static_cast<JDIMENSION>(rendered_image.height);
+    cinfo->input_components = 3;
+    cinfo->in_color_space = JCS_RGB;
+    jpeg_set_defaults(cinfo);
+    jpeg_set_quality(cinfo, quality, TRUE);
+    jpeg_start_compress(cinfo, TRUE);
+
+    const std::size_t stride = 3 * static_cast<std::size_t>(rendered_image.width);
+    while (cinfo->next_scanline < cinfo->image_height) {
+        JSAMPROW row = rendered_image.pixels.get() + cinfo->next_scanline * stride;
+        jpeg_write_scanlines(cinfo, &row, 1);
+    }
+    jpeg_finish_compress(cinfo);
+    return 0;
+}
+
+// The recovery point of one write: 1 when the library gave up, its message
+// then in the manager.
+std::int32_t encode_rendered_image(jpeg_compress_struct* cinfo, FILE* file, std::int32_t quality)
+{
+    if (setjmp(reinterpret_cast<writer_error_manager*>(cinfo->err)->recovery))
+        return 1;
+    return encode_steps(cinfo, file, quality);
+}
+
+// A new file beside path, never one that exists already.
+file_handle create_temporary_beside(const char* path, std::string* temporary_path)
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        *temporary_path = std::string(path) + ".~" + std::to_string(attempt);
+        errno = 0;
+        file_handle file(create_new_file(temporary_path->c_str()));
+        if (file || errno != EEXIST)
+            return file;
+    }
+    return file_handle();
+}
+
+}  // namespace
+
+std::int32_t load_picture(const char* path)
+{
+    const std::int32_t result = read_jpeg_file(path);
+    if (result != 0)
+        return result;
+    swap_red_blue(source_image.pixels.get(), source_image.width, source_image.height);
+    return 0;
+}
+
+std::int32_t save_picture(const char* path)
+{
+    swap_red_blue(rendered_image.pixels.get(), rendered_image.width, rendered_image.height);
+    const std::int32_t result = write_jpeg_file(path, 100);
+    swap_red_blue(rendered_image.pixels.get(), rendered_image.width, rendered_image.height);
+    return result;
+}
+
+std::int32_t read_jpeg_file(const char* path)
+{
+    file_handle file(std::fopen(path, "rb"));
+    if (!file) {
+        show_path_box("Error: Can't open file ", path, " for reading.");
+        return 1;
+    }
+    return read_jpeg_stream(file.get());
+}
+
+std::int32_t read_jpeg_stream(std::FILE* file)
+{
+    jpeg_decompress_struct cinfo{};
+    reader_error_manager manager{};
+    cinfo.err = jpeg_std_error(&manager.pub);
+    manager.pub.error_exit = reader_error_exit;
+    const std::int32_t result = decode_source_image(&cinfo, file);
+    jpeg_destroy_decompress(&cinfo);
+    return result;
+}
+
+std::int32_t write_jpeg_file(const char* path, std::int32_t quality)
+{
+    if (!rendered_image.pixels || rendered_image.width < 0 || rendered_image.height < 0)
+        return 1;
+    if (rendered_image.width > JPEG_MAX_DIMENSION || rendered_image.height > JPEG_MAX_DIMENSION) {
+        show_cannot_write_box(path, ("Maximum supported image dimension is " + std::to_string(JPEG_MAX_DIMENSION)
+                                     + " pixels").c_str());
+        return 1;
+    }
+    if (!may_replace_file(path)) {
+        show_cannot_create_box(path);
+        return 1;
+    }
+    std::string temporary_path;
+    file_handle file = create_temporary_beside(path, &temporary_path);
+    if (!file) {
+        show_cannot_create_box(path);
+        return 1;
+    }
+
+    jpeg_compress_struct cinfo{};
+    writer_error_manager manager{};
+    cinfo.err = jpeg_std_error(&manager.pub);
+    manager.pub.error_exit = writer_error_exit;
+    const std::int32_t result = encode_rendered_image(&cinfo, file.get(), quality);
+    jpeg_destroy_compress(&cinfo);
+    errno = 0;
+    const bool closed = file.close();
+    const int close_error = errno;
+
+    if (result != 0 || !closed) {
+        std::remove(temporary_path.c_str());
+        const char* reason = result != 0 ? manager.message
+                             : close_error != 0 ? std::strerror(close_error)
+                                                : "Output file write error";
+        show_cannot_write_box(path, reason);
+        return 1;
+    }
+    if (!replace_file(temporary_path.c_str(), path)) {
+        std::remove(temporary_path.c_str());
+        show_cannot_create_box(path);
+        return 1;
+    }
+    return 0;
+}

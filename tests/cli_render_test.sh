@@ -1,0 +1,151 @@
+#!/bin/bash
+# lumirun-render from the outside: exit status, messages, and which files a
+# run leaves behind, on libjpeg-turbo's test images and on broken files.
+#
+# Usage: tests/cli_render_test.sh TESTIMAGES COMMAND...
+#   COMMAND runs lumirun-render, e.g. build/native/cli/lumirun-render or
+#   wine build/windows/cli/lumirun-render.exe
+set -u
+
+images=$1
+shift
+render=("$@")
+work=$(mktemp -d "${TMPDIR:-/tmp}/lumirun-cli.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+failures=0
+checks=0
+
+fail() {
+    echo "FAIL: $*" >&2
+    failures=$((failures + 1))
+}
+
+# run EXPECTED_STATUS ARGS...: runs the renderer; its standard error (carriage
+# returns of the Windows build removed) is then in $work/err.
+run() {
+    local expected=$1
+    shift
+    checks=$((checks + 1))
+    timeout 300 "${render[@]}" "$@" > "$work/out" 2> "$work/err.raw"
+    local status=$?
+    tr -d '\r' < "$work/err.raw" > "$work/err"
+    if [ "$status" != "$expected" ]; then
+        fail "exit status $status, not $expected: $*"
+        sed 's/^/  | /' "$work/err" >&2
+        return 1
+    fi
+    return 0
+}
+
+expect_err() {
+    if ! printf '%s' "$1" | cmp -s - "$work/err"; then
+        fail "standard error differs for $2"
+        diff <(printf '%s' "$1") "$work/err" | sed 's/^/  | /' >&2
+    fi
+}
+
+expect_absent() {
+    [ ! -e "$1" ] || fail "$1 was left behind"
+}
+
+is_jpeg() {
+    [ "$(head -c 3 "$1" | od -An -tx1 | tr -d ' \n')" = "ffd8ff" ]
+}
+
+for name in testorig.jpg testimgari.jpg testimgint.jpg; do
+    rm -f "$work/$name"
+    if run 0 "$images/$name" "$work/$name"; then
+        expect_err "" "$name"
+        is_jpeg "$work/$name" || fail "$name: output is not a JPEG file"
+        # Same input, same settings: the same bytes.
+        run 0 "$images/$name" "$work/again.jpg" && cmp -s "$work/$name" "$work/again.jpg" \
+            || fail "$name: two runs wrote different files"
+    fi
+done
+cmp -s "$work/testimgari.jpg" "$work/testimgint.jpg" \
+    || fail "arithmetic-coded and Huffman-coded twins rendered differently"
+
+# Every setting changes the picture.
+run 0 "$images/testorig.jpg" "$work/set.jpg" --speed 90 --direction top-to-bottom --quality 2 --observer 100,20
+cmp -s "$work/set.jpg" "$work/testorig.jpg" && fail "settings made no difference"
+
+# A file the library rejects in its header: its message, then ours.
+run 1 "$images/testorig12.jpg" "$work/out12.jpg"
+expect_err "Unsupported JPEG data precision 12
+lumirun-render: Error opening file $images/testorig12.jpg.
+" "12-bit file"
+expect_absent "$work/out12.jpg"
+
+# A missing file: the reader's message, then the one for the failed open.
+run 1 "$work/missing.jpg" "$work/out.jpg"
+expect_err "lumirun-render: Error: Can't open file $work/missing.jpg for reading.
+lumirun-render: Error opening file $work/missing.jpg.
+" "missing file"
+expect_absent "$work/out.jpg"
+
+printf 'not a picture\n' > "$work/text.jpg"
+run 1 "$work/text.jpg" "$work/out.jpg"
+expect_err "Not a JPEG file: starts with 0x6e 0x6f
+lumirun-render: Error opening file $work/text.jpg.
+" "not a JPEG file"
+expect_absent "$work/out.jpg"
+
+: > "$work/empty.jpg"
+run 1 "$work/empty.jpg" "$work/out.jpg"
+expect_absent "$work/out.jpg"
+
+# Cut short in the scan data: the library completes the picture.
+size=$(wc -c < "$images/testorig.jpg")
+head -c $((size * 2 / 3)) "$images/testorig.jpg" > "$work/truncated.jpg"
+run 0 "$work/truncated.jpg" "$work/truncated-out.jpg" && expect_err "Premature end of JPEG file
+" "truncated file"
+is_jpeg "$work/truncated-out.jpg" || fail "truncated file gave no picture"
+
+# Output that cannot be created.
+run 1 "$images/testorig.jpg" "$work/no-folder/out.jpg"
+expect_err "lumirun-render: Error: Can't open file $work/no-folder/out.jpg for writing.  Disk full?  Bad file name?.
+lumirun-render: Error saving file $work/no-folder/out.jpg.
+" "output in a missing folder"
+expect_absent "$work/no-folder"
+
+# A rendered picture wider than a JPEG file may be is refused and the file
+# it would have replaced stays as it was.
+printf 'old' > "$work/old.jpg"
+run 1 "$images/testorig.jpg" "$work/old.jpg" --speed 99.99999
+expect_err "lumirun-render: Error: Can't write file $work/old.jpg.
+Maximum supported image dimension is 65500 pixels
+lumirun-render: Error saving file $work/old.jpg.
+" "oversized picture"
+[ "$(cat "$work/old.jpg")" = old ] || fail "refused save changed the old file"
+
+# A successful run replaces an existing file and leaves nothing else.
+mkdir "$work/replace" && printf 'old' > "$work/replace/out.jpg"
+run 0 "$images/testorig.jpg" "$work/replace/out.jpg" && is_jpeg "$work/replace/out.jpg" \
+    || fail "existing output not replaced"
+[ "$(ls -A "$work/replace")" = out.jpg ] || fail "stray files: $(ls -A "$work/replace")"
+
+# Usage errors: status 2, one line and a hint, no file.
+for arguments in "--speed abc" "--speed 100" "--speed -5" "--direction 3" "--quality 0" "--observer 4" "--bogus"; do
+    # shellcheck disable=SC2086
+    run 2 "$images/testorig.jpg" "$work/usage.jpg" $arguments
+    [ "$(wc -l < "$work/err")" = 2 ] && grep -q "^lumirun-render: " "$work/err" \
+        || fail "usage error for '$arguments' not reported in one line and a hint"
+    expect_absent "$work/usage.jpg"
+done
+run 2 "$images/testorig.jpg"
+
+# The progress bar appears on a terminal only, and --quiet silences it
+# there too (native runs: script(1) provides the terminal).
+if [ "${render[0]}" != wine ] && command -v script > /dev/null; then
+    quoted=$(printf '%q ' "${render[@]}")
+    script -qec "$quoted $(printf '%q' "$images/testorig.jpg") $(printf '%q' "$work/tty.jpg")" /dev/null \
+        < /dev/null > "$work/tty" 2>&1
+    grep -q '\[#*\] 100%' "$work/tty" || fail "no progress bar on a terminal"
+    script -qec "$quoted --quiet $(printf '%q' "$images/testorig.jpg") $(printf '%q' "$work/tty.jpg")" /dev/null \
+        < /dev/null > "$work/tty" 2>&1
+    [ ! -s "$work/tty" ] || fail "--quiet still shows: $(cat "$work/tty")"
+fi
+run 0 --help && grep -q "^Usage: lumirun-render INPUT OUTPUT" "$work/out" || fail "--help shows no usage"
+
+echo "$checks runs, $failures failures"
+[ "$failures" = 0 ]

@@ -1,0 +1,171 @@
+// lumirun-render's command line and progress bar.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/progress_bar.h"
+#include "cli/render_options.h"
+
+namespace {
+
+parse_result parse(std::vector<const char*> arguments)
+{
+    arguments.insert(arguments.begin(), "lumirun-render");
+    return parse_render_arguments(static_cast<int>(arguments.size()), arguments.data());
+}
+
+}  // namespace
+
+TEST(render_arguments, DefaultsAreThoseAfterAnOpen)
+{
+    const parse_result result = parse({"in.jpg", "out.jpg"});
+    ASSERT_EQ(result.outcome, parse_outcome::run);
+    EXPECT_EQ(result.options.input, "in.jpg");
+    EXPECT_EQ(result.options.output, "out.jpg");
+    EXPECT_EQ(result.options.speed_fraction, 0.5f);
+    EXPECT_EQ(result.options.direction, 0);
+    EXPECT_EQ(result.options.quality, 1);
+    EXPECT_FALSE(result.options.observer_given);
+    EXPECT_FALSE(result.options.quiet);
+}
+
+TEST(render_arguments, EveryOptionInBothFormsAndInAnyPlace)
+{
+    const parse_result result = parse({"--speed", "80", "in.jpg", "--direction=straight-at-it", "--quality", "ultra",
+                                       "out.jpg", "--observer=-3,250", "--quiet"});
+    ASSERT_EQ(result.outcome, parse_outcome::run) << result.error;
+    EXPECT_EQ(result.options.input, "in.jpg");
+    EXPECT_EQ(result.options.output, "out.jpg");
+    EXPECT_EQ(result.options.speed_fraction, static_cast<float>(0.8));
+    EXPECT_EQ(result.options.direction, 2);
+    EXPECT_EQ(result.options.quality, 4);
+    EXPECT_TRUE(result.options.observer_given);
+    EXPECT_EQ(result.options.observer_x, -3);
+    EXPECT_EQ(result.options.observer_y, 250);
+    EXPECT_TRUE(result.options.quiet);
+
+    const parse_result dashed = parse({"--", "-in.jpg", "--out.jpg"});
+    ASSERT_EQ(dashed.outcome, parse_outcome::run);
+    EXPECT_EQ(dashed.options.input, "-in.jpg");
+    EXPECT_EQ(dashed.options.output, "--out.jpg");
+
+    EXPECT_EQ(parse({"in.jpg", "--help", "--speed", "bad"}).outcome, parse_outcome::help);
+    EXPECT_EQ(parse({"-h"}).outcome, parse_outcome::help);
+}
+
+// The dialog's "Apply" rule: q = x / 100 taken when q >= 0 and, rounded to
+// single precision, below 1.
+TEST(render_arguments, SpeedFollowsTheApplyRuleButStrictly)
+{
+    float speed = -1.0f;
+    EXPECT_TRUE(parse_speed_percent("75", &speed));
+    EXPECT_EQ(speed, 0.75f);
+    EXPECT_TRUE(parse_speed_percent("50%", &speed));
+    EXPECT_EQ(speed, 0.5f);
+    EXPECT_TRUE(parse_speed_percent("0", &speed));
+    EXPECT_EQ(speed, 0.0f);
+    EXPECT_TRUE(parse_speed_percent("99.99999", &speed));
+    EXPECT_EQ(speed, static_cast<float>(0.9999999));
+    EXPECT_LT(speed, 1.0f);
+    EXPECT_TRUE(parse_speed_percent("2.5e1", &speed));
+    EXPECT_EQ(speed, 0.25f);
+
+    speed = 0.125f;
+    for (const char* refused : {"100", "99.999999", "-5", "-0.001", "abc", "", " 50", "50 ", "50abc", "%", "nan",
+                                "inf", "1e400"}) {
+        EXPECT_FALSE(parse_speed_percent(refused, &speed)) << refused;
+        EXPECT_EQ(speed, 0.125f) << refused;
+    }
+}
+
+TEST(render_arguments, DirectionAndQualityByNumberOrName)
+{
+    std::int32_t value = -1;
+    const std::vector<std::pair<const char*, int>> directions = {
+        {"0", 0}, {"1", 1}, {"2", 2}, {"left-to-right", 0}, {"top-to-bottom", 1}, {"straight-at-it", 2}};
+    for (const auto& [text, expected] : directions) {
+        EXPECT_TRUE(parse_direction(text, &value)) << text;
+        EXPECT_EQ(value, expected) << text;
+    }
+    const std::vector<std::pair<const char*, int>> qualities = {{"1", 1}, {"2", 2},      {"3", 3},    {"4", 4},
+                                                                {"low", 1}, {"medium", 2}, {"high", 3}, {"ultra", 4}};
+    for (const auto& [text, expected] : qualities) {
+        EXPECT_TRUE(parse_quality(text, &value)) << text;
+        EXPECT_EQ(value, expected) << text;
+    }
+    for (const char* refused : {"3", "-1", "00", "left", "Left-To-Right", ""})
+        EXPECT_FALSE(parse_direction(refused, &value)) << refused;
+    for (const char* refused : {"0", "5", "Low", "ultra-high", "1.0"})
+        EXPECT_FALSE(parse_quality(refused, &value)) << refused;
+}
+
+TEST(render_arguments, ObserverIsTwoWholeNumbers)
+{
+    std::int32_t x = 0, y = 0;
+    EXPECT_TRUE(parse_observer("120,-7", &x, &y));
+    EXPECT_EQ(x, 120);
+    EXPECT_EQ(y, -7);
+    EXPECT_TRUE(parse_observer("-2147483648,2147483647", &x, &y));
+    EXPECT_EQ(x, INT32_MIN);
+    EXPECT_EQ(y, INT32_MAX);
+    for (const char* refused : {"10", "10,", ",5", "a,b", "1,2,3", "1.5,2", "2147483648,0", "1, 2"})
+        EXPECT_FALSE(parse_observer(refused, &x, &y)) << refused;
+}
+
+TEST(render_arguments, UsageErrorsSayWhatIsWrong)
+{
+    const std::vector<std::pair<std::vector<const char*>, std::string>> cases = {
+        {{}, "missing INPUT and OUTPUT"},
+        {{"in.jpg"}, "missing OUTPUT"},
+        {{"a", "b", "c"}, "unexpected argument 'c'"},
+        {{"a", "b", "--fast"}, "unknown option '--fast'"},
+        {{"a", "b", "--speed"}, "option '--speed' needs a value"},
+        {{"a", "b", "--speed", "fast"}, "--speed takes a percentage of the speed of light, at least 0 and below 100, "
+                                        "not 'fast'"},
+        {{"a", "b", "--direction=3"}, "--direction takes 0, 1, 2, left-to-right, top-to-bottom or straight-at-it, "
+                                      "not '3'"},
+        {{"a", "b", "--quality", "5"}, "--quality takes 1, 2, 3, 4, low, medium, high or ultra, not '5'"},
+        {{"a", "b", "--observer", "5"}, "--observer takes two whole numbers X,Y, not '5'"},
+    };
+    for (const auto& [arguments, message] : cases) {
+        const parse_result result = parse(arguments);
+        EXPECT_EQ(result.outcome, parse_outcome::usage_error) << message;
+        EXPECT_EQ(result.error, message);
+    }
+}
+
+TEST(progress_bar, StatusTextsMapOntoOneBarForBothPasses)
+{
+    EXPECT_EQ(render_percent("Pass 1/2: 0% done."), 0);
+    EXPECT_EQ(render_percent("Pass 1/2: 90% done."), 45);
+    EXPECT_EQ(render_percent("Pass 2/2: 0% done."), 50);
+    EXPECT_EQ(render_percent("Pass 2/2: 70% done."), 85);
+    EXPECT_EQ(render_percent("Relativistic Image Complete."), 100);
+    for (const char* other : {"", "Pass 3/2: 10% done.", "Pass 1/2: 10%", "Pass 1/2: 10% gone.", "Ready"})
+        EXPECT_EQ(render_percent(other), -1) << other;
+
+    EXPECT_EQ(progress_line(0, 10), "[..........]   0%");
+    EXPECT_EQ(progress_line(45, 10), "[####......]  45%");
+    EXPECT_EQ(progress_line(100, 10), "[##########] 100%");
+}
+
+TEST(progress_bar, RedrawsOnlyWhenThePercentageChangesAndEndsTheLine)
+{
+    std::FILE* stream = std::tmpfile();
+    ASSERT_NE(stream, nullptr);
+    progress_bar bar(stream);
+    for (const char* text : {"Pass 1/2: 0% done.", "Pass 1/2: 0% done.", "Pass 1/2: 100% done.", "Pass 2/2: 0% done.",
+                             "Pass 2/2: 50% done.", "Relativistic Image Complete."})
+        bar.update(text);
+    std::rewind(stream);
+    std::string written;
+    for (int c = std::fgetc(stream); c != EOF; c = std::fgetc(stream))
+        written += static_cast<char>(c);
+    std::fclose(stream);
+    const std::string expected = "\r" + progress_line(0, 40) + "\r" + progress_line(50, 40) + "\r"
+                                 + progress_line(75, 40) + "\r" + progress_line(100, 40) + "\n";
+    EXPECT_EQ(written, expected);
+}

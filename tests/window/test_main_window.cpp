@@ -1,0 +1,367 @@
+// The main window driven in-process: messages sent straight to
+// main_window_proc, the platform's modal calls replaced by recorders. Needs a
+// display (ctest runs it on the Xvfb of the Windows test step).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/app_state.h"
+#include "image/raster.h"
+#include "render/observer.h"
+#include "render/status.h"
+#include "resources/resource_ids.h"
+#include "tests/test_support.h"
+#include "ui/dialogs.h"
+#include "ui/main_window.h"
+#include "ui/platform_calls.h"
+
+namespace {
+
+struct recorded_box {
+    HWND owner;
+    std::string text;
+    std::string caption;
+    UINT type;
+};
+
+struct recorded_help {
+    std::string file;
+    UINT command;
+};
+
+std::vector<recorded_box> boxes;
+std::vector<recorded_help> helps;
+
+int WINAPI record_box(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
+{
+    boxes.push_back({owner, text, caption, type});
+    return IDOK;
+}
+
+BOOL WINAPI record_help(HWND, LPCSTR file, UINT command, ULONG_PTR)
+{
+    helps.push_back({file, command});
+    return TRUE;
+}
+
+// GetDC/ReleaseDC as one owned object.
+class window_dc {
+public:
+    explicit window_dc(HWND window) : window_(window), dc_(GetDC(window)) {}
+    ~window_dc() { ReleaseDC(window_, dc_); }
+    window_dc(const window_dc&) = delete;
+    window_dc& operator=(const window_dc&) = delete;
+    HDC get() const { return dc_; }
+
+private:
+    HWND window_;
+    HDC dc_;
+};
+
+bool bar_shown(HWND window, LONG style_bit)
+{
+    return (GetWindowLongA(window, GWL_STYLE) & style_bit) != 0;
+}
+
+SCROLLINFO scroll_info(HWND window, int bar)
+{
+    SCROLLINFO info{};
+    info.cbSize = sizeof info;
+    info.fMask = SIF_RANGE | SIF_POS;
+    GetScrollInfo(window, bar, &info);
+    return info;
+}
+
+std::string status_text()
+{
+    char text[256] = {};
+    SendMessageA(window_state.status_bar, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+class main_window_test : public testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        app_instance = GetModuleHandleA(nullptr);
+        ASSERT_NE(register_main_window_class(app_instance), 0);
+    }
+
+    void SetUp() override
+    {
+        boxes.clear();
+        helps.clear();
+        message_box_call = record_box;
+        win_help_call = record_help;
+        set_status_sink(send_status_text);
+        window_state = main_window_state{};
+        free_images();
+        window = create_main_window(app_instance);
+        ASSERT_NE(window, nullptr);
+        ShowWindow(window, SW_SHOWNORMAL);
+        set_client_size(400, 300);
+        pump();
+    }
+
+    void TearDown() override
+    {
+        if (IsWindow(window)) DestroyWindow(window);
+        pump();
+        free_images();
+        set_status_sink(nullptr);
+        message_box_call = MessageBoxA;
+        win_help_call = WinHelpA;
+    }
+
+    // Resizes the window so that its client area, bars hidden, is this big.
+    void set_client_size(int width, int height)
+    {
+        RECT outer{};
+        RECT client{};
+        GetWindowRect(window, &outer);
+        GetClientRect(window, &client);
+        SetWindowPos(window, nullptr, 0, 0, outer.right - outer.left + width - client.right,
+                     outer.bottom - outer.top + height - client.bottom, SWP_NOZORDER | SWP_NOMOVE);
+    }
+
+    // Dispatches what is queued; a quit message is kept aside.
+    void pump()
+    {
+        MSG message{};
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                quit_posted = true;
+                quit_code = message.wParam;
+                continue;
+            }
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+    }
+
+    LRESULT command(int id) { return SendMessageA(window, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+    void hscroll(int code, int position = 0) { SendMessageA(window, WM_HSCROLL, MAKEWPARAM(code, position), 0); }
+    void vscroll(int code, int position = 0) { SendMessageA(window, WM_VSCROLL, MAKEWPARAM(code, position), 0); }
+
+    bool repaint_pending() { return GetUpdateRect(window, nullptr, FALSE) != FALSE; }
+
+    HWND window = nullptr;
+    bool quit_posted = false;
+    WPARAM quit_code = 99;
+};
+
+TEST_F(main_window_test, bar_shows_for_a_picture_as_large_as_the_client_area_and_hides_one_pixel_below)
+{
+    ASSERT_EQ(window_state.client_width, 400);
+    ASSERT_EQ(window_state.client_height, 300);
+    EXPECT_FALSE(bar_shown(window, WS_HSCROLL));
+    EXPECT_FALSE(bar_shown(window, WS_VSCROLL));
+
+    test_support::make_gradient_picture(400, 24);
+    command(IDM_ORIGINAL);
+    EXPECT_TRUE(bar_shown(window, WS_HSCROLL));
+    EXPECT_FALSE(bar_shown(window, WS_VSCROLL));
+
+    window_state.scroll_x = 30;
+    set_client_size(401, 300);
+    EXPECT_FALSE(bar_shown(window, WS_HSCROLL));
+    EXPECT_EQ(window_state.scroll_x, 0);
+
+    test_support::make_gradient_picture(24, 300);
+    set_client_size(400, 300);
+    command(IDM_ORIGINAL);
+    EXPECT_TRUE(bar_shown(window, WS_VSCROLL));
+    EXPECT_FALSE(bar_shown(window, WS_HSCROLL));
+    window_state.scroll_y = 30;
+    set_client_size(400, 301);
+    EXPECT_FALSE(bar_shown(window, WS_VSCROLL));
+    EXPECT_EQ(window_state.scroll_y, 0);
+}
+
+TEST_F(main_window_test, shown_bar_ranges_let_the_thumbs_reach_the_last_column_and_row)
+{
+    test_support::make_gradient_picture(1200, 900);
+    command(IDM_ORIGINAL);
+    ASSERT_TRUE(bar_shown(window, WS_HSCROLL));
+    ASSERT_TRUE(bar_shown(window, WS_VSCROLL));
+
+    RECT client{};
+    GetClientRect(window, &client);
+    RECT bar{};
+    GetWindowRect(window_state.status_bar, &bar);
+    const int visible_height = client.bottom - (bar.bottom - bar.top);
+    const SCROLLINFO horizontal = scroll_info(window, SB_HORZ);
+    const SCROLLINFO vertical = scroll_info(window, SB_VERT);
+    EXPECT_EQ(horizontal.nMin, 0);
+    EXPECT_EQ(horizontal.nMax, 1200 - client.right);
+    EXPECT_EQ(vertical.nMin, 0);
+    EXPECT_EQ(vertical.nMax, 900 - visible_height);
+
+    hscroll(SB_THUMBPOSITION, horizontal.nMax);
+    vscroll(SB_THUMBPOSITION, vertical.nMax);
+    EXPECT_EQ(window_state.scroll_x, 1200 - client.right);
+    EXPECT_EQ(window_state.scroll_y, 900 - visible_height);
+
+    // The thumbs follow the offsets when the bars are fitted again.
+    window_state.scroll_x = 123;
+    window_state.scroll_y = 45;
+    command(IDM_ORIGINAL);
+    EXPECT_EQ(GetScrollPos(window, SB_HORZ), 123);
+    EXPECT_EQ(GetScrollPos(window, SB_VERT), 45);
+}
+
+TEST_F(main_window_test, line_steps_and_the_final_thumb_position_scroll_and_nothing_else_does)
+{
+    test_support::make_gradient_picture(1200, 900);
+    command(IDM_ORIGINAL);
+    const int last_column = scroll_info(window, SB_HORZ).nMax;
+
+    window_state.scroll_x = 5;
+    hscroll(SB_LINELEFT);
+    EXPECT_EQ(window_state.scroll_x, 0);
+    for (int i = 0; i < 100; ++i) hscroll(SB_LINERIGHT);
+    EXPECT_EQ(window_state.scroll_x, 1000);  // past the picture: no upper limit
+    EXPECT_EQ(GetScrollPos(window, SB_HORZ), last_column);
+    vscroll(SB_LINEDOWN);
+    vscroll(SB_LINEDOWN);
+    vscroll(SB_LINEUP);
+    EXPECT_EQ(window_state.scroll_y, 10);
+
+    ValidateRect(window, nullptr);
+    for (int code : {SB_PAGELEFT, SB_PAGERIGHT, SB_THUMBTRACK, SB_LEFT, SB_RIGHT, SB_ENDSCROLL}) {
+        hscroll(code, 77);
+        vscroll(code, 77);
+    }
+    EXPECT_EQ(window_state.scroll_x, 1000);
+    EXPECT_EQ(window_state.scroll_y, 10);
+    EXPECT_FALSE(repaint_pending());
+
+    vscroll(SB_THUMBPOSITION, 77);
+    EXPECT_EQ(window_state.scroll_y, 77);
+    EXPECT_TRUE(repaint_pending());
+}
+
+TEST_F(main_window_test, paint_draws_the_shown_raster_from_the_scroll_offsets_on_white)
+{
+    test_support::make_gradient_picture(16, 12);
+    command(IDM_ORIGINAL);
+    window_state.scroll_x = 3;
+    window_state.scroll_y = 2;
+    InvalidateRect(window, nullptr, TRUE);
+    UpdateWindow(window);
+
+    window_dc dc(window);
+    auto expected = [](int x, int y) {
+        const auto p = test_support::pixel_at(source_image, x, y);
+        return RGB(p[2], p[1], p[0]);
+    };
+    EXPECT_EQ(GetPixel(dc.get(), 0, 0), expected(3, 2));
+    EXPECT_EQ(GetPixel(dc.get(), 12, 0), expected(15, 2));
+    EXPECT_EQ(GetPixel(dc.get(), 5, 9), expected(8, 11));
+    EXPECT_EQ(GetPixel(dc.get(), 13, 0), RGB(255, 255, 255));
+    EXPECT_EQ(GetPixel(dc.get(), 0, 10), RGB(255, 255, 255));
+}
+
+TEST_F(main_window_test, click_places_the_observer_at_the_last_pointer_position)
+{
+    test_support::make_gradient_picture(16, 12);
+    ASSERT_EQ(app_state.view_mode, 0);
+
+    SendMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(50, 60));
+    EXPECT_EQ(observer.observer_x, 0.0);  // no pointer move seen yet
+    EXPECT_EQ(observer.observer_y, 0.0);
+    EXPECT_EQ(app_state.view_mode, 1);
+    EXPECT_TRUE(rendered_image.pixels);
+
+    // The scroll offsets are not added either.
+    window_state.scroll_x = 100;
+    window_state.scroll_y = 50;
+    SendMessageA(window, WM_MOUSEMOVE, 0, MAKELPARAM(7, 9));
+    SendMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(50, 60));
+    EXPECT_EQ(observer.observer_x, 7.0);
+    EXPECT_EQ(observer.observer_y, 9.0);
+}
+
+TEST_F(main_window_test, status_text_reaches_the_bar_until_a_resize_replaces_it)
+{
+    const HWND first_bar = window_state.status_bar;
+    EXPECT_NE(set_status_text("Pass 1/2: 40% done."), 0);
+    EXPECT_EQ(status_text(), "Pass 1/2: 40% done.");
+
+    RECT bar{};
+    GetWindowRect(first_bar, &bar);
+    POINT bottom_left{0, window_state.client_height};
+    ClientToScreen(window, &bottom_left);
+    EXPECT_EQ(bar.bottom, bottom_left.y);
+    EXPECT_EQ(bar.left, bottom_left.x);
+
+    set_client_size(420, 310);
+    EXPECT_NE(window_state.status_bar, first_bar);
+    EXPECT_FALSE(IsWindow(first_bar));
+    EXPECT_EQ(status_text(), "");
+}
+
+TEST_F(main_window_test, view_commands_switch_the_raster_and_other_ids_do_nothing)
+{
+    test_support::make_gradient_picture(16, 12);
+    command(IDM_RELATIVITY);
+    EXPECT_EQ(app_state.view_mode, 1);
+    EXPECT_EQ(command(40001), 0);
+    EXPECT_EQ(command(IDC_SPEED), 0);
+    EXPECT_EQ(app_state.view_mode, 1);
+    command(IDM_ORIGINAL);
+    EXPECT_EQ(app_state.view_mode, 0);
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_TRUE(helps.empty());
+}
+
+TEST_F(main_window_test, quit_closes_help_posts_quit_code_0_and_releases_both_rasters)
+{
+    test_support::make_gradient_picture(16, 12);
+    SendMessageA(window, WM_MOUSEMOVE, 0, MAKELPARAM(3, 4));
+    SendMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+    ASSERT_TRUE(rendered_image.pixels);
+
+    command(IDM_QUIT);
+    ASSERT_EQ(helps.size(), 1u);
+    EXPECT_EQ(helps[0].file, "jpg.hlp");
+    EXPECT_EQ(helps[0].command, static_cast<UINT>(HELP_QUIT));
+    EXPECT_FALSE(source_image.pixels);
+    EXPECT_FALSE(rendered_image.pixels);
+    pump();
+    EXPECT_TRUE(quit_posted);
+    EXPECT_EQ(quit_code, 0u);
+}
+
+TEST_F(main_window_test, closing_the_window_shuts_down_the_same_way)
+{
+    test_support::make_gradient_picture(16, 12);
+    SendMessageA(window, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindow(window));
+    ASSERT_EQ(helps.size(), 1u);
+    EXPECT_EQ(helps[0].command, static_cast<UINT>(HELP_QUIT));
+    EXPECT_FALSE(source_image.pixels);
+    pump();
+    EXPECT_TRUE(quit_posted);
+    EXPECT_EQ(quit_code, 0u);
+}
+
+TEST_F(main_window_test, start_shows_no_picture_and_a_failed_registration_says_windows_nt_is_needed)
+{
+    EXPECT_EQ(app_state.show_intro, 1);
+    EXPECT_EQ(app_state.view_mode, 0);
+    EXPECT_EQ(window_state.scroll_x, 0);
+
+    // The class is registered already, so registering it again fails.
+    EXPECT_EQ(run_main_window(app_instance, SW_SHOWNORMAL), 0);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].owner, nullptr);
+    EXPECT_EQ(boxes[0].text, "This program requires Windows NT!");
+    EXPECT_EQ(boxes[0].caption, "Lumirun JPG");
+    EXPECT_EQ(boxes[0].type, static_cast<UINT>(MB_ICONERROR));
+}
+
+}  // namespace
