@@ -1,19 +1,23 @@
 // Pass 2. Every pixel must end with the value of its last write in the plain
 // order (columns outer, rows inner), so every pixel is written by one worker
 // alone, which keeps the plain order among its samples:
-//   direction 0: Y = y, so a sample's destination row follows from its row;
-//     each worker owns a band of rows split where that destination row
-//     changes and sweeps all columns over it;
-//   direction 1: X = x, the same with columns: workers take bands of columns
-//     split where the destination column changes;
-//   direction 2: both coordinates depend on both; the workers compute the
-//     destinations of a slice of columns together, then each scans the whole
-//     slice in order and writes the destinations in its own band of rows.
+//   directions 0 and 2: each worker owns a band of destination rows and
+//     sweeps all columns, drawing in each the samples that land in its band.
+//     Down a column the destination row never decreases (direction 0: Y = y;
+//     direction 2: pass 1 checked it), so they are consecutive rows: in
+//     direction 0 the same for every column, found where the destination
+//     row of y changes; in direction 2 found per column by searching.
+//   direction 1: X = x, so a sample's destination column follows from its
+//     column: workers take bands of columns split where it changes.
+// Where pass 1 found a column whose Ys are out of order (or not finite),
+// direction 2 is drawn by one worker.
 #include <algorithm>
 #include <atomic>
 #include <cstddef>
+#include <functional>
 #include <vector>
 
+#include "render/observer.h"
 #include "render/partition.h"
 #include "render/passes.h"
 
@@ -22,9 +26,7 @@ namespace {
 // Rows whose destinations one kernel call works out.
 constexpr std::int32_t rows_per_batch = 2048;
 
-// Samples per slice of columns in direction 2 (all workers wait for each
-// other once per slice), and per progress report.
-constexpr std::int64_t samples_per_slice = std::int64_t{1} << 18;
+// Samples per progress report.
 constexpr std::int64_t samples_per_report = std::int64_t{1} << 16;
 
 // The writes of one kernel call: the pixel of each sample ((row << 32) |
@@ -138,26 +140,153 @@ private:
     std::int32_t pending_end_ = 0;
 };
 
-void draw_along_rows(const pass_setup& setup, const draw_target& t, const offsets& o)
+// The destination row of a sample, worked out like the kernels do it.
+std::int32_t destination_row(const grid_view& g, double min_y, std::int32_t column, std::int32_t row)
+{
+    return static_cast<std::int32_t>(apparent_position(g.direction, g.xs[column], g.ys[row]).y - min_y);
+}
+
+// The first row of a column whose destination row is `target` or more, for
+// a column whose destination rows never decrease; rows when there is none.
+// The search starts at `hint` (the answer for a neighbouring column) and
+// widens from there.
+std::int32_t first_row_reaching(const grid_view& g, double min_y, std::int32_t column, std::int32_t target,
+                                std::int32_t hint)
+{
+    const std::int32_t rows = g.rows;
+    const auto reaches = [&](std::int32_t j) { return destination_row(g, min_y, column, j) >= target; };
+    // The answer lies in (below, above]: row `below` (or -1) does not reach,
+    // row `above` (or rows) does.
+    std::int32_t below = 0;
+    std::int32_t above = 0;
+    std::int32_t step = 1;
+    hint = std::min(std::max(hint, 0), rows);
+    if (hint < rows && !reaches(hint)) {
+        below = hint;
+        for (;;) {
+            above = below + step;
+            if (above >= rows) {
+                above = rows;
+                break;
+            }
+            if (reaches(above))
+                break;
+            below = above;
+            step *= 2;
+        }
+    } else {
+        above = hint;
+        for (;;) {
+            below = above - step;
+            if (below < 0) {
+                below = -1;
+                break;
+            }
+            if (!reaches(below))
+                break;
+            above = below;
+            step *= 2;
+        }
+    }
+    while (above - below > 1) {
+        const std::int32_t middle = below + (above - below) / 2;
+        if (reaches(middle))
+            above = middle;
+        else
+            below = middle;
+    }
+    return above;
+}
+
+// The rows of each column that one worker draws: the same rows in every
+// column, or those that land in the destination rows [first, end), found by
+// searching each column (whose destination rows must never decrease).
+class column_rows {
+public:
+    explicit column_rows(index_range rows) : fixed_(rows) {}
+    column_rows(const grid_view& g, double min_y, std::int32_t height, std::int32_t first, std::int32_t end)
+        : grid_(&g), min_y_(min_y), first_(first), end_(end), all_from_(first <= 0), all_to_(end >= height)
+    {
+    }
+    index_range of(std::int32_t column)
+    {
+        if (grid_ == nullptr)
+            return fixed_;
+        if (!all_from_)
+            begin_hint_ = first_row_reaching(*grid_, min_y_, column, first_, begin_hint_);
+        end_hint_ = all_to_ ? grid_->rows : first_row_reaching(*grid_, min_y_, column, end_, end_hint_);
+        return {all_from_ ? 0 : begin_hint_, end_hint_};
+    }
+
+private:
+    index_range fixed_{0, 0};
+    const grid_view* grid_ = nullptr;
+    double min_y_ = 0.0;
+    std::int32_t first_ = 0;
+    std::int32_t end_ = 0;
+    bool all_from_ = true;
+    bool all_to_ = true;
+    std::int32_t begin_hint_ = 0;
+    std::int32_t end_hint_ = 0;
+};
+
+// Bands of destination rows holding about as many samples each, counted on
+// a few columns spread over the picture.
+std::vector<std::int32_t> balanced_bands(const grid_view& g, double min_y, std::int32_t height, int workers)
+{
+    std::vector<std::int32_t> counted;
+    const std::int32_t wanted = std::min(g.columns, 48);
+    for (std::int32_t k = 0; k < wanted; ++k)
+        counted.push_back(static_cast<std::int32_t>(std::int64_t{g.columns} * (2 * k + 1) / (2 * wanted)));
+    const auto samples_above = [&](std::int32_t row) {
+        std::int64_t n = 0;
+        for (std::int32_t column : counted)
+            n += first_row_reaching(g, min_y, column, row, g.rows / 2);
+        return n;
+    };
+    const std::int64_t total = std::int64_t{g.rows} * static_cast<std::int64_t>(counted.size());
+    std::vector<std::int32_t> bounds{0};
+    for (int w = 1; w < workers; ++w) {
+        // The first row with w / workers of the samples above it.
+        const std::int64_t target = total * w / workers;
+        std::int32_t low = bounds.back();
+        std::int32_t high = height;
+        while (low < high) {
+            const std::int32_t middle = low + (high - low) / 2;
+            if (samples_above(middle) >= target)
+                high = middle;
+            else
+                low = middle + 1;
+        }
+        bounds.push_back(low);
+    }
+    bounds.push_back(height);
+    return bounds;
+}
+
+// Each worker owns a band of destination rows; plan(workers) gives each
+// worker its rows of every column.
+void draw_in_row_bands(const pass_setup& setup, const draw_target& t, const offsets& o, int threads,
+                       const std::function<std::vector<column_rows>(int workers)>& plan)
 {
     const grid_view& g = *setup.grid;
-    std::vector<std::int64_t> destination_row(static_cast<std::size_t>(g.rows));
-    for (std::int32_t j = 0; j < g.rows; ++j)
-        destination_row[j] = static_cast<std::int32_t>(g.ys[j] - t.min_y);
     column_progress progress(g.columns, setup.report);
     std::vector<write_buffer> buffers;
+    std::vector<column_rows> rows_of;
 
     run_workers(
-        setup.threads,
+        threads,
         [&](int workers) {
             progress.set_required(workers);
             buffers.assign(static_cast<std::size_t>(workers), write_buffer(rows_per_batch));
+            rows_of = plan(workers);
         },
         [&](int worker, int workers) {
-            const index_range rows = part_between_keys(destination_row.data(), g.rows, worker, workers);
+            column_rows& mine = rows_of[static_cast<std::size_t>(worker)];
             write_buffer& buffer = buffers[static_cast<std::size_t>(worker)];
-            progress_batch batch(progress, worker, rows.end - rows.begin);
+            progress_batch batch(progress, worker, g.rows / workers);
             for (std::int32_t i = 0; i < g.columns; ++i) {
+                const index_range rows = mine.of(i);
                 const copy_frame frame = o.frame(t, i);
                 for (std::int32_t j0 = rows.begin; j0 < rows.end; j0 += rows_per_batch) {
                     const std::int32_t j1 = std::min(rows.end, j0 + rows_per_batch);
@@ -169,6 +298,32 @@ void draw_along_rows(const pass_setup& setup, const draw_target& t, const offset
             if (worker == 0)
                 progress.report_rest();
         });
+}
+
+void draw_along_rows(const pass_setup& setup, const draw_target& t, const offsets& o)
+{
+    const grid_view& g = *setup.grid;
+    std::vector<std::int64_t> destination_row(static_cast<std::size_t>(g.rows));
+    for (std::int32_t j = 0; j < g.rows; ++j)
+        destination_row[j] = static_cast<std::int32_t>(g.ys[j] - t.min_y);
+    draw_in_row_bands(setup, t, o, setup.threads, [&](int workers) {
+        std::vector<column_rows> rows;
+        for (int w = 0; w < workers; ++w)
+            rows.emplace_back(part_between_keys(destination_row.data(), g.rows, w, workers));
+        return rows;
+    });
+}
+
+void draw_straight_at_it(const pass_setup& setup, const draw_target& t, const offsets& o, bool rows_in_order)
+{
+    const grid_view& g = *setup.grid;
+    draw_in_row_bands(setup, t, o, rows_in_order ? setup.threads : 1, [&](int workers) {
+        const std::vector<std::int32_t> bounds = balanced_bands(g, t.min_y, t.destination_height, workers);
+        std::vector<column_rows> rows;
+        for (int w = 0; w < workers; ++w)
+            rows.emplace_back(g, t.min_y, t.destination_height, bounds[w], bounds[w + 1]);
+        return rows;
+    });
 }
 
 void draw_along_columns(const pass_setup& setup, const draw_target& t, const offsets& o)
@@ -213,119 +368,16 @@ void draw_along_columns(const pass_setup& setup, const draw_target& t, const off
         });
 }
 
-// One write of direction 2, kept from the slice's computing to its writing.
-struct slice_write {
-    std::int64_t pixel;         // (row << 32) | column
-    std::ptrdiff_t source;      // byte offset in the source raster
-};
-
-// A worker's share of a slice: its writes in plain order. The room is never
-// cleared, so only what is written to costs memory.
-struct slice_share {
-    std::unique_ptr<slice_write[]> writes;
-    std::int64_t count = 0;
-};
-
-void copy_band(const slice_share& share, const draw_target& t, index_range band)
-{
-    const slice_write* writes = share.writes.get();
-    const std::int64_t count = share.count;
-    const unsigned char* source = t.source;
-    unsigned char* destination = t.destination;
-    const std::ptrdiff_t row_bytes = std::ptrdiff_t{3} * t.destination_width;
-    const auto band_rows = static_cast<std::uint32_t>(band.end - band.begin);
-    for (std::int64_t w = 0; w < count; ++w) {
-        const std::int64_t pixel = writes[w].pixel;
-        const auto row = static_cast<std::int32_t>(pixel >> 32);
-        if (static_cast<std::uint32_t>(row - band.begin) >= band_rows)
-            continue;
-        const unsigned char* from = source + writes[w].source;
-        unsigned char* to = destination + row_bytes * row + std::ptrdiff_t{3} * static_cast<std::int32_t>(pixel & 0xffffffff);
-        to[0] = from[0];
-        to[1] = from[1];
-        to[2] = from[2];
-    }
-}
-
-void draw_straight_at_it(const pass_setup& setup, const draw_target& t, const offsets& o)
-{
-    const grid_view& g = *setup.grid;
-    const std::int64_t rows = g.rows;
-    const std::int32_t slice_columns
-        = static_cast<std::int32_t>(std::max<std::int64_t>(1, samples_per_slice / std::max<std::int64_t>(rows, 1)));
-    const std::int32_t slices = g.columns == 0 ? 0 : (g.columns - 1) / slice_columns + 1;
-    const std::int64_t slice_samples = std::min<std::int64_t>(slice_columns, g.columns) * rows;
-    column_progress progress(g.columns, setup.report);
-    // Two slices in flight: one being computed, the one before being written.
-    std::vector<slice_share> shares[2];
-    std::vector<write_buffer> buffers;
-    std::unique_ptr<worker_barrier> barrier;
-
-    run_workers(
-        setup.threads,
-        [&](int workers) {
-            progress.set_required(workers);
-            const auto most = static_cast<std::size_t>(slice_samples / workers + 1);
-            for (std::vector<slice_share>& slot : shares) {
-                slot.resize(static_cast<std::size_t>(workers));
-                for (slice_share& share : slot)
-                    share.writes.reset(new slice_write[most]);
-            }
-            buffers.assign(static_cast<std::size_t>(workers), write_buffer(rows_per_batch));
-            barrier.reset(new worker_barrier(workers));
-        },
-        [&](int worker, int workers) {
-            const index_range band = even_part(t.destination_height, worker, workers);
-            write_buffer& buffer = buffers[static_cast<std::size_t>(worker)];
-            for (std::int32_t s = 0; s <= slices; ++s) {
-                // Step s computes slice s and writes slice s - 1.
-                if (s < slices) {
-                    slice_share& share = shares[s % 2][static_cast<std::size_t>(worker)];
-                    share.count = 0;
-                    const std::int32_t first = s * slice_columns;
-                    const std::int64_t total = std::min(slice_columns, g.columns - first) * rows;
-                    const std::int64_t end = total * (worker + 1) / workers;
-                    for (std::int64_t k = total * worker / workers; k < end;) {
-                        const auto c = static_cast<std::int32_t>(k / rows);
-                        const auto j0 = static_cast<std::int32_t>(k - c * rows);
-                        const auto j1 = static_cast<std::int32_t>(
-                            std::min<std::int64_t>({rows, j0 + (end - k), j0 + rows_per_batch}));
-                        const write_list list = buffer.fill(setup, t, first + c, j0, j1);
-                        const std::ptrdiff_t source_column = o.source_column[first + c];
-                        slice_write* out = share.writes.get() + share.count;
-                        for (std::int32_t w = 0; w < list.count; ++w) {
-                            const std::int32_t r = list.writes[w];
-                            out[w] = {list.pixels[r], source_column + o.source_row[j0 + r]};
-                        }
-                        share.count += list.count;
-                        k += j1 - j0;
-                    }
-                }
-                if (s > 0) {
-                    for (const slice_share& share : shares[(s - 1) % 2])
-                        copy_band(share, t, band);
-                    const std::int32_t first = (s - 1) * slice_columns;
-                    progress.complete(first, first + std::min(slice_columns, g.columns - first));
-                }
-                barrier->arrive_and_wait();
-                if (worker == 0)
-                    progress.report_ready();
-            }
-            if (worker == 0)
-                progress.report_rest();
-        });
-}
-
 }  // namespace
 
-void draw_positions(const pass_setup& setup, const draw_target& target)
+void draw_positions(const pass_setup& setup, const draw_target& target, bool rows_in_order)
 {
     const grid_view& g = *setup.grid;
     const offsets o(g, target);
     switch (g.direction) {
     case 0: draw_along_rows(setup, target, o); break;
     case 1: draw_along_columns(setup, target, o); break;
-    case 2: draw_straight_at_it(setup, target, o); break;
+    case 2: draw_straight_at_it(setup, target, o, rows_in_order); break;
     default: break;
     }
 }

@@ -6,8 +6,11 @@
 //
 // A pack P provides: vec, mask, lanes; broadcast, load, add, sub, mul, div,
 // sqrt; clamp_negative (d < 0.0 ? 0.0 : d, so NaN and -0.0 stay as they are);
-// negate (sign flip); finite_both (both lanes finite); drop (NaN in both
-// where the mask is clear); lesser(v, current) and greater(v, current) (v
+// negate (sign flip); finite_both (both lanes finite); both, all and
+// all_true on masks; nondecreasing(current, following) (each lane not above
+// the next one, the last lane's next being following's first; NaN fails);
+// drop (NaN in both where the mask is clear); lesser(v, current) and
+// greater(v, current) (v
 // where it is strictly less / greater, else current, so a NaN never wins:
 // the renderer's strict comparisons); store (all lanes); store_trunc (all lanes,
 // truncated to int32, -1 where the mask is clear); and for the destinations
@@ -138,9 +141,9 @@ struct box_lanes {
           min_y(P::broadcast(__builtin_inf())), max_y(P::broadcast(-__builtin_inf()))
     {
     }
-    void include(typename P::vec x, typename P::vec y)
+    void include(typename P::vec x, typename P::vec y, typename P::mask finite)
     {
-        P::drop(P::finite_both(x, y), &x, &y);
+        P::drop(finite, &x, &y);
         min_x = P::lesser(x, min_x);
         max_x = P::greater(x, max_x);
         min_y = P::lesser(y, min_y);
@@ -158,41 +161,81 @@ struct box_lanes {
     }
 };
 
+// Whether the Ys of one column, vector after vector, are finite and never
+// decrease.
+template <class P>
+class order_check {
+public:
+    void add(typename P::vec y, typename P::mask finite)
+    {
+        if (started_)
+            in_order_ = P::both(in_order_, P::nondecreasing(previous_, y));
+        in_order_ = P::both(in_order_, finite);
+        previous_ = y;
+        started_ = true;
+    }
+    // Lanes past the last row repeat it, which is in order.
+    bool column_in_order()
+    {
+        if (started_)
+            in_order_ = P::both(in_order_, P::nondecreasing(previous_, P::broadcast(__builtin_inf())));
+        const bool result = P::all(in_order_);
+        in_order_ = P::all_true();
+        started_ = false;
+        return result;
+    }
+
+private:
+    typename P::mask in_order_ = P::all_true();
+    typename P::vec previous_ = P::broadcast(0.0);
+    bool started_ = false;
+};
+
 template <class P, int Direction>
-void fold_bounds_in(const grid_view& g, std::int32_t column_begin, std::int32_t column_end, position_box* box)
+bool fold_bounds_in(const grid_view& g, std::int32_t column_begin, std::int32_t column_end, position_box* box)
 {
     // Two vectors a step, each with its own box: their long chains of
     // dependent operations then overlap.
     box_lanes<P> even, odd;
+    order_check<P> order;
+    bool in_order = true;
     for (std::int32_t i = column_begin; i < column_end; ++i) {
         const column_solver<P, Direction> column(g, i);
-        // Lanes past the last row repeat it, which changes no bound.
         std::int32_t j = 0;
         for (; j + P::lanes < g.rows; j += 2 * P::lanes) {
             typename P::vec x0, y0, x1, y1;
             column.position(j, &x0, &y0);
             column.position(j + P::lanes, &x1, &y1);
-            even.include(x0, y0);
-            odd.include(x1, y1);
+            const typename P::mask finite0 = P::finite_both(x0, y0);
+            const typename P::mask finite1 = P::finite_both(x1, y1);
+            order.add(y0, finite0);
+            order.add(y1, finite1);
+            even.include(x0, y0, finite0);
+            odd.include(x1, y1, finite1);
         }
+        // Lanes past the last row repeat it, which changes no bound.
         if (j < g.rows) {
             typename P::vec x, y;
             column.position(j, &x, &y);
-            even.include(x, y);
+            const typename P::mask finite = P::finite_both(x, y);
+            order.add(y, finite);
+            even.include(x, y, finite);
         }
+        in_order = order.column_in_order() && in_order;
     }
     even.merge_into(box);
     odd.merge_into(box);
+    return in_order;
 }
 
 template <class P>
-void fold_bounds(const grid_view& g, std::int32_t column_begin, std::int32_t column_end, position_box* box)
+bool fold_bounds(const grid_view& g, std::int32_t column_begin, std::int32_t column_end, position_box* box)
 {
     switch (g.direction) {
-    case 0: fold_bounds_in<P, 0>(g, column_begin, column_end, box); break;
-    case 1: fold_bounds_in<P, 1>(g, column_begin, column_end, box); break;
-    case 2: fold_bounds_in<P, 2>(g, column_begin, column_end, box); break;
-    default: break;
+    case 0: return fold_bounds_in<P, 0>(g, column_begin, column_end, box);
+    case 1: return fold_bounds_in<P, 1>(g, column_begin, column_end, box);
+    case 2: return fold_bounds_in<P, 2>(g, column_begin, column_end, box);
+    default: return false;
     }
 }
 

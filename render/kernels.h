@@ -39,8 +39,10 @@ struct kernel_table {
     const char* name;
 
     // Adds the positions of every row of columns [column_begin, column_end)
-    // to box. Ties between zeros of either sign may keep either zero.
-    void (*fold_bounds)(const grid_view& grid, std::int32_t column_begin, std::int32_t column_end,
+    // to box. Ties between zeros of either sign may keep either zero. Returns
+    // whether, in each of these columns, every Y is finite and none is less
+    // than the one in the row above.
+    bool (*fold_bounds)(const grid_view& grid, std::int32_t column_begin, std::int32_t column_end,
                         position_box* box);
 
     // The destinations of the rows [row_begin, row_end) of one column: for

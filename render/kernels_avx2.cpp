@@ -55,6 +55,15 @@ struct avx2_pack {
         return less(_mm256_andnot_pd(_mm256_set1_pd(-0.0), a), _mm256_set1_pd(__builtin_inf()));
     }
     static mask finite_both(vec a, vec b) { return _mm256_and_pd(finite(a), finite(b)); }
+    static mask both(mask a, mask b) { return _mm256_and_pd(a, b); }
+    static bool all(mask m) { return _mm256_movemask_pd(m) == 0xF; }
+    static mask all_true() { return _mm256_castsi256_pd(_mm256_set1_epi64x(-1)); }
+    static mask nondecreasing(vec current, vec following)
+    {
+        const vec shifted = _mm256_permute4x64_pd(current, _MM_SHUFFLE(0, 3, 2, 1));
+        const vec next = _mm256_blend_pd(shifted, _mm256_permute4x64_pd(following, 0), 0x8);
+        return _mm256_cmp_pd(current, next, _CMP_LE_OQ);
+    }
     // All ones is a NaN.
     static void drop(mask m, vec* x, vec* y)
     {

@@ -36,6 +36,14 @@ struct avx512_pack {
         return less(magnitude, _mm512_set1_pd(__builtin_inf()));
     }
     static mask finite_both(vec a, vec b) { return static_cast<mask>(finite(a) & finite(b)); }
+    static mask both(mask a, mask b) { return static_cast<mask>(a & b); }
+    static bool all(mask m) { return m == 0xFF; }
+    static mask all_true() { return 0xFF; }
+    static mask nondecreasing(vec current, vec following)
+    {
+        const __m512i next = _mm512_alignr_epi64(_mm512_castpd_si512(following), _mm512_castpd_si512(current), 1);
+        return _mm512_cmp_pd_mask(current, _mm512_castsi512_pd(next), _CMP_LE_OQ);
+    }
     static void drop(mask m, vec* x, vec* y)
     {
         const vec nan = _mm512_set1_pd(__builtin_nan(""));

@@ -22,6 +22,10 @@ struct scalar_pack : lane_keys<scalar_pack, 1> {
     static vec clamp_negative(vec d) { return d < 0.0 ? 0.0 : d; }
     static vec negate(vec a) { return -a; }
     static mask finite_both(vec a, vec b) { return std::isfinite(a) && std::isfinite(b); }
+    static mask both(mask a, mask b) { return a && b; }
+    static bool all(mask m) { return m; }
+    static mask all_true() { return true; }
+    static mask nondecreasing(vec current, vec following) { return current <= following; }
     static void drop(mask m, vec* x, vec* y)
     {
         if (!m)

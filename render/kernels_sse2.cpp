@@ -29,6 +29,13 @@ struct sse2_pack : lane_keys<sse2_pack, 2> {
         return _mm_cmplt_pd(magnitude, _mm_set1_pd(__builtin_inf()));
     }
     static mask finite_both(vec a, vec b) { return _mm_and_pd(finite(a), finite(b)); }
+    static mask both(mask a, mask b) { return _mm_and_pd(a, b); }
+    static bool all(mask m) { return _mm_movemask_pd(m) == 0x3; }
+    static mask all_true() { return _mm_castsi128_pd(_mm_set1_epi32(-1)); }
+    static mask nondecreasing(vec current, vec following)
+    {
+        return _mm_cmple_pd(current, _mm_shuffle_pd(current, following, 0x1));
+    }
     // All ones is a NaN.
     static void drop(mask m, vec* x, vec* y)
     {

@@ -19,15 +19,16 @@ std::int32_t columns_per_piece(std::int32_t columns, std::int32_t rows, int thre
 
 // Pieces of columns go to whichever worker is free; each piece keeps its own
 // box, and the boxes are merged in column order.
-void measure_positions(const pass_setup& setup, position_box* box)
+bool measure_positions(const pass_setup& setup, position_box* box)
 {
     const grid_view& grid = *setup.grid;
     const std::int32_t columns = grid.columns;
     if (columns <= 0)
-        return;
+        return true;
     const std::int32_t piece = columns_per_piece(columns, grid.rows, setup.threads);
     const std::int32_t pieces = (columns - 1) / piece + 1;
     std::vector<position_box> boxes(static_cast<std::size_t>(pieces), empty_box());
+    std::atomic<bool> rows_in_order{true};
     column_progress progress(columns, setup.report);
     std::atomic<std::int32_t> next_piece{0};
 
@@ -40,7 +41,8 @@ void measure_positions(const pass_setup& setup, position_box* box)
                     break;
                 const std::int32_t begin = p * piece;
                 const std::int32_t end = std::min(columns, begin + piece);
-                setup.kernels->fold_bounds(grid, begin, end, &boxes[static_cast<std::size_t>(p)]);
+                if (!setup.kernels->fold_bounds(grid, begin, end, &boxes[static_cast<std::size_t>(p)]))
+                    rows_in_order.store(false, std::memory_order_relaxed);
                 progress.complete(begin, end);
                 if (worker == 0)
                     progress.report_ready();
@@ -50,4 +52,5 @@ void measure_positions(const pass_setup& setup, position_box* box)
         });
     for (const position_box& b : boxes)
         merge_box(box, b);
+    return rows_in_order.load(std::memory_order_relaxed);
 }

@@ -74,20 +74,6 @@ void run_workers(int requested, const std::function<void(int workers)>& start,
         t.join();
 }
 
-void worker_barrier::arrive_and_wait()
-{
-    std::unique_lock<std::mutex> lock(mutex_);
-    const std::uint64_t generation = generation_;
-    if (++arrived_ == workers_) {
-        arrived_ = 0;
-        ++generation_;
-        lock.unlock();
-        all_arrived_.notify_all();
-        return;
-    }
-    all_arrived_.wait(lock, [this, generation] { return generation_ != generation; });
-}
-
 column_progress::column_progress(std::int32_t columns, reporter report)
     : columns_(columns), report_(std::move(report)),
       shares_(new std::atomic<int>[static_cast<std::size_t>(columns > 0 ? columns : 0)])

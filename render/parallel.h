@@ -23,23 +23,6 @@ void run_workers(int requested, const std::function<void(int workers)>& start,
 // The threads the processor offers (at least 1).
 int hardware_threads();
 
-// All workers wait until all of them have arrived.
-class worker_barrier {
-public:
-    explicit worker_barrier(int workers) : workers_(workers) {}
-    worker_barrier(const worker_barrier&) = delete;
-    worker_barrier& operator=(const worker_barrier&) = delete;
-
-    void arrive_and_wait();
-
-private:
-    std::mutex mutex_;
-    std::condition_variable all_arrived_;
-    int workers_;
-    int arrived_ = 0;
-    std::uint64_t generation_ = 0;
-};
-
 // Columns finish in any order on any worker; their progress texts go out in
 // column order from the calling thread. A column is done once it has been
 // completed `required` times (by as many workers that each did a share).

@@ -21,8 +21,9 @@ struct pass_setup {
 // comparisons, non-finite positions left out). Equal to adding them one by
 // one in the plain order, but for the sign of a zero bound, which changes
 // no difference the renderer takes of it (x - 0.0 and x - -0.0 agree but in
-// the sign of a zero, and truncation drops that).
-void measure_positions(const pass_setup& setup, position_box* box);
+// the sign of a zero, and truncation drops that). Returns whether in every
+// column every Y is finite and none is less than the one above it.
+bool measure_positions(const pass_setup& setup, position_box* box);
 
 // Where pass 2 copies to and from.
 struct draw_target {
@@ -37,7 +38,8 @@ struct draw_target {
 
 // Pass 2: copies the source pixel under every sample to its position less
 // (min_x, min_y), giving every pixel the value the plain loop order (columns
-// outer, rows inner, the last write winning) gives it.
-void draw_positions(const pass_setup& setup, const draw_target& target);
+// outer, rows inner, the last write winning) gives it. rows_in_order is
+// what pass 1 returned.
+void draw_positions(const pass_setup& setup, const draw_target& target, bool rows_in_order);
 
 #endif

@@ -86,7 +86,7 @@ std::int32_t render_grid(std::int32_t direction, const std::vector<double>& xs, 
     const apparent_point first = apparent_position(direction, 0.0, 0.0);
     include_position(&box, first.x, first.y);
     setup.report = progress_texts("Pass 1/2: %d%% done.", xs, source_w);
-    measure_positions(setup, &box);
+    const bool rows_in_order = measure_positions(setup, &box);
     if (!(box.min_x <= box.max_x))
         box = position_box{0.0, 0.0, 0.0, 0.0};  // no finite position at all
 
@@ -103,7 +103,7 @@ std::int32_t render_grid(std::int32_t direction, const std::vector<double>& xs, 
     if (source_image.pixels) {
         const draw_target target{source_image.pixels.get(), source_w, rendered_image.pixels.get(), width,
                                  box.min_x, box.min_y, height};
-        draw_positions(setup, target);
+        draw_positions(setup, target, rows_in_order);
     } else {
         for (std::int32_t i = 0; i < static_cast<std::int32_t>(columns); ++i)
             setup.report(i);

@@ -8,8 +8,11 @@
 
 #include "image/raster.h"
 #include "render/observer.h"
+#include "render/passes.h"
 #include "render/render_tuning.h"
 #include "render/renderer.h"
+#include "render/sample_grid.h"
+#include "render/solver_grid.h"
 #include "tests/plain_renderer.h"
 #include "tests/test_support.h"
 
@@ -209,5 +212,33 @@ TEST(FastRenderer, FailuresAndEmptyPicturesMatchThePlainAlgorithm)
                  allocate_source_image(width, 0);
              },
              [] { return plain_render_relativistic(2, 0.5, 2); }, [] { return render_relativistic(2, 0.5, 2); });
+    }
+}
+
+// Direction 2 shares its destination rows among workers only where pass 1
+// found every column's Ys in order; otherwise one worker draws them all.
+// Either way the bytes are the plain algorithm's.
+TEST(FastRenderer, StraightAtItDrawsTheSameWithRowsSharedOrNot)
+{
+    ui_recorder ui;
+    const scene s{29, 19, true, 11, 4};
+    set_up(s);
+    plain_render_relativistic(2, 0.6, 3);
+    const std::string plain = raster_digest(rendered_image);
+    const std::int32_t width = rendered_width();
+    const std::int32_t height = rendered_height();
+
+    const solver_grid grid(2, sample_coordinates(s.width, 0.1), sample_coordinates(s.height, 0.1));
+    const pass_setup setup{&grid.view(), &kernels_for(render_simd()), 3, [](std::int32_t) {}};
+    position_box box = empty_box();
+    const apparent_point first = apparent_position(2, 0.0, 0.0);
+    include_position(&box, first.x, first.y);
+    ASSERT_TRUE(measure_positions(setup, &box));
+    for (bool rows_in_order : {true, false}) {
+        ASSERT_TRUE(replace_rendered_image(width, height));
+        draw_positions(setup, {source_image.pixels.get(), s.width, rendered_image.pixels.get(), width, box.min_x,
+                               box.min_y, height},
+                       rows_in_order);
+        EXPECT_EQ(raster_digest(rendered_image), plain) << rows_in_order;
     }
 }

@@ -182,6 +182,46 @@ TEST(RenderKernels, BoundsOfManyColumnsAreThoseOfThePlainFold)
     }
 }
 
+// Pass 1 also says whether every column's Ys are finite and never decrease
+// down the column, which direction 2's pass 2 relies on to share its work.
+TEST(RenderKernels, FoldTellsWhetherEveryColumnIsInOrder)
+{
+    const auto scalar_in_order = [](std::int32_t direction, const std::vector<double>& xs,
+                                    const std::vector<double>& ys) {
+        for (double x : xs) {
+            double above = -__builtin_inf();
+            for (double y : ys) {
+                const apparent_point p = apparent_position(direction, x, y);
+                if (!std::isfinite(p.x) || !std::isfinite(p.y) || !(p.y >= above))
+                    return false;
+                above = p.y;
+            }
+        }
+        return true;
+    };
+    for (simd_level level : supported_levels()) {
+        const kernel_table& kernels = kernels_for(level);
+        for (std::int32_t direction = 0; direction < 3; ++direction) {
+            for (double speed : {0.0, 0.5 * 3e8, 0.99999994039535522 * 3e8, 3e8}) {
+                set_scene(direction, 4, 5, speed);
+                const std::vector<double> xs = sample_coordinates(9, 0.5);
+                std::vector<double> ys = sample_coordinates(11, 0.2);
+                for (int variant = 0; variant < 3; ++variant) {
+                    if (variant == 1)
+                        std::swap(ys[17], ys[18]);  // one pair out of order
+                    if (variant == 2)
+                        ys[30] = 1e308;  // not finite in directions 1 and 2
+                    const solver_grid grid(direction, xs, ys);
+                    position_box box = empty_box();
+                    const bool in_order = kernels.fold_bounds(grid.view(), 0, static_cast<std::int32_t>(xs.size()), &box);
+                    EXPECT_EQ(in_order, scalar_in_order(direction, xs, ys))
+                        << kernels.name << ", direction " << direction << ", speed " << speed << ", variant " << variant;
+                }
+            }
+        }
+    }
+}
+
 TEST(RenderKernels, TheBestLevelIsSupportedAndNamed)
 {
     EXPECT_TRUE(simd_level_supported(best_simd_level()));

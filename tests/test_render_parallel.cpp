@@ -85,27 +85,6 @@ TEST(Workers, EveryWorkerRunsOnceAfterTheStart)
     }
 }
 
-TEST(Workers, BarrierHoldsEveryoneUntilAllArrive)
-{
-    constexpr int rounds = 50;
-    std::atomic<int> arrived{0};
-    std::unique_ptr<worker_barrier> barrier;
-    std::atomic<bool> early{false};
-    run_workers(
-        3, [&](int workers) { barrier.reset(new worker_barrier(workers)); },
-        [&](int, int workers) {
-            for (int round = 1; round <= rounds; ++round) {
-                arrived.fetch_add(1);
-                barrier->arrive_and_wait();
-                if (arrived.load() < round * workers)
-                    early = true;
-                barrier->arrive_and_wait();
-            }
-        });
-    EXPECT_FALSE(early.load());
-    EXPECT_EQ(arrived.load(), 3 * rounds);
-}
-
 // Columns finished backwards on other threads, each in two shares: the
 // reports still come one per column, in column order, on this thread.
 TEST(ColumnProgress, ReportsInColumnOrderOnTheCallingThread)
