@@ -17,9 +17,9 @@
 #include <functional>
 #include <vector>
 
-#include "render/observer.h"
 #include "render/partition.h"
 #include "render/passes.h"
+#include "render/row_bands.h"
 
 namespace {
 
@@ -139,130 +139,6 @@ private:
     std::int32_t pending_begin_ = 0;
     std::int32_t pending_end_ = 0;
 };
-
-// The destination row of a sample, worked out like the kernels do it.
-std::int32_t destination_row(const grid_view& g, double min_y, std::int32_t column, std::int32_t row)
-{
-    return static_cast<std::int32_t>(apparent_position(g.direction, g.xs[column], g.ys[row]).y - min_y);
-}
-
-// The first row of a column whose destination row is `target` or more, for
-// a column whose destination rows never decrease; rows when there is none.
-// The search starts at `hint` (the answer for a neighbouring column) and
-// widens from there.
-std::int32_t first_row_reaching(const grid_view& g, double min_y, std::int32_t column, std::int32_t target,
-                                std::int32_t hint)
-{
-    const std::int32_t rows = g.rows;
-    const auto reaches = [&](std::int32_t j) { return destination_row(g, min_y, column, j) >= target; };
-    // The answer lies in (below, above]: row `below` (or -1) does not reach,
-    // row `above` (or rows) does.
-    std::int32_t below = 0;
-    std::int32_t above = 0;
-    std::int32_t step = 1;
-    hint = std::min(std::max(hint, 0), rows);
-    if (hint < rows && !reaches(hint)) {
-        below = hint;
-        for (;;) {
-            above = below + step;
-            if (above >= rows) {
-                above = rows;
-                break;
-            }
-            if (reaches(above))
-                break;
-            below = above;
-            step *= 2;
-        }
-    } else {
-        above = hint;
-        for (;;) {
-            below = above - step;
-            if (below < 0) {
-                below = -1;
-                break;
-            }
-            if (!reaches(below))
-                break;
-            above = below;
-            step *= 2;
-        }
-    }
-    while (above - below > 1) {
-        const std::int32_t middle = below + (above - below) / 2;
-        if (reaches(middle))
-            above = middle;
-        else
-            below = middle;
-    }
-    return above;
-}
-
-// The rows of each column that one worker draws: the same rows in every
-// column, or those that land in the destination rows [first, end), found by
-// searching each column (whose destination rows must never decrease).
-class column_rows {
-public:
-    explicit column_rows(index_range rows) : fixed_(rows) {}
-    column_rows(const grid_view& g, double min_y, std::int32_t height, std::int32_t first, std::int32_t end)
-        : grid_(&g), min_y_(min_y), first_(first), end_(end), all_from_(first <= 0), all_to_(end >= height)
-    {
-    }
-    index_range of(std::int32_t column)
-    {
-        if (grid_ == nullptr)
-            return fixed_;
-        if (!all_from_)
-            begin_hint_ = first_row_reaching(*grid_, min_y_, column, first_, begin_hint_);
-        end_hint_ = all_to_ ? grid_->rows : first_row_reaching(*grid_, min_y_, column, end_, end_hint_);
-        return {all_from_ ? 0 : begin_hint_, end_hint_};
-    }
-
-private:
-    index_range fixed_{0, 0};
-    const grid_view* grid_ = nullptr;
-    double min_y_ = 0.0;
-    std::int32_t first_ = 0;
-    std::int32_t end_ = 0;
-    bool all_from_ = true;
-    bool all_to_ = true;
-    std::int32_t begin_hint_ = 0;
-    std::int32_t end_hint_ = 0;
-};
-
-// Bands of destination rows holding about as many samples each, counted on
-// a few columns spread over the picture.
-std::vector<std::int32_t> balanced_bands(const grid_view& g, double min_y, std::int32_t height, int workers)
-{
-    std::vector<std::int32_t> counted;
-    const std::int32_t wanted = std::min(g.columns, 48);
-    for (std::int32_t k = 0; k < wanted; ++k)
-        counted.push_back(static_cast<std::int32_t>(std::int64_t{g.columns} * (2 * k + 1) / (2 * wanted)));
-    const auto samples_above = [&](std::int32_t row) {
-        std::int64_t n = 0;
-        for (std::int32_t column : counted)
-            n += first_row_reaching(g, min_y, column, row, g.rows / 2);
-        return n;
-    };
-    const std::int64_t total = std::int64_t{g.rows} * static_cast<std::int64_t>(counted.size());
-    std::vector<std::int32_t> bounds{0};
-    for (int w = 1; w < workers; ++w) {
-        // The first row with w / workers of the samples above it.
-        const std::int64_t target = total * w / workers;
-        std::int32_t low = bounds.back();
-        std::int32_t high = height;
-        while (low < high) {
-            const std::int32_t middle = low + (high - low) / 2;
-            if (samples_above(middle) >= target)
-                high = middle;
-            else
-                low = middle + 1;
-        }
-        bounds.push_back(low);
-    }
-    bounds.push_back(height);
-    return bounds;
-}
 
 // Each worker owns a band of destination rows; plan(workers) gives each
 // worker its rows of every column.

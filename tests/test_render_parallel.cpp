@@ -2,14 +2,19 @@
 // never write the same pixel, the workers, and progress in column order.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <random>
 #include <set>
 #include <thread>
 #include <vector>
 
+#include "render/observer.h"
 #include "render/parallel.h"
 #include "render/partition.h"
+#include "render/row_bands.h"
+#include "render/sample_grid.h"
+#include "render/solver_grid.h"
 
 // Keys as the renderer's destination rows (or columns): nondecreasing, with
 // runs of any length. The parts cover every index once, in order, and no key
@@ -127,4 +132,74 @@ TEST(ColumnProgress, ReportsNothingBeforeAColumnIsDone)
     progress.complete(2, 3);
     progress.report_ready();
     EXPECT_EQ(reported, (std::vector<std::int32_t>{0, 1, 2}));
+}
+
+// In direction 2 the destination rows never decrease down a column; the
+// search finds, from any starting hint, the first row reaching a target, as
+// a scan from the top does.
+TEST(RowBands, SearchFindsTheFirstRowReachingEveryTarget)
+{
+    set_observer(3, 7);
+    observer.observer_z = -5.0;
+    set_motion(0.8 * 3e8);
+    const solver_grid grid(2, sample_coordinates(9, 0.5), sample_coordinates(13, 0.1));
+    const grid_view& g = grid.view();
+    const double min_y = apparent_position(2, 0.0, 0.0).y - 3.5;
+    std::mt19937 random(5);
+    for (std::int32_t column = 0; column < g.columns; ++column) {
+        std::vector<std::int32_t> rows;
+        for (std::int32_t j = 0; j < g.rows; ++j)
+            rows.push_back(destination_row(g, min_y, column, j));
+        ASSERT_TRUE(std::is_sorted(rows.begin(), rows.end()));
+        for (std::int32_t target = rows.front() - 1; target <= rows.back() + 1; ++target) {
+            const auto expected = static_cast<std::int32_t>(
+                std::find_if(rows.begin(), rows.end(), [&](std::int32_t r) { return r >= target; }) - rows.begin());
+            const auto hint = static_cast<std::int32_t>(random() % (g.rows + 3)) - 1;
+            ASSERT_EQ(first_row_reaching(g, min_y, column, target, hint), expected)
+                << "column " << column << ", target " << target << ", hint " << hint;
+        }
+    }
+}
+
+// The bands cover every destination row once, and a worker's rows of each
+// column are exactly the samples that land in its band.
+TEST(RowBands, BandsShareOutEverySampleOnce)
+{
+    set_observer(-4, 20);
+    observer.observer_z = -5.0;
+    set_motion(0.5 * 3e8);
+    const solver_grid grid(2, sample_coordinates(17, 0.2), sample_coordinates(11, 0.2));
+    const grid_view& g = grid.view();
+    double min_y = __builtin_inf();
+    double max_y = -__builtin_inf();
+    for (std::int32_t i = 0; i < g.columns; ++i) {
+        for (std::int32_t j = 0; j < g.rows; ++j) {
+            min_y = std::min(min_y, apparent_position(2, g.xs[i], g.ys[j]).y);
+            max_y = std::max(max_y, apparent_position(2, g.xs[i], g.ys[j]).y);
+        }
+    }
+    const auto height = static_cast<std::int32_t>(max_y - min_y) + 1;
+    for (int workers : {1, 2, 3, 5}) {
+        const std::vector<std::int32_t> bounds = balanced_bands(g, min_y, height, workers);
+        ASSERT_EQ(bounds.size(), static_cast<std::size_t>(workers) + 1);
+        EXPECT_EQ(bounds.front(), 0);
+        EXPECT_EQ(bounds.back(), height);
+        EXPECT_TRUE(std::is_sorted(bounds.begin(), bounds.end()));
+        std::vector<column_rows> shares;
+        for (int w = 0; w < workers; ++w)
+            shares.emplace_back(g, min_y, height, bounds[w], bounds[w + 1]);
+        for (std::int32_t i = 0; i < g.columns; ++i) {
+            std::int32_t next = 0;
+            for (int w = 0; w < workers; ++w) {
+                const index_range r = shares[static_cast<std::size_t>(w)].of(i);
+                ASSERT_EQ(r.begin, next) << workers << " workers, column " << i;
+                for (std::int32_t j = r.begin; j < r.end; ++j) {
+                    const std::int32_t row = destination_row(g, min_y, i, j);
+                    ASSERT_TRUE(row >= bounds[w] && row < bounds[w + 1]) << "column " << i << ", row " << j;
+                }
+                next = r.end;
+            }
+            ASSERT_EQ(next, g.rows);
+        }
+    }
 }
