@@ -85,10 +85,21 @@ std::vector<std::int32_t> balanced_bands(const grid_view& g, double min_y, std::
     return bounds;
 }
 
-index_range column_rows::of(std::int32_t column)
+column_rows::column_rows(index_range rows, const std::int64_t* keys, std::int32_t tile_rows)
+{
+    for (std::int32_t begin = rows.begin; begin < rows.end;) {
+        std::int32_t end = begin + std::min(tile_rows, rows.end - begin);
+        while (end < rows.end && keys[end] == keys[end - 1])
+            ++end;
+        tiles_.push_back({begin, end});
+        begin = end;
+    }
+}
+
+index_range column_rows::of(std::size_t tile, std::int32_t column)
 {
     if (grid_ == nullptr)
-        return fixed_;
+        return tiles_[tile];
     if (!all_from_)
         begin_hint_ = first_row_reaching(*grid_, min_y_, column, first_, begin_hint_);
     end_hint_ = all_to_ ? grid_->rows : first_row_reaching(*grid_, min_y_, column, end_, end_hint_);

@@ -26,20 +26,25 @@ std::int32_t first_row_reaching(const grid_view& g, double min_y, std::int32_t c
 // picture: workers + 1 nondecreasing values from 0 to height.
 std::vector<std::int32_t> balanced_bands(const grid_view& g, double min_y, std::int32_t height, int workers);
 
-// The rows of each column that one worker draws: the same rows in every
-// column, or those that land in the destination rows [first, end), found by
-// searching each column, starting where the last column's were.
+// The rows of each column that one worker draws, in tiles: either the same
+// rows in every column, cut into tiles of about tile_rows rows that end where
+// the destination row changes (keys: the destination row of each sample
+// row, nondecreasing), so that each destination row is in one tile; or, as
+// one tile, the rows that land in the destination rows [first, end), found
+// by searching each column, starting where the last column's were (call it
+// for the columns in order).
 class column_rows {
 public:
-    explicit column_rows(index_range rows) : fixed_(rows) {}
+    column_rows(index_range rows, const std::int64_t* keys, std::int32_t tile_rows);
     column_rows(const grid_view& g, double min_y, std::int32_t height, std::int32_t first, std::int32_t end)
         : grid_(&g), min_y_(min_y), first_(first), end_(end), all_from_(first <= 0), all_to_(end >= height)
     {
     }
-    index_range of(std::int32_t column);
+    std::size_t tiles() const { return grid_ == nullptr ? tiles_.size() : 1; }
+    index_range of(std::size_t tile, std::int32_t column);
 
 private:
-    index_range fixed_{0, 0};
+    std::vector<index_range> tiles_;
     const grid_view* grid_ = nullptr;
     double min_y_ = 0.0;
     std::int32_t first_ = 0;

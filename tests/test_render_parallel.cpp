@@ -191,7 +191,8 @@ TEST(RowBands, BandsShareOutEverySampleOnce)
         for (std::int32_t i = 0; i < g.columns; ++i) {
             std::int32_t next = 0;
             for (int w = 0; w < workers; ++w) {
-                const index_range r = shares[static_cast<std::size_t>(w)].of(i);
+                ASSERT_EQ(shares[static_cast<std::size_t>(w)].tiles(), 1u);
+                const index_range r = shares[static_cast<std::size_t>(w)].of(0, i);
                 ASSERT_EQ(r.begin, next) << workers << " workers, column " << i;
                 for (std::int32_t j = r.begin; j < r.end; ++j) {
                     const std::int32_t row = destination_row(g, min_y, i, j);
