@@ -129,6 +129,7 @@ TEST(FastRenderer, MatchesThePlainAlgorithm)
         {13, 29, false, -25, 60},  // observer outside, below and to the left
         {5, 1, false, 2, 0},       // one row
         {1, 7, true, 3, -4},       // one column
+        {9, 230, false, 4, 100},   // tall: rows drawn in several tiles
     };
     const double speeds[] = {0.0, 1e-9, 0.5, 0.8999999761581421, 0.9900000095367432};
     const int thread_counts[] = {2, 3, 1, 5};

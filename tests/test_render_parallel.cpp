@@ -204,3 +204,37 @@ TEST(RowBands, BandsShareOutEverySampleOnce)
         }
     }
 }
+
+// Direction 0 draws a worker's rows tile after tile over a block of columns:
+// the plain order per pixel holds only if no destination row is in two
+// tiles.
+TEST(RowBands, TilesNeverShareADestinationRow)
+{
+    std::mt19937 random(9);
+    for (int trial = 0; trial < 200; ++trial) {
+        const auto count = static_cast<std::int32_t>(random() % 200);
+        std::vector<std::int64_t> keys;
+        std::int64_t key = 0;
+        for (std::int32_t j = 0; j < count; ++j) {
+            keys.push_back(key);
+            key += random() % 4 == 0 ? 1 : 0;
+        }
+        const std::int32_t begin = count == 0 ? 0 : static_cast<std::int32_t>(random() % count);
+        const index_range rows{begin, count};
+        const auto tile_rows = static_cast<std::int32_t>(1 + random() % 20);
+        column_rows tiles(rows, keys.data(), tile_rows);
+        std::int32_t next = rows.begin;
+        std::set<std::int64_t> seen_before;
+        for (std::size_t t = 0; t < tiles.tiles(); ++t) {
+            const index_range r = tiles.of(t, 0);
+            ASSERT_EQ(r.begin, next);
+            ASSERT_LT(r.begin, r.end);
+            const std::set<std::int64_t> mine(keys.begin() + r.begin, keys.begin() + r.end);
+            for (std::int64_t k : mine)
+                ASSERT_EQ(seen_before.count(k), 0u) << "trial " << trial << ": row " << k << " in two tiles";
+            seen_before.insert(mine.begin(), mine.end());
+            next = r.end;
+        }
+        ASSERT_EQ(next, rows.end);
+    }
+}
