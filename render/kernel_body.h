@@ -4,18 +4,18 @@
 // own copy, compiled for its own instruction set, and the linker can never
 // hand one unit's copy to another.
 //
-// A pack P provides: vec, mask, lanes; broadcast, load, add, sub, mul, div,
-// sqrt; clamp_negative (d < 0.0 ? 0.0 : d, so NaN and -0.0 stay as they are);
-// negate (sign flip); finite_both (both lanes finite); both, all and
-// all_true on masks; nondecreasing(current, following) (each lane not above
-// the next one, the last lane's next being following's first; NaN fails);
-// drop (NaN in both where the mask is clear); lesser(v, current) and
-// greater(v, current) (v
-// where it is strictly less / greater, else current, so a NaN never wins:
-// the renderer's strict comparisons); store (all lanes); store_trunc (all lanes,
-// truncated to int32, -1 where the mask is clear); and for the destinations
-// keys, make_keys, store_keys and list_writes, which lane_keys below provides
-// lane by lane for packs that have nothing better.
+// A pack P provides: vec, mask, lanes, probe_chains; broadcast, load, add,
+// sub, mul, div, sqrt; clamp_negative (d < 0.0 ? 0.0 : d, so NaN and -0.0
+// stay as they are); negate (sign flip); finite_both (both lanes finite);
+// both, all and all_true on masks; nondecreasing(current, following) (each
+// lane not above the next one, the last lane's next being following's first;
+// NaN fails); drop (NaN in both where the mask is clear); lesser(v, current)
+// and greater(v, current) (v where it is strictly less / greater, else
+// current, so a NaN never wins: the renderer's strict comparisons); store
+// (all lanes); and for the destinations keys, make_keys, store_keys and
+// list_writes, which lane_keys below provides lane by lane (from the pack's
+// store_trunc: all lanes truncated to int32, -1 where the mask is clear) for
+// packs that have nothing better.
 //
 // The operations per sample are those of observer.cpp in its order. The one
 // rewriting: x / 2.0 is computed as x * 0.5, which is the same IEEE result
@@ -312,7 +312,9 @@ struct lane_keys {
         Pack::store_trunc(rows, y, finite);
         keys k;
         for (int l = 0; l < Lanes; ++l)
-            k.lane[l] = rows[l] < 0 ? -1 : (static_cast<std::int64_t>(rows[l]) << 32) | static_cast<std::uint32_t>(columns[l]);
+            k.lane[l] = rows[l] < 0 ? -1
+                                    : (static_cast<std::int64_t>(rows[l]) << 32)
+                                          | static_cast<std::uint32_t>(columns[l]);
         return k;
     }
     static void store_keys(std::int64_t* out, const keys& k)

@@ -76,11 +76,6 @@ struct avx2_pack {
     static vec lesser(vec v, vec current) { return _mm256_min_pd(v, current); }
     static vec greater(vec v, vec current) { return _mm256_max_pd(v, current); }
     static void store(double* p, vec v) { _mm256_storeu_pd(p, v); }
-    static void store_trunc(std::int32_t* p, vec v, mask m)
-    {
-        const vec chosen = _mm256_blendv_pd(_mm256_set1_pd(-1.0), v, m);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm256_cvttpd_epi32(chosen));
-    }
 
     using keys = __m256i;
     static keys make_keys(vec x, vec y, mask finite)
@@ -88,7 +83,8 @@ struct avx2_pack {
         const __m256i rows = _mm256_slli_epi64(_mm256_cvtepi32_epi64(_mm256_cvttpd_epi32(y)), 32);
         const __m256i columns = _mm256_cvtepu32_epi64(_mm256_cvttpd_epi32(x));
         // All ones (-1) where the mask is clear.
-        return _mm256_or_si256(_mm256_or_si256(rows, columns), _mm256_xor_si256(_mm256_castpd_si256(finite), _mm256_set1_epi64x(-1)));
+        const __m256i not_finite = _mm256_xor_si256(_mm256_castpd_si256(finite), _mm256_set1_epi64x(-1));
+        return _mm256_or_si256(_mm256_or_si256(rows, columns), not_finite);
     }
     static void store_keys(std::int64_t* out, keys k) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), k); }
     // Four samples at a time: compare each pixel with the next one, then

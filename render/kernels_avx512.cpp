@@ -23,7 +23,10 @@ struct avx512_pack {
     static vec sqrt(vec a) { return _mm512_sqrt_pd(a); }
     static mask less(vec a, vec b) { return _mm512_cmp_pd_mask(a, b, _CMP_LT_OQ); }
     // An unordered comparison is false, so a NaN is kept like -0.0 is.
-    static vec clamp_negative(vec d) { return _mm512_mask_mov_pd(d, less(d, _mm512_setzero_pd()), _mm512_setzero_pd()); }
+    static vec clamp_negative(vec d)
+    {
+        return _mm512_mask_mov_pd(d, less(d, _mm512_setzero_pd()), _mm512_setzero_pd());
+    }
     static vec negate(vec a)
     {
         const __m512i sign = _mm512_set1_epi64(static_cast<long long>(0x8000000000000000ULL));
@@ -55,11 +58,6 @@ struct avx512_pack {
     static vec lesser(vec v, vec current) { return _mm512_min_pd(v, current); }
     static vec greater(vec v, vec current) { return _mm512_max_pd(v, current); }
     static void store(double* p, vec v) { _mm512_storeu_pd(p, v); }
-    static void store_trunc(std::int32_t* p, vec v, mask m)
-    {
-        const vec chosen = _mm512_mask_mov_pd(_mm512_set1_pd(-1.0), m, v);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), _mm512_cvttpd_epi32(chosen));
-    }
 
     using keys = __m512i;
     static keys no_keys() { return _mm512_set1_epi64(-1); }

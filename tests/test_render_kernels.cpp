@@ -213,9 +213,11 @@ TEST(RenderKernels, FoldTellsWhetherEveryColumnIsInOrder)
                         ys[30] = 1e308;  // not finite in directions 1 and 2
                     const solver_grid grid(direction, xs, ys);
                     position_box box = empty_box();
-                    const bool in_order = kernels.fold_bounds(grid.view(), 0, static_cast<std::int32_t>(xs.size()), &box);
-                    EXPECT_EQ(in_order, scalar_in_order(direction, xs, ys))
-                        << kernels.name << ", direction " << direction << ", speed " << speed << ", variant " << variant;
+                    const auto columns = static_cast<std::int32_t>(xs.size());
+                    const bool in_order = kernels.fold_bounds(grid.view(), 0, columns, &box);
+                    EXPECT_EQ(in_order, scalar_in_order(direction, xs, ys)) << kernels.name << ", direction "
+                                                                            << direction << ", speed " << speed
+                                                                            << ", variant " << variant;
                 }
             }
         }
