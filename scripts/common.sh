@@ -1,0 +1,84 @@
+# Shared helpers for the scripts in this folder; source it, don't run it.
+# Sets LUMIRUN_ROOT (the repository) and LUMIRUN_BUILD (its build/ folder).
+
+LUMIRUN_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+LUMIRUN_BUILD="$LUMIRUN_ROOT/build"
+# Fixed locations shared by the scripts and the CMake configurations.
+LUMIRUN_JPEG_SRC="$LUMIRUN_BUILD/deps/libjpeg-turbo-src"
+LUMIRUN_JPEG_MINGW="$LUMIRUN_BUILD/deps/libjpeg-mingw"
+# The machine is shared: never more than two build jobs.
+LUMIRUN_JOBS=${LUMIRUN_JOBS:-2}
+
+say() { printf '%s\n' "$*"; }
+die() { printf 'ERROR: %s\n' "$*" >&2; exit 1; }
+
+# Runs a command as root: directly, or through sudo when it asks no password.
+as_root() {
+    if [ "$(id -u)" -eq 0 ]; then
+        "$@"
+    elif command -v sudo >/dev/null 2>&1 && sudo -n true 2>/dev/null; then
+        sudo -n "$@"
+    else
+        die "needs root (or password-less sudo): $*"
+    fi
+}
+
+# apt without questions, waiting a bounded time for another apt to finish.
+apt_get() {
+    as_root env DEBIAN_FRONTEND=noninteractive timeout "${APT_TIMEOUT:-1200}" \
+        apt-get -q -y -o DPkg::Lock::Timeout=300 \
+        -o Dpkg::Options::=--force-confdef -o Dpkg::Options::=--force-confold "$@" </dev/null
+}
+
+# Cleanup actions run once, last added first, when the shell exits (also on
+# a signal). Each script that starts something registers how to end it here.
+# A subshell starts its own list, so it never runs its parent's actions.
+at_exit() {
+    if [ "${LUMIRUN_AT_EXIT_OWNER:-}" != "$BASHPID" ]; then
+        LUMIRUN_AT_EXIT=()
+        LUMIRUN_AT_EXIT_OWNER=$BASHPID
+        trap lumirun_run_at_exit EXIT
+        trap 'exit 130' INT
+        trap 'exit 143' TERM HUP
+    fi
+    LUMIRUN_AT_EXIT+=("$*")
+}
+lumirun_run_at_exit() {
+    local i
+    for ((i = ${#LUMIRUN_AT_EXIT[@]} - 1; i >= 0; i--)); do
+        eval "${LUMIRUN_AT_EXIT[i]}" || true
+    done
+    LUMIRUN_AT_EXIT=()
+}
+
+# The two build trees and how they are configured. Both know where the
+# libjpeg-turbo test pictures are (scripts/fetch-libjpeg-source.sh).
+LUMIRUN_NATIVE="$LUMIRUN_BUILD/native"
+LUMIRUN_WINDOWS="$LUMIRUN_BUILD/windows"
+
+cmake_configure() {
+    local dir=$1
+    shift
+    timeout 300 cmake -S "$LUMIRUN_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DLUMIRUN_JPEG_TESTIMAGES="$LUMIRUN_JPEG_SRC/testimages" "$@" ||
+        die "configuring $dir failed"
+}
+
+# cmake_build DIR [TARGET...]
+cmake_build() {
+    local dir=$1 targets=()
+    shift
+    [ "$#" -eq 0 ] || targets=(--target "$@")
+    timeout 1200 cmake --build "$dir" -j "$LUMIRUN_JOBS" "${targets[@]}" || die "building $dir failed"
+}
+
+configure_native() { cmake_configure "$LUMIRUN_NATIVE" "$@"; }
+
+# The toolchain is read on the first configure only; CMake warns when it is
+# passed again.
+configure_windows() {
+    local toolchain=()
+    [ -f "$LUMIRUN_WINDOWS/CMakeCache.txt" ] ||
+        toolchain=(-DCMAKE_TOOLCHAIN_FILE="$LUMIRUN_ROOT/cmake/mingw-w64.cmake")
+    cmake_configure "$LUMIRUN_WINDOWS" "${toolchain[@]}" -DLUMIRUN_JPEG_ROOT="$LUMIRUN_JPEG_MINGW" "$@"
+}

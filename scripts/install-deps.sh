@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Installs, with apt-get, the Debian 12 packages the project builds and tests
+# with. Idempotent: when every package is present it changes nothing and
+# needs neither root nor the network.
+#   bash scripts/install-deps.sh [native|windows|clang|all]...   (default: all)
+set -euo pipefail
+. "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+
+# The portable core, its tests and benchmarks, built natively.
+PKGS_NATIVE=(g++ cmake ninja-build pkg-config libjpeg62-turbo-dev libgtest-dev googletest libbenchmark-dev)
+# The Windows build (mingw-w64, nasm and Debian's libjpeg-turbo source) and
+# running it under Wine without a display. fonts-wine is only a Recommends
+# of wine, but without it dialogs have no usable font.
+PKGS_WINDOWS=(g++-mingw-w64-x86-64 nasm dpkg-dev wine wine64 fonts-wine xvfb xdotool imagemagick)
+# Fuzzing and sanitizer builds.
+PKGS_CLANG=(clang libclang-rt-14-dev)
+
+wanted=()
+for group in "${@:-all}"; do
+    case "$group" in
+        native) wanted+=("${PKGS_NATIVE[@]}") ;;
+        windows) wanted+=("${PKGS_WINDOWS[@]}") ;;
+        clang) wanted+=("${PKGS_CLANG[@]}") ;;
+        all) wanted+=("${PKGS_NATIVE[@]}" "${PKGS_WINDOWS[@]}" "${PKGS_CLANG[@]}") ;;
+        *) die "unknown package group '$group' (native, windows, clang, all)" ;;
+    esac
+done
+
+missing=()
+for pkg in "${wanted[@]}"; do
+    status=$(dpkg-query -W -f='${db:Status-Status}' "$pkg" 2>/dev/null || true)
+    [ "$status" = installed ] || missing+=("$pkg")
+done
+
+if [ "${#missing[@]}" -eq 0 ]; then
+    say "All ${#wanted[@]} packages are installed."
+    exit 0
+fi
+
+say "Installing: ${missing[*]}"
+APT_TIMEOUT=600 apt_get update || die "apt-get update failed"
+apt_get install "${missing[@]}" || die "apt-get install failed for: ${missing[*]}"
