@@ -13,9 +13,12 @@ bool raster_byte_count(std::int64_t width, std::int64_t height, std::size_t* byt
 {
     if (width < 0 || height < 0)
         return false;
-    // No single object may exceed PTRDIFF_MAX bytes; checking against it also
-    // keeps every offset into the buffer representable.
-    const std::uint64_t limit = static_cast<std::uint64_t>(std::numeric_limits<std::ptrdiff_t>::max());
+    // No machine the program runs on has this much memory, and some
+    // allocators (Wine's among them) reserve bookkeeping for a request before
+    // refusing it: an impossible size is refused here at once. The ceiling
+    // is also far below PTRDIFF_MAX, so every offset stays representable.
+    const std::uint64_t pointer_limit = static_cast<std::uint64_t>(std::numeric_limits<std::ptrdiff_t>::max());
+    const std::uint64_t limit = max_raster_bytes < pointer_limit ? max_raster_bytes : pointer_limit;
     const std::uint64_t w = static_cast<std::uint64_t>(width);
     const std::uint64_t h = static_cast<std::uint64_t>(height);
     if (w != 0 && h > limit / 3 / w)

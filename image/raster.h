@@ -32,8 +32,11 @@ struct raster {
 extern raster source_image;
 extern raster rendered_image;
 
+// The largest raster the store will try to allocate.
+constexpr std::uint64_t max_raster_bytes = std::uint64_t{1} << 38;  // 256 GiB
+
 // width * height * 3 as a size_t, or false when the count is negative, does
-// not fit in a size_t, or is beyond what one allocation can address.
+// not fit in a size_t, or passes max_raster_bytes.
 bool raster_byte_count(std::int64_t width, std::int64_t height, std::size_t* bytes);
 
 // Width rule shared by the reader and the renderer: the next multiple of 4

@@ -105,3 +105,13 @@ TEST(Raster, FailedReplaceLeavesRenderedAbsentWithNewSize)
     EXPECT_EQ(rendered_width(), 2000000000);
     EXPECT_EQ(rendered_height(), 2000000000);
 }
+
+TEST(Raster, ImpossibleSizesAreRefusedWithoutAskingTheAllocator)
+{
+    std::size_t bytes = 0;
+    ASSERT_TRUE(raster_byte_count(4096, 4096, &bytes));
+    EXPECT_FALSE(raster_byte_count(2000000000, 30000, &bytes));  // 180 TB
+    const std::int64_t widest = static_cast<std::int64_t>(max_raster_bytes / 3);
+    EXPECT_TRUE(raster_byte_count(widest, 1, &bytes));
+    EXPECT_FALSE(raster_byte_count(widest + 1, 1, &bytes));
+}

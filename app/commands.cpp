@@ -1,0 +1,123 @@
+#include "app/commands.h"
+
+#include <string>
+
+#include "app/app_state.h"
+#include "image/jpeg_file.h"
+#include "image/raster.h"
+#include "render/observer.h"
+#include "render/renderer.h"
+
+namespace {
+
+// Formats "Error opening file %s." for a path of any length.
+std::string open_error_text(const char* path)
+{
+    return std::string("Error opening file ") + path + ".";
+}
+
+void restore_default_settings()
+{
+    app_state.speed_fraction = 0.5f;
+    app_state.render_quality = 1;
+    app_state.fly_direction = 0;
+}
+
+// A render needs the source pixels; after an open was cancelled or failed
+// only the old size is left, and there is nothing to draw from.
+bool source_pixels_held()
+{
+    return source_image.pixels != nullptr;
+}
+
+}  // namespace
+
+void render_with_settings()
+{
+    render_relativistic(app_state.fly_direction, static_cast<double>(app_state.speed_fraction),
+                        app_state.render_quality);
+}
+
+void init_app_state()
+{
+    reset_observer();
+    app_state.view_mode = 0;
+    restore_default_settings();
+    app_state.show_intro = 1;
+}
+
+void open_picture(ui_services& ui)
+{
+    free_images();
+    reset_observer();
+    app_state.view_mode = 0;
+    if (!ui.choose_open_file(open_path))
+        return;
+    if (load_picture(open_path) != 0) {
+        ui.show_error_box(open_error_text(open_path).c_str(), "Error");
+        return;
+    }
+    app_state.show_intro = 0;
+    restore_default_settings();
+    app_state.view_mode = 1;
+    set_observer(0, source_height() / 2);
+    render_with_settings();
+    ui.update_scroll_bars();
+    ui.request_repaint();
+}
+
+void save_picture_as(ui_services& ui)
+{
+    // Checked before the chooser: a name chosen for nothing would only
+    // create an empty or broken file.
+    if (!rendered_image.pixels) {
+        ui.show_error_box("There is no rendered picture to save yet: open a picture first.", "Error");
+        return;
+    }
+    if (!ui.choose_save_file(save_path))
+        return;
+    if (save_picture(save_path) != 0)
+        ui.show_error_box(open_error_text(save_path).c_str(), "Error");
+}
+
+void show_original(ui_services& ui)
+{
+    app_state.view_mode = 0;
+    ui.update_scroll_bars();
+    ui.request_repaint();
+}
+
+void show_relativity_version(ui_services& ui)
+{
+    app_state.view_mode = 1;
+    ui.update_scroll_bars();
+    ui.request_repaint();
+}
+
+void edit_settings(ui_services& ui)
+{
+    // The dialog writes the settings itself; they stay whatever it returns.
+    if (ui.run_settings_dialog() != 1)
+        return;
+    if (!source_pixels_held())
+        return;
+    render_with_settings();
+    app_state.view_mode = 1;
+    ui.request_repaint();
+}
+
+void place_observer(ui_services& ui, std::int32_t x, std::int32_t y)
+{
+    if (!source_pixels_held())
+        return;
+    set_observer(x, y);
+    render_with_settings();
+    app_state.view_mode = 1;
+    ui.update_scroll_bars();
+    ui.request_repaint();
+}
+
+void quit_program(ui_services& ui)
+{
+    ui.shut_down();
+}
