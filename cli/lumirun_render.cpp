@@ -15,12 +15,9 @@
 #endif
 
 #include "cli/progress_bar.h"
+#include "cli/render_command.h"
 #include "cli/render_options.h"
 #include "image/alert.h"
-#include "image/jpeg_file.h"
-#include "image/raster.h"
-#include "render/observer.h"
-#include "render/renderer.h"
 #include "render/status.h"
 
 namespace {
@@ -49,29 +46,6 @@ std::int32_t show_progress(const char* text)
     return 0;
 }
 
-int run(const render_options& options)
-{
-    reset_observer();
-    if (load_picture(options.input.c_str()) != 0) {
-        print_error("Error opening file " + options.input + ".");
-        return 1;
-    }
-    if (options.observer_given)
-        set_observer(options.observer_x, options.observer_y);
-    else
-        set_observer(0, source_height() / 2);
-
-    render_relativistic(options.direction, static_cast<double>(options.speed_fraction), options.quality);
-    if (!rendered_image.pixels)
-        return 1;  // the renderer has said why
-
-    if (save_picture(options.output.c_str()) != 0) {
-        print_error("Error saving file " + options.output + ".");
-        return 1;
-    }
-    return 0;
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
@@ -93,9 +67,11 @@ int main(int argc, char** argv)
         active_bar = &bar;
     set_status_sink(show_progress);
 
-    const int status = run(parsed.options);
+    std::string error;
+    const int status = render_file(parsed.options, &error);
+    if (status != 0 && !error.empty())
+        print_error(error);
     bar.finish();
     active_bar = nullptr;
-    free_images();
     return status;
 }

@@ -60,6 +60,52 @@ bench_windows() {
     timeout 300 wine "$LUMIRUN_WINDOWS/tests/lumirun_bench.exe" --quick || die "Windows benchmark failed"
 }
 
+# The native and the Windows lumirun-render must write the same bytes.
+compare_windows() {
+    wine_prefix
+    local images="$LUMIRUN_JPEG_SRC/testimages" log="$LUMIRUN_BUILD/compare.log"
+    bash "$LUMIRUN_ROOT/tests/cli_compare.sh" "$LUMIRUN_NATIVE/cli/lumirun-render" \
+        "$LUMIRUN_WINDOWS/cli/lumirun-render.exe" "$images/testorig.jpg" "$images/testimgari.jpg" \
+        "$images/testimgint.jpg" "$LUMIRUN_ROOT/resources/sample.jpg" 2>&1 | tee "$log"
+    note "native = Windows lumirun-render: $(tail -n 1 "$log")"
+}
+
+# The unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Some tests ask for terabytes and expect the refusal a real allocator gives.
+test_sanitized() {
+    local dir="$LUMIRUN_BUILD/sanitize"
+    cmake_configure "$dir" -DLUMIRUN_SANITIZE=ON
+    cmake_build "$dir"
+    export ASAN_OPTIONS=allocator_may_return_null=1 UBSAN_OPTIONS=print_stacktrace=1
+    run_ctest sanitized "$dir" -j "$LUMIRUN_JOBS"
+}
+
+# About a minute of libFuzzer on the JPEG reader (ASan, UBSan, against an
+# instrumented libjpeg), seeded with libjpeg-turbo's test images and
+# progressive, grayscale and CMYK versions of one of them. The corpus grows
+# from run to run; a fault fails the step and leaves its input in findings/.
+fuzz_reader() {
+    local dir="$LUMIRUN_BUILD/fuzz" jpeg="$LUMIRUN_BUILD/deps/libjpeg-fuzz"
+    local images="$LUMIRUN_JPEG_SRC/testimages" seconds="${LUMIRUN_FUZZ_SECONDS:-60}"
+    bash "$LUMIRUN_ROOT/scripts/build-libjpeg-fuzz.sh"
+    cmake_configure "$dir" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DLUMIRUN_FUZZ=ON \
+        -DBUILD_TESTING=OFF -DJPEG_INCLUDE_DIR="$jpeg/include" -DJPEG_LIBRARY="$jpeg/lib/libjpeg.a"
+    cmake_build "$dir" fuzz_jpeg_reader
+    rm -rf "$dir/seeds"
+    mkdir -p "$dir/seeds" "$dir/corpus" "$dir/findings"
+    cp "$images"/*.jpg "$dir/seeds/"
+    convert "$images/testorig.jpg" -interlace JPEG "$dir/seeds/progressive.jpg"
+    convert "$images/testorig.jpg" -colorspace Gray "$dir/seeds/gray.jpg"
+    convert "$images/testorig.jpg" -colorspace CMYK "$dir/seeds/cmyk.jpg"
+    (cd "$dir" && timeout $((seconds + 120)) ./fuzz/fuzz_jpeg_reader -max_total_time="$seconds" -timeout=10 \
+        -rss_limit_mb=2048 -max_len=20000 -close_fd_mask=3 -print_final_stats=1 -artifact_prefix=findings/ \
+        corpus seeds) >"$dir/fuzz.log" 2>&1 ||
+        { tail -n 60 "$dir/fuzz.log" >&2; die "the fuzzer found a fault: see $dir/findings and $dir/fuzz.log"; }
+    local runs
+    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$dir/fuzz.log")
+    note "fuzz: $runs runs of the JPEG reader in $seconds s, corpus $(ls "$dir/corpus" | wc -l) files, no fault"
+}
+
 # run_ctest NAME DIR [CTEST-ARGS...]: a bounded ctest run that must find tests.
 run_ctest() {
     local name=$1 dir=$2 log
@@ -126,6 +172,9 @@ main() {
     step windows-build  "Windows build"                 build_windows
     step windows-tests  "Windows tests under Wine"      test_windows
     step windows-bench  "Windows benchmark smoke run"   bench_windows
+    step compare        "Native and Windows renders"    compare_windows
+    step sanitize       "Tests under ASan and UBSan"    test_sanitized
+    step fuzz           "Fuzzing the JPEG reader"       fuzz_reader
 
     [ "${#SUMMARY[@]}" -gt 0 ] || die "no step named: ${SELECTED[*]}"
     summary

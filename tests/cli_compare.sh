@@ -1,0 +1,41 @@
+#!/bin/bash
+# The native and the Windows lumirun-render must write the same bytes for
+# the same picture and settings: libjpeg-turbo's test images and the README's
+# sample, at several settings each.
+#
+# Usage: tests/cli_compare.sh NATIVE_RENDER WINDOWS_RENDER PICTURE...
+#   (the Windows program runs through wine, with the caller's Wine settings)
+set -u
+
+native=$1
+windows=$2
+shift 2
+work=$(mktemp -d "${TMPDIR:-/tmp}/lumirun-compare.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+settings=("" "--speed 90 --direction top-to-bottom --quality medium" "--speed 75 --direction 2 --quality 3"
+          "--speed 99 --observer 100,40")
+runs=0
+failures=0
+for picture in "$@"; do
+    for setting in "${settings[@]}"; do
+        runs=$((runs + 1))
+        # shellcheck disable=SC2086
+        timeout 300 "$native" "$picture" "$work/native.jpg" --quiet $setting
+        native_status=$?
+        # shellcheck disable=SC2086
+        timeout 300 wine "$windows" "$picture" "$work/windows.jpg" --quiet $setting
+        windows_status=$?
+        if [ $native_status != 0 ] || [ $windows_status != 0 ]; then
+            echo "FAIL: $picture $setting: exit $native_status (native), $windows_status (Windows)" >&2
+            failures=$((failures + 1))
+        elif ! cmp -s "$work/native.jpg" "$work/windows.jpg"; then
+            echo "FAIL: $picture $setting: the two programs wrote different files" >&2
+            failures=$((failures + 1))
+        else
+            echo "same bytes: $(basename "$picture") ${setting:-(defaults)} ($(wc -c < "$work/native.jpg") bytes)"
+        fi
+        rm -f "$work/native.jpg" "$work/windows.jpg"
+    done
+done
+echo "$runs comparisons, $failures failures"
+[ "$failures" = 0 ]
