@@ -1,14 +1,17 @@
 #include "render/renderer.h"
 
-#include <cmath>
-#include <cstddef>
 #include <cstdio>
+#include <limits>
+#include <new>
 #include <vector>
 
 #include "image/alert.h"
 #include "image/raster.h"
 #include "render/observer.h"
+#include "render/passes.h"
+#include "render/render_tuning.h"
 #include "render/sample_grid.h"
+#include "render/solver_grid.h"
 #include "render/status.h"
 
 double step_x = 0.0;
@@ -16,37 +19,7 @@ double step_y = 0.0;
 
 namespace {
 
-struct bounds {
-    double min_x = 0.0;
-    double max_x = 0.0;
-    double min_y = 0.0;
-    double max_y = 0.0;
-    bool set = false;
-};
-
-bool is_finite(apparent_point p)
-{
-    return std::isfinite(p.x) && std::isfinite(p.y);
-}
-
-// Strict comparisons, as the bounding box is defined.
-void include(bounds& box, apparent_point p)
-{
-    if (!is_finite(p))
-        return;
-    if (!box.set) {
-        box = {p.x, p.x, p.y, p.y, true};
-        return;
-    }
-    if (p.x < box.min_x)
-        box.min_x = p.x;
-    if (p.x > box.max_x)
-        box.max_x = p.x;
-    if (p.y < box.min_y)
-        box.min_y = p.y;
-    if (p.y > box.max_y)
-        box.max_y = p.y;
-}
+const char* const memory_message = "Error: Not enough memory to render the new image!";
 
 void set_steps(std::int32_t quality)
 {
@@ -61,20 +34,25 @@ void set_steps(std::int32_t quality)
 
 // Sent after every column whose percentage is a multiple of ten, repeats and
 // all; formatted only when it is sent.
-std::int32_t report_progress(const char* format, double x, std::int32_t source_w)
+void report_progress(const char* format, double x, std::int32_t source_w)
 {
     const int percent = static_cast<int>((x / static_cast<double>(source_w)) * 100.0);
     if (percent % 10 != 0)
-        return 0;
+        return;
     char text[64];
     std::snprintf(text, sizeof text, format, percent);
-    return set_status_text(text);
+    set_status_text(text);
+}
+
+column_progress::reporter progress_texts(const char* format, const std::vector<double>& xs, std::int32_t source_w)
+{
+    return [format, &xs, source_w](std::int32_t column) { report_progress(format, xs[column], source_w); };
 }
 
 // The rendered raster's size from the box, or false when it cannot be
 // represented: width trunc(extent) + 1 rounded up to a multiple of 4, height
 // trunc(extent) + 1, both 32-bit.
-bool raster_size(const bounds& box, std::int32_t* width, std::int32_t* height)
+bool raster_size(const position_box& box, std::int32_t* width, std::int32_t* height)
 {
     const double extent_x = box.max_x - box.min_x;
     const double extent_y = box.max_y - box.min_y;
@@ -87,44 +65,50 @@ bool raster_size(const bounds& box, std::int32_t* width, std::int32_t* height)
     return true;
 }
 
-bounds measure(std::int32_t direction, const std::vector<double>& xs, const std::vector<double>& ys,
-               std::int32_t source_w)
+std::int32_t fail_for_memory()
 {
-    bounds box;
-    include(box, apparent_position(direction, 0.0, 0.0));
-    for (const double x : xs) {
-        for (const double y : ys)
-            include(box, apparent_position(direction, x, y));
-        report_progress("Pass 1/2: %d%% done.", x, source_w);
-    }
-    return box;
+    show_warning_box(memory_message, "Error!");
+    return 1;
 }
 
-void draw(std::int32_t direction, const std::vector<double>& xs, const std::vector<double>& ys,
-          std::int32_t source_w, const bounds& box)
+std::int32_t render_grid(std::int32_t direction, const std::vector<double>& xs, std::vector<double> ys)
 {
-    const unsigned char* source = source_image.pixels.get();
-    unsigned char* destination = rendered_image.pixels.get();
-    const std::size_t source_row = static_cast<std::size_t>(source_w) * 3;
-    const std::size_t destination_row = static_cast<std::size_t>(rendered_image.width) * 3;
-    for (const double x : xs) {
-        if (source != nullptr) {
-            for (const double y : ys) {
-                const apparent_point p = apparent_position(direction, x, y);
-                if (!is_finite(p))
-                    continue;
-                const unsigned char* from = source + source_row * static_cast<std::size_t>(static_cast<std::int32_t>(y))
-                                            + static_cast<std::size_t>(static_cast<std::int32_t>(x)) * 3;
-                unsigned char* to = destination
-                                    + destination_row * static_cast<std::size_t>(static_cast<std::int32_t>(p.y - box.min_y))
-                                    + static_cast<std::size_t>(static_cast<std::int32_t>(p.x - box.min_x)) * 3;
-                to[0] = from[0];
-                to[1] = from[1];
-                to[2] = from[2];
-            }
-        }
-        report_progress("Pass 2/2: %d%% done.", x, source_w);
+    const std::int32_t source_w = source_image.width;
+    const auto columns = static_cast<std::int64_t>(xs.size());
+    const auto rows = static_cast<std::int64_t>(ys.size());
+    const std::int64_t most = std::numeric_limits<std::int32_t>::max() - row_padding;
+    if (columns > most || rows > most)
+        return fail_for_memory();
+    const solver_grid grid(direction, xs, std::move(ys));
+    pass_setup setup{&grid.view(), &kernels_for(render_simd()), render_threads_for(columns * rows), {}};
+
+    position_box box = empty_box();
+    const apparent_point first = apparent_position(direction, 0.0, 0.0);
+    include_position(&box, first.x, first.y);
+    setup.report = progress_texts("Pass 1/2: %d%% done.", xs, source_w);
+    const bool rows_in_order = measure_positions(setup, &box);
+    if (!(box.min_x <= box.max_x))
+        box = position_box{0.0, 0.0, 0.0, 0.0};  // no finite position at all
+
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    const bool representable = raster_size(box, &width, &height);
+    if (!representable || !replace_rendered_image(width, height)) {
+        if (!representable)
+            release_rendered_image();
+        return fail_for_memory();
     }
+
+    setup.report = progress_texts("Pass 2/2: %d%% done.", xs, source_w);
+    if (source_image.pixels) {
+        const draw_target target{source_image.pixels.get(), source_w, rendered_image.pixels.get(), width,
+                                 box.min_x, box.min_y, height};
+        draw_positions(setup, target, rows_in_order);
+    } else {
+        for (std::int32_t i = 0; i < static_cast<std::int32_t>(columns); ++i)
+            setup.report(i);
+    }
+    return set_status_text("Relativistic Image Complete.");
 }
 
 }  // namespace
@@ -149,23 +133,13 @@ std::int32_t render_at_speed(std::int32_t direction, double speed, std::int32_t 
         return 1;
     set_motion(speed);
 
-    const std::int32_t source_w = source_image.width;
-    const std::int32_t source_h = source_image.height;
-    const std::vector<double> xs = sample_coordinates(source_w, step_x);
-    const std::vector<double> ys = sample_coordinates(source_h, step_y);
-    bounds box = measure(direction, xs, ys, source_w);
-    if (!box.set)
-        box = bounds{0.0, 0.0, 0.0, 0.0, true};
-
-    std::int32_t width = 0;
-    std::int32_t height = 0;
-    const bool representable = raster_size(box, &width, &height);
-    if (!representable || !replace_rendered_image(width, height)) {
-        if (!representable)
-            release_rendered_image();
-        show_warning_box("Error: Not enough memory to render the new image!", "Error!");
-        return 1;
+    // The per-column and per-row tables are small next to the rendered
+    // raster, but a picture can be large enough that even they do not fit.
+    try {
+        const std::vector<double> xs = sample_coordinates(source_image.width, step_x);
+        return render_grid(direction, xs, sample_coordinates(source_image.height, step_y));
+    } catch (const std::bad_alloc&) {
+        release_rendered_image();
+        return fail_for_memory();
     }
-    draw(direction, xs, ys, source_w, box);
-    return set_status_text("Relativistic Image Complete.");
 }

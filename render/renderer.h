@@ -5,6 +5,11 @@
 // black; pass 2 evaluates every position again and copies the source pixel
 // under each sample there, the last write winning. Progress goes to
 // set_status_text; an unobtainable raster to a warning box.
+//
+// The passes run on every core with the widest vectors the processor has
+// (render/render_tuning.h), and give byte for byte what one thread visiting
+// the samples column by column, row by row, gives. The texts are sent from
+// the calling thread alone, in that order.
 #ifndef LUMIRUN_RENDER_RENDERER_H
 #define LUMIRUN_RENDER_RENDERER_H
 
@@ -24,7 +29,9 @@ std::int32_t render_relativistic(std::int32_t direction, double speed_fraction, 
 // quality outside 1..4 before any step was ever set, renders nothing and
 // returns 1. Samples whose position is not finite are skipped in both
 // passes. A source raster whose pixels are absent (but whose size is not 0)
-// gives a black raster of the computed size; no missing pixel is read.
+// gives a black raster of the computed size; no missing pixel is read. A
+// picture so large that even the per-row and per-column tables cannot be
+// had counts as an unobtainable raster.
 std::int32_t render_at_speed(std::int32_t direction, double speed, std::int32_t quality);
 
 #endif

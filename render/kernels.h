@@ -1,0 +1,73 @@
+// The per-sample work of the renderer, in one version per vector width, and
+// the choice among them at run time.
+//
+// Every version computes the positions of solver_grid.h with the same IEEE
+// operations in the same order (no fused multiply-add, no reassociation, no
+// approximate square root or reciprocal), so all of them, and the plain
+// apparent_position, give the same bits.
+#ifndef LUMIRUN_RENDER_KERNELS_H
+#define LUMIRUN_RENDER_KERNELS_H
+
+#include <cstdint>
+
+#include "render/grid_view.h"
+
+enum class simd_level { portable, sse2, avx2, avx512 };
+
+// A bounding box of positions; +inf / -inf while no finite position is in.
+struct position_box {
+    double min_x;
+    double max_x;
+    double min_y;
+    double max_y;
+};
+
+position_box empty_box();
+
+// Adds one position with the renderer's strict comparisons; a position with
+// a coordinate that is not finite is left out.
+void include_position(position_box* box, double x, double y);
+
+// Adds another box as if its positions came after those already in.
+void merge_box(position_box* box, const position_box& later);
+
+// Room the destination kernels may use past the end of their output.
+constexpr std::int32_t destination_slack = 16;
+
+struct kernel_table {
+    simd_level level;
+    const char* name;
+
+    // Adds the positions of every row of columns [column_begin, column_end)
+    // to box. Ties between zeros of either sign may keep either zero. Returns
+    // whether, in each of these columns, every Y is finite and none is less
+    // than the one in the row above.
+    bool (*fold_bounds)(const grid_view& grid, std::int32_t column_begin, std::int32_t column_end,
+                        position_box* box);
+
+    // The destinations of the rows [row_begin, row_end) of one column: for
+    // each sample, its pixel (trunc(Y - min_y) << 32) | trunc(X - min_x), or
+    // -1 where its position is not finite, in pixels_out; and in writes_out,
+    // in row order, the indices (from 0) of the samples to write: those with
+    // a pixel whose next sample in the range goes to another one (a sample
+    // followed by one to the same pixel would be overwritten straight away).
+    // Returns the number of writes. Both arrays hold (row_end - row_begin) +
+    // destination_slack entries; the slack may be overwritten. Positions lie
+    // within the bounds (pass 1 found them).
+    std::int32_t (*destinations)(const grid_view& grid, std::int32_t column, std::int32_t row_begin,
+                                 std::int32_t row_end, double min_x, double min_y, std::int64_t* pixels_out,
+                                 std::int32_t* writes_out);
+
+    // The per-sample arithmetic of a direction on registers alone, for the
+    // benchmark's measure of what the processor can do; returns a checksum.
+    double (*arithmetic_probe)(std::int32_t direction, std::int64_t samples);
+};
+
+bool simd_level_supported(simd_level level);
+simd_level best_simd_level();
+const char* simd_level_name(simd_level level);
+
+// The kernels of a supported level.
+const kernel_table& kernels_for(simd_level level);
+
+#endif

@@ -1,0 +1,232 @@
+// Every vector width computes the positions apparent_position computes, bit
+// for bit, and lists the writes the plain loop order makes last.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "render/kernels.h"
+#include "render/observer.h"
+#include "render/sample_grid.h"
+#include "render/solver_grid.h"
+
+namespace {
+
+std::vector<simd_level> supported_levels()
+{
+    std::vector<simd_level> levels;
+    for (simd_level level : {simd_level::portable, simd_level::sse2, simd_level::avx2, simd_level::avx512}) {
+        if (simd_level_supported(level))
+            levels.push_back(level);
+    }
+    return levels;
+}
+
+bool same_bits(double a, double b)
+{
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+void set_scene(std::int32_t direction, std::int32_t ox, std::int32_t oy, double speed)
+{
+    set_observer(ox, oy);
+    observer.observer_z = direction == 2 ? -5.0 : -0.01;
+    set_motion(speed);
+}
+
+// Coordinates so large that a position overflows: the discriminant is then
+// NaN (inf - inf) with a finite b, or b itself is infinite.
+const double overflowing[] = {1e160, -1e160, 1e308};
+
+// Sample coordinates as the renderer makes them (carrying the rounding of
+// repeated addition), some arbitrary ones and some that overflow.
+std::vector<double> coordinates(std::mt19937& random, std::int32_t limit)
+{
+    std::vector<double> values = sample_coordinates(limit, 0.2);
+    std::uniform_real_distribution<double> spread(-5.0, limit + 5.0);
+    for (int k = 0; k < 6; ++k)
+        values.push_back(spread(random));
+    values.insert(values.end(), std::begin(overflowing), std::end(overflowing));
+    return values;
+}
+
+const double speeds[] = {0.0, 3e-1, 0.5 * 3e8, 0.9900000095367432 * 3e8, 0.99999994039535522 * 3e8, 3e8, 4e8};
+
+}  // namespace
+
+// A grid of one sample folds to a box of that sample's position alone, so
+// its bounds are the position's exact bits (or stay empty when it is not
+// finite).
+TEST(RenderKernels, PositionsHaveTheBitsOfApparentPosition)
+{
+    std::mt19937 random(7);
+    for (simd_level level : supported_levels()) {
+        const kernel_table& kernels = kernels_for(level);
+        for (std::int32_t direction = 0; direction < 3; ++direction) {
+            for (double speed : speeds) {
+                set_scene(direction, 3, 2, speed);
+                const std::vector<double> xs = coordinates(random, 4);
+                const std::vector<double> ys = coordinates(random, 3);
+                for (double x : xs) {
+                    for (double y : ys) {
+                        const solver_grid grid(direction, {x}, {y});
+                        position_box box = empty_box();
+                        kernels.fold_bounds(grid.view(), 0, 1, &box);
+                        const apparent_point p = apparent_position(direction, x, y);
+                        position_box expected = empty_box();
+                        include_position(&expected, p.x, p.y);
+                        ASSERT_TRUE(same_bits(box.min_x, expected.min_x) && same_bits(box.max_x, expected.max_x)
+                                    && same_bits(box.min_y, expected.min_y) && same_bits(box.max_y, expected.max_y))
+                            << kernels.name << ", direction " << direction << ", speed " << speed << ", sample (" << x
+                            << ", " << y << "): " << box.min_x << " " << box.min_y << " against " << p.x << " "
+                            << p.y;
+                    }
+                }
+            }
+        }
+    }
+}
+
+// The destinations of every row range of a column: the truncated offsets
+// from the box, -1 where nothing is finite, and as writes the samples whose
+// next one in the range goes elsewhere.
+TEST(RenderKernels, DestinationsListTheLastWriteOfEveryRun)
+{
+    std::mt19937 random(11);
+    for (simd_level level : supported_levels()) {
+        const kernel_table& kernels = kernels_for(level);
+        for (std::int32_t direction = 0; direction < 3; ++direction) {
+            for (double speed : {0.0, 0.5 * 3e8, 0.95 * 3e8, 3e8}) {
+                set_scene(direction, 1, 2, speed);
+                const std::vector<double> xs = sample_coordinates(3, 0.25);
+                const std::vector<double> ys = sample_coordinates(4, 0.1);  // 40 rows
+                const solver_grid grid(direction, xs, ys);
+                position_box box = empty_box();
+                for (double x : xs) {
+                    for (double y : ys) {
+                        const apparent_point p = apparent_position(direction, x, y);
+                        include_position(&box, p.x, p.y);
+                    }
+                }
+                if (!(box.min_x <= box.max_x))
+                    box = position_box{0.0, 0.0, 0.0, 0.0};
+                std::uniform_int_distribution<std::int32_t> row(0, static_cast<std::int32_t>(ys.size()));
+                for (std::int32_t i = 0; i < static_cast<std::int32_t>(xs.size()); ++i) {
+                    std::int32_t begin = row(random);
+                    std::int32_t end = row(random);
+                    if (begin > end)
+                        std::swap(begin, end);
+                    std::vector<std::int64_t> expected_pixels;
+                    for (std::int32_t j = begin; j < end; ++j) {
+                        const apparent_point p = apparent_position(direction, xs[i], ys[j]);
+                        const bool finite = std::isfinite(p.x) && std::isfinite(p.y);
+                        expected_pixels.push_back(
+                            finite ? (std::int64_t{static_cast<std::int32_t>(p.y - box.min_y)} << 32)
+                                         | static_cast<std::int32_t>(p.x - box.min_x)
+                                   : -1);
+                    }
+                    std::vector<std::int32_t> expected_writes;
+                    for (std::size_t k = 0; k < expected_pixels.size(); ++k) {
+                        const bool last = k + 1 == expected_pixels.size();
+                        if (expected_pixels[k] >= 0 && (last || expected_pixels[k + 1] != expected_pixels[k]))
+                            expected_writes.push_back(static_cast<std::int32_t>(k));
+                    }
+                    std::vector<std::int64_t> pixels(expected_pixels.size() + destination_slack);
+                    std::vector<std::int32_t> writes(expected_pixels.size() + destination_slack);
+                    const std::int32_t count = kernels.destinations(grid.view(), i, begin, end, box.min_x,
+                                                                    box.min_y, pixels.data(), writes.data());
+                    pixels.resize(expected_pixels.size());
+                    writes.resize(static_cast<std::size_t>(count));
+                    ASSERT_EQ(pixels, expected_pixels) << kernels.name << ", direction " << direction << ", speed "
+                                                       << speed << ", column " << i << ", rows " << begin << ".."
+                                                       << end;
+                    ASSERT_EQ(writes, expected_writes) << kernels.name << ", direction " << direction;
+                }
+            }
+        }
+    }
+}
+
+// The box of many samples folded in vectors is the box of folding them one
+// by one, but for the sign of a zero bound; positions that are not finite,
+// among finite ones in the same vector, are left out.
+TEST(RenderKernels, BoundsOfManyColumnsAreThoseOfThePlainFold)
+{
+    for (simd_level level : supported_levels()) {
+        const kernel_table& kernels = kernels_for(level);
+        for (std::int32_t direction = 0; direction < 3; ++direction) {
+            set_scene(direction, 6, 9, 0.7 * 3e8);
+            std::vector<double> xs = sample_coordinates(13, 0.2);
+            std::vector<double> ys = sample_coordinates(11, 0.1);
+            xs.insert(xs.begin() + 7, std::begin(overflowing), std::end(overflowing));
+            for (std::size_t at : {3u, 20u, 21u, 50u})
+                ys.insert(ys.begin() + static_cast<std::ptrdiff_t>(at), overflowing[at % 3]);
+            const solver_grid grid(direction, xs, ys);
+            position_box box = empty_box();
+            kernels.fold_bounds(grid.view(), 0, static_cast<std::int32_t>(xs.size()), &box);
+            position_box expected = empty_box();
+            for (double x : xs) {
+                for (double y : ys) {
+                    const apparent_point p = apparent_position(direction, x, y);
+                    include_position(&expected, p.x, p.y);
+                }
+            }
+            EXPECT_EQ(box.min_x, expected.min_x) << kernels.name << " " << direction;
+            EXPECT_EQ(box.max_x, expected.max_x) << kernels.name << " " << direction;
+            EXPECT_EQ(box.min_y, expected.min_y) << kernels.name << " " << direction;
+            EXPECT_EQ(box.max_y, expected.max_y) << kernels.name << " " << direction;
+        }
+    }
+}
+
+// Pass 1 also says whether every column's Ys are finite and never decrease
+// down the column, which direction 2's pass 2 relies on to share its work.
+TEST(RenderKernels, FoldTellsWhetherEveryColumnIsInOrder)
+{
+    const auto scalar_in_order = [](std::int32_t direction, const std::vector<double>& xs,
+                                    const std::vector<double>& ys) {
+        for (double x : xs) {
+            double above = -__builtin_inf();
+            for (double y : ys) {
+                const apparent_point p = apparent_position(direction, x, y);
+                if (!std::isfinite(p.x) || !std::isfinite(p.y) || !(p.y >= above))
+                    return false;
+                above = p.y;
+            }
+        }
+        return true;
+    };
+    for (simd_level level : supported_levels()) {
+        const kernel_table& kernels = kernels_for(level);
+        for (std::int32_t direction = 0; direction < 3; ++direction) {
+            for (double speed : {0.0, 0.5 * 3e8, 0.99999994039535522 * 3e8, 3e8}) {
+                set_scene(direction, 4, 5, speed);
+                const std::vector<double> xs = sample_coordinates(9, 0.5);
+                std::vector<double> ys = sample_coordinates(11, 0.2);
+                for (int variant = 0; variant < 3; ++variant) {
+                    if (variant == 1)
+                        std::swap(ys[17], ys[18]);  // one pair out of order
+                    if (variant == 2)
+                        ys[30] = 1e308;  // not finite in directions 1 and 2
+                    const solver_grid grid(direction, xs, ys);
+                    position_box box = empty_box();
+                    const auto columns = static_cast<std::int32_t>(xs.size());
+                    const bool in_order = kernels.fold_bounds(grid.view(), 0, columns, &box);
+                    EXPECT_EQ(in_order, scalar_in_order(direction, xs, ys)) << kernels.name << ", direction "
+                                                                            << direction << ", speed " << speed
+                                                                            << ", variant " << variant;
+                }
+            }
+        }
+    }
+}
+
+TEST(RenderKernels, TheBestLevelIsSupportedAndNamed)
+{
+    EXPECT_TRUE(simd_level_supported(best_simd_level()));
+    EXPECT_TRUE(simd_level_supported(simd_level::portable));
+    EXPECT_STREQ(kernels_for(best_simd_level()).name, simd_level_name(best_simd_level()));
+}
