@@ -2,7 +2,8 @@
 # scripts/common.sh:
 #   wine_env          exports the Wine settings and this tree's own prefix,
 #                     and bounds the address space (wine_address_limit)
-#   wine_prefix       creates and configures that prefix once (cached)
+#   wine_prefix       creates and configures that prefix once (cached), and
+#                     keeps its wineserver running until our EXIT trap
 #   start_xvfb        starts a private Xvfb and exports DISPLAY
 # Everything started here is ended from the EXIT trap of the shell that
 # started it, and only that: our Xvfb by its PID, our prefix's wineserver.
@@ -58,8 +59,25 @@ wine_prefix() {
     local want have=""
     want=$(lumirun_wine_registry | cksum | cut -d' ' -f1)
     [ -f "$WINEPREFIX/.lumirun-ready" ] && have=$(cat "$WINEPREFIX/.lumirun-ready")
-    [ "$have" = "$want" ] && return 0
+    if [ "$have" != "$want" ]; then
+        wine_create_prefix "$want"
+    fi
+    wine_keep_server
+}
 
+# A wineserver that ends after its last client can be shutting down just as
+# the next program connects, which then fails with "recvmsg: Connection reset
+# by peer". One persistent server for the whole run closes that gap; wine_stop
+# ends it. Wine's own background processes (services and devices) live as
+# long as the server: they are started here, away from any test's output
+# pipe, which they would otherwise hold open until the run ends.
+wine_keep_server() {
+    timeout 30 wineserver -p >/dev/null 2>&1 || true
+    timeout 120 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+}
+
+wine_create_prefix() {
+    local want=$1
     say "Creating the Wine prefix $WINEPREFIX"
     rm -rf "$WINEPREFIX"
     mkdir -p "$WINEPREFIX"
