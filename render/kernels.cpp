@@ -50,6 +50,16 @@ bool simd_level_supported(simd_level level)
     }
 }
 
+std::vector<simd_level> supported_simd_levels()
+{
+    std::vector<simd_level> levels;
+    for (simd_level level : {simd_level::portable, simd_level::sse2, simd_level::avx2, simd_level::avx512}) {
+        if (simd_level_supported(level))
+            levels.push_back(level);
+    }
+    return levels;
+}
+
 simd_level best_simd_level()
 {
     const simd_level widest_first[] = {simd_level::avx512, simd_level::avx2, simd_level::sse2};

@@ -9,6 +9,7 @@
 #define LUMIRUN_RENDER_KERNELS_H
 
 #include <cstdint>
+#include <vector>
 
 #include "render/grid_view.h"
 
@@ -64,6 +65,8 @@ struct kernel_table {
 };
 
 bool simd_level_supported(simd_level level);
+// Every level this processor runs, narrowest first.
+std::vector<simd_level> supported_simd_levels();
 simd_level best_simd_level();
 const char* simd_level_name(simd_level level);
 

@@ -89,16 +89,6 @@ void expect_same(const scene& s, std::int32_t direction, double speed, std::int3
                            << simd_level_name(render_simd());
 }
 
-std::vector<simd_level> supported_levels()
-{
-    std::vector<simd_level> levels;
-    for (simd_level level : {simd_level::portable, simd_level::sse2, simd_level::avx2, simd_level::avx512}) {
-        if (simd_level_supported(level))
-            levels.push_back(level);
-    }
-    return levels;
-}
-
 // Puts the defaults back after a test that changed them.
 class tuning_guard {
 public:
@@ -150,7 +140,7 @@ TEST(FastRenderer, EveryVectorWidthAndThreadCountGivesTheSameBytes)
 {
     const tuning_guard guard;
     const scene s{41, 27, false, 30, 9};
-    for (simd_level level : supported_levels()) {
+    for (simd_level level : supported_simd_levels()) {
         ASSERT_TRUE(set_render_simd(level));
         for (int threads : {1, 2, 4, 7}) {
             set_render_threads(threads);

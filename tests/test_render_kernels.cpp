@@ -15,16 +15,6 @@
 
 namespace {
 
-std::vector<simd_level> supported_levels()
-{
-    std::vector<simd_level> levels;
-    for (simd_level level : {simd_level::portable, simd_level::sse2, simd_level::avx2, simd_level::avx512}) {
-        if (simd_level_supported(level))
-            levels.push_back(level);
-    }
-    return levels;
-}
-
 bool same_bits(double a, double b)
 {
     return std::memcmp(&a, &b, sizeof a) == 0;
@@ -63,7 +53,7 @@ const double speeds[] = {0.0, 3e-1, 0.5 * 3e8, 0.9900000095367432 * 3e8, 0.99999
 TEST(RenderKernels, PositionsHaveTheBitsOfApparentPosition)
 {
     std::mt19937 random(7);
-    for (simd_level level : supported_levels()) {
+    for (simd_level level : supported_simd_levels()) {
         const kernel_table& kernels = kernels_for(level);
         for (std::int32_t direction = 0; direction < 3; ++direction) {
             for (double speed : speeds) {
@@ -96,7 +86,7 @@ TEST(RenderKernels, PositionsHaveTheBitsOfApparentPosition)
 TEST(RenderKernels, DestinationsListTheLastWriteOfEveryRun)
 {
     std::mt19937 random(11);
-    for (simd_level level : supported_levels()) {
+    for (simd_level level : supported_simd_levels()) {
         const kernel_table& kernels = kernels_for(level);
         for (std::int32_t direction = 0; direction < 3; ++direction) {
             for (double speed : {0.0, 0.5 * 3e8, 0.95 * 3e8, 3e8}) {
@@ -155,7 +145,7 @@ TEST(RenderKernels, DestinationsListTheLastWriteOfEveryRun)
 // among finite ones in the same vector, are left out.
 TEST(RenderKernels, BoundsOfManyColumnsAreThoseOfThePlainFold)
 {
-    for (simd_level level : supported_levels()) {
+    for (simd_level level : supported_simd_levels()) {
         const kernel_table& kernels = kernels_for(level);
         for (std::int32_t direction = 0; direction < 3; ++direction) {
             set_scene(direction, 6, 9, 0.7 * 3e8);
@@ -199,7 +189,7 @@ TEST(RenderKernels, FoldTellsWhetherEveryColumnIsInOrder)
         }
         return true;
     };
-    for (simd_level level : supported_levels()) {
+    for (simd_level level : supported_simd_levels()) {
         const kernel_table& kernels = kernels_for(level);
         for (std::int32_t direction = 0; direction < 3; ++direction) {
             for (double speed : {0.0, 0.5 * 3e8, 0.99999994039535522 * 3e8, 3e8}) {
