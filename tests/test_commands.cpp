@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -13,6 +12,7 @@
 #include "image/raster.h"
 #include "render/observer.h"
 #include "render/renderer.h"
+#include "tests/jpeg_test_support.h"
 #include "tests/test_support.h"
 
 using test_support::raster_digest;
@@ -90,30 +90,18 @@ private:
     }
 };
 
-std::string temp_dir()
+// One private folder for the files these tests write, removed at exit.
+std::string temp_path(const std::string& name)
 {
-    static const std::string dir = [] {
-        const std::filesystem::path path = std::filesystem::temp_directory_path() / "lumirun_commands_test";
-        std::filesystem::create_directories(path);
-        return path.string();
-    }();
-    return dir;
-}
-
-bool file_exists(const std::string& path)
-{
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
-        return false;
-    std::fclose(f);
-    return true;
+    static const test_support::temp_folder folder;
+    return folder.path(name);
 }
 
 // A real JPEG file of the given size, written by the program's own writer
 // from an "F" picture.
 std::string make_jpeg(const char* name, std::int32_t width, std::int32_t height)
 {
-    const std::string path = temp_dir() + "/" + name;
+    const std::string path = temp_path(name);
     test_support::reset_core_state();
     std::int32_t rounded = 0;
     round_width_to_4(width, &rounded);
@@ -221,7 +209,7 @@ TEST_F(Commands, CancelledOpenReleasesThePictureAndKeepsTheRest)
 TEST_F(Commands, FailedOpensShowTheirBoxesInOrder)
 {
     scripted_ui ui;
-    const std::string missing = temp_dir() + "/no such picture.jpg";
+    const std::string missing = temp_path("no such picture.jpg");
     ui.open_choice = missing;
     open_picture(ui);
     EXPECT_EQ(ui.calls, (std::vector<std::string>{
@@ -233,11 +221,9 @@ TEST_F(Commands, FailedOpensShowTheirBoxesInOrder)
     EXPECT_EQ(app_state.view_mode, 0);
     EXPECT_EQ(app_state.show_intro, 1);
 
-    const std::string text_file = temp_dir() + "/not a picture.jpg";
-    std::FILE* f = std::fopen(text_file.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    std::fputs("This is not a JPEG file.\n", f);
-    std::fclose(f);
+    const std::string text_file = temp_path("not a picture.jpg");
+    const std::string text = "This is not a JPEG file.\n";
+    test_support::write_file(text_file, test_support::bytes(text.begin(), text.end()));
     ui.calls.clear();
     ui.open_choice = text_file;
     open_picture(ui);
@@ -335,13 +321,13 @@ TEST_F(Commands, SaveWritesTheRenderedPictureAndReportsFailures)
     const std::int32_t width = rendered_width();
     const std::int32_t height = rendered_height();
 
-    const std::string target = temp_dir() + "/saved.jpg";
+    const std::string target = temp_path("saved.jpg");
     std::remove(target.c_str());
     ui.calls.clear();
     ui.save_choice.clear();
     save_picture_as(ui);
     EXPECT_EQ(ui.calls, std::vector<std::string>{"choose_save_file"});
-    EXPECT_FALSE(file_exists(target));
+    EXPECT_FALSE(test_support::file_exists(target));
 
     ui.calls.clear();
     ui.save_choice = target;
@@ -357,7 +343,7 @@ TEST_F(Commands, SaveWritesTheRenderedPictureAndReportsFailures)
     // A name that cannot be created: the writer's box, then the command's.
     ui.open_choice = make_jpeg("save again.jpg", 12, 5);
     open_picture(ui);
-    const std::string bad = temp_dir() + "/no such folder/out.jpg";
+    const std::string bad = temp_path("no such folder/out.jpg");
     ui.calls.clear();
     ui.save_choice = bad;
     save_picture_as(ui);
