@@ -4,12 +4,18 @@
 
 #include <cstdint>
 
+#include "render/observer.h"
+#include "render/sample_coordinates.h"
+
+// Which picture the window shows; 32 bits wide like the other settings.
+enum class view_choice : std::int32_t { original = 0, relativity_version = 1 };
+
 struct app_state_record {
-    float speed_fraction = 0.0f;     // fraction of the speed of light, 0 <= s < 1
-    std::int32_t fly_direction = 0;  // 0 left to right, 1 top to bottom, 2 straight at it
-    std::int32_t render_quality = 0; // 1 Low, 2 Medium, 3 High, 4 Ultra-high
-    std::int32_t view_mode = 0;      // 0 the original, 1 the relativity version
-    std::int32_t show_intro = 0;     // 1 until the first successful open
+    float speed_fraction = 0.0f;  // fraction of the speed of light, 0 <= s < 1
+    fly_by_direction fly_direction = fly_by_direction::left_to_right;
+    quality_level render_quality = static_cast<quality_level>(0);  // set at start-up
+    view_choice view_mode = view_choice::original;
+    std::int32_t show_intro = 0;  // 1 until the first successful open
 };
 
 extern app_state_record app_state;

@@ -3,10 +3,9 @@
 #include <string>
 
 #include "app/app_state.h"
-#include "image/jpeg_file.h"
-#include "image/raster.h"
-#include "render/observer.h"
-#include "render/renderer.h"
+#include "app/picture_files.h"
+#include "app/picture_store.h"
+#include "app/render_view.h"
 
 namespace {
 
@@ -19,8 +18,8 @@ std::string open_error_text(const char* path)
 void restore_default_settings()
 {
     app_state.speed_fraction = 0.5f;
-    app_state.render_quality = 1;
-    app_state.fly_direction = 0;
+    app_state.render_quality = quality_level::low;
+    app_state.fly_direction = fly_by_direction::left_to_right;
 }
 
 // A render needs the source pixels; after an open was cancelled or failed
@@ -41,16 +40,18 @@ void render_with_settings()
 void init_app_state()
 {
     reset_observer();
-    app_state.view_mode = 0;
+    app_state.view_mode = view_choice::original;
     restore_default_settings();
     app_state.show_intro = 1;
 }
 
 void open_picture(ui_services& ui)
 {
+    // Released before the chooser shows, so a cancelled open leaves no
+    // picture: the window then shows the empty view, as it always has.
     free_images();
     reset_observer();
-    app_state.view_mode = 0;
+    app_state.view_mode = view_choice::original;
     if (!ui.choose_open_file(open_path))
         return;
     if (load_picture(open_path) != 0) {
@@ -59,7 +60,7 @@ void open_picture(ui_services& ui)
     }
     app_state.show_intro = 0;
     restore_default_settings();
-    app_state.view_mode = 1;
+    app_state.view_mode = view_choice::relativity_version;
     set_observer(0, source_height() / 2);
     render_with_settings();
     ui.update_scroll_bars();
@@ -76,20 +77,22 @@ void save_picture_as(ui_services& ui)
     }
     if (!ui.choose_save_file(save_path))
         return;
+    // "opening": the program's one message for a file that failed, whichever
+    // way it was going; the writer's own box has said what went wrong.
     if (save_picture(save_path) != 0)
         ui.show_error_box(open_error_text(save_path).c_str(), "Error");
 }
 
 void show_original(ui_services& ui)
 {
-    app_state.view_mode = 0;
+    app_state.view_mode = view_choice::original;
     ui.update_scroll_bars();
     ui.request_repaint();
 }
 
 void show_relativity_version(ui_services& ui)
 {
-    app_state.view_mode = 1;
+    app_state.view_mode = view_choice::relativity_version;
     ui.update_scroll_bars();
     ui.request_repaint();
 }
@@ -102,7 +105,7 @@ void edit_settings(ui_services& ui)
     if (!source_pixels_held())
         return;
     render_with_settings();
-    app_state.view_mode = 1;
+    app_state.view_mode = view_choice::relativity_version;
     ui.request_repaint();
 }
 
@@ -112,7 +115,7 @@ void place_observer(ui_services& ui, std::int32_t x, std::int32_t y)
         return;
     set_observer(x, y);
     render_with_settings();
-    app_state.view_mode = 1;
+    app_state.view_mode = view_choice::relativity_version;
     ui.update_scroll_bars();
     ui.request_repaint();
 }

@@ -3,6 +3,7 @@
 // same written bytes as the window program.
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #ifdef _WIN32
 #include <io.h>
@@ -17,34 +18,10 @@
 #include "cli/progress_bar.h"
 #include "cli/render_command.h"
 #include "cli/render_options.h"
-#include "image/alert.h"
-#include "render/status.h"
 
 namespace {
 
 constexpr const char* program_name = "lumirun-render";
-
-progress_bar* active_bar = nullptr;
-
-void print_error(const std::string& message)
-{
-    if (active_bar)
-        active_bar->finish();
-    std::fprintf(stderr, "%s: %s\n", program_name, message.c_str());
-}
-
-// The picture parts' boxes become lines on standard error.
-void print_warning_box(const char* text, const char* /*caption*/)
-{
-    print_error(text);
-}
-
-std::int32_t show_progress(const char* text)
-{
-    if (active_bar)
-        active_bar->update(text);
-    return 0;
-}
 
 }  // namespace
 
@@ -61,17 +38,12 @@ int main(int argc, char** argv)
         return 2;
     }
 
-    set_warning_box_handler(print_warning_box);
     progress_bar bar(stderr);
-    if (!parsed.options.quiet && LUMIRUN_ISATTY(LUMIRUN_FILENO(stderr)))
-        active_bar = &bar;
-    set_status_sink(show_progress);
-
-    std::string error;
-    const int status = render_file(parsed.options, &error);
-    if (status != 0 && !error.empty())
-        print_error(error);
+    const bool show_bar = !parsed.options.quiet && LUMIRUN_ISATTY(LUMIRUN_FILENO(stderr));
+    std::vector<std::string> messages;
+    const int status = render_file(parsed.options, show_bar ? &bar : nullptr, &messages);
     bar.finish();
-    active_bar = nullptr;
+    for (const std::string& message : messages)
+        std::fprintf(stderr, "%s: %s\n", program_name, message.c_str());
     return status;
 }

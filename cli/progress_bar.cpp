@@ -1,18 +1,7 @@
 #include "cli/progress_bar.h"
 
-#include <cstring>
-
-int render_percent(const char* status_text)
+int render_percent(int pass, int percent)
 {
-    if (std::strcmp(status_text, "Relativistic Image Complete.") == 0)
-        return 100;
-    int pass = 0;
-    int percent = 0;
-    char tail[8] = {};
-    if (std::sscanf(status_text, "Pass %d/2: %d%% %6s", &pass, &percent, tail) != 3 || std::strcmp(tail, "done.") != 0)
-        return -1;
-    if (pass < 1 || pass > 2 || percent < 0 || percent > 100)
-        return -1;
     return (pass - 1) * 50 + percent / 2;
 }
 
@@ -25,23 +14,31 @@ std::string progress_line(int percent, int width)
     return line + number;
 }
 
-void progress_bar::update(const char* status_text)
+void progress_bar::update(int pass, int percent)
 {
-    const int percent = render_percent(status_text);
-    if (percent < 0 || percent == shown_)
+    show(render_percent(pass, percent));
+}
+
+void progress_bar::complete()
+{
+    show(100);
+    finish();
+}
+
+void progress_bar::show(int percent)
+{
+    if (percent == shown_)
         return;
     shown_ = percent;
     std::fprintf(stream_, "\r%s", progress_line(percent, 40).c_str());
-    if (percent == 100) {
-        std::fputc('\n', stream_);
-        shown_ = -1;
-    }
     std::fflush(stream_);
 }
 
 void progress_bar::finish()
 {
-    if (shown_ >= 0)
+    if (shown_ >= 0) {
         std::fputc('\n', stream_);
+        std::fflush(stream_);
+    }
     shown_ = -1;
 }

@@ -1,28 +1,31 @@
-// Turns the renderer's status texts into a progress bar on a terminal.
+// The renderer's progress as a bar on a terminal.
 #ifndef LUMIRUN_CLI_PROGRESS_BAR_H
 #define LUMIRUN_CLI_PROGRESS_BAR_H
 
 #include <cstdio>
 #include <string>
 
-// Overall percentage of a render from one status text: "Pass 1/2: N% done."
-// is N / 2, "Pass 2/2: N% done." is 50 + N / 2, "Relativistic Image
-// Complete." is 100. -1 for any other text.
-int render_percent(const char* status_text);
+// Overall percentage of a render: pass 1 at N % is N / 2, pass 2 at N % is
+// 50 + N / 2.
+int render_percent(int pass, int percent);
 
 // "[#####...............]  25%": width characters between the brackets.
 std::string progress_line(int percent, int width);
 
 // Sends the bar to a stream, redrawing it in place only when the percentage
-// changes, and ending the line when the render completes.
+// changes.
 class progress_bar {
 public:
     explicit progress_bar(std::FILE* stream) : stream_(stream) {}
-    void update(const char* status_text);
+    void update(int pass, int percent);
+    // Shows 100 % and ends the line.
+    void complete();
     // Ends a bar left unfinished, so that a following message starts a line.
     void finish();
 
 private:
+    void show(int percent);
+
     std::FILE* stream_;
     int shown_ = -1;
 };

@@ -1,43 +1,69 @@
 #include "cli/render_command.h"
 
+#include <cstdio>
+
 #include "image/jpeg_file.h"
-#include "image/raster.h"
-#include "render/observer.h"
 #include "render/renderer.h"
 
 namespace {
 
-// The steps of opening (observer reset, load, observer at the left edge
-// half-way down), then a click if one was given, then "Save As...".
-int open_render_save(const render_options& options, std::string* error)
+// The observer as the viewer places it: at the left edge half-way down after
+// an open, or where the user clicked.
+observer_position observer_for(const render_options& options, const raster& picture)
 {
-    reset_observer();
-    if (load_picture(options.input.c_str()) != 0) {
-        *error = "Error opening file " + options.input + ".";
-        return 1;
+    observer_position observer;
+    if (options.observer_given) {
+        observer.observer_x = static_cast<double>(options.observer_x);
+        observer.observer_y = static_cast<double>(options.observer_y);
+    } else {
+        observer.observer_y = static_cast<double>(picture.height / 2);
     }
-    if (options.observer_given)
-        set_observer(options.observer_x, options.observer_y);
-    else
-        set_observer(0, source_height() / 2);
-
-    render_relativistic(options.direction, static_cast<double>(options.speed_fraction), options.quality);
-    if (!rendered_image.pixels) {
-        error->clear();
-        return 1;
-    }
-    if (save_picture(options.output.c_str()) != 0) {
-        *error = "Error saving file " + options.output + ".";
-        return 1;
-    }
-    return 0;
+    return observer;
 }
 
 }  // namespace
 
-int render_file(const render_options& options, std::string* error)
+int render_file(const render_options& options, progress_bar* bar, std::vector<std::string>* messages)
 {
-    const int status = open_render_save(options, error);
-    free_images();
-    return status;
+    const jpeg_read read = read_jpeg_file(options.input.c_str());
+    if (read.result != 0) {
+        if (!read.message.empty())
+            messages->push_back(read.message);
+        if (read.too_large) {
+            // Where the viewer says it, for the same words in the same place.
+            std::fputs(too_large_text(read.picture).c_str(), stdout);
+            std::fflush(stdout);
+        }
+        messages->push_back("Error opening file " + options.input + ".");
+        return 1;
+    }
+
+    render_settings settings;
+    settings.direction = static_cast<fly_by_direction>(options.direction);
+    settings.speed = static_cast<double>(options.speed_fraction) * speed_of_light;
+    settings.quality = static_cast<quality_level>(options.quality);
+    settings.observer = observer_for(options, read.picture);
+    observer_depth(settings.direction, &settings.observer.observer_z);
+    const auto progress = [bar](int pass, int percent, std::int32_t) {
+        if (bar)
+            bar->update(pass, percent);
+    };
+    const render_output rendered = render_picture(read.picture, settings, progress);
+    if (bar)
+        rendered.status == render_status::done ? bar->complete() : bar->finish();
+    if (rendered.status != render_status::done) {
+        messages->push_back(rendered.status == render_status::out_of_memory
+                                ? "Error: Not enough memory to render the new image!"
+                                : "The picture cannot be rendered with these settings.");
+        return 1;
+    }
+
+    const jpeg_write written = write_jpeg_file(options.output.c_str(), rendered.picture, 100);
+    if (written.result != 0) {
+        if (!written.message.empty())
+            messages->push_back(written.message);
+        messages->push_back("Error saving file " + options.output + ".");
+        return 1;
+    }
+    return 0;
 }

@@ -4,14 +4,16 @@
 #define LUMIRUN_CLI_RENDER_COMMAND_H
 
 #include <string>
+#include <vector>
 
+#include "cli/progress_bar.h"
 #include "cli/render_options.h"
 
 // Loads options.input, renders it with the options' settings and observer,
-// and saves the result to options.output. 0 on success; 1 with *error set to
-// the command's own line (the picture parts' boxes and the renderer's status
-// texts have gone to their handlers before), or empty when the renderer has
-// reported the failure itself. Releases both rasters before returning.
-int render_file(const render_options& options, std::string* error);
+// and saves the result to options.output, showing the render's progress on
+// bar unless it is null. 0 on success; 1 with the lines to tell the user in
+// *messages, in order: the messages the viewer shows in boxes, then the
+// command's own line.
+int render_file(const render_options& options, progress_bar* bar, std::vector<std::string>* messages);
 
 #endif

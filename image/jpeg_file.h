@@ -1,40 +1,56 @@
-// Pictures to and from JPEG files through libjpeg (API 62).
+// Pictures to and from JPEG files through libjpeg (API 62, with
+// libjpeg-turbo's extended colour spaces, so that the library itself reads
+// and writes the raster's blue, green, red order).
 //
-// Results: 0 success, 1 failure, no other value. Failures the user must see
-// go to show_warning_box (caption "Error!"); the library's own messages go to
-// standard error.
+// Nothing here keeps state between calls. Results: 0 success, 1 failure, no
+// other value. A failure the user must see comes back as the text of a
+// warning box (caption "Error!"); the library's own messages go to standard
+// error.
 #ifndef LUMIRUN_IMAGE_JPEG_FILE_H
 #define LUMIRUN_IMAGE_JPEG_FILE_H
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
-// Decodes the file into source_image (which must be absent) and leaves it in
-// blue, green, red order.
-std::int32_t load_picture(const char* path);
+#include "image/raster.h"
 
-// Writes rendered_image as a baseline JPEG file at quality 100; the raster is
-// byte for byte as before afterwards, whatever the result.
-std::int32_t save_picture(const char* path);
+struct jpeg_read {
+    std::int32_t result = 1;
+    // Width rounded up to a multiple of 4 with the alignment columns black,
+    // rows_filled rows decoded. Absent when the file could not be opened or
+    // its header read (0 by 0), or when its size could not be had (that size).
+    // A fatal library error after the allocation leaves it present with the
+    // rows decoded before the error.
+    raster picture;
+    std::string message;     // the warning box's text, when one is due
+    bool too_large = false;  // the picture's memory could not be had
+};
 
-// Fills source_image in red, green, blue order, width rounded up to a
-// multiple of 4 with the alignment columns black. Grayscale files give grey
-// red, green, blue; CMYK and YCCK files are converted as inverted CMYK (the
-// way common editors write it); other component counts are refused before
-// the raster is allocated. A fatal library error after the allocation leaves
-// the raster present with rows_filled rows decoded.
-std::int32_t read_jpeg_file(const char* path);
+// Grayscale files give grey blue, green, red; CMYK and YCCK files are
+// converted as inverted CMYK (the way common editors write it); other
+// component counts are refused before the raster is allocated.
+jpeg_read read_jpeg_file(const char* path);
 
 // read_jpeg_file on a stream opened for binary reading; the caller closes it.
-std::int32_t read_jpeg_stream(std::FILE* file);
+jpeg_read read_jpeg_stream(std::FILE* file);
 
-// Encodes rendered_image, which must be in red, green, blue order. Writes a
-// new file beside path and renames it over path only when every byte was
+// "Image of size %d by %d is too large.\n" for a read whose picture's
+// memory could not be had.
+std::string too_large_text(const raster& picture);
+
+struct jpeg_write {
+    std::int32_t result = 1;
+    std::string message;  // the warning box's text, when one is due
+};
+
+// Encodes picture as a baseline JPEG file at the given quality. Writes a new
+// file beside path and renames it over path only when every byte was
 // written, so a failed save leaves an existing file as it was and no stray
-// file behind. Refuses, before touching any file, an absent raster, a side
-// over 65500 pixels and a read-only target. A fatal library error (short
-// write, disk full) shows "Error: Can't write file %s." with the library's
-// message and returns 1; the program goes on.
-std::int32_t write_jpeg_file(const char* path, std::int32_t quality);
+// file behind. Refuses, before touching any file, an absent raster (with no
+// message), a side over 65500 pixels and a read-only target. A fatal library
+// error (short write, disk full) gives "Error: Can't write file %s." with
+// the library's message.
+jpeg_write write_jpeg_file(const char* path, const raster& picture, std::int32_t quality);
 
 #endif

@@ -3,28 +3,31 @@
 #include <cmath>
 #include <limits>
 
-observer_position observer;
-motion_parameters motion;
-
-void reset_observer()
+bool is_fly_by_direction(fly_by_direction direction)
 {
-    observer.observer_x = 0.0;
-    observer.observer_y = 100.0;
+    return direction == fly_by_direction::left_to_right || direction == fly_by_direction::top_to_bottom
+           || direction == fly_by_direction::straight_at_it;
 }
 
-void set_observer(std::int32_t x, std::int32_t y)
+bool observer_depth(fly_by_direction direction, double* depth)
 {
-    observer.observer_x = static_cast<double>(x);
-    observer.observer_y = static_cast<double>(y);
+    switch (direction) {
+    case fly_by_direction::left_to_right:
+    case fly_by_direction::top_to_bottom: *depth = -0.01; return true;
+    case fly_by_direction::straight_at_it: *depth = -5.0; return true;
+    }
+    return false;
 }
 
-void set_motion(double speed)
+motion_parameters motion_for_speed(double speed)
 {
-    motion.beta = speed / speed_of_light;
-    motion.gamma = 1.0 / std::sqrt(1.0 - (motion.beta * motion.beta));
-    motion.beta_squared = motion.beta * motion.beta;
-    motion.gamma_squared = motion.gamma * motion.gamma;
-    motion.beta_gamma_squared = motion.beta_squared * motion.gamma_squared;
+    motion_parameters m;
+    m.beta = speed / speed_of_light;
+    m.gamma = 1.0 / std::sqrt(1.0 - (m.beta * m.beta));
+    m.beta_squared = m.beta * m.beta;
+    m.gamma_squared = m.gamma * m.gamma;
+    m.beta_gamma_squared = m.beta_squared * m.gamma_squared;
+    return m;
 }
 
 // In exact arithmetic d is never negative; rounding can make it a tiny
@@ -34,61 +37,62 @@ static double root_of_discriminant(double d)
     return std::sqrt(d < 0.0 ? 0.0 : d);
 }
 
-double apparent_x(double x, double y, double z)
+double apparent_x(const view_parameters& view, double x, double y, double z)
 {
-    const double ox = observer.observer_x;
-    const double oy = observer.observer_y;
-    const double oz = observer.observer_z;
-    const double b = (-2.0 * motion.gamma) * (((motion.beta_squared * motion.gamma) * ox) + x);
+    const motion_parameters& m = view.motion;
+    const double ox = view.observer.observer_x;
+    const double oy = view.observer.observer_y;
+    const double oz = view.observer.observer_z;
+    const double b = (-2.0 * m.gamma) * (((m.beta_squared * m.gamma) * ox) + x);
     const double s = ((ox * ox) + ((y - oy) * (y - oy))) + ((z - oz) * (z - oz));
-    const double c = (x * x) - (motion.beta_gamma_squared * s);
+    const double c = (x * x) - (m.beta_gamma_squared * s);
     const double d = (b * b) - (4.0 * c);
     return ((-b) - root_of_discriminant(d)) / 2.0;
 }
 
-double apparent_y(double x, double y, double z)
+double apparent_y(const view_parameters& view, double x, double y, double z)
 {
-    const double ox = observer.observer_x;
-    const double oy = observer.observer_y;
-    const double oz = observer.observer_z;
-    const double b = (-2.0 * motion.gamma) * (((motion.beta_squared * motion.gamma) * oy) + y);
+    const motion_parameters& m = view.motion;
+    const double ox = view.observer.observer_x;
+    const double oy = view.observer.observer_y;
+    const double oz = view.observer.observer_z;
+    const double b = (-2.0 * m.gamma) * (((m.beta_squared * m.gamma) * oy) + y);
     const double s = ((oy * oy) + ((x - ox) * (x - ox))) + ((z - oz) * (z - oz));
-    const double c = (y * y) - (motion.beta_gamma_squared * s);
+    const double c = (y * y) - (m.beta_gamma_squared * s);
     const double d = (b * b) - (4.0 * c);
     return ((-b) - root_of_discriminant(d)) / 2.0;
 }
 
-double apparent_depth(double x, double y, double z)
+double apparent_depth(const view_parameters& view, double x, double y, double z)
 {
-    const double ox = observer.observer_x;
-    const double oy = observer.observer_y;
-    const double oz = observer.observer_z;
-    const double b = (-2.0 * motion.gamma) * (z - ((motion.beta_squared * motion.gamma) * oz));
+    const motion_parameters& m = view.motion;
+    const double ox = view.observer.observer_x;
+    const double oy = view.observer.observer_y;
+    const double oz = view.observer.observer_z;
+    const double b = (-2.0 * m.gamma) * (z - ((m.beta_squared * m.gamma) * oz));
     const double s = ((oz * oz) + ((y - oy) * (y - oy))) + ((x - ox) * (x - ox));
-    const double c = -((z * z) + (motion.beta_gamma_squared * s));
+    const double c = -((z * z) + (m.beta_gamma_squared * s));
     const double d = (b * b) - (4.0 * c);
     return (root_of_discriminant(d) + (-b)) / 2.0;
 }
 
-apparent_point apparent_position(std::int32_t direction, double x, double y)
+apparent_point apparent_position(const view_parameters& view, fly_by_direction direction, double x, double y)
 {
     switch (direction) {
-    case 0:
-        return {apparent_x(x, y, 0.0), y};
-    case 1:
-        return {x, apparent_y(x, y, 0.0)};
-    case 2: {
-        const double ox = observer.observer_x;
-        const double oy = observer.observer_y;
-        const double oz = observer.observer_z;
-        const double depth = apparent_depth(x, y, 0.0);
+    case fly_by_direction::left_to_right:
+        return {apparent_x(view, x, y, 0.0), y};
+    case fly_by_direction::top_to_bottom:
+        return {x, apparent_y(view, x, y, 0.0)};
+    case fly_by_direction::straight_at_it: {
+        const double ox = view.observer.observer_x;
+        const double oy = view.observer.observer_y;
+        const double oz = view.observer.observer_z;
+        const double depth = apparent_depth(view, x, y, 0.0);
         const double big_x = 20.0 * ((((ox - x) * oz) / (depth - oz)) + ox);
         const double big_y = 20.0 * ((((oy - y) * oz) / (depth - oz)) + oy);
         return {big_x, big_y};
     }
-    default: {
-        const double nan = std::numeric_limits<double>::quiet_NaN();
-        return {nan, nan};
     }
-    }
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    return {nan, nan};
 }

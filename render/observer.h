@@ -4,19 +4,30 @@
 // right along a row, y down the rows; the observer is on the side of negative
 // z. All arithmetic is IEEE double in the written order (the build turns off
 // FMA contraction), so the same sample gives the same bits in both render
-// passes and on every platform.
+// passes and on every platform. Every function here is pure: what it reads
+// it is given.
 #ifndef LUMIRUN_RENDER_OBSERVER_H
 #define LUMIRUN_RENDER_OBSERVER_H
 
 #include <cstdint>
 
+// 32 bits wide like the settings they come from, so that a value outside
+// the three can still be passed (and is refused).
+enum class fly_by_direction : std::int32_t { left_to_right = 0, top_to_bottom = 1, straight_at_it = 2 };
+
+bool is_fly_by_direction(fly_by_direction direction);
+
 struct observer_position {
     double observer_x = 0.0;
     double observer_y = 0.0;
-    double observer_z = 0.0;  // set by every render from the direction
+    double observer_z = 0.0;
 };
 
-// Worked out once per render from the speed; read by the solvers.
+// The observer's depth for a direction: -0.01 beside the picture (0 and 1),
+// -5.0 in front of it (2). false, and *depth unchanged, for another value.
+bool observer_depth(fly_by_direction direction, double* depth);
+
+// Worked out once per render from the speed.
 struct motion_parameters {
     double beta = 0.0;
     double gamma = 0.0;
@@ -25,23 +36,22 @@ struct motion_parameters {
     double beta_gamma_squared = 0.0;
 };
 
-extern observer_position observer;
-extern motion_parameters motion;
-
 constexpr double speed_of_light = 3e8;  // metres per second
 
-// Observer to (0, 100); observer_z keeps its value. Both callers release the
-// rasters just before, so nothing is left to mark absent here.
-void reset_observer();
-void set_observer(std::int32_t x, std::int32_t y);
-void set_motion(double speed);
+motion_parameters motion_for_speed(double speed);
+
+// Everything the solvers read: fixed for the whole of one render.
+struct view_parameters {
+    observer_position observer;
+    motion_parameters motion;
+};
 
 // The solvers of directions 0, 1 and 2: a root of the quadratic that the
 // light-travel time gives. A discriminant that rounding made negative is
 // taken as 0.0, so the result is always a real number.
-double apparent_x(double x, double y, double z);
-double apparent_y(double x, double y, double z);
-double apparent_depth(double x, double y, double z);
+double apparent_x(const view_parameters& view, double x, double y, double z);
+double apparent_y(const view_parameters& view, double x, double y, double z);
+double apparent_depth(const view_parameters& view, double x, double y, double z);
 
 struct apparent_point {
     double x;
@@ -50,7 +60,7 @@ struct apparent_point {
 
 // Where the sample (x, y, 0) is seen, before the renderer shifts it by its
 // bounds. Direction 2 draws at 20 times the picture's scale. A direction
-// outside 0..2 has no position: both coordinates are NaN.
-apparent_point apparent_position(std::int32_t direction, double x, double y);
+// outside the three has no position: both coordinates are NaN.
+apparent_point apparent_position(const view_parameters& view, fly_by_direction direction, double x, double y);
 
 #endif

@@ -1,53 +1,15 @@
 #include "render/renderer.h"
 
-#include <cstdio>
 #include <limits>
+#include <memory>
 #include <new>
 #include <vector>
 
-#include "image/alert.h"
-#include "image/raster.h"
-#include "render/observer.h"
-#include "render/passes.h"
-#include "render/render_tuning.h"
-#include "render/sample_grid.h"
-#include "render/solver_grid.h"
-#include "render/status.h"
-
-double step_x = 0.0;
-double step_y = 0.0;
+#include "render/fast/fast_passes.h"
+#include "render/fast/terms_view.h"
+#include "render/render_passes.h"
 
 namespace {
-
-const char* const memory_message = "Error: Not enough memory to render the new image!";
-
-void set_steps(std::int32_t quality)
-{
-    switch (quality) {
-    case 1: step_x = step_y = 1.0; break;
-    case 2: step_x = step_y = 0.2; break;
-    case 3: step_x = step_y = 0.1; break;
-    case 4: step_x = step_y = 0.05; break;
-    default: break;
-    }
-}
-
-// Sent after every column whose percentage is a multiple of ten, repeats and
-// all; formatted only when it is sent.
-void report_progress(const char* format, double x, std::int32_t source_w)
-{
-    const int percent = static_cast<int>((x / static_cast<double>(source_w)) * 100.0);
-    if (percent % 10 != 0)
-        return;
-    char text[64];
-    std::snprintf(text, sizeof text, format, percent);
-    set_status_text(text);
-}
-
-column_progress::reporter progress_texts(const char* format, const std::vector<double>& xs, std::int32_t source_w)
-{
-    return [format, &xs, source_w](std::int32_t column) { report_progress(format, xs[column], source_w); };
-}
 
 // The rendered raster's size from the box, or false when it cannot be
 // represented: width trunc(extent) + 1 rounded up to a multiple of 4, height
@@ -65,81 +27,99 @@ bool raster_size(const position_box& box, std::int32_t* width, std::int32_t* hei
     return true;
 }
 
-std::int32_t fail_for_memory()
+// Tells the progress of one pass for each finished column.
+column_reporter pass_reporter(const render_progress& progress, int pass, const std::vector<double>& xs,
+                              std::int32_t source_width)
 {
-    show_warning_box(memory_message, "Error!");
-    return 1;
+    return [&progress, pass, &xs, source_width](std::int32_t column) {
+        const auto percent = static_cast<int>((xs[column] / static_cast<double>(source_width)) * 100.0);
+        progress(pass, percent, column);
+    };
 }
 
-std::int32_t render_grid(std::int32_t direction, const std::vector<double>& xs, std::vector<double> ys)
+std::unique_ptr<render_passes> passes_for(const sample_grid& grid, const render_machine& machine)
 {
-    const std::int32_t source_w = source_image.width;
-    const auto columns = static_cast<std::int64_t>(xs.size());
-    const auto rows = static_cast<std::int64_t>(ys.size());
-    const std::int64_t most = std::numeric_limits<std::int32_t>::max() - row_padding;
-    if (columns > most || rows > most)
-        return fail_for_memory();
-    const solver_grid grid(direction, xs, std::move(ys));
-    pass_setup setup{&grid.view(), &kernels_for(render_simd()), render_threads_for(columns * rows), {}};
+    if (machine.path == render_path::reference)
+        return std::make_unique<reference_passes>(grid);
+    return std::make_unique<fast_passes>(grid, machine);
+}
 
+void render_grid(const raster& source, const sample_grid& grid, const render_settings& settings,
+                 const render_progress& progress, raster* replaced, render_output* out)
+{
+    const std::vector<double>& xs = *grid.xs;
+    // Both paths count columns and rows in 32 bits, and the fast one pads
+    // its rows.
+    const std::int64_t most = std::numeric_limits<std::int32_t>::max() - row_padding;
+    if (static_cast<std::int64_t>(xs.size()) > most || static_cast<std::int64_t>(grid.ys->size()) > most) {
+        out->status = render_status::out_of_memory;
+        return;
+    }
+    const std::unique_ptr<render_passes> passes = passes_for(grid, settings.machine);
+
+    // The first sample's position opens the box even when there is no sample.
     position_box box = empty_box();
-    const apparent_point first = apparent_position(direction, 0.0, 0.0);
+    const apparent_point first = apparent_position(*grid.view, grid.direction, 0.0, 0.0);
     include_position(&box, first.x, first.y);
-    setup.report = progress_texts("Pass 1/2: %d%% done.", xs, source_w);
-    const bool rows_in_order = measure_positions(setup, &box);
+    passes->measure(&box, pass_reporter(progress, 1, xs, source.width));
     if (!(box.min_x <= box.max_x))
         box = position_box{0.0, 0.0, 0.0, 0.0};  // no finite position at all
+    out->box = box;
 
     std::int32_t width = 0;
     std::int32_t height = 0;
-    const bool representable = raster_size(box, &width, &height);
-    if (!representable || !replace_rendered_image(width, height)) {
-        if (!representable)
-            release_rendered_image();
-        return fail_for_memory();
+    if (!raster_size(box, &width, &height)) {
+        out->status = render_status::out_of_memory;
+        return;
+    }
+    // Released first: the old and the new picture need not fit side by side.
+    if (replaced)
+        replaced->pixels.reset();
+    out->picture = allocate_raster(width, height);
+    if (!out->picture.pixels) {
+        out->status = render_status::out_of_memory;
+        return;
     }
 
-    setup.report = progress_texts("Pass 2/2: %d%% done.", xs, source_w);
-    if (source_image.pixels) {
-        const draw_target target{source_image.pixels.get(), source_w, rendered_image.pixels.get(), width,
+    const column_reporter report = pass_reporter(progress, 2, xs, source.width);
+    if (source.pixels) {
+        const draw_target target{source.pixels.get(), source.width, out->picture.pixels.get(), width,
                                  box.min_x, box.min_y, height};
-        draw_positions(setup, target, rows_in_order);
+        passes->draw(target, report);
     } else {
-        for (std::int32_t i = 0; i < static_cast<std::int32_t>(columns); ++i)
-            setup.report(i);
+        for (std::int32_t i = 0; i < static_cast<std::int32_t>(xs.size()); ++i)
+            report(i);
     }
-    return set_status_text("Relativistic Image Complete.");
 }
 
 }  // namespace
 
-std::int32_t render_relativistic(std::int32_t direction, double speed_fraction, std::int32_t quality)
+render_output render_picture(const raster& source, const render_settings& settings, const render_progress& progress,
+                             raster* replaced)
 {
-    if (direction == 0 || direction == 1)
-        observer.observer_z = -0.01;
-    else if (direction == 2)
-        observer.observer_z = -5.0;
-    const double speed = speed_fraction * speed_of_light;
-    return render_at_speed(direction, speed, quality);
-}
-
-std::int32_t render_at_speed(std::int32_t direction, double speed, std::int32_t quality)
-{
-    if (direction < 0 || direction > 2)
-        return 1;
-    set_steps(quality);
-    // Before any valid quality was seen the steps are 0.0 and no loop could end.
-    if (!(step_x > 0.0) || !(step_y > 0.0))
-        return 1;
-    set_motion(speed);
+    render_output out;
+    if (!is_fly_by_direction(settings.direction)) {
+        out.status = render_status::unknown_direction;
+        return out;
+    }
+    out.steps = settings.steps_otherwise;
+    steps_for_quality(settings.quality, &out.steps);
+    // With a step of 0.0 (or NaN) no loop could end.
+    if (!(out.steps.x > 0.0) || !(out.steps.y > 0.0)) {
+        out.status = render_status::no_steps;
+        return out;
+    }
+    const view_parameters view{settings.observer, motion_for_speed(settings.speed)};
 
     // The per-column and per-row tables are small next to the rendered
     // raster, but a picture can be large enough that even they do not fit.
     try {
-        const std::vector<double> xs = sample_coordinates(source_image.width, step_x);
-        return render_grid(direction, xs, sample_coordinates(source_image.height, step_y));
+        const std::vector<double> xs = sample_coordinates(source.width, out.steps.x);
+        const std::vector<double> ys = sample_coordinates(source.height, out.steps.y);
+        render_grid(source, sample_grid{&view, settings.direction, &xs, &ys}, settings, progress, replaced, &out);
     } catch (const std::bad_alloc&) {
-        release_rendered_image();
-        return fail_for_memory();
+        out.picture = raster{};
+        out.status = render_status::out_of_memory;
     }
+    return out;
 }

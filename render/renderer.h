@@ -1,37 +1,71 @@
-// The two-pass relativistic renderer: source_image -> rendered_image.
+// The two-pass relativistic renderer: a source raster in, a rendered raster
+// out.
 //
 // Pass 1 evaluates the apparent position of every sample and keeps only their
 // bounding box; the rendered raster is sized to that box and cleared to
 // black; pass 2 evaluates every position again and copies the source pixel
-// under each sample there, the last write winning. Progress goes to
-// set_status_text; an unobtainable raster to a warning box.
+// under each sample there, the last write winning. Both passes have two
+// implementations behind one frame: the reference path, plain loops that
+// define the result, and the fast path, which gives the same bytes on every
+// core with the widest vectors the processor has.
 //
-// The passes run on every core with the widest vectors the processor has
-// (render/render_tuning.h), and give byte for byte what one thread visiting
-// the samples column by column, row by row, gives. The texts are sent from
-// the calling thread alone, in that order.
+// Nothing here keeps state between calls: two renders may run at once on
+// different threads.
 #ifndef LUMIRUN_RENDER_RENDERER_H
 #define LUMIRUN_RENDER_RENDERER_H
 
 #include <cstdint>
+#include <functional>
 
-// Sample spacing in source pixels, set from the quality by each render:
-// 1 -> 1.0, 2 -> 0.2, 3 -> 0.1, 4 -> 0.05. Another quality keeps them.
-extern double step_x;
-extern double step_y;
+#include "image/raster.h"
+#include "render/machine.h"
+#include "render/observer.h"
+#include "render/position_box.h"
+#include "render/sample_coordinates.h"
 
-// Sets observer_z from the direction (-0.01 for 0 and 1, -5.0 for 2), then
-// renders at speed_fraction * speed_of_light.
-std::int32_t render_relativistic(std::int32_t direction, double speed_fraction, std::int32_t quality);
+struct render_settings {
+    fly_by_direction direction = fly_by_direction::left_to_right;
+    double speed = 0.0;  // metres per second
+    quality_level quality = quality_level::low;
+    // The steps a quality outside the four levels renders with; with the
+    // default 0.0 such a render is refused.
+    sample_steps steps_otherwise;
+    observer_position observer;  // observer_z too: see observer_depth
+    render_machine machine;
+};
 
-// The render itself. Returns 1 when the rendered raster cannot be obtained,
-// otherwise the reply to the last status text. A direction outside 0..2, or a
-// quality outside 1..4 before any step was ever set, renders nothing and
-// returns 1. Samples whose position is not finite are skipped in both
-// passes. A source raster whose pixels are absent (but whose size is not 0)
-// gives a black raster of the computed size; no missing pixel is read. A
-// picture so large that even the per-row and per-column tables cannot be
-// had counts as an unobtainable raster.
-std::int32_t render_at_speed(std::int32_t direction, double speed, std::int32_t quality);
+// Called after each column of each pass (1, then 2), in column order, on the
+// calling thread: percent is trunc((x / W) * 100.0), x being the column's
+// sample coordinate and W the source width.
+using render_progress = std::function<void(int pass, int percent, std::int32_t column)>;
+
+enum class render_status : std::int32_t {
+    done,
+    unknown_direction,  // nothing was done
+    no_steps,           // a quality outside the four levels and no steps otherwise
+    out_of_memory,      // the rendered raster (or the render's tables) could not be had
+};
+
+struct render_output {
+    render_status status = render_status::done;
+    // done: the rendered picture, width a multiple of 4. out_of_memory:
+    // absent, with the size that could not be had (0 by 0 when none was
+    // worked out). Otherwise absent and 0 by 0.
+    raster picture;
+    // Of the finite apparent positions, in the observer's coordinates; all
+    // 0.0 when there is none. Set once pass 1 has run.
+    position_box box{0.0, 0.0, 0.0, 0.0};
+    // The steps used; set unless the direction was unknown.
+    sample_steps steps;
+};
+
+// Renders source. Samples whose position is not finite are skipped in both
+// passes. A source whose pixels are absent (but whose size is not 0) gives a
+// black raster of the computed size; no missing pixel is read. When
+// `replaced` is given, its pixels are released just before the new raster is
+// obtained, so that the old picture and the new need not fit in memory side
+// by side; a render that ends earlier leaves it alone.
+render_output render_picture(const raster& source, const render_settings& settings, const render_progress& progress,
+                             raster* replaced = nullptr);
 
 #endif

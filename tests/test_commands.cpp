@@ -7,7 +7,8 @@
 
 #include "app/app_state.h"
 #include "app/commands.h"
-#include "image/alert.h"
+#include "app/picture_files.h"
+#include "app/alert.h"
 #include "image/jpeg_file.h"
 #include "image/raster.h"
 #include "render/observer.h"
@@ -59,9 +60,9 @@ public:
         if (dialog_speed >= 0.0f)
             app_state.speed_fraction = dialog_speed;
         if (dialog_direction >= 0)
-            app_state.fly_direction = dialog_direction;
+            app_state.fly_direction = static_cast<fly_by_direction>(dialog_direction);
         if (dialog_quality >= 0)
-            app_state.render_quality = dialog_quality;
+            app_state.render_quality = static_cast<quality_level>(dialog_quality);
         return dialog_result;
     }
     void show_error_box(const char* text, const char* caption) override
@@ -106,7 +107,7 @@ std::string make_jpeg(const char* name, std::int32_t width, std::int32_t height)
     std::int32_t rounded = 0;
     round_width_to_4(width, &rounded);
     test_support::make_f_picture(rounded, height);
-    replace_rendered_image(rounded, height);
+    rendered_image = allocate_raster(rounded, height);
     std::memcpy(rendered_image.pixels.get(), source_image.pixels.get(),
                 static_cast<std::size_t>(rounded) * height * 3);
     EXPECT_EQ(save_picture(path.c_str()), 0);
@@ -131,7 +132,7 @@ protected:
 std::string default_render_digest()
 {
     set_observer(0, source_height() / 2);
-    render_relativistic(0, 0.5, 1);
+    render_relativistic(test_support::direction(0), 0.5, test_support::quality(1));
     return raster_digest(rendered_image);
 }
 
@@ -140,9 +141,9 @@ std::string default_render_digest()
 TEST_F(Commands, InitialStateIsTheDefaults)
 {
     EXPECT_EQ(app_state.speed_fraction, 0.5f);
-    EXPECT_EQ(app_state.fly_direction, 0);
-    EXPECT_EQ(app_state.render_quality, 1);
-    EXPECT_EQ(app_state.view_mode, 0);
+    EXPECT_EQ(app_state.fly_direction, fly_by_direction::left_to_right);
+    EXPECT_EQ(app_state.render_quality, quality_level::low);
+    EXPECT_EQ(app_state.view_mode, view_choice::original);
     EXPECT_EQ(app_state.show_intro, 1);
     EXPECT_EQ(observer.observer_x, 0.0);
     EXPECT_EQ(observer.observer_y, 100.0);
@@ -155,8 +156,8 @@ TEST_F(Commands, OpenRendersWithDefaultsFromTheLeftEdgeHalfWayDown)
     ui.open_choice = seven;
     // Settings applied before the open are discarded by it.
     app_state.speed_fraction = 0.8f;
-    app_state.fly_direction = 2;
-    app_state.render_quality = 3;
+    app_state.fly_direction = fly_by_direction::straight_at_it;
+    app_state.render_quality = quality_level::high;
     open_picture(ui);
     EXPECT_EQ(ui.calls, (std::vector<std::string>{"choose_open_file", "update_scroll_bars", "request_repaint"}));
     EXPECT_STREQ(open_path, seven.c_str());
@@ -165,9 +166,9 @@ TEST_F(Commands, OpenRendersWithDefaultsFromTheLeftEdgeHalfWayDown)
     EXPECT_EQ(observer.observer_x, 0.0);
     EXPECT_EQ(observer.observer_y, 3.0);
     EXPECT_EQ(app_state.speed_fraction, 0.5f);
-    EXPECT_EQ(app_state.fly_direction, 0);
-    EXPECT_EQ(app_state.render_quality, 1);
-    EXPECT_EQ(app_state.view_mode, 1);
+    EXPECT_EQ(app_state.fly_direction, fly_by_direction::left_to_right);
+    EXPECT_EQ(app_state.render_quality, quality_level::low);
+    EXPECT_EQ(app_state.view_mode, view_choice::relativity_version);
     EXPECT_EQ(app_state.show_intro, 0);
     const std::string rendered = raster_digest(rendered_image);
     EXPECT_EQ(rendered, default_render_digest());
@@ -190,7 +191,7 @@ TEST_F(Commands, CancelledOpenReleasesThePictureAndKeepsTheRest)
     EXPECT_EQ(ui.calls, std::vector<std::string>{"choose_open_file"});
     EXPECT_FALSE(source_image.pixels);
     EXPECT_FALSE(rendered_image.pixels);
-    EXPECT_EQ(app_state.view_mode, 0);
+    EXPECT_EQ(app_state.view_mode, view_choice::original);
     EXPECT_EQ(app_state.show_intro, 0);
     EXPECT_EQ(app_state.speed_fraction, 0.75f);
     EXPECT_EQ(observer.observer_x, 0.0);
@@ -203,7 +204,7 @@ TEST_F(Commands, CancelledOpenReleasesThePictureAndKeepsTheRest)
     edit_settings(ui);
     EXPECT_EQ(ui.calls, std::vector<std::string>{"run_settings_dialog"});
     EXPECT_FALSE(rendered_image.pixels);
-    EXPECT_EQ(app_state.view_mode, 0);
+    EXPECT_EQ(app_state.view_mode, view_choice::original);
 }
 
 TEST_F(Commands, FailedOpensShowTheirBoxesInOrder)
@@ -218,7 +219,7 @@ TEST_F(Commands, FailedOpensShowTheirBoxesInOrder)
                             "error_box Error Error opening file " + missing + ".",
                         }));
     EXPECT_FALSE(source_image.pixels);
-    EXPECT_EQ(app_state.view_mode, 0);
+    EXPECT_EQ(app_state.view_mode, view_choice::original);
     EXPECT_EQ(app_state.show_intro, 1);
 
     const std::string text_file = temp_path("not a picture.jpg");
@@ -241,16 +242,16 @@ TEST_F(Commands, ClickPlacesTheObserverAndShowsTheRelativityVersion)
     ui.open_choice = make_jpeg("click.jpg", 24, 11);
     open_picture(ui);
     show_original(ui);
-    ASSERT_EQ(app_state.view_mode, 0);
+    ASSERT_EQ(app_state.view_mode, view_choice::original);
     ui.calls.clear();
     place_observer(ui, 10, 10);
     EXPECT_EQ(ui.calls, (std::vector<std::string>{"update_scroll_bars", "request_repaint"}));
-    EXPECT_EQ(app_state.view_mode, 1);
+    EXPECT_EQ(app_state.view_mode, view_choice::relativity_version);
     EXPECT_EQ(observer.observer_x, 10.0);
     EXPECT_EQ(observer.observer_y, 10.0);
     const std::string clicked = raster_digest(rendered_image);
     set_observer(10, 10);
-    render_relativistic(0, 0.5, 1);
+    render_relativistic(test_support::direction(0), 0.5, test_support::quality(1));
     EXPECT_EQ(raster_digest(rendered_image), clicked);
 }
 
@@ -264,10 +265,10 @@ TEST_F(Commands, ViewCommandsNeverRender)
     ui.calls.clear();
     show_original(ui);
     show_original(ui);
-    EXPECT_EQ(app_state.view_mode, 0);
+    EXPECT_EQ(app_state.view_mode, view_choice::original);
     show_relativity_version(ui);
     show_relativity_version(ui);
-    EXPECT_EQ(app_state.view_mode, 1);
+    EXPECT_EQ(app_state.view_mode, view_choice::relativity_version);
     EXPECT_EQ(ui.calls.size(), 8u);
     for (std::size_t i = 0; i < ui.calls.size(); i += 2) {
         EXPECT_EQ(ui.calls[i], "update_scroll_bars");
@@ -301,9 +302,9 @@ TEST_F(Commands, SettingsRenderOnlyAfterRenderIt)
     ui.dialog_quality = 2;
     edit_settings(ui);
     EXPECT_EQ(ui.calls, (std::vector<std::string>{"run_settings_dialog", "request_repaint"}));
-    EXPECT_EQ(app_state.view_mode, 1);
+    EXPECT_EQ(app_state.view_mode, view_choice::relativity_version);
     const std::string rerendered = raster_digest(rendered_image);
-    render_relativistic(1, static_cast<double>(0.8f), 2);
+    render_relativistic(test_support::direction(1), static_cast<double>(0.8f), test_support::quality(2));
     EXPECT_EQ(raster_digest(rendered_image), rerendered);
 }
 
@@ -334,7 +335,7 @@ TEST_F(Commands, SaveWritesTheRenderedPictureAndReportsFailures)
     save_picture_as(ui);
     EXPECT_EQ(ui.calls, std::vector<std::string>{"choose_save_file"});
     EXPECT_EQ(raster_digest(rendered_image), rendered);
-    EXPECT_EQ(app_state.view_mode, 1);
+    EXPECT_EQ(app_state.view_mode, view_choice::relativity_version);
     free_images();
     ASSERT_EQ(load_picture(target.c_str()), 0);
     EXPECT_EQ(source_width(), width);

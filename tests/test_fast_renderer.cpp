@@ -1,45 +1,43 @@
-// The renderer against the plain algorithm (tests/plain_renderer.h): the
-// same raster, size and bytes, the same texts in the same order, the same
-// boxes and results, whatever the vector width and the number of threads.
+// The fast path against the reference path: the same status, raster, box,
+// steps and progress, whatever the vector width and the number of threads.
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
-#include "image/raster.h"
-#include "render/observer.h"
-#include "render/passes.h"
-#include "render/render_tuning.h"
+#include "render/fast/draw_pass.h"
+#include "render/fast/measure_pass.h"
+#include "render/fast/solver_terms.h"
 #include "render/renderer.h"
-#include "render/sample_grid.h"
-#include "render/solver_grid.h"
-#include "tests/plain_renderer.h"
 #include "tests/test_support.h"
 
 using test_support::raster_digest;
-using test_support::ui_recorder;
 
 namespace {
 
 struct outcome {
-    std::int32_t result = 0;
+    render_status status = render_status::done;
     std::int32_t width = 0;
     std::int32_t height = 0;
     std::string digest;
-    std::vector<std::string> texts;
-    std::vector<std::string> warnings;
+    double box[4] = {};
+    double steps[2] = {};
+    std::vector<std::string> progress;  // "pass percent column"
 };
 
 bool operator==(const outcome& a, const outcome& b)
 {
-    return a.result == b.result && a.width == b.width && a.height == b.height && a.digest == b.digest
-           && a.texts == b.texts && a.warnings == b.warnings;
+    return a.status == b.status && a.width == b.width && a.height == b.height && a.digest == b.digest
+           && std::equal(a.box, a.box + 4, b.box) && std::equal(a.steps, a.steps + 2, b.steps)
+           && a.progress == b.progress;
 }
 
 std::ostream& operator<<(std::ostream& out, const outcome& o)
 {
-    return out << "result " << o.result << ", " << o.width << " x " << o.height << ", digest " << o.digest << ", "
-               << o.texts.size() << " texts, " << o.warnings.size() << " boxes";
+    return out << "status " << static_cast<int>(o.status) << ", " << o.width << " x " << o.height << ", digest "
+               << o.digest << ", box " << o.box[0] << " " << o.box[1] << " " << o.box[2] << " " << o.box[3] << ", "
+               << o.progress.size() << " reports";
 }
 
 struct scene {
@@ -50,69 +48,74 @@ struct scene {
     std::int32_t observer_y;
 };
 
-void set_up(const scene& s)
+raster picture_of(const scene& s)
 {
-    test_support::reset_core_state();
-    if (s.letter_f)
-        test_support::make_f_picture(s.width, s.height);
-    else
-        test_support::make_gradient_picture(s.width, s.height);
-    set_observer(s.observer_x, s.observer_y);
+    return s.letter_f ? test_support::f_picture(s.width, s.height) : test_support::gradient_picture(s.width, s.height);
 }
 
-template <class Render>
-outcome run(ui_recorder& ui, Render render)
+// As the viewer asks: the depth from the direction, the speed a fraction of c.
+render_settings settings_for(const scene& s, std::int32_t direction, double speed_fraction, std::int32_t quality)
 {
-    ui.status_texts.clear();
-    ui.warnings.clear();
+    render_settings settings;
+    settings.direction = test_support::direction(direction);
+    settings.speed = speed_fraction * speed_of_light;
+    settings.quality = test_support::quality(quality);
+    settings.observer = observer_position{static_cast<double>(s.observer_x), static_cast<double>(s.observer_y), 0.0};
+    observer_depth(settings.direction, &settings.observer.observer_z);
+    return settings;
+}
+
+outcome run(const raster& source, const render_settings& settings)
+{
     outcome o;
-    o.result = render();
-    o.width = rendered_width();
-    o.height = rendered_height();
-    o.digest = raster_digest(rendered_image);
-    o.texts = ui.status_texts;
-    o.warnings = ui.warnings;
+    const render_output out = render_picture(source, settings, [&o](int pass, int percent, std::int32_t column) {
+        o.progress.push_back(std::to_string(pass) + " " + std::to_string(percent) + " " + std::to_string(column));
+    });
+    o.status = out.status;
+    o.width = out.picture.width;
+    o.height = out.picture.height;
+    o.digest = raster_digest(out.picture);
+    const double box[4] = {out.box.min_x, out.box.max_x, out.box.min_y, out.box.max_y};
+    std::copy(box, box + 4, o.box);
+    o.steps[0] = out.steps.x;
+    o.steps[1] = out.steps.y;
     return o;
 }
 
-// Renders the scene both ways from the same state and compares everything.
-void expect_same(const scene& s, std::int32_t direction, double speed, std::int32_t quality)
+// Renders the picture both ways and compares everything.
+void expect_same(const raster& source, render_settings settings, const std::string& what, render_machine fast)
 {
-    ui_recorder ui;
-    set_up(s);
-    const outcome plain = run(ui, [&] { return plain_render_relativistic(direction, speed, quality); });
-    set_up(s);
-    const outcome fast = run(ui, [&] { return render_relativistic(direction, speed, quality); });
-    EXPECT_EQ(fast, plain) << s.width << " x " << s.height << (s.letter_f ? " F" : " gradient") << ", observer ("
-                           << s.observer_x << ", " << s.observer_y << "), direction " << direction << ", speed "
-                           << speed << ", quality " << quality << ", " << render_threads_for(0) << " threads, "
-                           << simd_level_name(render_simd());
+    settings.machine.path = render_path::reference;
+    const outcome reference = run(source, settings);
+    settings.machine = fast;
+    EXPECT_EQ(run(source, settings), reference) << what << ", " << fast.threads << " threads, "
+                                                << (fast.simd_chosen ? simd_level_name(fast.simd) : "widest");
 }
 
-// Puts the defaults back after a test that changed them.
-class tuning_guard {
-public:
-    tuning_guard() : level_(render_simd()) {}
-    ~tuning_guard()
-    {
-        set_render_simd(level_);
-        set_render_threads(0);
-    }
-    tuning_guard(const tuning_guard&) = delete;
-    tuning_guard& operator=(const tuning_guard&) = delete;
+void expect_same(const scene& s, std::int32_t direction, double speed, std::int32_t quality, render_machine machine)
+{
+    expect_same(picture_of(s), settings_for(s, direction, speed, quality),
+                std::to_string(s.width) + " x " + std::to_string(s.height) + (s.letter_f ? " F" : " gradient")
+                    + ", observer (" + std::to_string(s.observer_x) + ", " + std::to_string(s.observer_y)
+                    + "), direction " + std::to_string(direction) + ", speed " + std::to_string(speed) + ", quality "
+                    + std::to_string(quality),
+                machine);
+}
 
-private:
-    simd_level level_;
-};
+render_machine threads(int count)
+{
+    render_machine machine;
+    machine.threads = count;
+    return machine;
+}
 
 }  // namespace
 
 // Every direction, quality, a range of speeds and observers inside, on the
 // edge of and outside odd-sized pictures; the thread count varies from case
 // to case, more threads than cores included.
-TEST(FastRenderer, MatchesThePlainAlgorithm)
+TEST(FastRenderer, MatchesTheReferencePath)
 {
-    const tuning_guard guard;
     const scene scenes[] = {
         {37, 23, false, 18, 11},   // width not a multiple of 4, observer inside
         {44, 33, true, 0, 16},     // as after opening: left edge, middle row
@@ -124,28 +127,23 @@ TEST(FastRenderer, MatchesThePlainAlgorithm)
     const double speeds[] = {0.0, 1e-9, 0.5, 0.8999999761581421, 0.9900000095367432};
     const int thread_counts[] = {2, 3, 1, 5};
     int n = 0;
-    for (const scene& s : scenes) {
-        for (std::int32_t direction = 0; direction < 3; ++direction) {
-            for (std::int32_t quality = 1; quality <= 4; ++quality) {
-                for (double speed : speeds) {
-                    set_render_threads(thread_counts[n++ % 4]);
-                    expect_same(s, direction, speed, quality);
-                }
-            }
-        }
-    }
+    for (const scene& s : scenes)
+        for (std::int32_t direction = 0; direction < 3; ++direction)
+            for (std::int32_t quality = 1; quality <= 4; ++quality)
+                for (double speed : speeds)
+                    expect_same(s, direction, speed, quality, threads(thread_counts[n++ % 4]));
 }
 
 TEST(FastRenderer, EveryVectorWidthAndThreadCountGivesTheSameBytes)
 {
-    const tuning_guard guard;
     const scene s{41, 27, false, 30, 9};
     for (simd_level level : supported_simd_levels()) {
-        ASSERT_TRUE(set_render_simd(level));
-        for (int threads : {1, 2, 4, 7}) {
-            set_render_threads(threads);
+        for (int count : {1, 2, 4, 7}) {
+            render_machine machine = threads(count);
+            machine.simd_chosen = true;
+            machine.simd = level;
             for (std::int32_t direction = 0; direction < 3; ++direction)
-                expect_same(s, direction, 0.75, direction == 2 ? 3 : 4);
+                expect_same(s, direction, 0.75, direction == 2 ? 3 : 4, machine);
         }
     }
 }
@@ -153,83 +151,101 @@ TEST(FastRenderer, EveryVectorWidthAndThreadCountGivesTheSameBytes)
 // The automatic thread count, on a picture large enough to use every core.
 TEST(FastRenderer, DefaultSettingsOnALargerPicture)
 {
-    const tuning_guard guard;
-    set_render_threads(0);
     const scene s{203, 151, false, 100, 70};
     for (std::int32_t direction = 0; direction < 3; ++direction)
-        expect_same(s, direction, 0.6, 3);
+        expect_same(s, direction, 0.6, 3, render_machine{});
 }
 
-// Sizes that cannot be had, no pixels, nothing finite, no rows: the same
-// boxes, texts and results as the plain algorithm.
-TEST(FastRenderer, FailuresAndEmptyPicturesMatchThePlainAlgorithm)
+// Sizes that cannot be had, no pixels, nothing finite, no rows, unknown
+// settings: the same outcome on both paths.
+TEST(FastRenderer, FailuresAndEmptyPicturesMatchTheReferencePath)
 {
-    const tuning_guard guard;
-    set_render_threads(3);
-    ui_recorder ui;
-    const auto both = [&ui](auto prepare, auto render_plain, auto render_fast) {
-        prepare();
-        const outcome plain = run(ui, render_plain);
-        prepare();
-        const outcome fast = run(ui, render_fast);
-        EXPECT_EQ(fast, plain);
-    };
+    const scene s{8, 4, true, 0, 0};
     // Extents beyond 32 bits.
-    both([] {
-             test_support::reset_core_state();
-             allocate_source_image(4, 1500000);
-             set_observer(0, 0);
-         },
-         [] { return plain_render_relativistic(0, 0.99999994039535522, 1); },
-         [] { return render_relativistic(0, 0.99999994039535522, 1); });
+    expect_same(allocate_raster(4, 1500000), settings_for(s, 0, 0.99999994039535522, 1), "extents", threads(3));
     // At the speed of light no position is finite; beyond it gamma is NaN.
-    for (double speed : {3e8, 4e8}) {
-        both([] { test_support::make_f_picture(8, 4); }, [speed] { return plain_render_at_speed(0, speed, 2); },
-             [speed] { return render_at_speed(0, speed, 2); });
-        both([] { test_support::make_f_picture(8, 4); }, [speed] { return plain_render_at_speed(2, speed, 2); },
-             [speed] { return render_at_speed(2, speed, 2); });
+    for (double speed : {1.0, 4.0 / 3.0}) {
+        expect_same(s, 0, speed, 2, threads(3));
+        expect_same(s, 2, speed, 2, threads(3));
     }
     // Pixels absent, size kept.
-    both([] {
-             test_support::make_f_picture(12, 5);
-             free_images();
-             set_observer(0, 2);
-         },
-         [] { return plain_render_relativistic(1, 0.5, 3); }, [] { return render_relativistic(1, 0.5, 3); });
+    raster absent = test_support::f_picture(12, 5);
+    absent.pixels.reset();
+    expect_same(absent, settings_for(s, 1, 0.5, 3), "no pixels", threads(3));
     // Columns but no rows, and nothing at all.
-    for (std::int32_t width : {20, 0}) {
-        both([width] {
-                 test_support::reset_core_state();
-                 allocate_source_image(width, 0);
-             },
-             [] { return plain_render_relativistic(2, 0.5, 2); }, [] { return render_relativistic(2, 0.5, 2); });
+    for (std::int32_t width : {20, 0})
+        expect_same(allocate_raster(width, 0), settings_for(s, 2, 0.5, 2), "no rows", threads(3));
+    // Unknown direction; unknown quality with and without steps to fall back on.
+    expect_same(s, 3, 0.5, 1, threads(3));
+    expect_same(s, 0, 0.5, 9, threads(3));
+    render_settings otherwise = settings_for(s, 0, 0.5, 9);
+    otherwise.steps_otherwise = {0.2, 0.2};
+    expect_same(test_support::f_picture(8, 4), otherwise, "steps otherwise", threads(3));
+}
+
+// The box comes back in the observer's coordinates and gives the raster's
+// size: trunc(extent) + 1, the width rounded up to a multiple of 4.
+TEST(FastRenderer, ReturnsTheBoxTheRasterIsSizedTo)
+{
+    const raster source = test_support::gradient_picture(640, 480);
+    const scene s{640, 480, false, 0, 240};
+    const render_output out = render_picture(source, settings_for(s, 0, 0.5, 1), [](int, int, std::int32_t) {});
+    ASSERT_EQ(out.status, render_status::done);
+    EXPECT_EQ(out.box.min_x, -138.5640647257915);
+    EXPECT_EQ(out.box.max_x, 368.9268219669946);
+    EXPECT_EQ(out.box.min_y, 0.0);
+    EXPECT_EQ(out.box.max_y, 479.0);
+    EXPECT_EQ(out.picture.width, 508);  // trunc(507.49...) + 1 = 508
+    EXPECT_EQ(out.picture.height, 480);
+    EXPECT_EQ(out.steps.x, 1.0);
+    EXPECT_EQ(out.steps.y, 1.0);
+}
+
+// Nothing is shared between renders: two at once on different pictures give
+// what each gives alone.
+TEST(FastRenderer, TwoRendersAtOnceGiveWhatEachGivesAlone)
+{
+    const raster first = test_support::f_picture(64, 48);
+    const raster second = test_support::gradient_picture(57, 61);
+    const render_settings first_settings = settings_for({64, 48, true, 5, 20}, 2, 0.7, 3);
+    const render_settings second_settings = settings_for({57, 61, false, 30, 0}, 1, 0.9, 4);
+    const outcome first_alone = run(first, first_settings);
+    const outcome second_alone = run(second, second_settings);
+    for (int round = 0; round < 3; ++round) {
+        outcome first_together;
+        std::thread other([&] { first_together = run(first, first_settings); });
+        const outcome second_together = run(second, second_settings);
+        other.join();
+        EXPECT_EQ(first_together, first_alone);
+        EXPECT_EQ(second_together, second_alone);
     }
 }
 
 // Direction 2 shares its destination rows among workers only where pass 1
 // found every column's Ys in order; otherwise one worker draws them all.
-// Either way the bytes are the plain algorithm's.
+// Either way the bytes are the reference path's.
 TEST(FastRenderer, StraightAtItDrawsTheSameWithRowsSharedOrNot)
 {
-    ui_recorder ui;
     const scene s{29, 19, true, 11, 4};
-    set_up(s);
-    plain_render_relativistic(2, 0.6, 3);
-    const std::string plain = raster_digest(rendered_image);
-    const std::int32_t width = rendered_width();
-    const std::int32_t height = rendered_height();
+    const raster source = picture_of(s);
+    render_settings settings = settings_for(s, 2, 0.6, 3);
+    settings.machine.path = render_path::reference;
+    const render_output reference = render_picture(source, settings, [](int, int, std::int32_t) {});
+    ASSERT_EQ(reference.status, render_status::done);
 
-    const solver_grid grid(2, sample_coordinates(s.width, 0.1), sample_coordinates(s.height, 0.1));
-    const pass_setup setup{&grid.view(), &kernels_for(render_simd()), 3, [](std::int32_t) {}};
+    const view_parameters view{settings.observer, motion_for_speed(settings.speed)};
+    const solver_terms terms(view, 2, sample_coordinates(s.width, 0.1), sample_coordinates(s.height, 0.1));
+    const pass_setup setup{&terms.view(), &kernels_for(render_machine{}), 3, [](std::int32_t) {}};
     position_box box = empty_box();
-    const apparent_point first = apparent_position(2, 0.0, 0.0);
+    const apparent_point first = apparent_position(view, fly_by_direction::straight_at_it, 0.0, 0.0);
     include_position(&box, first.x, first.y);
     ASSERT_TRUE(measure_positions(setup, &box));
+    const std::int32_t width = reference.picture.width;
+    const std::int32_t height = reference.picture.height;
     for (bool rows_in_order : {true, false}) {
-        ASSERT_TRUE(replace_rendered_image(width, height));
-        draw_positions(setup, {source_image.pixels.get(), s.width, rendered_image.pixels.get(), width, box.min_x,
-                               box.min_y, height},
+        const raster drawn = allocate_raster(width, height);
+        draw_positions(setup, {source.pixels.get(), s.width, drawn.pixels.get(), width, box.min_x, box.min_y, height},
                        rows_in_order);
-        EXPECT_EQ(raster_digest(rendered_image), plain) << rows_in_order;
+        EXPECT_EQ(raster_digest(drawn), raster_digest(reference.picture)) << rows_in_order;
     }
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/picture_files.h"
 #include "image/jpeg_file.h"
 #include "image/jpeg_library.h"
 #include "image/raster.h"
@@ -67,7 +68,8 @@ bool alignment_columns_black(const raster& r, int real_width)
 // A rendered raster (blue, green, red) with every byte telling its place.
 void make_rendered(std::int32_t width, std::int32_t height)
 {
-    ASSERT_TRUE(replace_rendered_image(width, height));
+    rendered_image = allocate_raster(width, height);
+    ASSERT_TRUE(rendered_image.pixels);
     std::size_t count = 0;
     ASSERT_TRUE(raster_byte_count(width, height, &count));
     for (std::size_t i = 0; i < count; ++i)
@@ -336,7 +338,8 @@ TEST_F(jpeg_file_test, SaveWritesBaselineJfifAtQuality100AndKeepsTheRaster)
 // green, blue and the reader delivers them, so the two exchanges cancel.
 TEST_F(jpeg_file_test, SavedPictureLoadsBackInTheSameChannelOrder)
 {
-    ASSERT_TRUE(replace_rendered_image(16, 16));
+    rendered_image = allocate_raster(16, 16);
+    ASSERT_TRUE(rendered_image.pixels);
     for (int y = 0; y < 16; ++y)
         for (int x = 0; x < 16; ++x) {
             unsigned char* p = rendered_image.pixels.get() + (y * 16 + x) * 3;

@@ -1,8 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <limits>
 
+#include "app/picture_store.h"
+#include "image/jpeg_file.h"
 #include "image/raster.h"
 #include "tests/test_support.h"
 
@@ -36,57 +37,32 @@ TEST(Raster, ByteCountNeverWraps)
     EXPECT_FALSE(raster_byte_count(std::int64_t{1} << 40, std::int64_t{1} << 40, &bytes));
 }
 
-TEST(Raster, AppendedRowsFillOnlyTheirBytes)
+// Bytes nobody writes (alignment columns, rows a failed read did not reach,
+// pixels no sample reaches) must be black.
+TEST(Raster, AllocatedRasterIsBlackAndKeepsItsSizeEvenWhenRefused)
 {
-    reset_core_state();
-    // A 1-pixel-wide picture: rows of 12 bytes of which the reader writes 3.
-    ASSERT_TRUE(allocate_source_image(4, 3));
-    EXPECT_EQ(source_image.rows_filled, 0);
-    const unsigned char row[3] = {9, 8, 7};
-    for (int i = 0; i < 3; ++i)
-        append_source_row(row, 3);
-    EXPECT_EQ(source_image.rows_filled, 3);
-    for (int y = 0; y < 3; ++y) {
-        EXPECT_EQ(test_support::pixel_at(source_image, 0, y), (std::vector<unsigned char>{9, 8, 7}));
-        // Alignment columns stay as allocated: black.
-        for (int x = 1; x < 4; ++x)
-            EXPECT_EQ(test_support::pixel_at(source_image, x, y), (std::vector<unsigned char>{0, 0, 0}));
-    }
+    const raster small = allocate_raster(16, 3);
+    ASSERT_TRUE(small.pixels);
+    EXPECT_EQ(small.width, 16);
+    EXPECT_EQ(small.height, 3);
+    EXPECT_EQ(small.rows_filled, 0);
+    for (std::size_t i = 0; i < 16 * 3 * 3; ++i)
+        ASSERT_EQ(small.pixels[i], 0) << i;
+    EXPECT_TRUE(allocate_raster(0, 0).pixels);  // present, though empty
+
+    const raster huge = allocate_raster(2000000000, 2000000000);
+    EXPECT_FALSE(huge.pixels);
+    EXPECT_EQ(huge.width, 2000000000);
+    EXPECT_EQ(huge.height, 2000000000);
+    EXPECT_EQ(too_large_text(huge), "Image of size 2000000000 by 2000000000 is too large.\n");
 }
 
-TEST(Raster, SourceAllocationFailureIsReportedOnStandardOutput)
-{
-    reset_core_state();
-    testing::internal::CaptureStdout();
-    EXPECT_FALSE(allocate_source_image(2000000000, 2000000000));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Image of size 2000000000 by 2000000000 is too large.\n");
-    EXPECT_FALSE(source_image.pixels);
-}
-
-TEST(Raster, SwapRedBlueExchangesOuterBytesAndIsItsOwnInverse)
-{
-    unsigned char bytes[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
-    swap_red_blue(bytes, 4, 1);
-    const unsigned char swapped[] = {3, 2, 1, 6, 5, 4, 9, 8, 7, 12, 11, 10};
-    EXPECT_EQ(0, std::memcmp(bytes, swapped, sizeof bytes));
-    swap_red_blue(bytes, 4, 1);
-    const unsigned char original[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
-    EXPECT_EQ(0, std::memcmp(bytes, original, sizeof bytes));
-    swap_red_blue(bytes, 0, 1);
-    swap_red_blue(bytes, 4, 0);
-    EXPECT_EQ(0, std::memcmp(bytes, original, sizeof bytes));
-}
-
-TEST(Raster, FreeImagesKeepsSizesAndReplaceClears)
+TEST(PictureStore, FreeImagesKeepsSizes)
 {
     reset_core_state();
     free_images();  // nothing held: nothing happens
-    ASSERT_TRUE(allocate_source_image(8, 5));
-    ASSERT_TRUE(replace_rendered_image(12, 7));
-    std::memset(rendered_image.pixels.get(), 0xab, 12 * 7 * 3);
-    ASSERT_TRUE(replace_rendered_image(16, 3));
-    for (std::size_t i = 0; i < 16 * 3 * 3; ++i)
-        ASSERT_EQ(rendered_image.pixels[i], 0) << i;
+    source_image = allocate_raster(8, 5);
+    rendered_image = allocate_raster(16, 3);
     free_images();
     EXPECT_FALSE(source_image.pixels);
     EXPECT_FALSE(rendered_image.pixels);
@@ -94,16 +70,6 @@ TEST(Raster, FreeImagesKeepsSizesAndReplaceClears)
     EXPECT_EQ(source_height(), 5);
     EXPECT_EQ(rendered_width(), 16);
     EXPECT_EQ(rendered_height(), 3);
-}
-
-TEST(Raster, FailedReplaceLeavesRenderedAbsentWithNewSize)
-{
-    reset_core_state();
-    ASSERT_TRUE(replace_rendered_image(4, 4));
-    EXPECT_FALSE(replace_rendered_image(2000000000, 2000000000));
-    EXPECT_FALSE(rendered_image.pixels);
-    EXPECT_EQ(rendered_width(), 2000000000);
-    EXPECT_EQ(rendered_height(), 2000000000);
 }
 
 TEST(Raster, ImpossibleSizesAreRefusedWithoutAskingTheAllocator)

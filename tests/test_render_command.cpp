@@ -27,8 +27,8 @@ public:
     std::int32_t run_settings_dialog() override
     {
         app_state.speed_fraction = speed;
-        app_state.fly_direction = direction;
-        app_state.render_quality = quality;
+        app_state.fly_direction = static_cast<fly_by_direction>(direction);
+        app_state.render_quality = static_cast<quality_level>(quality);
         return dialog_result;
     }
     void show_error_box(const char* text, const char*) override { errors.emplace_back(text); }
@@ -110,35 +110,33 @@ TEST(render_command, WritesTheBytesThatSaveAsWritesAfterTheSameSession)
         options.observer_given = s.click;
         options.observer_x = s.x;
         options.observer_y = s.y;
-        std::string error;
-        ASSERT_EQ(render_file(options, &error), 0) << error;
+        std::vector<std::string> messages;
+        ASSERT_EQ(render_file(options, nullptr, &messages), 0) << messages.size();
 
         const bytes written = read_file(folder.path("command.jpg"));
         EXPECT_FALSE(written.empty());
         EXPECT_EQ(written, read_file(folder.path("viewer.jpg")));
         EXPECT_NE(viewer_raster, "absent");
-        EXPECT_FALSE(rendered_image.pixels);  // released by the command
     }
 }
 
-TEST(render_command, FailuresNameTheFileAndLeaveNoPictureHeld)
+TEST(render_command, FailuresSayWhatTheViewersBoxesSayThenNameTheFile)
 {
     temp_folder folder;
-    ui_recorder boxes;
-    reset_core_state();
     render_options options;
     options.input = folder.path("missing.jpg");
     options.output = folder.path("out.jpg");
-    std::string error;
-    EXPECT_EQ(render_file(options, &error), 1);
-    EXPECT_EQ(error, "Error opening file " + options.input + ".");
-    EXPECT_EQ(boxes.warnings.size(), 1u);
+    std::vector<std::string> messages;
+    EXPECT_EQ(render_file(options, nullptr, &messages), 1);
+    EXPECT_EQ(messages, (std::vector<std::string>{"Error: Can't open file " + options.input + " for reading.",
+                                                  "Error opening file " + options.input + "."}));
 
+    messages.clear();
     options.input = jpeg_test_image("testorig.jpg");
     options.output = folder.path("no folder") + "/out.jpg";
-    EXPECT_EQ(render_file(options, &error), 1);
-    EXPECT_EQ(error, "Error saving file " + options.output + ".");
-    EXPECT_FALSE(source_image.pixels);
-    EXPECT_FALSE(rendered_image.pixels);
+    EXPECT_EQ(render_file(options, nullptr, &messages), 1);
+    EXPECT_EQ(messages, (std::vector<std::string>{"Error: Can't open file " + options.output
+                                                      + " for writing.  Disk full?  Bad file name?.",
+                                                  "Error saving file " + options.output + "."}));
     EXPECT_TRUE(folder.entries().empty());
 }

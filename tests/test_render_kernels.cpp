@@ -8,10 +8,10 @@
 #include <random>
 #include <vector>
 
-#include "render/kernels.h"
+#include "render/fast/kernels.h"
 #include "render/observer.h"
-#include "render/sample_grid.h"
-#include "render/solver_grid.h"
+#include "render/sample_coordinates.h"
+#include "render/fast/solver_terms.h"
 
 namespace {
 
@@ -20,11 +20,16 @@ bool same_bits(double a, double b)
     return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
-void set_scene(std::int32_t direction, std::int32_t ox, std::int32_t oy, double speed)
+view_parameters scene_view(std::int32_t direction, std::int32_t ox, std::int32_t oy, double speed)
 {
-    set_observer(ox, oy);
-    observer.observer_z = direction == 2 ? -5.0 : -0.01;
-    set_motion(speed);
+    return view_parameters{observer_position{static_cast<double>(ox), static_cast<double>(oy),
+                                             direction == 2 ? -5.0 : -0.01},
+                           motion_for_speed(speed)};
+}
+
+apparent_point position(const view_parameters& view, std::int32_t direction, double x, double y)
+{
+    return apparent_position(view, static_cast<fly_by_direction>(direction), x, y);
 }
 
 // Coordinates so large that a position overflows: the discriminant is then
@@ -57,15 +62,15 @@ TEST(RenderKernels, PositionsHaveTheBitsOfApparentPosition)
         const kernel_table& kernels = kernels_for(level);
         for (std::int32_t direction = 0; direction < 3; ++direction) {
             for (double speed : speeds) {
-                set_scene(direction, 3, 2, speed);
+                const view_parameters view = scene_view(direction, 3, 2, speed);
                 const std::vector<double> xs = coordinates(random, 4);
                 const std::vector<double> ys = coordinates(random, 3);
                 for (double x : xs) {
                     for (double y : ys) {
-                        const solver_grid grid(direction, {x}, {y});
+                        const solver_terms grid(view, direction, {x}, {y});
                         position_box box = empty_box();
                         kernels.fold_bounds(grid.view(), 0, 1, &box);
-                        const apparent_point p = apparent_position(direction, x, y);
+                        const apparent_point p = position(view, direction, x, y);
                         position_box expected = empty_box();
                         include_position(&expected, p.x, p.y);
                         ASSERT_TRUE(same_bits(box.min_x, expected.min_x) && same_bits(box.max_x, expected.max_x)
@@ -90,14 +95,14 @@ TEST(RenderKernels, DestinationsListTheLastWriteOfEveryRun)
         const kernel_table& kernels = kernels_for(level);
         for (std::int32_t direction = 0; direction < 3; ++direction) {
             for (double speed : {0.0, 0.5 * 3e8, 0.95 * 3e8, 3e8}) {
-                set_scene(direction, 1, 2, speed);
+                const view_parameters view = scene_view(direction, 1, 2, speed);
                 const std::vector<double> xs = sample_coordinates(3, 0.25);
                 const std::vector<double> ys = sample_coordinates(4, 0.1);  // 40 rows
-                const solver_grid grid(direction, xs, ys);
+                const solver_terms grid(view, direction, xs, ys);
                 position_box box = empty_box();
                 for (double x : xs) {
                     for (double y : ys) {
-                        const apparent_point p = apparent_position(direction, x, y);
+                        const apparent_point p = position(view, direction, x, y);
                         include_position(&box, p.x, p.y);
                     }
                 }
@@ -111,7 +116,7 @@ TEST(RenderKernels, DestinationsListTheLastWriteOfEveryRun)
                         std::swap(begin, end);
                     std::vector<std::int64_t> expected_pixels;
                     for (std::int32_t j = begin; j < end; ++j) {
-                        const apparent_point p = apparent_position(direction, xs[i], ys[j]);
+                        const apparent_point p = position(view, direction, xs[i], ys[j]);
                         const bool finite = std::isfinite(p.x) && std::isfinite(p.y);
                         expected_pixels.push_back(
                             finite ? (std::int64_t{static_cast<std::int32_t>(p.y - box.min_y)} << 32)
@@ -148,19 +153,19 @@ TEST(RenderKernels, BoundsOfManyColumnsAreThoseOfThePlainFold)
     for (simd_level level : supported_simd_levels()) {
         const kernel_table& kernels = kernels_for(level);
         for (std::int32_t direction = 0; direction < 3; ++direction) {
-            set_scene(direction, 6, 9, 0.7 * 3e8);
+            const view_parameters view = scene_view(direction, 6, 9, 0.7 * 3e8);
             std::vector<double> xs = sample_coordinates(13, 0.2);
             std::vector<double> ys = sample_coordinates(11, 0.1);
             xs.insert(xs.begin() + 7, std::begin(overflowing), std::end(overflowing));
             for (std::size_t at : {3u, 20u, 21u, 50u})
                 ys.insert(ys.begin() + static_cast<std::ptrdiff_t>(at), overflowing[at % 3]);
-            const solver_grid grid(direction, xs, ys);
+            const solver_terms grid(view, direction, xs, ys);
             position_box box = empty_box();
             kernels.fold_bounds(grid.view(), 0, static_cast<std::int32_t>(xs.size()), &box);
             position_box expected = empty_box();
             for (double x : xs) {
                 for (double y : ys) {
-                    const apparent_point p = apparent_position(direction, x, y);
+                    const apparent_point p = position(view, direction, x, y);
                     include_position(&expected, p.x, p.y);
                 }
             }
@@ -176,12 +181,12 @@ TEST(RenderKernels, BoundsOfManyColumnsAreThoseOfThePlainFold)
 // down the column, which direction 2's pass 2 relies on to share its work.
 TEST(RenderKernels, FoldTellsWhetherEveryColumnIsInOrder)
 {
-    const auto scalar_in_order = [](std::int32_t direction, const std::vector<double>& xs,
-                                    const std::vector<double>& ys) {
+    const auto scalar_in_order = [](const view_parameters& view, std::int32_t direction,
+                                    const std::vector<double>& xs, const std::vector<double>& ys) {
         for (double x : xs) {
             double above = -__builtin_inf();
             for (double y : ys) {
-                const apparent_point p = apparent_position(direction, x, y);
+                const apparent_point p = position(view, direction, x, y);
                 if (!std::isfinite(p.x) || !std::isfinite(p.y) || !(p.y >= above))
                     return false;
                 above = p.y;
@@ -193,7 +198,7 @@ TEST(RenderKernels, FoldTellsWhetherEveryColumnIsInOrder)
         const kernel_table& kernels = kernels_for(level);
         for (std::int32_t direction = 0; direction < 3; ++direction) {
             for (double speed : {0.0, 0.5 * 3e8, 0.99999994039535522 * 3e8, 3e8}) {
-                set_scene(direction, 4, 5, speed);
+                const view_parameters view = scene_view(direction, 4, 5, speed);
                 const std::vector<double> xs = sample_coordinates(9, 0.5);
                 std::vector<double> ys = sample_coordinates(11, 0.2);
                 for (int variant = 0; variant < 3; ++variant) {
@@ -201,11 +206,11 @@ TEST(RenderKernels, FoldTellsWhetherEveryColumnIsInOrder)
                         std::swap(ys[17], ys[18]);  // one pair out of order
                     if (variant == 2)
                         ys[30] = 1e308;  // not finite in directions 1 and 2
-                    const solver_grid grid(direction, xs, ys);
+                    const solver_terms grid(view, direction, xs, ys);
                     position_box box = empty_box();
                     const auto columns = static_cast<std::int32_t>(xs.size());
                     const bool in_order = kernels.fold_bounds(grid.view(), 0, columns, &box);
-                    EXPECT_EQ(in_order, scalar_in_order(direction, xs, ys)) << kernels.name << ", direction "
+                    EXPECT_EQ(in_order, scalar_in_order(view, direction, xs, ys)) << kernels.name << ", direction "
                                                                             << direction << ", speed " << speed
                                                                             << ", variant " << variant;
                 }

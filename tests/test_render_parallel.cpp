@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "render/observer.h"
-#include "render/parallel.h"
-#include "render/partition.h"
-#include "render/row_bands.h"
-#include "render/sample_grid.h"
-#include "render/solver_grid.h"
+#include "render/fast/parallel.h"
+#include "render/fast/partition.h"
+#include "render/fast/row_bands.h"
+#include "render/sample_coordinates.h"
+#include "render/fast/solver_terms.h"
 
 // Keys as the renderer's destination rows (or columns): nondecreasing, with
 // runs of any length. The parts cover every index once, in order, and no key
@@ -139,12 +139,10 @@ TEST(ColumnProgress, ReportsNothingBeforeAColumnIsDone)
 // a scan from the top does.
 TEST(RowBands, SearchFindsTheFirstRowReachingEveryTarget)
 {
-    set_observer(3, 7);
-    observer.observer_z = -5.0;
-    set_motion(0.8 * 3e8);
-    const solver_grid grid(2, sample_coordinates(9, 0.5), sample_coordinates(13, 0.1));
-    const grid_view& g = grid.view();
-    const double min_y = apparent_position(2, 0.0, 0.0).y - 3.5;
+    const view_parameters view{observer_position{3.0, 7.0, -5.0}, motion_for_speed(0.8 * 3e8)};
+    const solver_terms grid(view, 2, sample_coordinates(9, 0.5), sample_coordinates(13, 0.1));
+    const terms_view& g = grid.view();
+    const double min_y = apparent_position(view, fly_by_direction::straight_at_it, 0.0, 0.0).y - 3.5;
     std::mt19937 random(5);
     for (std::int32_t column = 0; column < g.columns; ++column) {
         std::vector<std::int32_t> rows;
@@ -165,17 +163,15 @@ TEST(RowBands, SearchFindsTheFirstRowReachingEveryTarget)
 // column are exactly the samples that land in its band.
 TEST(RowBands, BandsShareOutEverySampleOnce)
 {
-    set_observer(-4, 20);
-    observer.observer_z = -5.0;
-    set_motion(0.5 * 3e8);
-    const solver_grid grid(2, sample_coordinates(17, 0.2), sample_coordinates(11, 0.2));
-    const grid_view& g = grid.view();
+    const view_parameters view{observer_position{-4.0, 20.0, -5.0}, motion_for_speed(0.5 * 3e8)};
+    const solver_terms grid(view, 2, sample_coordinates(17, 0.2), sample_coordinates(11, 0.2));
+    const terms_view& g = grid.view();
     double min_y = __builtin_inf();
     double max_y = -__builtin_inf();
     for (std::int32_t i = 0; i < g.columns; ++i) {
         for (std::int32_t j = 0; j < g.rows; ++j) {
-            min_y = std::min(min_y, apparent_position(2, g.xs[i], g.ys[j]).y);
-            max_y = std::max(max_y, apparent_position(2, g.xs[i], g.ys[j]).y);
+            min_y = std::min(min_y, apparent_position(view, fly_by_direction::straight_at_it, g.xs[i], g.ys[j]).y);
+            max_y = std::max(max_y, apparent_position(view, fly_by_direction::straight_at_it, g.xs[i], g.ys[j]).y);
         }
     }
     const auto height = static_cast<std::int32_t>(max_y - min_y) + 1;

@@ -2,10 +2,8 @@
 
 #include <cstdio>
 
-#include "image/alert.h"
-#include "render/observer.h"
-#include "render/renderer.h"
-#include "render/status.h"
+#include "app/alert.h"
+#include "app/status.h"
 
 namespace test_support {
 
@@ -46,13 +44,12 @@ std::string raster_digest(const raster& r)
     return digest(r.pixels.get(), bytes);
 }
 
-void make_f_picture(std::int32_t width, std::int32_t height)
+raster f_picture(std::int32_t width, std::int32_t height)
 {
-    free_images();
-    allocate_source_image(width, height);
+    raster picture = allocate_raster(width, height);
     for (std::int32_t y = 0; y < height; ++y) {
         for (std::int32_t x = 0; x < width; ++x) {
-            unsigned char* p = source_image.pixels.get() + (static_cast<std::size_t>(y) * width + x) * 3;
+            unsigned char* p = picture.pixels.get() + (static_cast<std::size_t>(y) * width + x) * 3;
             // The F: a vertical bar at the left, a top bar and a shorter middle bar.
             const bool bar = x >= width / 5 && x < width / 5 + (width + 4) / 5 && y >= height / 6 && y < height - height / 6;
             const bool top = y >= height / 6 && y < height / 6 + (height + 5) / 6 && x >= width / 5 && x < width - width / 5;
@@ -63,22 +60,35 @@ void make_f_picture(std::int32_t width, std::int32_t height)
             p[2] = red ? 230 : 10;  // red
         }
     }
-    source_image.rows_filled = height;
+    picture.rows_filled = height;
+    return picture;
 }
 
-void make_gradient_picture(std::int32_t width, std::int32_t height)
+raster gradient_picture(std::int32_t width, std::int32_t height)
 {
-    free_images();
-    allocate_source_image(width, height);
+    raster picture = allocate_raster(width, height);
     for (std::int32_t y = 0; y < height; ++y) {
         for (std::int32_t x = 0; x < width; ++x) {
-            unsigned char* p = source_image.pixels.get() + (static_cast<std::size_t>(y) * width + x) * 3;
+            unsigned char* p = picture.pixels.get() + (static_cast<std::size_t>(y) * width + x) * 3;
             p[0] = static_cast<unsigned char>(x * 255 / (width > 1 ? width - 1 : 1));
             p[1] = static_cast<unsigned char>((x ^ y) & 0xff);
             p[2] = static_cast<unsigned char>(y * 255 / (height > 1 ? height - 1 : 1));
         }
     }
-    source_image.rows_filled = height;
+    picture.rows_filled = height;
+    return picture;
+}
+
+void make_f_picture(std::int32_t width, std::int32_t height)
+{
+    free_images();
+    source_image = f_picture(width, height);
+}
+
+void make_gradient_picture(std::int32_t width, std::int32_t height)
+{
+    free_images();
+    source_image = gradient_picture(width, height);
 }
 
 std::vector<unsigned char> pixel_at(const raster& r, std::int32_t x, std::int32_t y)

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "app/picture_store.h"
+#include "app/render_view.h"
 #include "image/raster.h"
 
 namespace test_support {
@@ -15,13 +17,21 @@ namespace test_support {
 std::string digest(const unsigned char* bytes, std::size_t count);
 std::string raster_digest(const raster& r);
 
-// Fills source_image (width a multiple of 4) in blue, green, red order with
-// a red "F" on blue; every pixel also carries its coordinates in the green
-// byte so that a moved pixel is told from its neighbours.
-void make_f_picture(std::int32_t width, std::int32_t height);
+// A picture (width a multiple of 4) in blue, green, red order with a red
+// "F" on blue; every pixel also carries its coordinates in the green byte so
+// that a moved pixel is told from its neighbours.
+raster f_picture(std::int32_t width, std::int32_t height);
 
 // A colourful gradient picture of any size, blue, green, red order.
+raster gradient_picture(std::int32_t width, std::int32_t height);
+
+// The same pictures as the viewer's source_image (the rendered one released).
+void make_f_picture(std::int32_t width, std::int32_t height);
 void make_gradient_picture(std::int32_t width, std::int32_t height);
+
+// Settings as numbers, as the dialogs store them.
+inline fly_by_direction direction(std::int32_t d) { return static_cast<fly_by_direction>(d); }
+inline quality_level quality(std::int32_t q) { return static_cast<quality_level>(q); }
 
 // Pixel bytes (blue, green, red) of a raster.
 std::vector<unsigned char> pixel_at(const raster& r, std::int32_t x, std::int32_t y);

@@ -132,7 +132,7 @@ INT_PTR CALLBACK settings_dialog_proc(HWND dialog, UINT message, WPARAM wparam, 
 {
     if (message == WM_INITDIALOG) {
         show_speed(dialog);
-        check_only(dialog, direction_buttons, button_for(direction_buttons, app_state.fly_direction));
+        check_only(dialog, direction_buttons, button_for(direction_buttons, static_cast<std::int32_t>(app_state.fly_direction)));
         return TRUE;
     }
     if (message != WM_COMMAND)
@@ -151,7 +151,7 @@ INT_PTR CALLBACK settings_dialog_proc(HWND dialog, UINT message, WPARAM wparam, 
     case IDC_LEFT_TO_RIGHT:
     case IDC_TOP_TO_BOTTOM:
     case IDC_STRAIGHT_AT_IT:
-        app_state.fly_direction = id - IDC_LEFT_TO_RIGHT;
+        app_state.fly_direction = static_cast<fly_by_direction>(id - IDC_LEFT_TO_RIGHT);
         check_only(dialog, direction_buttons, id);
         return TRUE;
     case IDC_RENDER_IT:
@@ -175,7 +175,7 @@ INT_PTR CALLBACK settings_dialog_proc(HWND dialog, UINT message, WPARAM wparam, 
 INT_PTR CALLBACK quality_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM)
 {
     if (message == WM_INITDIALOG) {
-        check_only(dialog, quality_buttons, button_for(quality_buttons, app_state.render_quality - 1));
+        check_only(dialog, quality_buttons, button_for(quality_buttons, static_cast<std::int32_t>(app_state.render_quality) - 1));
         return TRUE;
     }
     if (message != WM_COMMAND)
@@ -187,7 +187,8 @@ INT_PTR CALLBACK quality_dialog_proc(HWND dialog, UINT message, WPARAM wparam, L
     case IDC_QUALITY_MEDIUM:
     case IDC_QUALITY_HIGH:
     case IDC_QUALITY_ULTRA:
-        app_state.render_quality = id == IDC_QUALITY_ULTRA ? 4 : id - IDC_QUALITY_LOW + 1;
+        app_state.render_quality
+            = static_cast<quality_level>(id == IDC_QUALITY_ULTRA ? 4 : id - IDC_QUALITY_LOW + 1);
         check_only(dialog, quality_buttons, id);
         return TRUE;
     case IDOK:

@@ -7,8 +7,9 @@
 
 #include "app/app_state.h"
 #include "app/commands.h"
-#include "image/alert.h"
-#include "render/status.h"
+#include "app/picture_store.h"
+#include "app/alert.h"
+#include "app/status.h"
 #include "resources/resource_ids.h"
 #include "ui/dialogs.h"
 #include "ui/file_choosers.h"
@@ -86,8 +87,8 @@ HWND create_status_bar(HWND window)
 
 const raster* shown_raster()
 {
-    if (app_state.view_mode == 0) return &source_image;
-    if (app_state.view_mode == 1) return &rendered_image;
+    if (app_state.view_mode == view_choice::original) return &source_image;
+    if (app_state.view_mode == view_choice::relativity_version) return &rendered_image;
     return nullptr;
 }
 
@@ -154,7 +155,7 @@ void paint_intro(HDC dc)
 void paint_window(HWND window)
 {
     paint_session paint(window);
-    paint_raster(paint.dc(), app_state.view_mode == 0 ? source_image : rendered_image,
+    paint_raster(paint.dc(), app_state.view_mode == view_choice::original ? source_image : rendered_image,
                  window_state.scroll_x, window_state.scroll_y);
     if (app_state.show_intro == 1) paint_intro(paint.dc());
 }

@@ -10,7 +10,7 @@
 
 #include <cstdint>
 
-#include "image/raster.h"
+#include "app/picture_store.h"
 
 // Every field is zero until the window is created.
 struct main_window_state {

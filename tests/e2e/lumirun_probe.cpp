@@ -24,10 +24,9 @@
 #include <string>
 #include <vector>
 
-#include "image/jpeg_file.h"
-#include "image/raster.h"
-#include "render/observer.h"
-#include "render/renderer.h"
+#include "app/picture_files.h"
+#include "app/picture_store.h"
+#include "app/render_view.h"
 
 namespace {
 
@@ -225,7 +224,8 @@ std::string render(const std::vector<std::string>& f)
     if (load_picture(f[1].c_str()) != 0) return "{\"ok\":false}";
     set_observer(std::atoi(f[6].c_str()), std::atoi(f[7].c_str()));
     const float speed = std::strtof(f[4].c_str(), nullptr);
-    render_relativistic(std::atoi(f[3].c_str()), static_cast<double>(speed), std::atoi(f[5].c_str()));
+    render_relativistic(static_cast<fly_by_direction>(std::atoi(f[3].c_str())), static_cast<double>(speed),
+                        static_cast<quality_level>(std::atoi(f[5].c_str())));
     bool ok = write_ppm(rendered_image, f[2]);
     if (ok && f.size() == 9) ok = save_picture(f[8].c_str()) == 0;
     return std::string("{\"ok\":") + (ok ? "true" : "false") + ",\"width\":" + number(rendered_image.width) +

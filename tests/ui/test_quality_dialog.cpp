@@ -22,7 +22,7 @@ protected:
     {
         app_state = app_state_record{};
         app_state.speed_fraction = 0.5f;
-        app_state.render_quality = 1;
+        app_state.render_quality = quality_level::low;
     }
 
     dialog_run run(std::vector<dialog_step> steps)
@@ -41,10 +41,10 @@ protected:
 TEST_F(quality_dialog, opens_with_only_the_held_quality_on)
 {
     for (int quality = 1; quality <= 4; ++quality) {
-        app_state.render_quality = quality;
+        app_state.render_quality = static_cast<quality_level>(quality);
         EXPECT_EQ(marks_on_opening(), std::vector<int>{qualities[quality - 1]}) << quality;
     }
-    app_state.render_quality = 0;
+    app_state.render_quality = static_cast<quality_level>(0);
     EXPECT_TRUE(marks_on_opening().empty());
 }
 
@@ -54,7 +54,7 @@ TEST_F(quality_dialog, clicks_write_the_quality_and_leave_one_mark)
     std::vector<int> stored;
     auto record = [&](HWND d) {
         seen.push_back(checked(d, qualities));
-        stored.push_back(app_state.render_quality);
+        stored.push_back(static_cast<int>(app_state.render_quality));
     };
     // High then Ultra-high crosses the label that starts a new radio group,
     // so the buttons' automatic grouping would leave High on as well.
@@ -86,11 +86,11 @@ TEST_F(quality_dialog, cancel_escape_and_close_box_end_with_0_keeping_the_choice
         [](HWND d) { SendMessageA(d, WM_SYSCOMMAND, SC_CLOSE, 0); },
     };
     for (std::size_t i = 0; i < closers.size(); ++i) {
-        app_state.render_quality = 1;
+        app_state.render_quality = quality_level::low;
         dialog_run r = run({[](HWND d) { click(d, IDC_QUALITY_ULTRA); }, closers[i]});
         EXPECT_EQ(r.result, 0) << "closer " << i;
         EXPECT_EQ(r.steps_run, 2) << "closer " << i;
-        EXPECT_EQ(app_state.render_quality, 4) << "closer " << i;
+        EXPECT_EQ(app_state.render_quality, quality_level::ultra) << "closer " << i;
     }
 }
 

@@ -25,8 +25,8 @@ protected:
     {
         app_state = app_state_record{};
         app_state.speed_fraction = 0.5f;
-        app_state.fly_direction = 0;
-        app_state.render_quality = 1;
+        app_state.fly_direction = fly_by_direction::left_to_right;
+        app_state.render_quality = quality_level::low;
     }
 
     dialog_run run(std::vector<dialog_step> steps)
@@ -68,7 +68,7 @@ TEST_F(settings_dialog, opens_with_the_start_values)
 
 TEST_F(settings_dialog, opens_with_the_held_direction_only)
 {
-    app_state.fly_direction = 2;
+    app_state.fly_direction = fly_by_direction::straight_at_it;
     app_state.speed_fraction = 0.123456f;
     std::vector<int> on;
     std::string speed;
@@ -266,7 +266,7 @@ TEST_F(settings_dialog, cancel_escape_and_close_box_end_with_0_and_undo_nothing)
                             [](HWND d) { type_text(d, IDC_SPEED, "75"); }, closers[i]});
         EXPECT_EQ(r.result, 0) << "closer " << i;
         EXPECT_EQ(r.steps_run, 4) << "closer " << i;
-        EXPECT_EQ(app_state.fly_direction, 2) << "closer " << i;
+        EXPECT_EQ(app_state.fly_direction, fly_by_direction::straight_at_it) << "closer " << i;
         EXPECT_EQ(app_state.speed_fraction, 0.45f) << "closer " << i;
     }
 }
@@ -277,7 +277,7 @@ TEST_F(settings_dialog, direction_clicks_write_the_state_and_set_every_check_mar
     std::vector<int> stored;
     auto record = [&](HWND d) {
         seen.push_back(checked(d, directions));
-        stored.push_back(app_state.fly_direction);
+        stored.push_back(static_cast<int>(app_state.fly_direction));
     };
     run({[&](HWND d) { click(d, IDC_TOP_TO_BOTTOM); record(d); },
          [&](HWND d) { click(d, IDC_STRAIGHT_AT_IT); record(d); },
@@ -304,7 +304,7 @@ TEST_F(settings_dialog, unhandled_commands_and_edit_notifications_change_nothing
     EXPECT_EQ(r.result, still_open);
     EXPECT_EQ(speed, "50.00");
     EXPECT_EQ(app_state.speed_fraction, 0.5f);
-    EXPECT_EQ(app_state.fly_direction, 0);
+    EXPECT_EQ(app_state.fly_direction, fly_by_direction::left_to_right);
 }
 
 TEST_F(settings_dialog, render_quality_button_runs_the_nested_dialog_and_stays_open)
@@ -330,7 +330,7 @@ TEST_F(settings_dialog, render_quality_button_runs_the_nested_dialog_and_stays_o
     EXPECT_EQ(quality_marks, std::vector<int>{IDC_QUALITY_ULTRA});
     EXPECT_EQ(r.steps_run, 5);
     EXPECT_EQ(r.result, 1);
-    EXPECT_EQ(app_state.render_quality, 4) << "the nested Cancel keeps the clicked quality";
+    EXPECT_EQ(app_state.render_quality, quality_level::ultra) << "the nested Cancel keeps the clicked quality";
 }
 
 }  // namespace

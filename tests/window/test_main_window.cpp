@@ -11,7 +11,7 @@
 #include "app/app_state.h"
 #include "image/raster.h"
 #include "render/observer.h"
-#include "render/status.h"
+#include "app/status.h"
 #include "resources/resource_ids.h"
 #include "tests/test_support.h"
 #include "ui/dialogs.h"
@@ -268,12 +268,12 @@ TEST_F(main_window_test, paint_draws_the_shown_raster_from_the_scroll_offsets_on
 TEST_F(main_window_test, click_places_the_observer_at_the_last_pointer_position)
 {
     test_support::make_gradient_picture(16, 12);
-    ASSERT_EQ(app_state.view_mode, 0);
+    ASSERT_EQ(app_state.view_mode, view_choice::original);
 
     SendMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(50, 60));
     EXPECT_EQ(observer.observer_x, 0.0);  // no pointer move seen yet
     EXPECT_EQ(observer.observer_y, 0.0);
-    EXPECT_EQ(app_state.view_mode, 1);
+    EXPECT_EQ(app_state.view_mode, view_choice::relativity_version);
     EXPECT_TRUE(rendered_image.pixels);
 
     // The scroll offsets are not added either.
@@ -308,12 +308,12 @@ TEST_F(main_window_test, view_commands_switch_the_raster_and_other_ids_do_nothin
 {
     test_support::make_gradient_picture(16, 12);
     command(IDM_RELATIVITY);
-    EXPECT_EQ(app_state.view_mode, 1);
+    EXPECT_EQ(app_state.view_mode, view_choice::relativity_version);
     EXPECT_EQ(command(40001), 0);
     EXPECT_EQ(command(IDC_SPEED), 0);
-    EXPECT_EQ(app_state.view_mode, 1);
+    EXPECT_EQ(app_state.view_mode, view_choice::relativity_version);
     command(IDM_ORIGINAL);
-    EXPECT_EQ(app_state.view_mode, 0);
+    EXPECT_EQ(app_state.view_mode, view_choice::original);
     EXPECT_TRUE(boxes.empty());
     EXPECT_TRUE(helps.empty());
 }
@@ -352,7 +352,7 @@ TEST_F(main_window_test, closing_the_window_shuts_down_the_same_way)
 TEST_F(main_window_test, start_shows_no_picture_and_a_failed_registration_says_windows_nt_is_needed)
 {
     EXPECT_EQ(app_state.show_intro, 1);
-    EXPECT_EQ(app_state.view_mode, 0);
+    EXPECT_EQ(app_state.view_mode, view_choice::original);
     EXPECT_EQ(window_state.scroll_x, 0);
 
     // The class is registered already, so registering it again fails.

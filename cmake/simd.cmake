@@ -1,0 +1,25 @@
+# The instruction sets of the renderer's vector kernels (and of the
+# benchmark's probes, built from the same packs): LUMIRUN_SIMD_LEVELS is
+# empty off x86-64, and lumirun_simd_object(TARGET LEVEL SOURCE) adds an
+# object library compiled for one level.
+set(LUMIRUN_SIMD_LEVELS "")
+if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64|x64)$")
+  set(LUMIRUN_SIMD_LEVELS sse2 avx2 avx512)
+endif()
+set(lumirun_simd_flags_sse2 "")
+set(lumirun_simd_flags_avx2 -mavx2)
+# GCC 12's AVX-512 headers trip its own maybe-uninitialized check (their
+# "undefined" pass-through vectors); the warning says nothing about us.
+set(lumirun_simd_flags_avx512 -mavx512f -Wno-maybe-uninitialized)
+
+function(lumirun_simd_object target level source)
+  add_library(${target} OBJECT ${source})
+  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR})
+  target_compile_options(${target} PRIVATE ${lumirun_simd_flags_${level}})
+  target_compile_definitions(${target} PRIVATE LUMIRUN_X86_KERNELS)
+  if(WIN32)
+    # The Windows x64 stack is only 16-byte aligned and GCC cannot realign
+    # it for 32- and 64-byte spills: have the assembler use unaligned moves.
+    target_compile_options(${target} PRIVATE -Wa,-muse-unaligned-vector-move)
+  endif()
+endfunction()

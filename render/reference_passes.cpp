@@ -1,0 +1,52 @@
+// The renderer as the loops that define its result: columns outer, rows
+// inner, each sample's position computed where it is needed. The fast path
+// is held to these bytes.
+#include <cmath>
+#include <cstddef>
+
+#include "render/render_passes.h"
+
+namespace {
+
+bool is_finite(apparent_point p)
+{
+    return std::isfinite(p.x) && std::isfinite(p.y);
+}
+
+}  // namespace
+
+void reference_passes::measure(position_box* box, const column_reporter& report)
+{
+    const std::vector<double>& xs = *grid_.xs;
+    for (std::size_t i = 0; i < xs.size(); ++i) {
+        for (const double y : *grid_.ys) {
+            const apparent_point p = apparent_position(*grid_.view, grid_.direction, xs[i], y);
+            include_position(box, p.x, p.y);
+        }
+        report(static_cast<std::int32_t>(i));
+    }
+}
+
+void reference_passes::draw(const draw_target& t, const column_reporter& report)
+{
+    const std::vector<double>& xs = *grid_.xs;
+    const std::size_t source_row = static_cast<std::size_t>(t.source_width) * 3;
+    const std::size_t destination_row = static_cast<std::size_t>(t.destination_width) * 3;
+    for (std::size_t i = 0; i < xs.size(); ++i) {
+        const double x = xs[i];
+        for (const double y : *grid_.ys) {
+            const apparent_point p = apparent_position(*grid_.view, grid_.direction, x, y);
+            if (!is_finite(p))
+                continue;
+            const unsigned char* from = t.source + source_row * static_cast<std::size_t>(static_cast<std::int32_t>(y))
+                                        + static_cast<std::size_t>(static_cast<std::int32_t>(x)) * 3;
+            unsigned char* to = t.destination
+                                + destination_row * static_cast<std::size_t>(static_cast<std::int32_t>(p.y - t.min_y))
+                                + static_cast<std::size_t>(static_cast<std::int32_t>(p.x - t.min_x)) * 3;
+            to[0] = from[0];
+            to[1] = from[1];
+            to[2] = from[2];
+        }
+        report(static_cast<std::int32_t>(i));
+    }
+}

@@ -1,0 +1,172 @@
+// The renderer's speed, printed side by side with the plain algorithm's and
+// with what the processor allows: the same per-sample arithmetic run on
+// registers alone, on every thread. Figures only; it fails (exit 1) when the
+// renders' bytes differ.
+//
+// baseline: the plain algorithm written as well as plain code can be (one
+// thread, scalar, the solver inlined, the direction chosen once), the honest
+// measure of the fast path's speed-up. reference: the renderer's own
+// reference path, the literal loops, one apparent_position call per sample.
+//
+//   lumirun_bench            640 x 480 at every quality and direction, and
+//                            4000 x 3000 at Ultra-high, direction 0
+//   lumirun_bench --quick    small pictures, for a smoke run
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "render/fast/kernels.h"
+#include "render/fast/parallel.h"
+#include "render/renderer.h"
+#include "tests/bench/baseline_renderer.h"
+#include "tests/bench/probes.h"
+
+namespace {
+
+using clock_type = std::chrono::steady_clock;
+
+struct bench_case {
+    std::int32_t width;
+    std::int32_t height;
+    std::int32_t quality;
+    std::int32_t direction;
+};
+
+const char* const quality_names[] = {"", "Low", "Medium", "High", "Ultra-high"};
+
+std::uint64_t digest(const raster& r)
+{
+    std::size_t bytes = 0;
+    if (!r.pixels || !raster_byte_count(r.width, r.height, &bytes))
+        return 0;
+    std::uint64_t h = 1469598103934665603ULL;
+    for (std::size_t i = 0; i < bytes; ++i) {
+        h ^= r.pixels[i];
+        h *= 1099511628211ULL;
+    }
+    return h ^ (std::uint64_t(r.width) << 32) ^ std::uint64_t(r.height);
+}
+
+raster make_picture(std::int32_t width, std::int32_t height)
+{
+    raster picture = allocate_raster(width, height);
+    unsigned char* p = picture.pixels.get();
+    for (std::int32_t y = 0; p && y < height; ++y) {
+        for (std::int32_t x = 0; x < width; ++x, p += 3) {
+            p[0] = static_cast<unsigned char>(x * 7 + y);
+            p[1] = static_cast<unsigned char>((x ^ y) & 0xff);
+            p[2] = static_cast<unsigned char>(y * 3 + (x >> 3));
+        }
+    }
+    return picture;
+}
+
+// Times render() runs times and keeps the best time and the last digest.
+template <class Render>
+double best_seconds(int runs, Render render, std::uint64_t* last_digest)
+{
+    double best = 1e300;
+    for (int r = 0; r < runs; ++r) {
+        const clock_type::time_point start = clock_type::now();
+        const raster rendered = render();
+        best = std::min(best, std::chrono::duration<double>(clock_type::now() - start).count());
+        *last_digest = digest(rendered);
+    }
+    return best;
+}
+
+// Apparent positions per second that the processor can compute: the probe
+// on every hardware thread at once.
+double probe_rate(simd_level level, std::int32_t direction, std::int64_t per_thread)
+{
+    const int threads = hardware_threads();
+    std::vector<double> sums(static_cast<std::size_t>(threads));
+    const clock_type::time_point start = clock_type::now();
+    std::vector<std::thread> pool;
+    for (int t = 1; t < threads; ++t)
+        pool.emplace_back([&, t] { sums[t] = arithmetic_probe(level, direction, per_thread); });
+    sums[0] = arithmetic_probe(level, direction, per_thread);
+    for (std::thread& t : pool)
+        t.join();
+    const double seconds = std::chrono::duration<double>(clock_type::now() - start).count();
+    if (sums[0] == 12345.0)  // keeps the sums alive
+        std::printf(" ");
+    return static_cast<double>(per_thread) * threads / seconds;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
+    std::vector<bench_case> cases;
+    const std::int32_t small_w = quick ? 64 : 640;
+    const std::int32_t small_h = quick ? 48 : 480;
+    for (std::int32_t quality = 1; quality <= 4; ++quality)
+        for (std::int32_t direction = 0; direction < 3; ++direction)
+            cases.push_back({small_w, small_h, quality, direction});
+    cases.push_back({quick ? 400 : 4000, quick ? 300 : 3000, 4, 0});
+
+    const kernel_table& kernels = kernels_for(render_machine{});
+    std::printf("Vector width %s, %d threads.\n\n", kernels.name, hardware_threads());
+    std::printf("%-11s %-10s %3s %12s %12s %12s %9s %9s %9s %8s %9s %6s\n", "picture", "quality", "dir",
+                "base pos/s", "fast pos/s", "limit pos/s", "base ms", "ref ms", "fast ms", "speed-up", "vs limit",
+                "bytes");
+
+    bool all_match = true;
+    for (const bench_case& c : cases) {
+        const raster source = make_picture(c.width, c.height);
+        render_settings settings;
+        settings.direction = static_cast<fly_by_direction>(c.direction);
+        settings.speed = 0.5 * speed_of_light;
+        settings.quality = static_cast<quality_level>(c.quality);
+        settings.observer = observer_position{0.0, static_cast<double>(c.height / 2), 0.0};
+        observer_depth(settings.direction, &settings.observer.observer_z);
+        sample_steps steps;
+        steps_for_quality(settings.quality, &steps);
+        const double positions = 2.0 * static_cast<double>(sample_coordinates(c.width, steps.x).size())
+                                 * static_cast<double>(sample_coordinates(c.height, steps.y).size());
+        const int slow_runs = positions > 1e9 ? 1 : 2;
+        const auto no_progress = [](int, int, std::int32_t) {};
+
+        std::uint64_t baseline_digest = 0;
+        std::uint64_t reference_digest = 0;
+        std::uint64_t fast_digest = 0;
+        const double baseline
+            = best_seconds(slow_runs, [&] { return baseline_render(source, settings); }, &baseline_digest);
+        render_settings reference_settings = settings;
+        reference_settings.machine.path = render_path::reference;
+        const double reference = best_seconds(
+            slow_runs, [&] { return render_picture(source, reference_settings, no_progress).picture; },
+            &reference_digest);
+        const double fast = best_seconds(
+            3, [&] { return render_picture(source, settings, no_progress).picture; }, &fast_digest);
+        const bool match = baseline_digest == reference_digest && reference_digest == fast_digest
+                           && baseline_digest != 0;
+        all_match = all_match && match;
+        // Measured next to the render, as the machine's load comes and goes.
+        const auto probed = static_cast<std::int64_t>(std::min(std::max(positions, 1e7), 5e8));
+        double limit_rate = 0.0;
+        for (int r = 0; r < 2; ++r)
+            limit_rate = std::max(limit_rate, probe_rate(kernels.level, c.direction, probed / hardware_threads()));
+        const double limit = positions / limit_rate;
+        char picture[32];
+        std::snprintf(picture, sizeof picture, "%dx%d", c.width, c.height);
+        std::printf("%-11s %-10s %3d %12.3g %12.3g %12.3g %9.1f %9.1f %9.1f %7.1fx %8.2fx %6s\n", picture,
+                    quality_names[c.quality], c.direction, positions / baseline, positions / fast, limit_rate,
+                    baseline * 1e3, reference * 1e3, fast * 1e3, baseline / fast, fast / limit,
+                    match ? "same" : "DIFFER");
+        std::fflush(stdout);
+    }
+    std::printf("\npos/s: apparent positions per second (two per sample, one in each pass); fast: best of 3 runs,\n"
+                "base and ref: best of 2 (1 for the largest). base: the plain algorithm as well written as plain\n"
+                "code can be; ref: the renderer's reference path. speed-up: base over fast. limit: the solver's\n"
+                "arithmetic on registers alone, on every thread, measured after each case. vs limit: fast time\n"
+                "over the limit's time for as many positions. bytes: base, ref and fast give the same raster.\n");
+    return all_match ? 0 : 1;
+}
