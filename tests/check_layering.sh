@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# The arrows between the folders: ui -> app -> {image, render},
+# render -> image, cli -> {image, render}, and no others, both in the
+# includes and in what each library links.
+#   check_layering.sh SOURCE-ROOT [LIBRARY=LINKED+LINKED...]...
+set -euo pipefail
+root=$1
+shift
+
+declare -A may_include=(
+    [image]="image"
+    [render]="render image"
+    [app]="app image render"
+    [cli]="cli image render"
+    [ui]="ui app resources"
+)
+declare -A may_link=(
+    [lumirun_image]=""
+    [lumirun_render]="lumirun_image"
+    [lumirun_app]="lumirun_image lumirun_render"
+    [lumirun_cli]="lumirun_image lumirun_render"
+    [lumirun_ui]="lumirun_app"
+)
+
+failures=0
+fail() { echo "layering: $*" >&2; failures=$((failures + 1)); }
+
+for folder in "${!may_include[@]}"; do
+    while IFS= read -r line; do
+        file=${line%%:*}
+        included=$(sed -n 's/^[[:space:]]*#include "\([a-z_]*\)\/.*/\1/p' <<<"${line#*:}")
+        [ -n "$included" ] || continue
+        [[ " ${may_include[$folder]} " == *" $included "* ]] || fail "${file#"$root"/} includes $included/"
+    done < <(grep -rn '#include "' "$root/$folder" --include='*.h' --include='*.cpp' | sed 's/:[0-9]*:/:/')
+done
+
+for pair in "$@"; do
+    library=${pair%%=*}
+    IFS=+ read -r -a linked_list <<<"${pair#*=}"
+    for linked in "${linked_list[@]}"; do
+        [[ $linked == lumirun_* ]] || continue
+        [[ " ${may_link[$library]-} " == *" $linked "* ]] || fail "$library links $linked"
+    done
+done
+
+if [ "$failures" -gt 0 ]; then
+    echo "layering: $failures arrows where none may be" >&2
+    exit 1
+fi
+echo "layering: the includes of ${!may_include[*]} and the links of $# libraries keep the arrows"
