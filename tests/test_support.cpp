@@ -4,6 +4,7 @@
 
 #include "app/alert.h"
 #include "app/status.h"
+#include "render/fast/kernels.h"
 
 namespace test_support {
 
@@ -109,6 +110,16 @@ ui_recorder::~ui_recorder()
     active_recorder = nullptr;
     set_status_sink(nullptr);
     set_warning_box_handler(nullptr);
+}
+
+std::vector<simd_level> supported_simd_levels()
+{
+    std::vector<simd_level> levels;
+    for (simd_level level : {simd_level::portable, simd_level::sse2, simd_level::avx2, simd_level::avx512}) {
+        if (simd_level_supported(level))
+            levels.push_back(level);
+    }
+    return levels;
 }
 
 void reset_core_state()

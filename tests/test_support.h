@@ -10,6 +10,7 @@
 #include "app/picture_store.h"
 #include "app/render_view.h"
 #include "image/raster.h"
+#include "render/machine.h"
 
 namespace test_support {
 
@@ -48,6 +49,9 @@ public:
     std::vector<std::string> status_texts;
     std::vector<std::string> warnings;  // "caption|text"
 };
+
+// Every vector width this processor runs, narrowest first.
+std::vector<simd_level> supported_simd_levels();
 
 // Releases both rasters, zeroes their sizes, and resets the observer.
 void reset_core_state();

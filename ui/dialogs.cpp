@@ -132,7 +132,8 @@ INT_PTR CALLBACK settings_dialog_proc(HWND dialog, UINT message, WPARAM wparam, 
 {
     if (message == WM_INITDIALOG) {
         show_speed(dialog);
-        check_only(dialog, direction_buttons, button_for(direction_buttons, static_cast<std::int32_t>(app_state.fly_direction)));
+        const auto direction = static_cast<std::int32_t>(app_state.fly_direction);
+        check_only(dialog, direction_buttons, button_for(direction_buttons, direction));
         return TRUE;
     }
     if (message != WM_COMMAND)
@@ -175,7 +176,8 @@ INT_PTR CALLBACK settings_dialog_proc(HWND dialog, UINT message, WPARAM wparam, 
 INT_PTR CALLBACK quality_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM)
 {
     if (message == WM_INITDIALOG) {
-        check_only(dialog, quality_buttons, button_for(quality_buttons, static_cast<std::int32_t>(app_state.render_quality) - 1));
+        const auto quality = static_cast<std::int32_t>(app_state.render_quality);
+        check_only(dialog, quality_buttons, button_for(quality_buttons, quality - 1));
         return TRUE;
     }
     if (message != WM_COMMAND)

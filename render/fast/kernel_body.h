@@ -1,5 +1,6 @@
 // The kernels written once over a "pack" of lanes; each pack_*.h supplies
-// its pack (a vector type and its operations) and includes this file. Everything here has internal linkage: every translation unit gets its
+// its pack (a vector type and its operations) and includes this file.
+// Everything here has internal linkage: every translation unit gets its
 // own copy, compiled for its own instruction set, and the linker can never
 // hand one unit's copy to another.
 //

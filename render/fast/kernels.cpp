@@ -22,16 +22,6 @@ bool simd_level_supported(simd_level level)
     }
 }
 
-std::vector<simd_level> supported_simd_levels()
-{
-    std::vector<simd_level> levels;
-    for (simd_level level : {simd_level::portable, simd_level::sse2, simd_level::avx2, simd_level::avx512}) {
-        if (simd_level_supported(level))
-            levels.push_back(level);
-    }
-    return levels;
-}
-
 simd_level best_simd_level()
 {
     const simd_level widest_first[] = {simd_level::avx512, simd_level::avx2, simd_level::sse2};
@@ -40,17 +30,6 @@ simd_level best_simd_level()
             return level;
     }
     return simd_level::portable;
-}
-
-const char* simd_level_name(simd_level level)
-{
-    switch (level) {
-    case simd_level::portable: return "portable";
-    case simd_level::sse2: return "SSE2";
-    case simd_level::avx2: return "AVX2";
-    case simd_level::avx512: return "AVX-512";
-    }
-    return "?";
 }
 
 const kernel_table& kernels_for(simd_level level)

@@ -9,7 +9,6 @@
 #define LUMIRUN_RENDER_FAST_KERNELS_H
 
 #include <cstdint>
-#include <vector>
 
 #include "render/fast/terms_view.h"
 #include "render/machine.h"
@@ -44,10 +43,7 @@ struct kernel_table {
 };
 
 bool simd_level_supported(simd_level level);
-// Every level this processor runs, narrowest first.
-std::vector<simd_level> supported_simd_levels();
 simd_level best_simd_level();
-const char* simd_level_name(simd_level level);
 
 // The kernels of a supported level.
 const kernel_table& kernels_for(simd_level level);

@@ -20,9 +20,3 @@ index_range part_between_keys(const std::int64_t* keys, std::int32_t count, int 
 {
     return {boundary(keys, count, part, parts), boundary(keys, count, part + 1, parts)};
 }
-
-index_range even_part(std::int32_t count, int part, int parts)
-{
-    const std::int64_t n = count;
-    return {static_cast<std::int32_t>(n * part / parts), static_cast<std::int32_t>(n * (part + 1) / parts)};
-}

@@ -21,7 +21,4 @@ struct index_range {
 // keys holds count nondecreasing values.
 index_range part_between_keys(const std::int64_t* keys, std::int32_t count, int part, int parts);
 
-// Part `part` of `parts` equal consecutive ranges covering [0, count).
-index_range even_part(std::int32_t count, int part, int parts);
-
 #endif

@@ -6,7 +6,8 @@
 
 std::int32_t destination_row(const terms_view& g, double min_y, std::int32_t column, std::int32_t row)
 {
-    return static_cast<std::int32_t>(apparent_position(g.view, static_cast<fly_by_direction>(g.direction), g.xs[column], g.ys[row]).y - min_y);
+    const auto direction = static_cast<fly_by_direction>(g.direction);
+    return static_cast<std::int32_t>(apparent_position(g.view, direction, g.xs[column], g.ys[row]).y - min_y);
 }
 
 std::int32_t first_row_reaching(const terms_view& g, double min_y, std::int32_t column, std::int32_t target,
