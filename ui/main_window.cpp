@@ -12,6 +12,7 @@
 #include "resources/resource_ids.h"
 #include "ui/dialogs.h"
 #include "ui/file_choosers.h"
+#include "ui/help_about.h"
 #include "ui/platform_calls.h"
 
 main_window_state window_state;
