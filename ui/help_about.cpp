@@ -40,6 +40,8 @@ void show_about_box(HWND main_window)
     message_box_call(main_window, about_text, "Lumirun About", MB_ICONINFORMATION | MB_OK);
 }
 
+// The help engine is told to quit "jpg.hlp", the name the program has always
+// closed, although Help opens the file named after the command line.
 void close_help(HWND main_window)
 {
     win_help_call(main_window, "jpg.hlp", HELP_QUIT, 0);
