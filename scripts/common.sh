@@ -3,7 +3,7 @@
 
 LUMIRUN_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 LUMIRUN_BUILD="$LUMIRUN_ROOT/build"
-# Fixed locations shared by the scripts and the CMake configurations.
+# Fixed locations shared by the scripts and CMakePresets.json.
 LUMIRUN_JPEG_SRC="$LUMIRUN_BUILD/deps/libjpeg-turbo-src"
 LUMIRUN_JPEG_MINGW="$LUMIRUN_BUILD/deps/libjpeg-mingw"
 # The machine is shared: never more than two build jobs.
@@ -51,17 +51,17 @@ lumirun_run_at_exit() {
     LUMIRUN_AT_EXIT=()
 }
 
-# The two build trees and how they are configured. Both know where the
-# libjpeg-turbo test pictures are (scripts/fetch-libjpeg-source.sh).
+# The build trees are configured by the presets of CMakePresets.json, one
+# for each, in build/PRESET; the scripts add only options of the run.
 LUMIRUN_NATIVE="$LUMIRUN_BUILD/native"
 LUMIRUN_WINDOWS="$LUMIRUN_BUILD/windows"
 
+# cmake_configure PRESET [CMAKE-ARGS...]
 cmake_configure() {
-    local dir=$1
+    local preset=$1
     shift
-    timeout 300 cmake -S "$LUMIRUN_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-        -DLUMIRUN_JPEG_TESTIMAGES="$LUMIRUN_JPEG_SRC/testimages" "$@" ||
-        die "configuring $dir failed"
+    timeout 300 cmake -S "$LUMIRUN_ROOT" --preset "$preset" "$@" ||
+        die "configuring $LUMIRUN_BUILD/$preset failed"
 }
 
 # cmake_build DIR [TARGET...]
@@ -72,13 +72,5 @@ cmake_build() {
     timeout 1200 cmake --build "$dir" -j "$LUMIRUN_JOBS" "${targets[@]}" || die "building $dir failed"
 }
 
-configure_native() { cmake_configure "$LUMIRUN_NATIVE" "$@"; }
-
-# The toolchain is read on the first configure only; CMake warns when it is
-# passed again.
-configure_windows() {
-    local toolchain=()
-    [ -f "$LUMIRUN_WINDOWS/CMakeCache.txt" ] ||
-        toolchain=(-DCMAKE_TOOLCHAIN_FILE="$LUMIRUN_ROOT/cmake/mingw-w64.cmake")
-    cmake_configure "$LUMIRUN_WINDOWS" "${toolchain[@]}" -DLUMIRUN_JPEG_ROOT="$LUMIRUN_JPEG_MINGW" "$@"
-}
+configure_native() { cmake_configure native "$@"; }
+configure_windows() { cmake_configure windows "$@"; }

@@ -13,6 +13,7 @@
 #include "resources/resource_ids.h"
 #include "ui/dialogs.h"
 #include "ui/file_choosers.h"
+#include "ui/help_about.h"
 #include "ui/platform_calls.h"
 
 main_window_state window_state;
@@ -183,6 +184,8 @@ void scroll(HWND window, int bar, WPARAM wparam, std::int32_t& offset)
     switch (LOWORD(wparam)) {
     case SB_LINELEFT: offset = std::max<std::int32_t>(0, offset - line_step); break;
     case SB_LINERIGHT: offset += line_step; break;
+    // The message's 16-bit position, as the viewer has always taken it: past
+    // 65535 pixels it wraps (GetScrollInfo would have the full 32 bits).
     case SB_THUMBPOSITION: offset = HIWORD(wparam); break;
     default: return;
     }
@@ -202,6 +205,8 @@ void on_create(HWND window)
 
 void on_size(HWND window, LPARAM lparam)
 {
+    // A new bar rather than a moved one: it docks itself at the new bottom
+    // edge, and an empty bar after a resize is how the viewer has always been.
     if (window_state.status_bar) DestroyWindow(window_state.status_bar);
     window_state.status_bar = create_status_bar(window);
     window_state.client_width = LOWORD(lparam);
@@ -269,6 +274,8 @@ LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
         window_state.last_mouse_y = HIWORD(lparam);
         return 0;
     case WM_LBUTTONDOWN: {
+        // The observer goes where the pointer last moved, not to the click's
+        // own lparam, and without the scroll offsets: the viewer always did so.
         window_services ui(window);
         place_observer(ui, window_state.last_mouse_x, window_state.last_mouse_y);
         return 0;

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "tests/ui/ui_support.h"
-#include "ui/file_choosers.h"
+#include "ui/help_about.h"
 #include "ui/help_path.h"
 
 using namespace ui_test;

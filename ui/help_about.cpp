@@ -1,0 +1,48 @@
+#include "ui/help_about.h"
+
+#include <cstring>
+
+#include "ui/help_path.h"
+#include "ui/platform_calls.h"
+
+char saved_command_line[260];
+
+namespace {
+
+const char about_text[] =
+    "Lumirun JPG Version 1.1\n"
+    "\n"
+    "A picture as seen flying past it near the speed of light. Free to use and share.\n"
+    "\n"
+    "For the latest in fun things to see and try\n"
+    "with Physics, visit us at\n"
+    "\n"
+    "https://lumirun.example.org/";
+
+}  // namespace
+
+void save_command_line()
+{
+    const char* command_line = GetCommandLineA();
+    std::strncpy(saved_command_line, command_line, sizeof saved_command_line - 1);
+    saved_command_line[sizeof saved_command_line - 1] = '\0';
+}
+
+void show_help_index(HWND main_window)
+{
+    char help_path[260];
+    if (derive_help_path(saved_command_line, help_path, sizeof help_path))
+        win_help_call(main_window, help_path, HELP_INDEX, 0);
+}
+
+void show_about_box(HWND main_window)
+{
+    message_box_call(main_window, about_text, "Lumirun About", MB_ICONINFORMATION | MB_OK);
+}
+
+// The help engine is told to quit "jpg.hlp", the name the program has always
+// closed, although Help opens the file named after the command line.
+void close_help(HWND main_window)
+{
+    win_help_call(main_window, "jpg.hlp", HELP_QUIT, 0);
+}
