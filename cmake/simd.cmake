@@ -8,9 +8,12 @@ if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64|x64)$")
 endif()
 set(lumirun_simd_flags_sse2 "")
 set(lumirun_simd_flags_avx2 -mavx2)
-# GCC 12's AVX-512 headers trip its own maybe-uninitialized check (their
-# "undefined" pass-through vectors); the warning says nothing about us.
-set(lumirun_simd_flags_avx512 -mavx512f -Wno-maybe-uninitialized)
+set(lumirun_simd_flags_avx512 -mavx512f)
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+  # GCC 12's AVX-512 headers trip its own maybe-uninitialized check (their
+  # "undefined" pass-through vectors); the warning says nothing about us.
+  list(APPEND lumirun_simd_flags_avx512 -Wno-maybe-uninitialized)
+endif()
 
 function(lumirun_simd_object target level source)
   add_library(${target} OBJECT ${source})

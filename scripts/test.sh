@@ -7,9 +7,8 @@ set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 . "$LUMIRUN_ROOT/scripts/wine-env.sh"
 
-# The trees built here turn warnings into errors (all but the fuzzer's, see
-# fuzz_reader), here as in CI, so that a new warning fails the run that
-# brought it.
+# Every tree built here turns warnings into errors, here as in CI, so that a
+# new warning fails the run that brought it.
 WERROR=-DLUMIRUN_WERROR=ON
 
 # ---- Steps ----------------------------------------------------------------
@@ -96,9 +95,7 @@ fuzz_reader() {
     local dir="$LUMIRUN_BUILD/fuzz"
     local images="$LUMIRUN_JPEG_SRC/testimages" seconds="${LUMIRUN_FUZZ_SECONDS:-60}"
     bash "$LUMIRUN_ROOT/scripts/build-libjpeg-fuzz.sh"
-    # Not -Werror yet: clang rejects the GCC-only -Wno-maybe-uninitialized
-    # that render/CMakeLists.txt gives the AVX-512 kernels.
-    cmake_configure fuzz -DLUMIRUN_WERROR=OFF
+    cmake_configure fuzz "$WERROR"
     cmake_build "$dir" fuzz_jpeg_reader
     rm -rf "$dir/seeds"
     mkdir -p "$dir/seeds" "$dir/corpus" "$dir/findings"
