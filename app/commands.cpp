@@ -29,6 +29,12 @@ bool source_pixels_held()
     return source_image.pixels != nullptr;
 }
 
+void show_what_is_held(ui_services& ui)
+{
+    ui.update_scroll_bars();
+    ui.request_repaint();
+}
+
 }  // namespace
 
 void render_with_settings()
@@ -52,10 +58,15 @@ void open_picture(ui_services& ui)
     free_images();
     reset_observer();
     app_state.view_mode = view_choice::original;
-    if (!ui.choose_open_file(open_path))
+    // The pictures are gone (or only the rows of a failed read are left):
+    // the window must not go on showing what it no longer holds.
+    if (!ui.choose_open_file(open_path)) {
+        show_what_is_held(ui);
         return;
+    }
     if (load_picture(open_path) != 0) {
         ui.show_error_box(open_error_text(open_path).c_str(), "Error");
+        show_what_is_held(ui);
         return;
     }
     app_state.show_intro = 0;

@@ -20,13 +20,15 @@ void show_box_if_due(const std::string& message)
 std::int32_t load_picture(const char* path)
 {
     jpeg_read read = read_jpeg_file(path);
-    show_box_if_due(read.message);
-    if (read.too_large) {
-        // A windowed program shows standard output nowhere; the program has
-        // always said it there and no more.
-        std::fputs(too_large_text(read.picture).c_str(), stdout);
-        std::fflush(stdout);
+    // The library's words go where its own handler always put them.
+    for (const std::string* said : {&read.library_warning, &read.library_error}) {
+        if (!said->empty())
+            std::fprintf(stderr, "%s\n", said->c_str());
     }
+    show_box_if_due(read.message);
+    // Said in the box: standard output is nowhere to be seen in a window.
+    if (read.too_large)
+        show_box_if_due(too_large_text(read.picture));
     // Kept even after a failure: the rows decoded before it are shown.
     if (read.picture.pixels)
         source_image = std::move(read.picture);

@@ -5,19 +5,11 @@
 #include <string>
 #include <vector>
 
-#ifdef _WIN32
-#include <io.h>
-#define LUMIRUN_ISATTY(fd) _isatty(fd)
-#define LUMIRUN_FILENO(stream) _fileno(stream)
-#else
-#include <unistd.h>
-#define LUMIRUN_ISATTY(fd) isatty(fd)
-#define LUMIRUN_FILENO(stream) fileno(stream)
-#endif
 
 #include "cli/progress_bar.h"
 #include "cli/render_command.h"
 #include "cli/render_options.h"
+#include "cli/standard_streams.h"
 
 namespace {
 
@@ -39,7 +31,7 @@ int main(int argc, char** argv)
     }
 
     progress_bar bar(stderr);
-    const bool show_bar = !parsed.options.quiet && LUMIRUN_ISATTY(LUMIRUN_FILENO(stderr));
+    const bool show_bar = !parsed.options.quiet && is_terminal(stderr);
     std::vector<std::string> messages;
     const int status = render_file(parsed.options, show_bar ? &bar : nullptr, &messages);
     bar.finish();

@@ -53,6 +53,36 @@ bool pick_name(const std::string& text, const char* const names[], std::int32_t 
     return false;
 }
 
+// [+-] digits [. digits] [e [+-] digits], with a digit before or after the
+// point.
+bool is_decimal_number(const std::string& text)
+{
+    std::size_t i = 0;
+    const auto digits = [&] {
+        const std::size_t start = i;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9')
+            ++i;
+        return i - start;
+    };
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        ++i;
+    std::size_t mantissa = digits();
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        mantissa += digits();
+    }
+    if (mantissa == 0)
+        return false;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+            ++i;
+        if (digits() == 0)
+            return false;
+    }
+    return i == text.size();
+}
+
 }  // namespace
 
 bool parse_speed_percent(const std::string& text, float* speed_fraction)
@@ -60,9 +90,9 @@ bool parse_speed_percent(const std::string& text, float* speed_fraction)
     std::string number = text;
     if (!number.empty() && number.back() == '%')
         number.pop_back();
-    // strtod would skip leading blanks; a strict reading does not.
-    if (number.empty() || !(number[0] == '-' || number[0] == '+' || number[0] == '.'
-                            || (number[0] >= '0' && number[0] <= '9')))
+    // strtod would also take blanks, hexadecimal and "inf": only a decimal
+    // number is a percentage here.
+    if (!is_decimal_number(number))
         return false;
     char* end = nullptr;
     const double x = std::strtod(number.c_str(), &end);

@@ -1,20 +1,45 @@
-// The few file operations that a safe save needs and that standard C and
-// C++ leave out or do differently on Windows and POSIX.
+// The file operations a safe save needs, which standard C and C++ leave out
+// or which Windows and POSIX do differently. Errors come back as the
+// system's own text, one line.
 #ifndef LUMIRUN_IMAGE_FILE_REPLACE_H
 #define LUMIRUN_IMAGE_FILE_REPLACE_H
 
 #include <cstdio>
+#include <string>
 
-// Creates a new file for binary writing; fails (nullptr) when the name exists
-// already, so that an existing file is never truncated by mistake.
-std::FILE* create_new_file(const char* path);
+// What a save writes to.
+struct save_target {
+    // The file to replace: the path itself, or the file its symbolic links
+    // name (the links stay links).
+    std::string path;
+    bool exists = false;
+    // Not a regular file (a pipe, a device): written in place, as a rename
+    // would put a plain file where it was.
+    bool in_place = false;
+};
 
-// True when the path names nothing yet, or names a file this process may
-// write. A read-only file the user protected must not be replaced by a
-// rename, which would succeed on POSIX.
-bool may_replace_file(const char* path);
+// False with *error when nothing can be saved there: a path the platform's
+// file calls cannot take, a folder, a file this process may not write (a
+// rename would replace even a read-only file on POSIX), a loop of links.
+bool find_save_target(const char* path, save_target* target, std::string* error);
 
-// Renames from to to, replacing an existing to in one step.
-bool replace_file(const char* from, const char* to);
+// Opens an in-place target for writing, without truncating a pipe's reader.
+std::FILE* open_in_place(const save_target& target, std::string* error);
+
+// A new file in the target's folder, created exclusively under a short name
+// with a random part (so that neither a long target name nor files left by
+// an earlier crash can block a save), with the mode of the file it will
+// replace (and its owner and group where the process may set them). Its
+// name in *temporary.
+std::FILE* create_temporary_for(const save_target& target, std::string* temporary, std::string* error);
+
+// Puts the data of a written file on the disk, not only in the system's
+// cache, so that a crash after the rename cannot leave an empty file.
+bool flush_to_disk(std::FILE* file, std::string* error);
+
+// Puts the temporary file in the target's place in one step, keeping what
+// the platform keeps of the replaced file, and makes the rename itself
+// durable where the platform allows it.
+bool replace_with(const std::string& temporary, const save_target& target, std::string* error);
 
 #endif

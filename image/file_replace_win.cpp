@@ -1,28 +1,133 @@
 #include "image/file_replace.h"
 
+#include <cerrno>
+#include <cstring>
+#include <random>
+
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
 #include <windows.h>
 
-std::FILE* create_new_file(const char* path)
+namespace {
+
+// The system's text for an error code, on one line.
+std::string system_error(DWORD code)
 {
-    const int fd = _open(path, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
-    if (fd < 0)
-        return nullptr;
-    std::FILE* file = _fdopen(fd, "wb");
+    char text[512] = {};
+    const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+                                        0, text, sizeof text, nullptr);
+    std::string message(text, length);
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.'
+                                || message.back() == ' '))
+        message.pop_back();
+    return message.empty() ? "error " + std::to_string(code) : message;
+}
+
+// The ANSI file calls take paths of at most MAX_PATH - 1 characters.
+bool fits(const std::string& path, std::string* error)
+{
+    if (path.size() < MAX_PATH)
+        return true;
+    *error = "the path is longer than the " + std::to_string(MAX_PATH - 1) + " characters Windows programs can open";
+    return false;
+}
+
+std::string folder_of(const std::string& path)
+{
+    const std::size_t slash = path.find_last_of("\\/");
+    if (slash == std::string::npos)
+        return path.size() >= 2 && path[1] == ':' ? path.substr(0, 2) : ".";
+    return path.substr(0, slash + 1 == path.size() ? slash + 1 : slash);
+}
+
+}  // namespace
+
+bool find_save_target(const char* path, save_target* target, std::string* error)
+{
+    if (!fits(path, error))
+        return false;
+    const DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD code = GetLastError();
+        if (code != ERROR_FILE_NOT_FOUND) {
+            *error = system_error(code);
+            return false;
+        }
+        *target = save_target{path, false, false};
+        return true;
+    }
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        *error = system_error(ERROR_DIRECTORY);
+        return false;
+    }
+    if (attributes & FILE_ATTRIBUTE_READONLY) {
+        *error = system_error(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    *target = save_target{path, true, false};
+    return true;
+}
+
+std::FILE* open_in_place(const save_target& target, std::string* error)
+{
+    std::FILE* file = std::fopen(target.path.c_str(), "r+b");
     if (!file)
-        _close(fd);
+        *error = std::strerror(errno);
     return file;
 }
 
-bool may_replace_file(const char* path)
+std::FILE* create_temporary_for(const save_target& target, std::string* temporary, std::string* error)
 {
-    return _access(path, 0) != 0 || _access(path, 2) == 0;
+    std::random_device entropy;
+    std::mt19937 random(entropy());
+    std::string folder = folder_of(target.path);
+    if (!folder.empty() && folder.back() != '\\' && folder.back() != '/' && folder.back() != ':')
+        folder += '\\';
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char name[32];
+        std::snprintf(name, sizeof name, "~lumirun-%08x.tmp", static_cast<unsigned>(random()));
+        *temporary = folder + name;
+        if (!fits(*temporary, error))
+            return nullptr;
+        const int fd = _open(temporary->c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+        if (fd < 0) {
+            if (errno == EEXIST)
+                continue;
+            *error = std::strerror(errno);
+            return nullptr;
+        }
+        std::FILE* file = _fdopen(fd, "wb");
+        if (!file) {
+            *error = std::strerror(errno);
+            _close(fd);
+            std::remove(temporary->c_str());
+        }
+        return file;
+    }
+    *error = std::strerror(EEXIST);
+    return nullptr;
 }
 
-bool replace_file(const char* from, const char* to)
+bool flush_to_disk(std::FILE* file, std::string* error)
 {
-    // std::rename refuses an existing target on Windows.
-    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    if (std::fflush(file) != 0 || _commit(_fileno(file)) != 0) {
+        *error = std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+bool replace_with(const std::string& temporary, const save_target& target, std::string* error)
+{
+    // ReplaceFile keeps the replaced file's attributes, security and
+    // creation time; a new target is simply renamed into place.
+    BOOL done = target.exists && ReplaceFileA(target.path.c_str(), temporary.c_str(), nullptr,
+                                              REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr);
+    // A target that is gone by now (or never was) is a plain rename.
+    if (!done && (!target.exists || GetLastError() == ERROR_FILE_NOT_FOUND))
+        done = MoveFileExA(temporary.c_str(), target.path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    if (!done)
+        *error = system_error(GetLastError());
+    return done != 0;
 }

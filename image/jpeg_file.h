@@ -15,6 +15,16 @@
 
 #include "image/raster.h"
 
+// Bounds on what one read may cost.
+struct jpeg_read_limits {
+    // Bytes the picture may take: 0 for what the machine can give.
+    std::uint64_t memory = 0;
+    // Real pictures have at most a few dozen scans (a progressive file a
+    // dozen or so); a crafted one can have tens of thousands, each costing
+    // a pass over the picture.
+    int max_scans = 500;
+};
+
 struct jpeg_read {
     std::int32_t result = 1;
     // Width rounded up to a multiple of 4 with the alignment columns black,
@@ -25,32 +35,48 @@ struct jpeg_read {
     raster picture;
     std::string message;     // the warning box's text, when one is due
     bool too_large = false;  // the picture's memory could not be had
+    bool too_many_scans = false;
+    // The library's own words, one line each, when it had any: the fatal
+    // error that ended the read, and the first warning (damaged data it
+    // could still decode).
+    std::string library_error;
+    std::string library_warning;
 };
 
 // Grayscale files give grey blue, green, red; CMYK and YCCK files are
 // converted as inverted CMYK (the way common editors write it); other
 // component counts are refused before the raster is allocated.
-jpeg_read read_jpeg_file(const char* path);
+jpeg_read read_jpeg_file(const char* path, const jpeg_read_limits& limits = {});
 
 // read_jpeg_file on a stream opened for binary reading; the caller closes it.
-jpeg_read read_jpeg_stream(std::FILE* file);
+jpeg_read read_jpeg_stream(std::FILE* file, const jpeg_read_limits& limits = {});
 
-// "Image of size %d by %d is too large.\n" for a read whose picture's
-// memory could not be had.
+// "Image of size %d by %d is too large." for a read whose picture's memory
+// could not be had.
 std::string too_large_text(const raster& picture);
+
+// The library's limit on either side of a picture.
+constexpr std::int32_t largest_jpeg_side = 65500;
 
 struct jpeg_write {
     std::int32_t result = 1;
     std::string message;  // the warning box's text, when one is due
 };
 
-// Encodes picture as a baseline JPEG file at the given quality. Writes a new
-// file beside path and renames it over path only when every byte was
-// written, so a failed save leaves an existing file as it was and no stray
-// file behind. Refuses, before touching any file, an absent raster (with no
-// message), a side over 65500 pixels and a read-only target. A fatal library
-// error (short write, disk full) gives "Error: Can't write file %s." with
-// the library's message.
+// Encodes picture as a baseline JPEG file at the given quality. A regular
+// file (or one that symbolic links name: the links stay) is replaced only
+// when every byte of the new one is written and on the disk: a new file with
+// a short random name is written in the same folder, with the replaced
+// file's mode (and owner and group where the process may set them), and
+// renamed over it. Something that is not a regular file (a pipe, a device)
+// is written in place. Refuses, before touching any file, an absent raster
+// (with no message), a side over 65500 pixels, a read-only target and a
+// path the platform's file calls cannot take. Every message is one line
+// with the system's (or the library's) reason.
 jpeg_write write_jpeg_file(const char* path, const raster& picture, std::int32_t quality);
+
+// Encodes picture into an open stream (standard output, say); the caller
+// closes it and learns there of errors the stream still holds.
+jpeg_write write_jpeg_stream(std::FILE* file, const char* name, const raster& picture, std::int32_t quality);
 
 #endif

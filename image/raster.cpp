@@ -43,13 +43,17 @@ void raster_buffer_free::operator()(unsigned char* p) const
 
 // An empty raster still gets a (one-byte) buffer, so that "present" and
 // "absent" stay distinct for 0-sized pictures.
-raster allocate_raster(std::int32_t width, std::int32_t height)
+raster allocate_raster(std::int32_t width, std::int32_t height, std::uint64_t memory_limit)
 {
     raster r;
     r.width = width;
     r.height = height;
     std::size_t bytes = 0;
-    if (raster_byte_count(width, height, &bytes))
-        r.pixels.reset(static_cast<unsigned char*>(std::calloc(bytes == 0 ? 1 : bytes, 1)));
+    if (!raster_byte_count(width, height, &bytes))
+        return r;
+    const std::uint64_t limit = memory_limit != 0 ? memory_limit : memory_available();
+    if (limit != 0 && bytes > limit)
+        return r;
+    r.pixels.reset(static_cast<unsigned char*>(std::calloc(bytes == 0 ? 1 : bytes, 1)));
     return r;
 }

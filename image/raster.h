@@ -37,10 +37,17 @@ bool raster_byte_count(std::int64_t width, std::int64_t height, std::size_t* byt
 // (1 -> 4, 4 -> 4, 641 -> 644). False when the result would pass INT32_MAX.
 bool round_width_to_4(std::int32_t width, std::int32_t* rounded);
 
+// Bytes the machine can give now: physical memory available plus free swap
+// on Linux, the available commit on Windows; 0 when it cannot be told.
+std::uint64_t memory_available();
+
 // A raster of the given size with every byte 0 (black), so that bytes nobody
 // writes (alignment columns, rows a failed read did not reach, pixels no
 // sample reaches) are black, not whatever memory held. When the memory
 // cannot be had, the pixels are absent; the size is kept either way.
-raster allocate_raster(std::int32_t width, std::int32_t height);
+// memory_limit bounds the bytes (0: memory_available(), when it can be
+// told): memory is refused before it is asked for, as the system would
+// otherwise grant it lazily and end the process when it is written.
+raster allocate_raster(std::int32_t width, std::int32_t height, std::uint64_t memory_limit = 0);
 
 #endif

@@ -72,10 +72,16 @@ void render_grid(const raster& source, const sample_grid& grid, const render_set
         out->status = render_status::out_of_memory;
         return;
     }
+    if (settings.largest_side > 0 && (width > settings.largest_side || height > settings.largest_side)) {
+        out->picture.width = width;
+        out->picture.height = height;
+        out->status = render_status::too_large;
+        return;
+    }
     // Released first: the old and the new picture need not fit side by side.
     if (replaced)
         replaced->pixels.reset();
-    out->picture = allocate_raster(width, height);
+    out->picture = allocate_raster(width, height, settings.memory_limit);
     if (!out->picture.pixels) {
         out->status = render_status::out_of_memory;
         return;

@@ -32,6 +32,12 @@ struct render_settings {
     sample_steps steps_otherwise;
     observer_position observer;  // observer_z too: see observer_depth
     render_machine machine;
+    // Bytes the rendered raster may take: 0 for what the machine can give.
+    std::uint64_t memory_limit = 0;
+    // A rendered picture wider or taller than this (0: no limit) is refused
+    // once pass 1 has sized it, before its memory is asked for: a caller
+    // that could never save it need not wait for it.
+    std::int32_t largest_side = 0;
 };
 
 // Called after each column of each pass (1, then 2), in column order, on the
@@ -44,13 +50,14 @@ enum class render_status : std::int32_t {
     unknown_direction,  // nothing was done
     no_steps,           // a quality outside the four levels and no steps otherwise
     out_of_memory,      // the rendered raster (or the render's tables) could not be had
+    too_large,          // a side over largest_side
 };
 
 struct render_output {
     render_status status = render_status::done;
-    // done: the rendered picture, width a multiple of 4. out_of_memory:
-    // absent, with the size that could not be had (0 by 0 when none was
-    // worked out). Otherwise absent and 0 by 0.
+    // done: the rendered picture, width a multiple of 4. out_of_memory and
+    // too_large: absent, with the size that could not be had (0 by 0 when
+    // none was worked out). Otherwise absent and 0 by 0.
     raster picture;
     // Of the finite apparent positions, in the observer's coordinates; all
     // 0.0 when there is none. Set once pass 1 has run.

@@ -148,6 +148,49 @@ bytes progressive_copy(const bytes& jpeg)
     return take_memory_output(buffer, size);
 }
 
+namespace {
+
+// The offset of the last marker `code` (0xFF code), or npos.
+std::size_t last_marker(const bytes& jpeg, unsigned char code)
+{
+    for (std::size_t i = jpeg.size(); i-- > 1;) {
+        if (jpeg[i - 1] == 0xFF && jpeg[i] == code)
+            return i - 1;
+    }
+    return std::string::npos;
+}
+
+}  // namespace
+
+bytes with_declared_size(const bytes& jpeg, int width, int height)
+{
+    bytes crafted = jpeg;
+    for (std::size_t i = 0; i + 9 < crafted.size(); ++i) {
+        if (crafted[i] == 0xFF && (crafted[i + 1] == 0xC0 || crafted[i + 1] == 0xC2)) {
+            crafted[i + 5] = static_cast<unsigned char>(height >> 8);
+            crafted[i + 6] = static_cast<unsigned char>(height & 0xFF);
+            crafted[i + 7] = static_cast<unsigned char>(width >> 8);
+            crafted[i + 8] = static_cast<unsigned char>(width & 0xFF);
+            break;
+        }
+    }
+    return crafted;
+}
+
+bytes with_repeated_last_scan(const bytes& jpeg, int scans)
+{
+    const std::size_t scan = last_marker(jpeg, 0xDA);
+    const std::size_t end = last_marker(jpeg, 0xD9);
+    if (scan == std::string::npos || end == std::string::npos || end < scan)
+        return jpeg;
+    bytes crafted(jpeg.begin(), jpeg.begin() + static_cast<std::ptrdiff_t>(end));
+    for (int k = 0; k < scans; ++k)
+        crafted.insert(crafted.end(), jpeg.begin() + static_cast<std::ptrdiff_t>(scan),
+                       jpeg.begin() + static_cast<std::ptrdiff_t>(end));
+    crafted.insert(crafted.end(), jpeg.begin() + static_cast<std::ptrdiff_t>(end), jpeg.end());
+    return crafted;
+}
+
 jpeg_header_info read_header_info(const bytes& jpeg)
 {
     jpeg_header_info info;

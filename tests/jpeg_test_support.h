@@ -53,6 +53,14 @@ bytes encode_jpeg(const jpeg_encoding& encoding, const bytes& samples);
 // The same coefficients as a progressive file: decodes to the same pixels.
 bytes progressive_copy(const bytes& jpeg);
 
+// The same data with the frame header declaring another size (and so, for
+// a larger one, far too little scan data).
+bytes with_declared_size(const bytes& jpeg, int width, int height);
+
+// The same data with its last scan repeated until the file has `scans`
+// scans more: a crafted progressive file (the decoder takes the repeats).
+bytes with_repeated_last_scan(const bytes& jpeg, int scans);
+
 // What the header of JPEG data says.
 struct jpeg_header_info {
     bool ok = false;

@@ -188,7 +188,8 @@ TEST_F(Commands, CancelledOpenReleasesThePictureAndKeepsTheRest)
     ui.calls.clear();
     ui.open_choice.clear();
     open_picture(ui);
-    EXPECT_EQ(ui.calls, std::vector<std::string>{"choose_open_file"});
+    // The window is told at once: it must not go on showing the released picture.
+    EXPECT_EQ(ui.calls, (std::vector<std::string>{"choose_open_file", "update_scroll_bars", "request_repaint"}));
     EXPECT_FALSE(source_image.pixels);
     EXPECT_FALSE(rendered_image.pixels);
     EXPECT_EQ(app_state.view_mode, view_choice::original);
@@ -217,6 +218,8 @@ TEST_F(Commands, FailedOpensShowTheirBoxesInOrder)
                             "choose_open_file",
                             "warning_box Error! Error: Can't open file " + missing + " for reading.",
                             "error_box Error Error opening file " + missing + ".",
+                            "update_scroll_bars",
+                            "request_repaint",
                         }));
     EXPECT_FALSE(source_image.pixels);
     EXPECT_EQ(app_state.view_mode, view_choice::original);
@@ -231,6 +234,8 @@ TEST_F(Commands, FailedOpensShowTheirBoxesInOrder)
     EXPECT_EQ(ui.calls, (std::vector<std::string>{
                             "choose_open_file",
                             "error_box Error Error opening file " + text_file + ".",
+                            "update_scroll_bars",
+                            "request_repaint",
                         }));
     EXPECT_FALSE(source_image.pixels);
     EXPECT_FALSE(rendered_image.pixels);

@@ -249,3 +249,33 @@ TEST(FastRenderer, StraightAtItDrawsTheSameWithRowsSharedOrNot)
         EXPECT_EQ(raster_digest(drawn), raster_digest(reference.picture)) << rows_in_order;
     }
 }
+
+// What cannot be had is refused once pass 1 has sized it, before the memory
+// is asked for: over the memory the render may take, or over the largest
+// side its caller can use. The old raster goes only when the new one comes.
+TEST(FastRenderer, RefusesWhatCannotBeHadBeforeAskingForIt)
+{
+    const raster source = test_support::f_picture(40, 30);
+    render_settings settings = settings_for({40, 30, true, 0, 15}, 2, 0.0, 1);  // 784 x 581 at speed 0
+    settings.memory_limit = 784 * 581 * 3 - 1;
+    raster old = allocate_raster(4, 4);
+    render_output out = render_picture(source, settings, [](int, int, std::int32_t) {}, &old);
+    EXPECT_EQ(out.status, render_status::out_of_memory);
+    EXPECT_EQ(out.picture.width, 784);
+    EXPECT_EQ(out.picture.height, 581);
+    EXPECT_FALSE(out.picture.pixels);
+
+    settings.memory_limit = 0;
+    settings.largest_side = 783;
+    old = allocate_raster(4, 4);
+    out = render_picture(source, settings, [](int, int, std::int32_t) {}, &old);
+    EXPECT_EQ(out.status, render_status::too_large);
+    EXPECT_EQ(out.picture.width, 784);
+    EXPECT_FALSE(out.picture.pixels);
+    EXPECT_TRUE(old.pixels);
+
+    settings.largest_side = 784;
+    out = render_picture(source, settings, [](int, int, std::int32_t) {}, &old);
+    EXPECT_EQ(out.status, render_status::done);
+    EXPECT_FALSE(old.pixels);
+}

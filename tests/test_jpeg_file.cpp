@@ -2,6 +2,7 @@
 // and unusual files made here, and saves that fail without losing anything.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -16,6 +17,8 @@
 #ifndef _WIN32
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #else
 #include <io.h>
@@ -26,7 +29,16 @@ using namespace test_support;
 
 namespace {
 
-const std::string not_writable_message = " for writing.  Disk full?  Bad file name?.";
+// The box of a file that cannot be written: the system's reason, one line.
+std::string cannot_open_box(const std::string& path, const std::string& reason)
+{
+    return "Error!|Error: Can't open file " + path + " for writing: " + reason + ".";
+}
+
+std::string cannot_write_box(const std::string& path, const std::string& reason)
+{
+    return "Error!|Error: Can't write file " + path + ": " + reason;
+}
 
 class jpeg_file_test : public testing::Test {
 protected:
@@ -368,16 +380,37 @@ TEST_F(jpeg_file_test, UncreatableFilesShowTheBoxAndTouchNothing)
 {
     make_rendered(12, 5);
     const std::string before = raster_digest(rendered_image);
-    const std::string in_missing_folder = folder.path("missing") + "/picture.jpg";
-    const std::string long_name = folder.path(std::string(3000, 'y') + ".jpg");
     write_file(folder.path("keep.txt"), {'k'});
-    const std::vector<std::string> targets = {in_missing_folder, long_name, folder.path("")};
-    for (const std::string& target : targets) {
+    const struct {
+        std::string target;
+        std::string reason;  // the system's words
+    } cases[] = {
+#ifdef _WIN32
+        {folder.path(std::string(3000, 'y') + ".jpg"),
+         "the path is longer than the 259 characters Windows programs can open"},
+        {folder.path(std::string(250, 'y') + ".jpg"),
+         "the path is longer than the 259 characters Windows programs can open"},
+        {folder.path("missing") + "/picture.jpg", ""},
+        {folder.path(""), ""},
+#else
+        {folder.path(std::string(3000, 'y') + ".jpg"), std::strerror(ENAMETOOLONG)},
+        {folder.path("missing") + "/picture.jpg", std::strerror(ENOENT)},
+        {folder.path(""), std::strerror(EISDIR)},
+#endif
+    };
+    for (const auto& c : cases) {
+        const std::string& target = c.target;
         SCOPED_TRACE(target.size() > 200 ? "long name" : target);
         ui.warnings.clear();
         EXPECT_EQ(save_picture(target.c_str()), 1);
         ASSERT_EQ(ui.warnings.size(), 1u);
-        EXPECT_EQ(ui.warnings[0], "Error!|Error: Can't open file " + target + not_writable_message);
+        if (c.reason.empty()) {
+            const std::string start = "Error!|Error: Can't open file " + target + " for writing: ";
+            EXPECT_EQ(ui.warnings[0].compare(0, start.size(), start), 0) << ui.warnings[0];
+            EXPECT_EQ(ui.warnings[0].find('\n'), std::string::npos);
+        } else {
+            EXPECT_EQ(ui.warnings[0], cannot_open_box(target, c.reason));
+        }
         EXPECT_EQ(raster_digest(rendered_image), before);
         EXPECT_EQ(folder.entries(), std::vector<std::string>{"keep.txt"});
     }
@@ -394,8 +427,8 @@ TEST_F(jpeg_file_test, OversizedPictureIsRefusedBeforeAnyFileIsTouched)
         const std::string before = raster_digest(rendered_image);
         EXPECT_EQ(save_picture(folder.path("old.jpg").c_str()), 1);
         ASSERT_EQ(ui.warnings.size(), 1u);
-        EXPECT_EQ(ui.warnings[0], "Error!|Error: Can't write file " + folder.path("old.jpg")
-                                      + ".\nMaximum supported image dimension is 65500 pixels");
+        EXPECT_EQ(ui.warnings[0],
+                  cannot_write_box(folder.path("old.jpg"), "Maximum supported image dimension is 65500 pixels."));
         EXPECT_EQ(raster_digest(rendered_image), before);
         EXPECT_EQ(read_file(folder.path("old.jpg")), (bytes{'o', 'l', 'd'}));
         EXPECT_EQ(folder.entries(), std::vector<std::string>{"old.jpg"});
@@ -422,8 +455,9 @@ TEST_F(jpeg_file_test, ReadOnlyFileIsNotReplaced)
 #endif
     make_rendered(8, 8);
     EXPECT_EQ(save_picture(folder.path("locked.jpg").c_str()), 1);
-    EXPECT_EQ(ui.warnings, std::vector<std::string>{"Error!|Error: Can't open file " + folder.path("locked.jpg")
-                                                    + not_writable_message});
+    ASSERT_EQ(ui.warnings.size(), 1u);
+    EXPECT_EQ(ui.warnings[0].rfind("Error!|Error: Can't open file " + folder.path("locked.jpg") + " for writing: ", 0),
+              0u);
     EXPECT_EQ(read_file(folder.path("locked.jpg")), (bytes{'o', 'l', 'd'}));
     EXPECT_EQ(folder.entries(), std::vector<std::string>{"locked.jpg"});
 #ifdef _WIN32
@@ -455,10 +489,108 @@ TEST_F(jpeg_file_test, ShortWriteIsReportedAndKeepsTheOldFile)
 
     EXPECT_EQ(result, 1);
     ASSERT_EQ(ui.warnings.size(), 1u);
-    EXPECT_EQ(ui.warnings[0], "Error!|Error: Can't write file " + folder.path("old.jpg")
-                                  + ".\nOutput file write error --- out of disk space?");
+    EXPECT_EQ(ui.warnings[0],
+              cannot_write_box(folder.path("old.jpg"), "Output file write error --- out of disk space?"));
     EXPECT_EQ(raster_digest(rendered_image), before);
     EXPECT_EQ(read_file(folder.path("old.jpg")), (bytes{'o', 'l', 'd'}));
     EXPECT_EQ(folder.entries(), std::vector<std::string>{"old.jpg"});
 #endif
 }
+
+// Files made to cost time or memory: each is refused, or read, within
+// bounds, and says why.
+TEST_F(jpeg_file_test, HostileFilesAreReadWithinBounds)
+{
+    const bytes original = read_file(test_image("testorig.jpg"));
+    const bytes progressive = progressive_copy(original);
+
+    // Thousands of scans would take minutes: refused past the limit, taken
+    // below it.
+    write_file(folder.path("scans.jpg"), with_repeated_last_scan(progressive, 600));
+    jpeg_read read = read_jpeg_file(folder.path("scans.jpg").c_str());
+    EXPECT_EQ(read.result, 1);
+    EXPECT_TRUE(read.too_many_scans);
+    EXPECT_EQ(read.message, "Error: File " + folder.path("scans.jpg")
+                                + " has more than 500 scans; no real picture has so many.");
+    write_file(folder.path("some scans.jpg"), with_repeated_last_scan(progressive, 100));
+    EXPECT_EQ(read_jpeg_file(folder.path("some scans.jpg").c_str()).result, 0);
+
+    // A few bytes declaring 65000 x 65000: refused before the memory is
+    // asked for, with the size.
+    jpeg_read_limits small;
+    small.memory = std::uint64_t{64} << 20;
+    write_file(folder.path("huge.jpg"), with_declared_size(original, 65000, 65000));
+    read = read_jpeg_file(folder.path("huge.jpg").c_str(), small);
+    EXPECT_EQ(read.result, 1);
+    EXPECT_TRUE(read.too_large);
+    EXPECT_FALSE(read.picture.pixels);
+    EXPECT_EQ(too_large_text(read.picture), "Image of size 65000 by 65000 is too large.");
+
+    // Declared larger than its data, within bounds: read as the library
+    // allows, and its warning told.
+    write_file(folder.path("short.jpg"), with_declared_size(original, 3001, 2000));
+    read = read_jpeg_file(folder.path("short.jpg").c_str(), small);
+    EXPECT_EQ(read.result, 0);
+    EXPECT_EQ(read.picture.width, 3004);
+    EXPECT_EQ(read.picture.rows_filled, 2000);
+    EXPECT_FALSE(read.library_warning.empty());
+    EXPECT_TRUE(read.library_error.empty());
+}
+
+#ifndef _WIN32
+// Targets that are not plain new files: what they are is kept, and what is
+// written lands where the user meant.
+TEST_F(jpeg_file_test, SavesFollowLinksKeepModesAndWriteIntoPipes)
+{
+    make_rendered(16, 9);
+    ASSERT_EQ(save_picture(folder.path("plain.jpg").c_str()), 0);
+    const bytes expected = read_file(folder.path("plain.jpg"));
+
+    // A link stays a link; the file it names gets the picture, even one that
+    // does not exist yet.
+    write_file(folder.path("real.jpg"), {'o', 'l', 'd'});
+    ASSERT_EQ(symlink("real.jpg", folder.path("link.jpg").c_str()), 0);
+    ASSERT_EQ(symlink(folder.path("new.jpg").c_str(), folder.path("dangling.jpg").c_str()), 0);
+    for (const char* name : {"link.jpg", "dangling.jpg"})
+        EXPECT_EQ(save_picture(folder.path(name).c_str()), 0) << name;
+    EXPECT_EQ(read_file(folder.path("real.jpg")), expected);
+    EXPECT_EQ(read_file(folder.path("new.jpg")), expected);
+    struct stat status {};
+    ASSERT_EQ(lstat(folder.path("link.jpg").c_str(), &status), 0);
+    EXPECT_TRUE(S_ISLNK(status.st_mode));
+
+    // A private picture stays private, and someone else's stays theirs.
+    write_file(folder.path("private.jpg"), {'o', 'l', 'd'});
+    ASSERT_EQ(chmod(folder.path("private.jpg").c_str(), 0600), 0);
+    const bool root = geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(chown(folder.path("private.jpg").c_str(), 65534, 65534), 0);
+    }
+    ASSERT_EQ(save_picture(folder.path("private.jpg").c_str()), 0);
+    ASSERT_EQ(stat(folder.path("private.jpg").c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0600u);
+    if (root) {
+        EXPECT_EQ(status.st_uid, 65534u);
+    }
+    EXPECT_EQ(read_file(folder.path("private.jpg")), expected);
+
+    // A pipe is written into, not replaced by a file.
+    ASSERT_EQ(mkfifo(folder.path("pipe").c_str(), 0600), 0);
+    bytes piped;
+    std::thread reader([&] { piped = read_file(folder.path("pipe")); });
+    EXPECT_EQ(save_picture(folder.path("pipe").c_str()), 0);
+    reader.join();
+    EXPECT_EQ(piped, expected);
+    ASSERT_EQ(lstat(folder.path("pipe").c_str(), &status), 0);
+    EXPECT_TRUE(S_ISFIFO(status.st_mode));
+
+    // Neither the longest name a folder takes nor files an earlier crash
+    // left beside the target stop a save.
+    const std::string longest = std::string(251, 'n') + ".jpg";
+    for (int k = 0; k < 100; ++k)
+        write_file(folder.path(longest.substr(0, 200) + ".~" + std::to_string(k)), {'s'});
+    EXPECT_EQ(save_picture(folder.path(longest).c_str()), 0);
+    EXPECT_EQ(read_file(folder.path(longest)), expected);
+    EXPECT_EQ(folder.entries().size(), 8u + 100u);  // no temporary file left
+}
+#endif

@@ -54,7 +54,7 @@ TEST(Raster, AllocatedRasterIsBlackAndKeepsItsSizeEvenWhenRefused)
     EXPECT_FALSE(huge.pixels);
     EXPECT_EQ(huge.width, 2000000000);
     EXPECT_EQ(huge.height, 2000000000);
-    EXPECT_EQ(too_large_text(huge), "Image of size 2000000000 by 2000000000 is too large.\n");
+    EXPECT_EQ(too_large_text(huge), "Image of size 2000000000 by 2000000000 is too large.");
 }
 
 TEST(PictureStore, FreeImagesKeepsSizes)

@@ -2,6 +2,7 @@
 // open, settings and click.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -136,7 +137,7 @@ TEST(render_command, FailuresSayWhatTheViewersBoxesSayThenNameTheFile)
     options.output = folder.path("no folder") + "/out.jpg";
     EXPECT_EQ(render_file(options, nullptr, &messages), 1);
     EXPECT_EQ(messages, (std::vector<std::string>{"Error: Can't open file " + options.output
-                                                      + " for writing.  Disk full?  Bad file name?.",
+                                                      + " for writing: " + std::strerror(ENOENT) + ".",
                                                   "Error saving file " + options.output + "."}));
     EXPECT_TRUE(folder.entries().empty());
 }

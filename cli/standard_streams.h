@@ -1,0 +1,13 @@
+// What the command line needs of the standard streams that the platforms
+// do differently.
+#ifndef LUMIRUN_CLI_STANDARD_STREAMS_H
+#define LUMIRUN_CLI_STANDARD_STREAMS_H
+
+#include <cstdio>
+
+// Bytes in and out unchanged (Windows would otherwise translate line ends).
+void use_binary_mode(std::FILE* stream);
+
+bool is_terminal(std::FILE* stream);
+
+#endif
