@@ -14,7 +14,7 @@ namespace {
 // A header may claim 65500 x 65500 in a few bytes: such pictures go through
 // the memory check like any other, with a bound small enough for a fuzzer
 // to run beside others.
-constexpr std::uint64_t memory_for_one_input = std::uint64_t{32} << 20;
+constexpr std::uint64_t memory_for_one_input = std::uint64_t{4} << 20;
 
 }  // namespace
 
