@@ -121,13 +121,13 @@ bool flush_to_disk(std::FILE* file, std::string* error)
 bool replace_with(const std::string& temporary, const save_target& target, std::string* error)
 {
     // ReplaceFile keeps the replaced file's attributes, security and
-    // creation time; a new target is simply renamed into place.
-    BOOL done = target.exists && ReplaceFileA(target.path.c_str(), temporary.c_str(), nullptr,
-                                              REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr);
-    // A target that is gone by now (or never was) is a plain rename.
-    if (!done && (!target.exists || GetLastError() == ERROR_FILE_NOT_FOUND))
-        done = MoveFileExA(temporary.c_str(), target.path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-    if (!done)
-        *error = system_error(GetLastError());
-    return done != 0;
+    // creation time. Where it cannot (a target gone meanwhile; Wine with a
+    // path in Unix form), a plain rename over the target still saves.
+    if (target.exists && ReplaceFileA(target.path.c_str(), temporary.c_str(), nullptr,
+                                      REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
+        return true;
+    if (MoveFileExA(temporary.c_str(), target.path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    *error = system_error(GetLastError());
+    return false;
 }

@@ -2,7 +2,6 @@
 // open, settings and click.
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -136,8 +135,9 @@ TEST(render_command, FailuresSayWhatTheViewersBoxesSayThenNameTheFile)
     options.input = jpeg_test_image("testorig.jpg");
     options.output = folder.path("no folder") + "/out.jpg";
     EXPECT_EQ(render_file(options, nullptr, &messages), 1);
-    EXPECT_EQ(messages, (std::vector<std::string>{"Error: Can't open file " + options.output
-                                                      + " for writing: " + std::strerror(ENOENT) + ".",
-                                                  "Error saving file " + options.output + "."}));
+    ASSERT_EQ(messages.size(), 2u);
+    const std::string start = "Error: Can't open file " + options.output + " for writing: ";
+    EXPECT_EQ(messages[0].compare(0, start.size(), start), 0) << messages[0];  // then the system's reason
+    EXPECT_EQ(messages[1], "Error saving file " + options.output + ".");
     EXPECT_TRUE(folder.entries().empty());
 }
