@@ -24,11 +24,16 @@ function(lumirun_third_party_notices jpeg_source output)
 
   file(STRINGS ${jpeg_source}/CMakeLists.txt version_line REGEX "^set\\(VERSION [0-9.]+\\)")
   string(REGEX REPLACE "^set\\(VERSION ([0-9.]+)\\)$" "\\1" LUMIRUN_JPEG_VERSION "${version_line}")
+  # The versions of the toolchain's packages, whose runtimes are linked in.
   execute_process(COMMAND dpkg-query -W -f=\${Version} mingw-w64-x86-64-dev
     OUTPUT_VARIABLE LUMIRUN_MINGW_VERSION ERROR_QUIET)
-  if(NOT LUMIRUN_MINGW_VERSION)
-    set(LUMIRUN_MINGW_VERSION "(version unknown)")
-  endif()
+  execute_process(COMMAND dpkg-query -W -f=\${Version} gcc-mingw-w64-x86-64-posix-runtime
+    OUTPUT_VARIABLE LUMIRUN_GCC_VERSION ERROR_QUIET)
+  foreach(version LUMIRUN_MINGW_VERSION LUMIRUN_GCC_VERSION)
+    if(NOT ${version})
+      set(${version} "(version unknown)")
+    endif()
+  endforeach()
   # CRLF for every line, the quoted texts' too (NEWLINE_STYLE would change
   # only the template's own lines).
   configure_file(${PROJECT_SOURCE_DIR}/resources/THIRD-PARTY-NOTICES.in ${output}.lf @ONLY)
