@@ -12,8 +12,9 @@ PKGS_NATIVE=(g++ cmake ninja-build pkg-config libjpeg62-turbo-dev libgtest-dev g
 # running it under Wine without a display. fonts-wine is only a Recommends
 # of wine, but without it dialogs have no usable font.
 PKGS_WINDOWS=(g++-mingw-w64-x86-64 nasm dpkg-dev wine wine64 fonts-wine xvfb xdotool imagemagick)
-# Checking the packages: unzip, the manual page's lint, lintian.
-PKGS_PACKAGE=(unzip mandoc lintian)
+# Building and checking the packages: CPack's Debian generator runs file and
+# dpkg-shlibdeps; unzip, the manual page's lint, lintian.
+PKGS_PACKAGE=(file dpkg-dev unzip mandoc lintian)
 # Fuzzing and sanitizer builds.
 PKGS_CLANG=(clang libclang-rt-14-dev)
 
