@@ -5,6 +5,10 @@ Keys and clicks go through the X server (xdotool); what the program shows is
 read from the screen (ImageMagick's import) and through lumirun_probe.exe,
 which looks at the program's windows from inside Wine. Every wait is bounded.
 
+--sessions names what runs: main (every command), close-box, open-save (the
+short round a packaged program must pass) and non-ascii (file names beyond
+the legacy code page).
+
 Needs DISPLAY (an Xvfb with a Wine virtual desktop at its origin) and
 WINEPREFIX set: ctest in build/windows runs it so from scripts/test.sh
 (step windows-tests).
