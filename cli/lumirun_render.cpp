@@ -24,6 +24,10 @@ int main(int argc, char** argv)
         std::fputs(render_usage, stdout);
         return 0;
     }
+    if (parsed.outcome == parse_outcome::version) {
+        std::fputs(render_version, stdout);
+        return 0;
+    }
     if (parsed.outcome == parse_outcome::usage_error) {
         std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", program_name, parsed.error.c_str(),
                      program_name);

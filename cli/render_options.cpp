@@ -5,6 +5,11 @@
 #include <cstdlib>
 #include <limits>
 
+// The build passes the project's version, so that it is set in one place.
+#if !defined(LUMIRUN_VERSION) || !defined(LUMIRUN_COPYRIGHT)
+#error "LUMIRUN_VERSION and LUMIRUN_COPYRIGHT must be defined by the build"
+#endif
+
 const char* const render_usage =
     "Usage: lumirun-render INPUT OUTPUT [options]\n"
     "Renders the JPEG picture INPUT as an observer flying past it at a large\n"
@@ -21,8 +26,11 @@ const char* const render_usage =
     "                     the viewer places it (default 0,HEIGHT/2)\n"
     "  --quiet            no progress bar\n"
     "  --help             this text\n"
+    "  --version          the program's version\n"
     "\n"
     "Exit status: 0 success, 1 failure (no output written), 2 usage error.\n";
+
+const char* const render_version = "lumirun-render " LUMIRUN_VERSION "\n" LUMIRUN_COPYRIGHT ". MIT License.\n";
 
 namespace {
 
@@ -156,6 +164,10 @@ parse_result parse_render_arguments(int argc, const char* const* argv)
         }
         if (argument == "--help" || argument == "-h") {
             result.outcome = parse_outcome::help;
+            return result;
+        }
+        if (argument == "--version") {
+            result.outcome = parse_outcome::version;
             return result;
         }
         if (argument == "--quiet") {

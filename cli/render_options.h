@@ -1,6 +1,7 @@
 // The command line of lumirun-render:
 //   lumirun-render INPUT OUTPUT [--speed PERCENT] [--direction D]
 //                  [--quality Q] [--observer X,Y] [--quiet]
+//   lumirun-render --help | --version
 // Defaults are the program's after a successful open: speed 50 %, direction
 // 0, quality 1, observer (0, source height / 2).
 #ifndef LUMIRUN_CLI_RENDER_OPTIONS_H
@@ -21,7 +22,7 @@ struct render_options {
     bool quiet = false;
 };
 
-enum class parse_outcome { run, help, usage_error };
+enum class parse_outcome { run, help, version, usage_error };
 
 struct parse_result {
     parse_outcome outcome = parse_outcome::run;
@@ -47,5 +48,8 @@ bool parse_quality(const std::string& text, std::int32_t* quality);
 bool parse_observer(const std::string& text, std::int32_t* x, std::int32_t* y);
 
 extern const char* const render_usage;
+
+// "lumirun-render VERSION" and the copyright line, for --version.
+extern const char* const render_version;
 
 #endif

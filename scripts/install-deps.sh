@@ -2,7 +2,7 @@
 # Installs, with apt-get, the Debian 12 packages the project builds and tests
 # with. Idempotent: when every package is present it changes nothing and
 # needs neither root nor the network.
-#   bash scripts/install-deps.sh [native|windows|clang|all]...   (default: all)
+#   bash scripts/install-deps.sh [native|windows|clang|package|all]...   (default: all)
 set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
@@ -12,6 +12,9 @@ PKGS_NATIVE=(g++ cmake ninja-build pkg-config libjpeg62-turbo-dev libgtest-dev g
 # running it under Wine without a display. fonts-wine is only a Recommends
 # of wine, but without it dialogs have no usable font.
 PKGS_WINDOWS=(g++-mingw-w64-x86-64 nasm dpkg-dev wine wine64 fonts-wine xvfb xdotool imagemagick)
+# Building and checking the packages: CPack's Debian generator runs file and
+# dpkg-shlibdeps; unzip, the manual page's lint, lintian.
+PKGS_PACKAGE=(file dpkg-dev unzip mandoc lintian)
 # Fuzzing and sanitizer builds.
 PKGS_CLANG=(clang libclang-rt-14-dev)
 
@@ -21,8 +24,9 @@ for group in "${@:-all}"; do
         native) wanted+=("${PKGS_NATIVE[@]}") ;;
         windows) wanted+=("${PKGS_WINDOWS[@]}") ;;
         clang) wanted+=("${PKGS_CLANG[@]}") ;;
-        all) wanted+=("${PKGS_NATIVE[@]}" "${PKGS_WINDOWS[@]}" "${PKGS_CLANG[@]}") ;;
-        *) die "unknown package group '$group' (native, windows, clang, all)" ;;
+        package) wanted+=("${PKGS_PACKAGE[@]}") ;;
+        all) wanted+=("${PKGS_NATIVE[@]}" "${PKGS_WINDOWS[@]}" "${PKGS_CLANG[@]}" "${PKGS_PACKAGE[@]}") ;;
+        *) die "unknown package group '$group' (native, windows, clang, package, all)" ;;
     esac
 done
 

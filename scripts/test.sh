@@ -63,6 +63,51 @@ test_windows() {
     run_ctest windows windows --repeat until-pass:2
 }
 
+# The zip a Windows user downloads, built as a release is and then unpacked
+# and run as a user would (tests/check_windows_package.sh).
+package_windows() {
+    local version zip first help=()
+    cmake_build "$LUMIRUN_WINDOWS" package
+    version=$(project_version "$LUMIRUN_WINDOWS")
+    zip="$LUMIRUN_WINDOWS/lumirun-$version-win64.zip"
+    # A second build of the same commit gives the same bytes.
+    first=$(sha256sum <"$zip")
+    rm -f "$zip"
+    cmake_build "$LUMIRUN_WINDOWS" package >/dev/null
+    [ "$(sha256sum <"$zip")" = "$first" ] || die "two builds of the zip differ"
+    for file in lumirun.hlp lumirun-help.html; do
+        [ -f "$LUMIRUN_WINDOWS/ui/$file" ] && help+=("$LUMIRUN_WINDOWS/ui/$file")
+    done
+    timeout 600 bash "$LUMIRUN_ROOT/tests/check_windows_package.sh" "$zip" "$version" \
+        "$LUMIRUN_WINDOWS/tests/e2e/lumirun_probe.exe" "${help[@]}" || die "the Windows zip failed its checks"
+    note "Windows zip: $(basename "$zip"), $(unzip -Z1 "$zip" | wc -l) files, sha256 ${first%% *}"
+}
+
+# The version CMake was configured with (project() in CMakeLists.txt).
+project_version() { sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$1/CMakeCache.txt"; }
+
+# lumirun-render's Debian package, and `cmake --install` of the native tree.
+package_native() {
+    local version deb first
+    cmake_build "$LUMIRUN_NATIVE" package
+    version=$(project_version "$LUMIRUN_NATIVE")
+    deb="$LUMIRUN_NATIVE/lumirun-render_${version}_$(dpkg --print-architecture).deb"
+    first=$(sha256sum <"$deb")
+    rm -f "$deb"
+    cmake_build "$LUMIRUN_NATIVE" package >/dev/null
+    [ "$(sha256sum <"$deb")" = "$first" ] || die "two builds of the Debian package differ"
+    timeout 600 bash "$LUMIRUN_ROOT/tests/check_debian_package.sh" "$deb" "$version" \
+        "$LUMIRUN_NATIVE/cli/lumirun-render" "$LUMIRUN_ROOT/resources/sample.jpg" ||
+        die "the Debian package failed its checks"
+    local prefix
+    prefix=$(mktemp -d)
+    at_exit "rm -rf '$prefix'"
+    cmake --install "$LUMIRUN_NATIVE" --prefix "$prefix" >/dev/null || die "cmake --install failed"
+    [ -x "$prefix/bin/lumirun-render" ] && [ -f "$prefix/share/man/man1/lumirun-render.1.gz" ] ||
+        die "cmake --install did not install the program and its manual page"
+    note "Debian package: $(basename "$deb"), sha256 ${first%% *}"
+}
+
 bench_windows() {
     wine_prefix
     timeout 300 wine "$LUMIRUN_WINDOWS/tests/lumirun_bench.exe" --quick || die "Windows benchmark failed"
@@ -159,9 +204,11 @@ main() {
     step native-tests   "Native tests"                  test_native
     step tsan-renderer  "Renderer under ThreadSanitizer" test_renderer_tsan
     step native-bench   "Benchmark smoke run"           bench_native
+    step native-package "Debian package"                package_native
     step jpeg-windows   "libjpeg-turbo for Windows"     build_jpeg_windows
     step windows-build  "Windows build"                 build_windows
     step windows-tests  "Windows tests under Wine"      test_windows
+    step windows-package "Windows zip, unpacked and run" package_windows
     step windows-bench  "Windows benchmark smoke run"   bench_windows
     step compare        "Native and Windows renders"    compare_windows
     step sanitize       "Tests under ASan and UBSan"    test_sanitized

@@ -4,6 +4,9 @@
 #                     and bounds the address space (wine_address_limit)
 #   wine_prefix       creates and configures that prefix once (cached), and
 #                     keeps its wineserver running until our EXIT trap
+#   wine_fresh_prefix DIR
+#                     the same in a new prefix DIR, for a run that must not
+#                     meet anything an earlier run left behind
 #   start_xvfb        starts a private Xvfb and exports DISPLAY
 # Everything started here is ended from the EXIT trap of the shell that
 # started it, and only that: our Xvfb by its PID, our prefix's wineserver.
@@ -62,6 +65,13 @@ wine_prefix() {
     if [ "$have" != "$want" ]; then
         wine_create_prefix "$want"
     fi
+    wine_keep_server
+}
+
+wine_fresh_prefix() {
+    wine_env
+    export WINEPREFIX=$1
+    wine_create_prefix fresh
     wine_keep_server
 }
 

@@ -159,6 +159,12 @@ if [ "${render[0]}" != wine ] && command -v script > /dev/null; then
     [ ! -s "$work/tty" ] || fail "--quiet still shows: $(cat "$work/tty")"
 fi
 run 0 --help && grep -q "^Usage: lumirun-render INPUT OUTPUT" "$work/out" || fail "--help shows no usage"
+grep -q -- "--version" "$work/out" || fail "--help does not mention --version"
+# The version the build was configured with (LUMIRUN_VERSION, set by ctest).
+if run 0 --version; then
+    first=$(head -n 1 "$work/out" | tr -d '\r')
+    [ "$first" = "lumirun-render ${LUMIRUN_VERSION:?}" ] || fail "--version prints '$first'"
+fi
 
 echo "$checks runs, $failures failures"
 [ "$failures" = 0 ]

@@ -54,6 +54,9 @@ TEST(render_arguments, EveryOptionInBothFormsAndInAnyPlace)
 
     EXPECT_EQ(parse({"in.jpg", "--help", "--speed", "bad"}).outcome, parse_outcome::help);
     EXPECT_EQ(parse({"-h"}).outcome, parse_outcome::help);
+    // Like --help, --version answers whatever else the line holds.
+    EXPECT_EQ(parse({"in.jpg", "--version", "--bogus"}).outcome, parse_outcome::version);
+    EXPECT_EQ(parse({"--", "--version", "out.jpg"}).outcome, parse_outcome::run);
 }
 
 // The dialog's "Apply" rule: q = x / 100 taken when q >= 0 and, rounded to

@@ -5,6 +5,10 @@ Keys and clicks go through the X server (xdotool); what the program shows is
 read from the screen (ImageMagick's import) and through lumirun_probe.exe,
 which looks at the program's windows from inside Wine. Every wait is bounded.
 
+--sessions names what runs: main (every command), close-box, open-save (the
+short round a packaged program must pass) and non-ascii (file names beyond
+the legacy code page).
+
 Needs DISPLAY (an Xvfb with a Wine virtual desktop at its origin) and
 WINEPREFIX set: ctest in build/windows runs it so from scripts/test.sh
 (step windows-tests).
@@ -13,6 +17,7 @@ import argparse
 import json
 import os
 import select
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -99,8 +104,9 @@ class Probe:
     """lumirun_probe.exe, one Wine process answering one JSON line per command."""
 
     def __init__(self, exe):
+        # The probe's texts and file names are UTF-8 (its manifest's code page).
         self.process = subprocess.Popen(["wine", exe], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                        stderr=subprocess.DEVNULL, text=True, bufsize=1)
+                                        stderr=subprocess.DEVNULL, text=True, encoding="utf-8", bufsize=1)
 
     def ask(self, *fields, timeout=30):
         self.process.stdin.write("\t".join(str(f) for f in fields) + "\n")
@@ -257,7 +263,15 @@ class Session:
         time.sleep(0.3)  # the chooser sets its focus after it appears
         self.keys("End", "shift+Home")
         name = windows_path(path)
-        xdo("type", "--delay", 15, name)
+        if name.isascii():
+            xdo("type", "--delay", 15, name)
+        else:
+            # xdotool maps each letter missing from the keyboard onto a spare
+            # key just before it presses it; typed quickly, Wine may still
+            # read the key's previous letter. One letter at a time, slowly.
+            for letter in name:
+                xdo("type", "--delay", 60, letter)
+                time.sleep(0.03 if letter.isascii() else 0.15)
         if not poll(lambda: self.child(chooser["hwnd"], CHOOSER_FILE_NAME)["text"] == name, timeout=3):
             raise Failure(f"typing {name} into the chooser gave "
                           f"{self.child(chooser['hwnd'], CHOOSER_FILE_NAME)['text']!r}")
@@ -599,13 +613,96 @@ def run_close_box_session(args, probe, results):
         s.kill()
 
 
+def save_through_chooser(s, path):
+    chooser, _ = s.choose_file("Save As", path)
+    s.wait_gone(chooser["hwnd"], "the save chooser")
+    s.wait_idle()
+
+
+def run_open_save_session(args, probe, results, folder):
+    """The short round a packaged program must pass: start, open the sample
+    through the chooser, render, save, quit."""
+    s = Session(args, probe, results)
+    expected = Expected(probe, folder, args.render, s.check)
+    try:
+        source = expected.source(args.sample)
+        open_through_chooser(s, args.sample)
+        observer = (0, source.height // 2)
+        s.compare("package: opening the sample shows its relativity version", expected.rendered(args.sample, observer),
+                  0, 0)
+        saved = os.path.join(folder, "package save.jpg")
+        save_through_chooser(s, saved)
+        reference = os.path.join(folder, "package reference.jpg")
+        expected.lumirun_render(args.sample, reference, observer, 50)
+        s.check(os.path.isfile(saved) and same_file(saved, reference),
+                "package: the saved file equals lumirun-render's output")
+        code = s.quit_and_exit_code(lambda: s.menu("f", "q"))
+        s.check(code == 0, "package: \"&Quit\" ends the program with exit code 0", f"exit code {code}")
+    finally:
+        s.kill()
+
+
+NON_ASCII_PICTURE = "Größe-日本.jpg"
+NON_ASCII_SAVED = "Relativität-相対性.jpg"
+
+
+def run_non_ascii_session(args, probe, results, folder):
+    """File names beyond the legacy code page: the program's ANSI file calls
+    take them through the UTF-8 code page of its manifest. The picture opens
+    through the chooser and saves under such a name with the bytes it saves
+    under a plain one."""
+    s = Session(args, probe, results)
+    expected = Expected(probe, folder, args.render, s.check)
+    try:
+        plain = os.path.join(folder, "plain-copy.jpg")
+        named = os.path.join(folder, NON_ASCII_PICTURE)
+        shutil.copyfile(args.sample, plain)
+        shutil.copyfile(args.sample, named)
+        source = expected.source(plain)
+        open_through_chooser(s, named)
+        s.check(s.find(cls="#32770") is None, f"non-ASCII: {NON_ASCII_PICTURE} opens without an error box")
+        observer = (0, source.height // 2)
+        s.compare(f"non-ASCII: {NON_ASCII_PICTURE} shows the relativity version",
+                  expected.rendered(plain, observer), 0, 0)
+        saved = os.path.join(folder, NON_ASCII_SAVED)
+        save_through_chooser(s, saved)
+        saved_plain = os.path.join(folder, "plain-save.jpg")
+        save_through_chooser(s, saved_plain)
+        s.check(NON_ASCII_SAVED in os.listdir(folder), f"non-ASCII: the file is saved as {NON_ASCII_SAVED}",
+                str(sorted(os.listdir(folder))))
+        s.check(os.path.isfile(saved) and os.path.isfile(saved_plain) and same_file(saved, saved_plain),
+                "non-ASCII: the same bytes as saved under a plain name")
+        reference = os.path.join(folder, "plain-reference.jpg")
+        expected.lumirun_render(plain, reference, observer, 50)
+        s.check(os.path.isfile(saved) and same_file(saved, reference),
+                "non-ASCII: the saved file equals lumirun-render's output")
+        code = s.quit_and_exit_code(lambda: s.menu("f", "q"))
+        s.check(code == 0, "non-ASCII: \"&Quit\" ends the program with exit code 0", f"exit code {code}")
+    finally:
+        s.kill()
+
+
+SESSIONS = {
+    "main": run_main_session,
+    "close-box": lambda args, probe, results, folder: run_close_box_session(args, probe, results),
+    "open-save": run_open_save_session,
+    "non-ascii": run_non_ascii_session,
+}
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--exe", required=True, help="lumirun.exe")
     parser.add_argument("--probe", required=True, help="lumirun_probe.exe")
     parser.add_argument("--render", required=True, help="lumirun-render (native, or a .exe run through Wine)")
     parser.add_argument("--sample", required=True, help="the sample JPEG picture")
+    parser.add_argument("--sessions", default="main,close-box",
+                        help=f"comma-separated, run in this order, from: {', '.join(SESSIONS)}")
     args = parser.parse_args()
+    sessions = args.sessions.split(",")
+    unknown = [name for name in sessions if name not in SESSIONS]
+    if unknown:
+        parser.error(f"unknown sessions: {', '.join(unknown)}")
     args.render = ["wine", args.render] if args.render.lower().endswith(".exe") else [args.render]
     for variable in ("DISPLAY", "WINEPREFIX"):
         if not os.environ.get(variable):
@@ -616,10 +713,9 @@ def main():
     probe = Probe(args.probe)
     try:
         with tempfile.TemporaryDirectory(prefix="lumirun-e2e-") as folder:
-            for session in (lambda: run_main_session(args, probe, results, folder),
-                            lambda: run_close_box_session(args, probe, results)):
+            for name in sessions:
                 try:
-                    session()
+                    SESSIONS[name](args, probe, results, folder)
                 except (Failure, subprocess.SubprocessError, OSError) as error:
                     results.append((False, "session", str(error)))
                     print(f"FAILED session: {error}", flush=True)

@@ -39,11 +39,13 @@ std::string quoted(const std::string& text)
         if (c == '"' || c == '\\') {
             out += '\\';
             out += static_cast<char>(c);
-        } else if (c < 0x20 || c >= 0x7f) {
+        } else if (c < 0x20 || c == 0x7f) {
             char escape[8];
             std::snprintf(escape, sizeof escape, "\\u%04x", c);
             out += escape;
         } else {
+            // Bytes from 0x80 on as they are: the UTF-8 code page of the
+            // probe's manifest makes every text UTF-8.
             out += static_cast<char>(c);
         }
     }
