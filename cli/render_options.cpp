@@ -15,6 +15,7 @@ const char* const render_usage =
     "Renders the JPEG picture INPUT as an observer flying past it at a large\n"
     "fraction of the speed of light would see it, and saves the result as the\n"
     "JPEG file OUTPUT (quality 100), exactly as the viewer's \"Save As...\" would.\n"
+    "INPUT - reads standard input, OUTPUT - writes standard output.\n"
     "\n"
     "Options:\n"
     "  --speed PERCENT    speed in percent of the speed of light, 0 <= PERCENT < 100\n"
