@@ -644,9 +644,11 @@ def run_help_session(args, probe, results, quoted):
     wait_until("no help engine from before", lambda: not help_engines(probe))
     s = Session(args, probe, results, command_line=f'"{exe}"' if quoted else exe)
     try:
+        # The engine's own boxes ("Cannot find ...") are dialogs of a process
+        # other than the program's.
         def engine_or_error():
             for w in probe.ask("windows"):
-                if w["class"] == "MS_WINHELP" or (w["title"] == "Error" and w["pid"] != s.pid_windows):
+                if w["class"] == "MS_WINHELP" or (w["class"] == "#32770" and w["pid"] != s.pid_windows):
                     return w
             return None
 
@@ -656,12 +658,14 @@ def run_help_session(args, probe, results, quoted):
         s.keys("Return")
         engine = wait_until("the help engine or its error box", engine_or_error, timeout=30)
         if engine["class"] != "MS_WINHELP":
-            s.check(False, f"{how}: opens without an error box", s.dialog_text(engine["hwnd"]))
+            s.check(False, f"{how}: opens without an error box",
+                    f'"{engine["title"]}": {s.dialog_text(engine["hwnd"])}')
             s.keys("n")
             return
         time.sleep(1)
-        error = [w for w in probe.ask("windows") if w["title"] == "Error" and w["pid"] == engine["pid"]]
-        s.check(not error, f"{how}: opens without an error box", error and s.dialog_text(error[0]["hwnd"]))
+        error = [w for w in probe.ask("windows") if w["class"] == "#32770" and w["pid"] == engine["pid"]]
+        s.check(not error, f"{how}: opens without an error box",
+                error and f'"{error[0]["title"]}": {s.dialog_text(error[0]["hwnd"])}')
 
         def engine_title():
             return next((w["title"] for w in help_engines(probe)), "")
