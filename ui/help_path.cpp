@@ -6,6 +6,10 @@ bool derive_help_path(const char* command_line, char* help_path, std::size_t siz
 {
     if (size == 0)
         return false;
+    // The program's path arrives quoted when started from Explorer or a
+    // shortcut; a path that keeps the quotation mark names no file.
+    if (command_line[0] == '"')
+        ++command_line;
     // Only the first size - 1 characters are looked at: a ".exe" reaching
     // beyond them would give a path longer than the buffer.
     std::size_t length = 0;

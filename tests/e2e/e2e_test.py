@@ -31,6 +31,10 @@ SETTINGS_FASTER = 1007
 SETTINGS_RENDER_IT = 1012
 CHOOSER_FILE_NAME = 1148
 WM_COMMAND = 0x0111
+LB_SETCURSEL = 0x0186
+LB_GETCOUNT = 0x018B
+WM_CLOSE = 0x0010
+IDM_QUIT = 40003
 
 
 class Failure(Exception):
@@ -155,12 +159,21 @@ def find_offset(shot, view, expected):
 
 
 class Session:
-    """One run of lumirun.exe and what the tests know about it."""
+    """One run of lumirun.exe and what the tests know about it. Started by
+    wine, or with command_line by the probe, which passes the command line
+    exactly as given (a quoted program path, as Explorer starts programs)."""
 
-    def __init__(self, args, probe, results):
+    def __init__(self, args, probe, results, command_line=None):
         self.args, self.probe, self.results = args, probe, results
-        self.process = subprocess.Popen(["wine", args.exe], stdout=subprocess.DEVNULL,
-                                        stderr=subprocess.DEVNULL)
+        self.process, self.started = None, None
+        if command_line is None:
+            self.process = subprocess.Popen(["wine", args.exe], stdout=subprocess.DEVNULL,
+                                            stderr=subprocess.DEVNULL)
+        else:
+            answer = probe.ask("start", command_line)
+            if not answer["ok"]:
+                raise Failure(f"the probe could not start {command_line}")
+            self.started = answer["pid"]
         self.pid_windows = None
         main = wait_until("the main window", lambda: self.find(title="Lumirun JPG", cls="Lumirun JPG"),
                           timeout=60)
@@ -327,6 +340,9 @@ class Session:
 
     def quit_and_exit_code(self, how):
         how()
+        if self.started is not None:
+            answer = self.probe.ask("wait", self.started, 20000, timeout=40)
+            return answer["code"] if answer["exited"] else None
         try:
             return self.process.wait(timeout=20)
         except subprocess.TimeoutExpired:
@@ -335,6 +351,9 @@ class Session:
             return None
 
     def kill(self):
+        if self.started is not None:
+            self.probe.ask("kill", self.started)
+            return
         if self.process.poll() is None:
             self.process.kill()
             self.process.wait(timeout=10)
@@ -613,6 +632,92 @@ def run_close_box_session(args, probe, results):
         s.kill()
 
 
+def help_source(path):
+    """The help source's title and its keywords in the index's order."""
+    title, keywords = None, []
+    with open(path) as f:
+        for line in f:
+            if line.startswith("@title "):
+                title = line[7:].strip()
+            if line.startswith("@keywords "):
+                keywords += [k.strip() for k in line[10:].split(";") if k.strip()]
+    return title, sorted(keywords, key=str.lower)
+
+
+def help_engines(probe):
+    return [w for w in probe.ask("windows") if w["class"] == "MS_WINHELP"]
+
+
+def run_help_session(args, probe, results, quoted):
+    """"Help! > Help..." opens the help engine on the contents topic of
+    lumirun.hlp beside the program, its index lists the keywords and jumps to
+    a keyword's topic, and quitting the program closes the engine."""
+    title, keywords = help_source(args.help_source)
+    exe = windows_path(args.exe)
+    how = f"help ({'quoted' if quoted else 'unquoted'} program path)"
+    wait_until("no help engine from before", lambda: not help_engines(probe))
+    s = Session(args, probe, results, command_line=f'"{exe}"' if quoted else exe)
+    try:
+        # The engine's own boxes ("Cannot find ...") are dialogs of a process
+        # other than the program's.
+        def engine_or_error():
+            for w in probe.ask("windows"):
+                if w["class"] == "MS_WINHELP" or (w["class"] == "#32770" and w["pid"] != s.pid_windows):
+                    return w
+            return None
+
+        s.rest_pointer()
+        s.keys("alt+h")
+        wait_until("the Help menu", lambda: s.find(cls="#32768"), timeout=5)
+        s.keys("Return")
+        engine = wait_until("the help engine or its error box", engine_or_error, timeout=30)
+        if engine["class"] != "MS_WINHELP":
+            s.check(False, f"{how}: opens without an error box",
+                    f'"{engine["title"]}": {s.dialog_text(engine["hwnd"])}')
+            s.keys("n")
+            return
+        time.sleep(1)
+        error = [w for w in probe.ask("windows") if w["class"] == "#32770" and w["pid"] == engine["pid"]]
+        s.check(not error, f"{how}: opens without an error box",
+                error and f'"{error[0]["title"]}": {s.dialog_text(error[0]["hwnd"])}')
+
+        def engine_title():
+            return next((w["title"] for w in help_engines(probe)), "")
+        s.check(poll(lambda: engine_title().startswith(title), timeout=10),
+                f"{how}: the engine's window shows our title", engine_title())
+
+        def shown_text():
+            return " ".join(c["text"] for c in s.children(engine["hwnd"]))
+        s.check(poll(lambda: "Choose a topic:" in shown_text(), timeout=10),
+                f"{how}: the engine shows the contents topic", shown_text()[:200])
+
+        # The index: every keyword listed; one chosen jumps to its topic.
+        index_button = next(c for c in s.children(engine["hwnd"]) if c["text"].replace("&", "") == "Index")
+        s.click_control(index_button)
+        sheet = wait_until("the index dialog", lambda: next(
+            (w for w in probe.ask("windows") if w["pid"] == engine["pid"] and w["class"] == "#32770"), None))
+        listbox = wait_until("the keyword list", lambda: next(
+            (c for c in s.children(sheet["hwnd"]) if c["class"].lower() == "listbox"), None))
+        count = probe.ask("send", listbox["hwnd"], LB_GETCOUNT, 0, 0)["result"]
+        s.check(count == len(keywords), f"{how}: the index lists our {len(keywords)} keywords", f"{count} listed")
+        probe.ask("send", listbox["hwnd"], LB_SETCURSEL, keywords.index("Ultra-high"), 0)
+        ok_button = wait_until("the index's OK button", lambda: next(
+            (c for c in s.children(sheet["hwnd"]) if c["text"] == "OK"), None))
+        s.click_control(ok_button)
+        s.check(poll(lambda: "sets how finely the picture is sampled" in shown_text(), timeout=10),
+                f"{how}: the keyword \"Ultra-high\" opens the Render Quality topic", shown_text()[:200])
+
+        # The help window has the focus now: "&Quit" as the menu sends it.
+        code = s.quit_and_exit_code(lambda: probe.ask("post", s.main, WM_COMMAND, IDM_QUIT, 0))
+        s.check(code == 0, f"{how}: \"&Quit\" ends the program with exit code 0", f"exit code {code}")
+        s.check(poll(lambda: not help_engines(probe), timeout=15),
+                f"{how}: quitting the program closes the help engine")
+    finally:
+        s.kill()
+        for engine in help_engines(probe):
+            probe.ask("post", engine["hwnd"], WM_CLOSE, 0, 0)
+
+
 def save_through_chooser(s, path):
     chooser, _ = s.choose_file("Save As", path)
     s.wait_gone(chooser["hwnd"], "the save chooser")
@@ -687,6 +792,8 @@ SESSIONS = {
     "close-box": lambda args, probe, results, folder: run_close_box_session(args, probe, results),
     "open-save": run_open_save_session,
     "non-ascii": run_non_ascii_session,
+    "help-unquoted": lambda args, probe, results, folder: run_help_session(args, probe, results, quoted=False),
+    "help-quoted": lambda args, probe, results, folder: run_help_session(args, probe, results, quoted=True),
 }
 
 
@@ -698,11 +805,14 @@ def main():
     parser.add_argument("--sample", required=True, help="the sample JPEG picture")
     parser.add_argument("--sessions", default="main,close-box",
                         help=f"comma-separated, run in this order, from: {', '.join(SESSIONS)}")
+    parser.add_argument("--help-source", help="the help's source (its title and keywords), for the help sessions")
     args = parser.parse_args()
     sessions = args.sessions.split(",")
     unknown = [name for name in sessions if name not in SESSIONS]
     if unknown:
         parser.error(f"unknown sessions: {', '.join(unknown)}")
+    if any(name.startswith("help") for name in sessions) and not args.help_source:
+        parser.error("the help sessions need --help-source")
     args.render = ["wine", args.render] if args.render.lower().endswith(".exe") else [args.render]
     for variable in ("DISPLAY", "WINEPREFIX"):
         if not os.environ.get(variable):

@@ -9,6 +9,11 @@
 //   window HWND                  rectangles, scroll-bar styles, status text
 //   idle HWND MS                 a WM_NULL round trip, bounded by MS
 //   post HWND MESSAGE WPARAM LPARAM
+//   send HWND MESSAGE WPARAM LPARAM  (no pointers) the reply, bounded
+//   start COMMAND-LINE           a program started with exactly that line
+//   wait PID MS                  whether a program started here ended, and
+//                                its exit code
+//   kill PID                     ends a program started here
 //   metrics                      default font and scroll-bar metrics
 //   decode JPEG PPM              the picture as the program holds it
 //   render JPEG PPM DIRECTION SPEED QUALITY X Y [SAVED]
@@ -21,6 +26,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -234,6 +240,58 @@ std::string render(const std::vector<std::string>& f)
            ",\"height\":" + number(rendered_image.height) + "}";
 }
 
+// Programs started by "start", by process id.
+std::map<DWORD, HANDLE> started;
+
+// The command line goes to CreateProcessA as it is, so that a test decides
+// whether the program's path is quoted (as Explorer quotes it) or not.
+std::string start(const std::string& command_line)
+{
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    std::vector<char> line(command_line.begin(), command_line.end());
+    line.push_back('\0');
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+        return "{\"ok\":false}";
+    CloseHandle(info.hThread);
+    started[info.dwProcessId] = info.hProcess;
+    return "{\"ok\":true,\"pid\":" + number(info.dwProcessId) + "}";
+}
+
+std::string wait_for(DWORD pid, DWORD timeout_ms)
+{
+    auto program = started.find(pid);
+    DWORD code = 0;
+    if (program == started.end() || WaitForSingleObject(program->second, timeout_ms) != WAIT_OBJECT_0 ||
+        !GetExitCodeProcess(program->second, &code))
+        return "{\"exited\":false}";
+    return "{\"exited\":true,\"code\":" + number(code) + "}";
+}
+
+std::string kill(DWORD pid)
+{
+    auto program = started.find(pid);
+    if (program == started.end())
+        return "{\"ok\":false}";
+    TerminateProcess(program->second, 1);
+    WaitForSingleObject(program->second, 10000);
+    CloseHandle(program->second);
+    started.erase(program);
+    return "{\"ok\":true}";
+}
+
+std::string send(const std::vector<std::string>& f)
+{
+    DWORD_PTR result = 0;
+    const bool answered =
+        SendMessageTimeoutA(parse_handle(f[1]), std::strtoul(f[2].c_str(), nullptr, 0),
+                            std::strtoull(f[3].c_str(), nullptr, 0), std::strtoll(f[4].c_str(), nullptr, 0),
+                            SMTO_ABORTIFHUNG, 5000, &result) != 0;
+    return std::string("{\"ok\":") + (answered ? "true" : "false") + ",\"result\":" +
+           number(static_cast<long long>(result)) + "}";
+}
+
 std::vector<std::string> split(const std::string& line)
 {
     std::vector<std::string> fields;
@@ -258,6 +316,11 @@ std::string answer(const std::vector<std::string>& f)
                                      std::strtoull(f[3].c_str(), nullptr, 0), std::strtoll(f[4].c_str(), nullptr, 0));
         return std::string("{\"ok\":") + (ok ? "true" : "false") + "}";
     }
+    if (command == "send" && f.size() == 5) return send(f);
+    if (command == "start" && f.size() == 2) return start(f[1]);
+    if (command == "wait" && f.size() == 3)
+        return wait_for(std::strtoul(f[1].c_str(), nullptr, 10), std::strtoul(f[2].c_str(), nullptr, 10));
+    if (command == "kill" && f.size() == 2) return kill(std::strtoul(f[1].c_str(), nullptr, 10));
     if (command == "metrics") return metrics();
     if (command == "decode" && f.size() == 3) return decode(f[1], f[2]);
     if (command == "render" && (f.size() == 8 || f.size() == 9)) return render(f);

@@ -30,7 +30,11 @@ std::string help_path_for(const std::string& command_line, std::size_t size = 26
 TEST(help_path, is_the_command_line_lowered_and_cut_at_the_first_exe)
 {
     EXPECT_EQ(help_path_for("D:\\Tools\\Viewer.EXE"), "d:\\tools\\viewer.hlp");
-    EXPECT_EQ(help_path_for("\"D:\\Tools\\Viewer.exe\" Picture.JPG"), "\"d:\\tools\\viewer.hlp");
+    // A quoted program path: the opening quotation mark is dropped, and only
+    // that one (a later one stays, as everything else of the line does).
+    EXPECT_EQ(help_path_for("\"D:\\Tools\\Viewer.exe\" Picture.JPG"), "d:\\tools\\viewer.hlp");
+    EXPECT_EQ(help_path_for("\"\"D:\\V.exe"), "\"d:\\v.hlp");
+    EXPECT_EQ(help_path_for("\"D:\\Tools\\Viewer\" x.exe"), "d:\\tools\\viewer\" x.hlp");
     EXPECT_EQ(help_path_for("C:\\Games.exe.d\\Bin\\Lumirun.exe"), "c:\\games.hlp");
     EXPECT_EQ(help_path_for("C:\\A\\Lumirun.Exe -x"), "c:\\a\\lumirun.hlp");
     // Only ASCII capitals change; other bytes pass as they are.
@@ -42,6 +46,8 @@ TEST(help_path, is_absent_without_exe)
     EXPECT_EQ(help_path_for("D:\\Tools\\Viewer"), "-");
     EXPECT_EQ(help_path_for("D:\\Tools\\Viewer.ex"), "-");
     EXPECT_EQ(help_path_for(""), "-");
+    EXPECT_EQ(help_path_for("\""), "-");
+    EXPECT_EQ(help_path_for("\"D:\\Tools\\Viewer\" Picture.jpg"), "-");
 }
 
 TEST(help_path, long_command_lines_stay_inside_the_buffer)
@@ -57,8 +63,10 @@ TEST(help_path, long_command_lines_stay_inside_the_buffer)
     EXPECT_EQ(help_path_for(std::string(1000, 'A') + ".exe"), "-");
     // Cut through the middle of ".exe".
     EXPECT_EQ(help_path_for(std::string(257, 'A') + ".exe"), "-");
-    // A small buffer works the same way.
+    // A small buffer works the same way; the dropped quotation mark takes
+    // no room in it.
     EXPECT_EQ(help_path_for("AB.EXE", 7), "ab.hlp");
+    EXPECT_EQ(help_path_for("\"AB.EXE\"", 7), "ab.hlp");
     EXPECT_EQ(help_path_for("AB.EXE", 6), "-");
     EXPECT_EQ(help_path_for("AB.EXE", 0), "-");
 }
@@ -80,7 +88,7 @@ TEST_F(help_command, opens_the_index_of_the_derived_help_file)
     show_help_index(fake_window());
     ASSERT_EQ(recorder.help_calls.size(), 1u);
     EXPECT_EQ(recorder.help_calls[0].owner, fake_window());
-    EXPECT_EQ(recorder.help_calls[0].file, "\"d:\\tools\\viewer.hlp");
+    EXPECT_EQ(recorder.help_calls[0].file, "d:\\tools\\viewer.hlp");
     EXPECT_EQ(recorder.help_calls[0].command, static_cast<UINT>(HELP_INDEX));
     EXPECT_EQ(recorder.help_calls[0].data, 0u);
     EXPECT_STREQ(saved_command_line, "\"D:\\Tools\\Viewer.exe\" Picture.jpg") << "left unchanged";
