@@ -274,18 +274,22 @@ class Session:
         box = self.child(chooser["hwnd"], CHOOSER_FILE_NAME)
         previous = box["text"]
         time.sleep(0.3)  # the chooser sets its focus after it appears
-        self.keys("End", "shift+Home")
         name = windows_path(path)
-        if name.isascii():
-            xdo("type", "--delay", 15, name)
+        # Under load Wine now and then drops a typed letter: type it again.
+        for attempt in range(3):
+            self.keys("End", "shift+Home")
+            if name.isascii():
+                xdo("type", "--delay", 15, name)
+            else:
+                # xdotool maps each letter missing from the keyboard onto a
+                # spare key just before it presses it; typed quickly, Wine may
+                # still read the key's previous letter. One letter at a time.
+                for letter in name:
+                    xdo("type", "--delay", 60, letter)
+                    time.sleep(0.03 if letter.isascii() else 0.15)
+            if poll(lambda: self.child(chooser["hwnd"], CHOOSER_FILE_NAME)["text"] == name, timeout=3):
+                break
         else:
-            # xdotool maps each letter missing from the keyboard onto a spare
-            # key just before it presses it; typed quickly, Wine may still
-            # read the key's previous letter. One letter at a time, slowly.
-            for letter in name:
-                xdo("type", "--delay", 60, letter)
-                time.sleep(0.03 if letter.isascii() else 0.15)
-        if not poll(lambda: self.child(chooser["hwnd"], CHOOSER_FILE_NAME)["text"] == name, timeout=3):
             raise Failure(f"typing {name} into the chooser gave "
                           f"{self.child(chooser['hwnd'], CHOOSER_FILE_NAME)['text']!r}")
         self.keys("Return")
