@@ -125,8 +125,17 @@ void play(user_session& s, DWORD chooser_thread, HWND owner)
         }
     }
     s.closed = wait_until_closed(chooser);
-    if (!s.closed)
+    if (!s.closed) {
+        // An unexpected question would keep the chooser call waiting for
+        // ever: answer it No, then cancel the chooser, so the test fails
+        // instead of hanging.
+        HWND question = wait_for_window(chooser_thread, "", chooser);
+        if (question != nullptr) {
+            PostMessageA(question, WM_COMMAND, IDNO, 0);
+            wait_until_closed(question);
+        }
         PostMessageA(chooser, WM_COMMAND, IDCANCEL, 0);
+    }
 }
 
 class file_choosers : public testing::Test {
