@@ -70,12 +70,21 @@ void write_file(const std::string& path, const bytes& content)
 
 std::string jpeg_test_image(const std::string& name)
 {
+    std::string folder;
 #ifdef LUMIRUN_JPEG_TESTIMAGES
-    return (fs::path(LUMIRUN_JPEG_TESTIMAGES) / name).string();
-#else
-    (void)name;
-    return std::string();
+    folder = LUMIRUN_JPEG_TESTIMAGES;
 #endif
+    if (const char* chosen = std::getenv("LUMIRUN_JPEG_TESTIMAGES"))
+        folder = chosen;
+    const fs::path path = fs::path(folder) / name;
+    // The callers go straight on to the file's bytes: without it they would
+    // index an empty buffer or hand it to the library, whose default error
+    // handler ends the whole run. The exception fails only the test at hand.
+    if (folder.empty() || !file_exists(path.string()))
+        throw std::runtime_error("libjpeg-turbo's test image " + name + " is missing from the folder \""
+                                 + folder + "\" (run scripts/fetch-libjpeg-source.sh, or name the folder"
+                                 + " in LUMIRUN_JPEG_TESTIMAGES)");
+    return path.string();
 }
 
 namespace {

@@ -34,7 +34,10 @@ bytes read_file(const std::string& path);
 void write_file(const std::string& path, const bytes& content);
 
 // Path of one of libjpeg-turbo's test images (testorig.jpg, testimgari.jpg,
-// testimgint.jpg, testorig12.jpg); empty when the folder was not set up.
+// testimgint.jpg, testorig12.jpg), from the folder the build was configured
+// with or, when set, the environment's LUMIRUN_JPEG_TESTIMAGES. A missing
+// image throws std::runtime_error naming the folder: the test at hand fails
+// and the run goes on.
 std::string jpeg_test_image(const std::string& name);
 
 struct jpeg_encoding {

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "app/app_state.h"
+#include "ui/platform_calls.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ int choose_open_file(HWND owner, char* path)
     file_chooser.hwndOwner = owner;
     file_chooser.lpstrFile = path;
     file_chooser.Flags = OFN_HIDEREADONLY | OFN_CREATEPROMPT;
-    return GetOpenFileNameA(&file_chooser);
+    return open_file_name_call(&file_chooser);
 }
 
 int choose_save_file(HWND owner, char* path)
@@ -39,5 +40,5 @@ int choose_save_file(HWND owner, char* path)
     file_chooser.hwndOwner = owner;
     file_chooser.lpstrFile = path;
     file_chooser.Flags = OFN_OVERWRITEPROMPT;
-    return GetSaveFileNameA(&file_chooser);
+    return save_file_name_call(&file_chooser);
 }

@@ -230,6 +230,12 @@ void show_warning_message(const char* text, const char* caption)
 
 }  // namespace
 
+void connect_core_to_window()
+{
+    set_status_sink(send_status_text);
+    set_warning_box_handler(show_warning_message);
+}
+
 std::int32_t send_status_text(const char* text)
 {
     return static_cast<std::int32_t>(
@@ -314,8 +320,7 @@ int run_main_window(HINSTANCE instance, int show_command)
         return 0;
     }
     save_command_line();
-    set_status_sink(send_status_text);
-    set_warning_box_handler(show_warning_message);
+    connect_core_to_window();
 
     HWND window = create_main_window(instance);
     if (!window) {

@@ -51,6 +51,11 @@ LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
 // returns the bar's reply.
 std::int32_t send_status_text(const char* text);
 
+// Routes the core's progress texts to the status bar (send_status_text) and
+// its warning boxes (the reader's, the writer's, the renderer's out-of-memory
+// box) to message boxes with no owner and the warning icon.
+void connect_core_to_window();
+
 // Shows, hides and ranges both scroll bars of the window for the raster that
 // view_mode selects. A raster narrower (lower) than the client area hides
 // its bar and sets that offset to 0; otherwise the bar is shown with the

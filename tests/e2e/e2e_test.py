@@ -415,7 +415,7 @@ def check_start_up_hint(s, metrics):
     _, (x, y, width, height) = s.client_view()
     shot = screenshot()
     line_height, char_width = metrics["tm_height"], metrics["tm_ave_char_width"]
-    lines = [(10, RED, 60), (2 * line_height + 10, RED, 38), (5 * line_height + 10, BLUE, 71)]
+    lines = [(10, RED, 60), (2 * line_height + 10, RED, 38), (5 * line_height + 10, BLUE, 72)]
     colours_by_band = {}
     stray = 0
     for row in range(height):

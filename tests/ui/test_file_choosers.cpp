@@ -18,6 +18,7 @@ namespace {
 
 constexpr int file_type_box = 1136;  // the chooser's "files of type" list
 constexpr int file_name_box = 1148;  // the chooser's file name box
+constexpr int read_only_box = 1040;  // the chooser's "open as read-only" check box
 
 using clock_type = std::chrono::steady_clock;
 constexpr std::chrono::seconds patience{15};
@@ -89,6 +90,8 @@ struct user_session {
     HWND chooser_owner = nullptr;
     std::string file_type;
     std::string shown_name;
+    bool read_only_box_made = false;
+    bool read_only_box_shown = false;
     bool question_seen = false;
     bool closed = false;
 };
@@ -103,6 +106,9 @@ void play(user_session& s, DWORD chooser_thread, HWND owner)
     s.chooser_owner = GetWindow(chooser, GW_OWNER);
     s.file_type = window_text(GetDlgItem(chooser, file_type_box));
     s.shown_name = window_text(GetDlgItem(chooser, file_name_box));
+    const HWND read_only = GetDlgItem(chooser, read_only_box);
+    s.read_only_box_made = read_only != nullptr;
+    s.read_only_box_shown = IsWindowVisible(read_only) != FALSE;
     if (s.name_to_type.empty()) {
         PostMessageA(chooser, WM_COMMAND, IDCANCEL, 0);
     } else {
@@ -119,8 +125,17 @@ void play(user_session& s, DWORD chooser_thread, HWND owner)
         }
     }
     s.closed = wait_until_closed(chooser);
-    if (!s.closed)
+    if (!s.closed) {
+        // An unexpected question would keep the chooser call waiting for
+        // ever: answer it No, then cancel the chooser, so the test fails
+        // instead of hanging.
+        HWND question = wait_for_window(chooser_thread, "", chooser);
+        if (question != nullptr) {
+            PostMessageA(question, WM_COMMAND, IDNO, 0);
+            wait_until_closed(question);
+        }
         PostMessageA(chooser, WM_COMMAND, IDCANCEL, 0);
+    }
 }
 
 class file_choosers : public testing::Test {
@@ -220,6 +235,17 @@ TEST_F(file_choosers, open_asks_before_naming_a_missing_file_and_creates_nothing
     EXPECT_NE(chosen, 0);
     EXPECT_STRCASEEQ(open_path, missing.c_str());
     EXPECT_FALSE(exists(missing));
+}
+
+TEST_F(file_choosers, open_hides_the_read_only_box_and_adds_jpg_to_a_bare_name)
+{
+    user_session s{"Open", folder + "\\picture"};
+    int chosen = run_chooser(false, open_path, s);
+    EXPECT_NE(chosen, 0);
+    EXPECT_TRUE(s.read_only_box_made);
+    EXPECT_FALSE(s.read_only_box_shown);
+    EXPECT_FALSE(s.question_seen);
+    EXPECT_STRCASEEQ(open_path, existing.c_str());
 }
 
 TEST_F(file_choosers, save_adds_the_jpg_extension_to_a_bare_name)

@@ -3,16 +3,23 @@
 // display (ctest runs it on the Xvfb of the Windows test step).
 #include <windows.h>
 
+#include <commctrl.h>
+#include <commdlg.h>
+
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "app/alert.h"
 #include "app/app_state.h"
+#include "image/jpeg_file.h"
 #include "image/raster.h"
 #include "render/observer.h"
 #include "app/status.h"
 #include "resources/resource_ids.h"
+#include "tests/jpeg_test_support.h"
 #include "tests/test_support.h"
 #include "ui/dialogs.h"
 #include "ui/main_window.h"
@@ -32,13 +39,33 @@ struct recorded_help {
     UINT command;
 };
 
+struct recorded_chooser {
+    HWND owner;
+    DWORD flags;
+    std::string default_extension;
+    char* buffer;
+    DWORD buffer_size;
+};
+
 std::vector<recorded_box> boxes;
 std::vector<recorded_help> helps;
+std::vector<recorded_chooser> choosers;
+std::string next_choice;  // what the next chooser returns; empty: cancelled
 
 int WINAPI record_box(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
 {
     boxes.push_back({owner, text, caption, type});
     return IDOK;
+}
+
+BOOL WINAPI record_chooser(LPOPENFILENAMEA request)
+{
+    choosers.push_back({request->hwndOwner, request->Flags,
+                        request->lpstrDefExt ? request->lpstrDefExt : "", request->lpstrFile,
+                        request->nMaxFile});
+    if (next_choice.empty()) return FALSE;
+    std::snprintf(request->lpstrFile, request->nMaxFile, "%s", next_choice.c_str());
+    return TRUE;
 }
 
 BOOL WINAPI record_help(HWND, LPCSTR file, UINT command, ULONG_PTR)
@@ -94,11 +121,15 @@ protected:
     {
         boxes.clear();
         helps.clear();
+        choosers.clear();
+        next_choice.clear();
         message_box_call = record_box;
         win_help_call = record_help;
-        set_status_sink(send_status_text);
+        open_file_name_call = record_chooser;
+        save_file_name_call = record_chooser;
+        connect_core_to_window();
         window_state = main_window_state{};
-        free_images();
+        test_support::reset_core_state();  // no sizes left over from the last test either
         window = create_main_window(app_instance);
         ASSERT_NE(window, nullptr);
         ShowWindow(window, SW_SHOWNORMAL);
@@ -112,8 +143,11 @@ protected:
         pump();
         free_images();
         set_status_sink(nullptr);
+        set_warning_box_handler(nullptr);
         message_box_call = MessageBoxA;
         win_help_call = WinHelpA;
+        open_file_name_call = GetOpenFileNameA;
+        save_file_name_call = GetSaveFileNameA;
     }
 
     // Resizes the window so that its client area, bars hidden, is this big.
@@ -362,6 +396,185 @@ TEST_F(main_window_test, start_shows_no_picture_and_a_failed_registration_says_w
     EXPECT_EQ(boxes[0].text, "This program requires Windows NT!");
     EXPECT_EQ(boxes[0].caption, "Lumirun JPG");
     EXPECT_EQ(boxes[0].type, static_cast<UINT>(MB_ICONERROR));
+}
+
+TEST_F(main_window_test, class_and_every_status_bar_are_made_as_the_window_needs_them)
+{
+    WNDCLASSA registered{};
+    ASSERT_TRUE(GetClassInfoA(app_instance, main_window_name, &registered));
+    EXPECT_EQ(registered.style, static_cast<UINT>(CS_HREDRAW | CS_VREDRAW));
+    EXPECT_EQ(registered.cbClsExtra, 0);
+    EXPECT_EQ(registered.cbWndExtra, 0);
+    // Icons and cursors load shared: the same resource gives the same handle.
+    EXPECT_NE(registered.hIcon, nullptr);
+    EXPECT_EQ(registered.hIcon, LoadIconA(app_instance, MAKEINTRESOURCEA(IDI_LUMIRUN)));
+    EXPECT_EQ(registered.hCursor, LoadCursorA(nullptr, IDC_ARROW));
+    EXPECT_EQ(registered.hbrBackground, GetStockObject(WHITE_BRUSH));
+
+    // The bar of the last resize, and the one that replaces it.
+    for (int resize = 0; resize < 2; ++resize) {
+        if (resize == 1) set_client_size(420, 310);
+        const HWND bar = window_state.status_bar;
+        char class_name[64] = {};
+        GetClassNameA(bar, class_name, sizeof class_name);
+        EXPECT_STREQ(class_name, STATUSCLASSNAMEA);
+        EXPECT_EQ(GetParent(bar), window);
+        EXPECT_EQ(GetDlgCtrlID(bar), 1024);
+        const LONG wanted = WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP | CCS_BOTTOM;
+        EXPECT_EQ(GetWindowLongA(bar, GWL_STYLE) & wanted, wanted);
+    }
+}
+
+TEST_F(main_window_test, picture_failures_warn_unowned_and_command_failures_are_errors_the_window_owns)
+{
+    test_support::temp_folder folder;
+    const std::string missing = folder.path("missing.jpg");
+    const std::string unwritable = folder.path("no folder") + "\\out.jpg";
+    next_choice = missing;
+    command(IDM_OPEN);
+    test_support::make_gradient_picture(16, 12);
+    SendMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+    ASSERT_TRUE(rendered_image.pixels);
+    next_choice = unwritable;
+    command(IDM_SAVE_AS);
+
+    // The reader's box and the open command's, then the writer's and the
+    // save command's.
+    ASSERT_EQ(boxes.size(), 4u);
+    for (int i : {0, 2}) {
+        EXPECT_EQ(boxes[i].owner, nullptr) << i;
+        EXPECT_EQ(boxes[i].caption, "Error!") << i;
+        EXPECT_EQ(boxes[i].type, static_cast<UINT>(MB_OK | MB_ICONWARNING)) << i;
+    }
+    for (int i : {1, 3}) {
+        EXPECT_EQ(boxes[i].owner, window) << i;
+        EXPECT_EQ(boxes[i].caption, "Error") << i;
+        EXPECT_EQ(boxes[i].type, static_cast<UINT>(MB_OK | MB_ICONERROR)) << i;
+    }
+    EXPECT_EQ(boxes[1].text, "Error opening file " + missing + ".");
+    EXPECT_EQ(boxes[3].text, "Error opening file " + unwritable + ".");
+    ASSERT_EQ(choosers.size(), 2u);
+    EXPECT_EQ(choosers[1].flags, static_cast<DWORD>(OFN_OVERWRITEPROMPT));
+    EXPECT_EQ(choosers[1].buffer, save_path);
+}
+
+TEST_F(main_window_test, a_second_open_keeps_the_scroll_offsets_where_the_new_picture_does_not_fit)
+{
+    test_support::temp_folder folder;
+    const std::string large = folder.path("large.jpg");
+    const std::string wide = folder.path("wide.jpg");
+    ASSERT_EQ(write_jpeg_file(large.c_str(), test_support::gradient_picture(800, 600), 90).result, 0);
+    ASSERT_EQ(write_jpeg_file(wide.c_str(), test_support::gradient_picture(800, 16), 90).result, 0);
+
+    next_choice = large;
+    command(IDM_OPEN);
+    ASSERT_EQ(app_state.view_mode, view_choice::relativity_version);
+    ASSERT_TRUE(bar_shown(window, WS_HSCROLL));
+    ASSERT_TRUE(bar_shown(window, WS_VSCROLL));
+    hscroll(SB_THUMBPOSITION, 40);
+    vscroll(SB_THUMBPOSITION, 30);
+
+    command(IDM_OPEN);
+    EXPECT_EQ(window_state.scroll_x, 40);
+    EXPECT_EQ(window_state.scroll_y, 30);
+    EXPECT_EQ(GetScrollPos(window, SB_HORZ), 40);
+    EXPECT_EQ(GetScrollPos(window, SB_VERT), 30);
+
+    // Only the extent that now fits goes back to 0.
+    next_choice = wide;
+    command(IDM_OPEN);
+    ASSERT_GE(rendered_image.width, window_state.client_width);
+    ASSERT_LT(rendered_image.height, window_state.client_height);
+    EXPECT_EQ(window_state.scroll_x, 40);
+    EXPECT_EQ(window_state.scroll_y, 0);
+    EXPECT_FALSE(bar_shown(window, WS_VSCROLL));
+    EXPECT_TRUE(boxes.empty());
+
+    // Every open asked the same: no read-only box, a question before naming
+    // a missing file, "jpg" added to a bare name.
+    ASSERT_EQ(choosers.size(), 3u);
+    for (const recorded_chooser& chooser : choosers) {
+        EXPECT_EQ(chooser.owner, window);
+        EXPECT_EQ(chooser.flags, static_cast<DWORD>(OFN_HIDEREADONLY | OFN_CREATEPROMPT));
+        EXPECT_EQ(chooser.default_extension, "jpg");
+        EXPECT_EQ(chooser.buffer, open_path);
+        EXPECT_EQ(chooser.buffer_size, 260u);
+    }
+}
+
+TEST_F(main_window_test, a_render_out_of_memory_warns_unowned_and_the_click_goes_on_to_the_empty_view)
+{
+    // Extents beyond 32 bits: a tall picture at the fastest speed.
+    source_image = allocate_raster(4, 1500000);
+    ASSERT_TRUE(source_image.pixels);
+    app_state.speed_fraction = 0.99999994f;
+    command(IDM_ORIGINAL);
+    ASSERT_TRUE(bar_shown(window, WS_VSCROLL));
+    vscroll(SB_THUMBPOSITION, 50);
+    ValidateRect(window, nullptr);
+
+    SendMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].owner, nullptr);
+    EXPECT_EQ(boxes[0].text, "Error: Not enough memory to render the new image!");
+    EXPECT_EQ(boxes[0].caption, "Error!");
+    EXPECT_EQ(boxes[0].type, static_cast<UINT>(MB_OK | MB_ICONWARNING));
+    EXPECT_FALSE(rendered_image.pixels);
+    EXPECT_EQ(app_state.view_mode, view_choice::relativity_version);
+    // The bars are fitted to the raster that is not there.
+    EXPECT_FALSE(bar_shown(window, WS_VSCROLL));
+    EXPECT_FALSE(bar_shown(window, WS_HSCROLL));
+    EXPECT_EQ(window_state.scroll_y, 0);
+    EXPECT_TRUE(repaint_pending());
+}
+
+// Each line is drawn where its estimated width centres it: x = half the
+// client width less half of (characters x average character width). The
+// window's lines are compared pixel for pixel with the text drawn there.
+TEST_F(main_window_test, start_up_hint_lines_are_centred_by_their_estimated_width)
+{
+    const std::string third = intro_line_3;
+    ASSERT_EQ(third.rfind("For the latest in fun physics, visit us at ", 0), 0u);
+    ASSERT_EQ(third.back(), '.');
+    const int width = 700;
+    SetWindowPos(window, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);  // all of it on screen
+    set_client_size(width, 300);
+    InvalidateRect(window, nullptr, TRUE);
+    UpdateWindow(window);
+
+    window_dc dc(window);
+    TEXTMETRICA metrics{};
+    GetTextMetricsA(dc.get(), &metrics);
+    const int height = metrics.tmHeight;
+    auto band = [&](int top) {
+        std::vector<COLORREF> pixels;
+        for (int y = top; y < top + height; ++y)
+            for (int x = 0; x < width; ++x) pixels.push_back(GetPixel(dc.get(), x, y));
+        return pixels;
+    };
+    struct hint_line {
+        std::string text;
+        int y;
+        COLORREF colour;
+    };
+    const hint_line lines[] = {
+        {"To start, pull down the File menu and select some JPG image.", 10, RGB(255, 0, 0)},
+        {"Pull down the Help menu for more help.", 2 * height + 10, RGB(255, 0, 0)},
+        {third, 5 * height + 10, RGB(0, 0, 255)},
+    };
+    for (const hint_line& line : lines) {
+        const int length = static_cast<int>(line.text.size());
+        const int x = width / 2 - (length * metrics.tmAveCharWidth) / 2;
+        const std::vector<COLORREF> painted = band(line.y);
+        RECT strip{0, line.y, width, line.y + height};
+        FillRect(dc.get(), &strip, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        SetTextColor(dc.get(), line.colour);
+        TextOutA(dc.get(), x, line.y, line.text.c_str(), length);
+        const std::vector<COLORREF> expected = band(line.y);
+        int differing = 0;
+        for (std::size_t i = 0; i < painted.size(); ++i) differing += painted[i] != expected[i];
+        EXPECT_EQ(differing, 0) << line.text << ": drawn elsewhere than from x = " << x;
+    }
 }
 
 }  // namespace
