@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "image/jpeg_file.h"
+#include "render/doppler.h"
 #include "render/renderer.h"
 
 namespace {
@@ -48,7 +49,7 @@ int render_file(const render_options& options, progress_bar* bar, std::vector<st
         if (bar)
             bar->update(pass, percent);
     };
-    const render_output rendered = render_picture(read.picture, settings, progress);
+    render_output rendered = render_picture(read.picture, settings, progress);
     if (bar)
         rendered.status == render_status::done ? bar->complete() : bar->finish();
     if (rendered.status != render_status::done) {
@@ -56,6 +57,13 @@ int render_file(const render_options& options, progress_bar* bar, std::vector<st
                                 ? "Error: Not enough memory to render the new image!"
                                 : "The picture cannot be rendered with these settings.");
         return 1;
+    }
+    if (options.doppler) {
+        const view_parameters view{settings.observer, motion_for_speed(settings.speed)};
+        if (!apply_doppler(&rendered.picture, rendered.box, view, settings.direction, options.colour)) {
+            messages->push_back("The colours cannot be worked out with these settings.");
+            return 1;
+        }
     }
 
     const jpeg_write written = write_jpeg_file(options.output.c_str(), rendered.picture, 100);

@@ -1,6 +1,8 @@
 // The command line of lumirun-render:
 //   lumirun-render INPUT OUTPUT [--speed PERCENT] [--direction D]
 //                  [--quality Q] [--observer X,Y] [--quiet]
+//                  [--doppler[=colour] [--temperature K] [--exposure EV]
+//                   [--tonemap clip|reinhard]]
 // Defaults are the program's after a successful open: speed 50 %, direction
 // 0, quality 1, observer (0, source height / 2).
 #ifndef LUMIRUN_CLI_RENDER_OPTIONS_H
@@ -8,6 +10,8 @@
 
 #include <cstdint>
 #include <string>
+
+#include "render/spectral_colour.h"
 
 struct render_options {
     std::string input;
@@ -19,6 +23,8 @@ struct render_options {
     std::int32_t observer_x = 0;
     std::int32_t observer_y = 0;
     bool quiet = false;
+    bool doppler = false;  // the colour pass after the render
+    colour_shift_settings colour;
 };
 
 enum class parse_outcome { run, help, usage_error };
@@ -45,6 +51,16 @@ bool parse_quality(const std::string& text, std::int32_t* quality);
 
 // "X,Y", two 32-bit integers.
 bool parse_observer(const std::string& text, std::int32_t* x, std::int32_t* y);
+
+// Kelvin, 1000 to 40000: colder or hotter, the illuminant lacks blue or red
+// so nearly that the colour model cannot be inverted.
+bool parse_temperature(const std::string& text, double* kelvin);
+
+// Stops, -20 to 20.
+bool parse_exposure(const std::string& text, double* stops);
+
+// clip or reinhard.
+bool parse_tone_map(const std::string& text, tone_map* tone);
 
 extern const char* const render_usage;
 
