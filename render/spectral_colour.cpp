@@ -53,12 +53,17 @@ scaled_matrix integrate(const band_samples& band, double temperature, double dop
 {
     const double shifted_temperature = doppler * temperature;
     const double x_ref = second_radiation_constant / (band_last_nm * shifted_temperature);
+    // exp(-x) = exp(x_ref - x) exp(-x_ref), one exponential a sample; where
+    // exp(-x_ref) underflows, 1 - exp(-x) is 1 anyway, and x >= x_ref stays
+    // above 0.04 for every speed, so 1 - exp(-x) loses no accuracy to speak of.
+    const double ref_factor = std::exp(-x_ref);
     matrix3 m{};
     for (std::size_t k = 0; k < band.wavelength.size(); ++k) {
         const double l = band.wavelength[k];
         const double x = second_radiation_constant / (l * shifted_temperature);
         const double l2 = l * l;
-        const double radiance = std::exp(x_ref - x) / (((l2 * l2) * l) * (-std::expm1(-x)));
+        const double scaled = std::exp(x_ref - x);
+        const double radiance = scaled / (((l2 * l2) * l) * (1.0 - (scaled * ref_factor)));
         const std::array<double, 3> rho = reflectances(l * doppler);
         const tristimulus& o = band.observer[k];
         const double row[3] = {o.x, o.y, o.z};
@@ -194,6 +199,11 @@ bool make_colour_shift_table(const colour_shift_settings& settings, double d_min
         t.decode[v] = srgb_to_linear(static_cast<double>(v) / 255.0);
     for (int v = 0; v < 255; ++v)
         t.encode_mid[v] = srgb_to_linear((static_cast<double>(v) + 0.5) / 255.0);
+    for (int k = 0; k < encode_buckets; ++k) {
+        const double start = static_cast<double>(k) / encode_buckets;
+        const auto above = std::upper_bound(t.encode_mid.begin(), t.encode_mid.end(), start);
+        t.encode_start[k] = static_cast<unsigned char>(above - t.encode_mid.begin());
+    }
     *table = std::move(t);
     return true;
 }
@@ -227,10 +237,17 @@ std::array<double, 3> shifted_linear(const colour_shift_table& table, double dop
 
 unsigned char encode_srgb(const colour_shift_table& table, double linear)
 {
-    // The count of midpoints below the value; a decoded byte lies strictly
-    // between two midpoints, so a byte comes back as itself.
-    const auto above = std::upper_bound(table.encode_mid.begin(), table.encode_mid.end(), linear);
-    return static_cast<unsigned char>(above - table.encode_mid.begin());
+    // The count of midpoints not above the value; a decoded byte lies
+    // strictly between two midpoints, so a byte comes back as itself. The
+    // midpoints are at least 1 / (255 * 12.92) apart, more than a slice.
+    if (!(linear > 0.0))
+        return 0;  // NaN too
+    if (linear >= 1.0)
+        return 255;
+    unsigned char byte = table.encode_start[static_cast<std::size_t>(linear * encode_buckets)];
+    if (byte < 255 && table.encode_mid[byte] <= linear)
+        ++byte;
+    return byte;
 }
 
 void shift_pixel(const colour_shift_table& table, double doppler, const unsigned char in[3], unsigned char out[3])

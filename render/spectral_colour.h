@@ -91,7 +91,13 @@ struct colour_shift_table {
     double reinhard_white = 1.0;           // the luminance Reinhard maps to 1
     std::array<double, 256> decode{};      // byte -> linear
     std::array<double, 255> encode_mid{};  // linear values half-way between bytes
+    // The byte at the start of each of encode_buckets equal slices of
+    // [0, 1]: a slice holds at most one midpoint, so one comparison ends
+    // the search.
+    std::array<unsigned char, 4096> encode_start{};
 };
+
+constexpr int encode_buckets = 4096;
 
 // ln D between nodes: interpolation errors stay near 1e-5 of a value.
 constexpr double node_step = 1.0 / 256.0;
