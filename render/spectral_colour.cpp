@@ -212,7 +212,8 @@ std::array<double, 3> shifted_linear(const colour_shift_table& table, double dop
                                      const std::array<double, 3>& rgb)
 {
     const double last = static_cast<double>(table.nodes.size() - 1);
-    const double at = std::min(std::max((std::log(doppler) - table.first_log_d) / node_step, 0.0), last);
+    double at = (std::log(doppler) - table.first_log_d) / node_step;
+    at = at > 0.0 ? std::min(at, last) : 0.0;  // NaN to the first node too
     const std::size_t i = std::min(static_cast<std::size_t>(at), table.nodes.size() - 2);
     const double f = at - static_cast<double>(i);
     const colour_shift_node& a = table.nodes[i];
