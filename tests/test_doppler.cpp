@@ -129,6 +129,8 @@ TEST(Doppler, WhiteIsABlackBodyAtDTimesT)
         const scaled_matrix at_rest = tristimulus_matrix(temperature, 1.0);
         matrix3 to_rgb;
         ASSERT_TRUE(invert(at_rest.matrix, &to_rgb));
+        colour_shift_table colour_only = table;
+        colour_only.settings.mode = doppler_mode::colour_only;
         double worst_direct = 0.0;
         double worst_table = 0.0;
         for (double d = 0.2; d <= 5.0; d *= 1.0371) {
@@ -140,7 +142,14 @@ TEST(Doppler, WhiteIsABlackBodyAtDTimesT)
             for (int i = 0; i < 3; ++i)
                 direct[i] = ((m[3 * i] + m[3 * i + 1]) + m[3 * i + 2]) * scale;
             worst_direct = std::max(worst_direct, relative_error(direct, expected));
-            worst_table = std::max(worst_table, relative_error(shifted_linear(table, d, {1.0, 1.0, 1.0}), expected));
+            const std::array<double, 3> white = shifted_linear(table, d, {1.0, 1.0, 1.0});
+            worst_table = std::max(worst_table, relative_error(white, expected));
+            // The colour alone: the same colour, at white's luminance at rest.
+            const double luminance = table.luminance[0] * white[0] + table.luminance[1] * white[1]
+                                     + table.luminance[2] * white[2];
+            const std::array<double, 3> same_colour = {white[0] / luminance, white[1] / luminance,
+                                                       white[2] / luminance};
+            EXPECT_LT(relative_error(shifted_linear(colour_only, d, {1.0, 1.0, 1.0}), same_colour), 1e-12) << d;
         }
         std::printf("black body at %g K: largest error %.2g integrated, %.2g through the table\n", temperature,
                     worst_direct, worst_table);
@@ -149,15 +158,27 @@ TEST(Doppler, WhiteIsABlackBodyAtDTimesT)
     }
 }
 
-// At D = 1 every byte comes back as itself, in both modes: the model is the
-// identity at rest and the sRGB encoding inverts the decoding exactly. At
-// speed 0 the pass leaves the picture alone.
+// At D = 1 every byte comes back as itself, in both modes and with
+// Reinhard's curve when the colour alone is shown (its white is then 1, and
+// L (1 + L) / (1 + L) = L): the model is the identity at rest and the sRGB
+// encoding rounds to the nearest byte. At speed 0 the whole pass leaves the
+// picture as it was.
 TEST(Doppler, IdentityAtRestAndAtSpeedZero)
 {
-    for (doppler_mode mode : {doppler_mode::colour_and_brightness, doppler_mode::colour_only}) {
+    const colour_shift_settings cases[] = {{doppler_mode::colour_and_brightness, 6500.0, 0.0, tone_map::clip},
+                                           {doppler_mode::colour_only, 6500.0, 0.0, tone_map::clip},
+                                           {doppler_mode::colour_only, 6500.0, 0.0, tone_map::reinhard}};
+    for (const colour_shift_settings& settings : cases) {
         colour_shift_table table;
-        ASSERT_TRUE(make_colour_shift_table(colour_shift_settings{mode, 6500.0, 0.0, tone_map::clip}, 0.5, 2.0,
-                                            &table));
+        ASSERT_TRUE(make_colour_shift_table(settings, 0.5, 2.0, &table));
+        for (int v = 0; v < 256; ++v) {
+            for (double off : {-0.499, 0.0, 0.499}) {
+                const double encoded = (v + off) / 255.0;
+                if (encoded >= 0.0 && encoded <= 1.0) {
+                    EXPECT_EQ(encode_srgb(table, srgb_to_linear(encoded)), v) << v << " " << off;
+                }
+            }
+        }
         int differ = 0;
         for (int b = 0; b < 256; b += 5)
             for (int g = 0; g < 256; g += 5)
