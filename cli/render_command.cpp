@@ -4,6 +4,7 @@
 
 #include "cli/standard_streams.h"
 #include "image/jpeg_file.h"
+#include "render/doppler.h"
 #include "render/renderer.h"
 
 namespace {
@@ -74,7 +75,7 @@ int render_file(const render_options& options, progress_bar* bar, std::vector<st
         if (bar)
             bar->update(pass, percent);
     };
-    const render_output rendered = render_picture(read.picture, settings, progress);
+    render_output rendered = render_picture(read.picture, settings, progress);
     if (bar)
         rendered.status == render_status::done ? bar->complete() : bar->finish();
     switch (rendered.status) {
@@ -91,6 +92,13 @@ int render_file(const render_options& options, progress_bar* bar, std::vector<st
     default:
         messages->push_back("The picture cannot be rendered with these settings.");
         return 1;
+    }
+    if (options.doppler) {
+        const view_parameters view{settings.observer, motion_for_speed(settings.speed)};
+        if (!apply_doppler(&rendered.picture, rendered.box, view, settings.direction, options.colour)) {
+            messages->push_back("The colours cannot be worked out with these settings.");
+            return 1;
+        }
     }
 
     const jpeg_write written = write_output(options.output, rendered.picture);

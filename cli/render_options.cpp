@@ -25,6 +25,15 @@ const char* const render_usage =
     "  --quality Q        1 or low (default), 2 or medium, 3 or high, 4 or ultra\n"
     "  --observer X,Y     the observer's position in source pixels, as a click in\n"
     "                     the viewer places it (default 0,HEIGHT/2)\n"
+    "  --doppler          colour and brightness as the observer sees them: light\n"
+    "                     from the approaching side bluer and brighter, from the\n"
+    "                     receding side redder and dimmer\n"
+    "  --doppler=colour   the shifted colour with each pixel's brightness at rest\n"
+    "  --temperature K    the black body lighting the picture, 1000 to 40000\n"
+    "                     (default 6500); it supplies the light beyond the visible\n"
+    "  --exposure EV      brightness in stops, -20 to 20 (default 0)\n"
+    "  --tonemap T        clip (default) or reinhard, which compresses the\n"
+    "                     brightest light instead of clipping it\n"
     "  --quiet            no progress bar\n"
     "  --help             this text\n"
     "  --version          the program's version\n"
@@ -92,6 +101,19 @@ bool is_decimal_number(const std::string& text)
     return i == text.size();
 }
 
+// A finite decimal number, wholly: no blanks, no hexadecimal, nothing after.
+bool parse_number(const std::string& text, double* value)
+{
+    if (!is_decimal_number(text))
+        return false;
+    char* end = nullptr;
+    const double x = std::strtod(text.c_str(), &end);
+    if (*end != '\0' || !std::isfinite(x))
+        return false;
+    *value = x;
+    return true;
+}
+
 }  // namespace
 
 bool parse_speed_percent(const std::string& text, float* speed_fraction)
@@ -99,13 +121,8 @@ bool parse_speed_percent(const std::string& text, float* speed_fraction)
     std::string number = text;
     if (!number.empty() && number.back() == '%')
         number.pop_back();
-    // strtod would also take blanks, hexadecimal and "inf": only a decimal
-    // number is a percentage here.
-    if (!is_decimal_number(number))
-        return false;
-    char* end = nullptr;
-    const double x = std::strtod(number.c_str(), &end);
-    if (*end != '\0' || !std::isfinite(x))
+    double x = 0.0;
+    if (!parse_number(number, &x))
         return false;
     const double q = x / 100.0;
     const float e = static_cast<float>(q);
@@ -135,6 +152,35 @@ bool parse_observer(const std::string& text, std::int32_t* x, std::int32_t* y)
     return parse_int32(text.substr(0, comma), x) && parse_int32(text.substr(comma + 1), y);
 }
 
+bool parse_temperature(const std::string& text, double* kelvin)
+{
+    double t = 0.0;
+    if (!parse_number(text, &t) || t < 1000.0 || t > 40000.0)
+        return false;
+    *kelvin = t;
+    return true;
+}
+
+bool parse_exposure(const std::string& text, double* stops)
+{
+    double e = 0.0;
+    if (!parse_number(text, &e) || e < -20.0 || e > 20.0)
+        return false;
+    *stops = e;
+    return true;
+}
+
+bool parse_tone_map(const std::string& text, tone_map* tone)
+{
+    if (text == "clip")
+        *tone = tone_map::clip;
+    else if (text == "reinhard")
+        *tone = tone_map::reinhard;
+    else
+        return false;
+    return true;
+}
+
 parse_result parse_render_arguments(int argc, const char* const* argv)
 {
     parse_result result;
@@ -147,6 +193,7 @@ parse_result parse_render_arguments(int argc, const char* const* argv)
 
     int positional = 0;
     bool options_ended = false;
+    bool colour_given = false;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         if (options_ended || argument.size() < 2 || argument[0] != '-') {
@@ -175,6 +222,16 @@ parse_result parse_render_arguments(int argc, const char* const* argv)
             options.quiet = true;
             continue;
         }
+        // A flag with an optional value, which only "=" gives.
+        if (argument == "--doppler" || argument.compare(0, 10, "--doppler=") == 0) {
+            if (argument != "--doppler" && argument != "--doppler=colour")
+                return fail("--doppler takes no value, or =colour for the colour alone, not '" + argument.substr(10)
+                            + "'");
+            options.doppler = true;
+            options.colour.mode
+                = argument == "--doppler" ? doppler_mode::colour_and_brightness : doppler_mode::colour_only;
+            continue;
+        }
 
         // Options with a value: "--name VALUE" or "--name=VALUE".
         std::string name = argument;
@@ -184,7 +241,9 @@ parse_result parse_render_arguments(int argc, const char* const* argv)
             name = argument.substr(0, equals);
             value = argument.substr(equals + 1);
         }
-        if (name != "--speed" && name != "--direction" && name != "--quality" && name != "--observer")
+        const bool colour_option = name == "--temperature" || name == "--exposure" || name == "--tonemap";
+        if (name != "--speed" && name != "--direction" && name != "--quality" && name != "--observer"
+            && !colour_option)
             return fail("unknown option '" + name + "'");
         if (equals == std::string::npos) {
             if (i + 1 >= argc)
@@ -203,13 +262,27 @@ parse_result parse_render_arguments(int argc, const char* const* argv)
         } else if (name == "--quality") {
             if (!parse_quality(value, &options.quality))
                 return fail("--quality takes 1, 2, 3, 4, low, medium, high or ultra, not '" + value + "'");
+        } else if (name == "--temperature") {
+            if (!parse_temperature(value, &options.colour.temperature))
+                return fail("--temperature takes kelvin from 1000 to 40000, not '" + value + "'");
+        } else if (name == "--exposure") {
+            if (!parse_exposure(value, &options.colour.exposure))
+                return fail("--exposure takes stops from -20 to 20, not '" + value + "'");
+        } else if (name == "--tonemap") {
+            if (!parse_tone_map(value, &options.colour.tone))
+                return fail("--tonemap takes clip or reinhard, not '" + value + "'");
         } else {
             if (!parse_observer(value, &options.observer_x, &options.observer_y))
                 return fail("--observer takes two whole numbers X,Y, not '" + value + "'");
             options.observer_given = true;
         }
+        colour_given = colour_given || colour_option;
     }
     if (positional < 2)
         return fail(positional == 0 ? "missing INPUT and OUTPUT" : "missing OUTPUT");
+    // Silently ignored they would leave the user puzzling over a picture
+    // that did not change.
+    if (colour_given && !options.doppler)
+        return fail("--temperature, --exposure and --tonemap need --doppler");
     return result;
 }

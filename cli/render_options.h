@@ -1,6 +1,8 @@
 // The command line of lumirun-render:
 //   lumirun-render INPUT OUTPUT [--speed PERCENT] [--direction D]
 //                  [--quality Q] [--observer X,Y] [--quiet]
+//                  [--doppler[=colour] [--temperature K] [--exposure EV]
+//                   [--tonemap clip|reinhard]]
 //   lumirun-render --help | --version
 // Defaults are the program's after a successful open: speed 50 %, direction
 // 0, quality 1, observer (0, source height / 2).
@@ -9,6 +11,8 @@
 
 #include <cstdint>
 #include <string>
+
+#include "render/spectral_colour.h"
 
 struct render_options {
     std::string input;
@@ -20,6 +24,8 @@ struct render_options {
     std::int32_t observer_x = 0;
     std::int32_t observer_y = 0;
     bool quiet = false;
+    bool doppler = false;  // the colour pass after the render
+    colour_shift_settings colour;
 };
 
 enum class parse_outcome { run, help, version, usage_error };
@@ -46,6 +52,16 @@ bool parse_quality(const std::string& text, std::int32_t* quality);
 
 // "X,Y", two 32-bit integers.
 bool parse_observer(const std::string& text, std::int32_t* x, std::int32_t* y);
+
+// Kelvin, 1000 to 40000: colder or hotter, the illuminant lacks blue or red
+// so nearly that the colour model cannot be inverted.
+bool parse_temperature(const std::string& text, double* kelvin);
+
+// Stops, -20 to 20.
+bool parse_exposure(const std::string& text, double* stops);
+
+// clip or reinhard.
+bool parse_tone_map(const std::string& text, tone_map* tone);
 
 extern const char* const render_usage;
 

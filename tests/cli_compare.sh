@@ -13,7 +13,8 @@ shift 2
 work=$(mktemp -d "${TMPDIR:-/tmp}/lumirun-compare.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 settings=("" "--speed 90 --direction top-to-bottom --quality medium" "--speed 75 --direction 2 --quality 3"
-          "--speed 99 --observer 100,40")
+          "--speed 99 --observer 100,40" "--speed 60 --observer -320,240 --doppler --tonemap reinhard"
+          "--speed 90 --direction 2 --doppler=colour --temperature 4000")
 runs=0
 failures=0
 for picture in "$@"; do

@@ -81,6 +81,24 @@ cmp -s "$work/testimgari.jpg" "$work/testimgint.jpg" \
 run 0 "$images/testorig.jpg" "$work/set.jpg" --speed 90 --direction top-to-bottom --quality 2 --observer 100,20
 cmp -s "$work/set.jpg" "$work/testorig.jpg" && fail "settings made no difference"
 
+# The colour pass: at speed 0 it is the identity; at speed it changes the
+# picture, differently in its two modes.
+run 0 "$images/testorig.jpg" "$work/rest.jpg" --speed 0
+run 0 "$images/testorig.jpg" "$work/rest-doppler.jpg" --speed 0 --doppler --temperature 5000
+cmp -s "$work/rest.jpg" "$work/rest-doppler.jpg" || fail "--doppler changed the picture at speed 0"
+fast=(--speed 90 --direction straight-at-it)
+run 0 "$images/testorig.jpg" "$work/plain.jpg" "${fast[@]}"
+run 0 "$images/testorig.jpg" "$work/full.jpg" "${fast[@]}" --doppler
+run 0 "$images/testorig.jpg" "$work/colour.jpg" "${fast[@]}" --doppler=colour
+cmp -s "$work/plain.jpg" "$work/full.jpg" && fail "--doppler made no difference"
+cmp -s "$work/plain.jpg" "$work/colour.jpg" && fail "--doppler=colour made no difference"
+cmp -s "$work/full.jpg" "$work/colour.jpg" && fail "--doppler=colour gave the same picture as --doppler"
+run 2 "$images/testorig.jpg" "$work/tonemap.jpg" --tonemap reinhard
+expect_err "lumirun-render: --temperature, --exposure and --tonemap need --doppler
+Try 'lumirun-render --help' for more information.
+" "a colour setting without --doppler"
+expect_absent "$work/tonemap.jpg"
+
 # A file the library rejects in its header: its message, then ours.
 run 1 "$images/testorig12.jpg" "$work/out12.jpg"
 expect_err "lumirun-render: Unsupported JPEG data precision 12

@@ -30,12 +30,18 @@ TEST(render_arguments, DefaultsAreThoseAfterAnOpen)
     EXPECT_EQ(result.options.quality, 1);
     EXPECT_FALSE(result.options.observer_given);
     EXPECT_FALSE(result.options.quiet);
+    EXPECT_FALSE(result.options.doppler);
+    EXPECT_EQ(result.options.colour.mode, doppler_mode::colour_and_brightness);
+    EXPECT_EQ(result.options.colour.temperature, 6500.0);
+    EXPECT_EQ(result.options.colour.exposure, 0.0);
+    EXPECT_EQ(result.options.colour.tone, tone_map::clip);
 }
 
 TEST(render_arguments, EveryOptionInBothFormsAndInAnyPlace)
 {
     const parse_result result = parse({"--speed", "80", "in.jpg", "--direction=straight-at-it", "--quality", "ultra",
-                                       "out.jpg", "--observer=-3,250", "--quiet"});
+                                       "out.jpg", "--observer=-3,250", "--quiet", "--doppler=colour",
+                                       "--temperature", "5000", "--exposure=-1.5", "--tonemap", "reinhard"});
     ASSERT_EQ(result.outcome, parse_outcome::run) << result.error;
     EXPECT_EQ(result.options.input, "in.jpg");
     EXPECT_EQ(result.options.output, "out.jpg");
@@ -46,6 +52,16 @@ TEST(render_arguments, EveryOptionInBothFormsAndInAnyPlace)
     EXPECT_EQ(result.options.observer_x, -3);
     EXPECT_EQ(result.options.observer_y, 250);
     EXPECT_TRUE(result.options.quiet);
+    EXPECT_TRUE(result.options.doppler);
+    EXPECT_EQ(result.options.colour.mode, doppler_mode::colour_only);
+    EXPECT_EQ(result.options.colour.temperature, 5000.0);
+    EXPECT_EQ(result.options.colour.exposure, -1.5);
+    EXPECT_EQ(result.options.colour.tone, tone_map::reinhard);
+
+    const parse_result full = parse({"in.jpg", "--doppler=colour", "out.jpg", "--doppler"});
+    ASSERT_EQ(full.outcome, parse_outcome::run) << full.error;
+    EXPECT_TRUE(full.options.doppler);
+    EXPECT_EQ(full.options.colour.mode, doppler_mode::colour_and_brightness);  // the last one given
 
     const parse_result dashed = parse({"--", "-in.jpg", "--out.jpg"});
     ASSERT_EQ(dashed.outcome, parse_outcome::run);
@@ -118,6 +134,36 @@ TEST(render_arguments, ObserverIsTwoWholeNumbers)
         EXPECT_FALSE(parse_observer(refused, &x, &y)) << refused;
 }
 
+TEST(render_arguments, ColourSettingsWithinTheirRanges)
+{
+    double value = -1.0;
+    const std::vector<std::pair<const char*, double>> temperatures = {{"1000", 1000.0}, {"40000", 40000.0},
+                                                                      {"6500.5", 6500.5}, {"3e3", 3000.0}};
+    for (const auto& [text, expected] : temperatures) {
+        EXPECT_TRUE(parse_temperature(text, &value)) << text;
+        EXPECT_EQ(value, expected) << text;
+    }
+    const std::vector<std::pair<const char*, double>> exposures = {{"0", 0.0}, {"-20", -20.0}, {"20", 20.0},
+                                                                   {"+1.25", 1.25}, {".5", 0.5}};
+    for (const auto& [text, expected] : exposures) {
+        EXPECT_TRUE(parse_exposure(text, &value)) << text;
+        EXPECT_EQ(value, expected) << text;
+    }
+    value = 7.0;
+    for (const char* refused : {"999.9", "40000.1", "-6500", "", " 6500", "6500K", "nan", "inf"})
+        EXPECT_FALSE(parse_temperature(refused, &value)) << refused;
+    for (const char* refused : {"20.01", "-21", "1e400", "one", "1 "})
+        EXPECT_FALSE(parse_exposure(refused, &value)) << refused;
+    EXPECT_EQ(value, 7.0);
+    tone_map tone = tone_map::reinhard;
+    EXPECT_TRUE(parse_tone_map("clip", &tone));
+    EXPECT_EQ(tone, tone_map::clip);
+    EXPECT_TRUE(parse_tone_map("reinhard", &tone));
+    EXPECT_EQ(tone, tone_map::reinhard);
+    EXPECT_FALSE(parse_tone_map("Reinhard", &tone));
+    EXPECT_FALSE(parse_tone_map("", &tone));
+}
+
 TEST(render_arguments, UsageErrorsSayWhatIsWrong)
 {
     const std::vector<std::pair<std::vector<const char*>, std::string>> cases = {
@@ -132,6 +178,13 @@ TEST(render_arguments, UsageErrorsSayWhatIsWrong)
                                       "not '3'"},
         {{"a", "b", "--quality", "5"}, "--quality takes 1, 2, 3, 4, low, medium, high or ultra, not '5'"},
         {{"a", "b", "--observer", "5"}, "--observer takes two whole numbers X,Y, not '5'"},
+        {{"a", "b", "--doppler=full"}, "--doppler takes no value, or =colour for the colour alone, not 'full'"},
+        {{"a", "b", "--doppler="}, "--doppler takes no value, or =colour for the colour alone, not ''"},
+        {{"a", "b", "--doppler", "--temperature", "300"}, "--temperature takes kelvin from 1000 to 40000, not '300'"},
+        {{"a", "b", "--doppler", "--exposure=bright"}, "--exposure takes stops from -20 to 20, not 'bright'"},
+        {{"a", "b", "--doppler", "--tonemap"}, "option '--tonemap' needs a value"},
+        {{"a", "b", "--doppler", "--tonemap", "gamma"}, "--tonemap takes clip or reinhard, not 'gamma'"},
+        {{"a", "b", "--exposure", "1"}, "--temperature, --exposure and --tonemap need --doppler"},
     };
     for (const auto& [arguments, message] : cases) {
         const parse_result result = parse(arguments);

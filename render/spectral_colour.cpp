@@ -1,0 +1,276 @@
+#include "render/spectral_colour.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// The second radiation constant h c / k, in nanometre kelvins (CODATA 2018).
+constexpr double second_radiation_constant = 1.438776877e7;
+
+// One lobe of the fit: a Gaussian whose width differs on either side of its
+// peak.
+double lobe(double wavelength, double peak, double width_below, double width_above)
+{
+    const double t = (wavelength - peak) / (wavelength < peak ? width_below : width_above);
+    return std::exp(-0.5 * (t * t));
+}
+
+double gaussian(double wavelength, double centre, double width)
+{
+    const double t = (wavelength - centre) / width;
+    return std::exp(-0.5 * (t * t));
+}
+
+// The observed band's sample wavelengths, their Simpson weights and the
+// colour-matching functions there: the same for every D.
+struct band_samples {
+    std::vector<double> wavelength;
+    std::vector<double> weight;
+    std::vector<tristimulus> observer;
+};
+
+band_samples make_band()
+{
+    band_samples band;
+    const int intervals = static_cast<int>((band_last_nm - band_first_nm) / band_step_nm);  // even
+    for (int k = 0; k <= intervals; ++k) {
+        const double wavelength = band_first_nm + (band_step_nm * static_cast<double>(k));
+        const double factor = (k == 0 || k == intervals) ? 1.0 : (k % 2 == 1 ? 4.0 : 2.0);
+        band.wavelength.push_back(wavelength);
+        band.weight.push_back((factor * band_step_nm) / 3.0);
+        band.observer.push_back(cie_1931_observer(wavelength));
+    }
+    return band;
+}
+
+// The light of reflectance j seen at D at observed wavelength l is
+// D^5 rho_j(l D) B(l D, T) = rho_j(l D) B(l, D T): Planck's law keeps its form
+// under the shift. B is taken times exp(x_ref), x_ref = c2 / (l_last D T)
+// being the smallest exponent in the band, so the reddest sample stays near
+// 1 however deep the shift.
+scaled_matrix integrate(const band_samples& band, double temperature, double doppler)
+{
+    const double shifted_temperature = doppler * temperature;
+    const double x_ref = second_radiation_constant / (band_last_nm * shifted_temperature);
+    // exp(-x) = exp(x_ref - x) exp(-x_ref), one exponential a sample; where
+    // exp(-x_ref) underflows, 1 - exp(-x) is 1 anyway, and x >= x_ref stays
+    // above 0.04 for every speed, so 1 - exp(-x) loses no accuracy to speak of.
+    const double ref_factor = std::exp(-x_ref);
+    matrix3 m{};
+    for (std::size_t k = 0; k < band.wavelength.size(); ++k) {
+        const double l = band.wavelength[k];
+        const double x = second_radiation_constant / (l * shifted_temperature);
+        const double l2 = l * l;
+        const double scaled = std::exp(x_ref - x);
+        const double radiance = scaled / (((l2 * l2) * l) * (1.0 - (scaled * ref_factor)));
+        const std::array<double, 3> rho = reflectances(l * doppler);
+        const tristimulus& o = band.observer[k];
+        const double row[3] = {o.x, o.y, o.z};
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j)
+                m[3 * i + j] += band.weight[k] * ((row[i] * rho[j]) * radiance);
+    }
+    return {m, -x_ref};
+}
+
+std::array<double, 3> apply(const matrix3& m, const std::array<double, 3>& v)
+{
+    std::array<double, 3> out{};
+    for (int i = 0; i < 3; ++i)
+        out[i] = ((m[3 * i] * v[0]) + (m[3 * i + 1] * v[1])) + (m[3 * i + 2] * v[2]);
+    return out;
+}
+
+double dot(const std::array<double, 3>& a, const std::array<double, 3>& b)
+{
+    return ((a[0] * b[0]) + (a[1] * b[1])) + (a[2] * b[2]);
+}
+
+}  // namespace
+
+tristimulus cie_1931_observer(double l)
+{
+    return {((1.056 * lobe(l, 599.8, 37.9, 31.0)) + (0.362 * lobe(l, 442.0, 16.0, 26.7)))
+                - (0.065 * lobe(l, 501.1, 20.4, 26.2)),
+            (0.821 * lobe(l, 568.8, 46.9, 40.5)) + (0.286 * lobe(l, 530.9, 16.3, 31.1)),
+            (1.217 * lobe(l, 437.0, 11.8, 36.0)) + (0.681 * lobe(l, 459.0, 26.0, 13.8))};
+}
+
+double black_body(double wavelength_nm, double temperature)
+{
+    const double l2 = wavelength_nm * wavelength_nm;
+    return 1.0 / (((l2 * l2) * wavelength_nm) * std::expm1(second_radiation_constant / (wavelength_nm * temperature)));
+}
+
+// Three Gaussian bumps near the sRGB primaries' dominant wavelengths, each
+// divided by their sum: smooth, positive, and a partition of 1. Beyond the
+// visible band a photo says nothing, so the ends are held.
+std::array<double, 3> reflectances(double wavelength_nm)
+{
+    const double l = std::min(std::max(wavelength_nm, 380.0), 780.0);
+    const double red = gaussian(l, 615.0, 45.0);
+    const double green = gaussian(l, 540.0, 35.0);
+    const double blue = gaussian(l, 455.0, 35.0);
+    const double sum = (red + green) + blue;
+    const double r = red / sum;
+    const double g = green / sum;
+    return {r, g, (1.0 - r) - g};
+}
+
+double srgb_to_linear(double v)
+{
+    return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+}
+
+double linear_to_srgb(double l)
+{
+    return l <= 0.0031308 ? 12.92 * l : (1.055 * std::pow(l, 1.0 / 2.4)) - 0.055;
+}
+
+scaled_matrix tristimulus_matrix(double temperature, double doppler)
+{
+    return integrate(make_band(), temperature, doppler);
+}
+
+bool invert(const matrix3& m, matrix3* inverse)
+{
+    const double c00 = (m[4] * m[8]) - (m[5] * m[7]);
+    const double c01 = (m[5] * m[6]) - (m[3] * m[8]);
+    const double c02 = (m[3] * m[7]) - (m[4] * m[6]);
+    const double det = ((m[0] * c00) + (m[1] * c01)) + (m[2] * c02);
+    if (!(std::isfinite(det) && det != 0.0))
+        return false;
+    *inverse = {c00 / det,
+                ((m[2] * m[7]) - (m[1] * m[8])) / det,
+                ((m[1] * m[5]) - (m[2] * m[4])) / det,
+                c01 / det,
+                ((m[0] * m[8]) - (m[2] * m[6])) / det,
+                ((m[2] * m[3]) - (m[0] * m[5])) / det,
+                c02 / det,
+                ((m[1] * m[6]) - (m[0] * m[7])) / det,
+                ((m[0] * m[4]) - (m[1] * m[3])) / det};
+    return true;
+}
+
+matrix3 multiply(const matrix3& a, const matrix3& b)
+{
+    matrix3 c{};
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            c[3 * i + j] = ((a[3 * i] * b[j]) + (a[3 * i + 1] * b[3 + j])) + (a[3 * i + 2] * b[6 + j]);
+    return c;
+}
+
+bool make_colour_shift_table(const colour_shift_settings& settings, double d_min, double d_max,
+                             colour_shift_table* table)
+{
+    const band_samples band = make_band();
+    const scaled_matrix at_rest = integrate(band, settings.temperature, 1.0);
+    matrix3 to_rgb;
+    if (!invert(at_rest.matrix, &to_rgb))
+        return false;
+    // Luminance is Y; white at rest has Y = sum of A(1)'s Y row.
+    const double white_y = (at_rest.matrix[3] + at_rest.matrix[4]) + at_rest.matrix[5];
+
+    colour_shift_table t;
+    t.settings = settings;
+    t.luminance = {at_rest.matrix[3] / white_y, at_rest.matrix[4] / white_y, at_rest.matrix[5] / white_y};
+    const long first = static_cast<long>(std::floor(std::log(d_min) / node_step));
+    const long last = std::max(static_cast<long>(std::ceil(std::log(d_max) / node_step)), first + 1);
+    t.first_log_d = static_cast<double>(first) * node_step;
+    for (long k = first; k <= last; ++k) {
+        const double d = std::exp(static_cast<double>(k) * node_step);
+        const scaled_matrix seen = k == 0 ? at_rest : integrate(band, settings.temperature, d);
+        // The matrices carry different scales: A(1)^-1 A(D) = to_rgb * seen *
+        // exp(seen.log_scale - at_rest.log_scale).
+        const double y = ((seen.matrix[3] + seen.matrix[4]) + seen.matrix[5]) / white_y;
+        colour_shift_node node;
+        node.colour = multiply(to_rgb, seen.matrix);
+        for (double& c : node.colour)
+            c /= y;
+        node.log_brightness = (std::log(y) + seen.log_scale) - at_rest.log_scale;
+        t.nodes.push_back(node);
+    }
+    t.exposure_gain = std::exp2(settings.exposure);
+    const double brightest = settings.mode == doppler_mode::colour_only ? 0.0 : t.nodes.back().log_brightness;
+    t.reinhard_white = std::max(1.0, std::exp(brightest) * t.exposure_gain);
+    for (int v = 0; v < 256; ++v)
+        t.decode[v] = srgb_to_linear(static_cast<double>(v) / 255.0);
+    for (int v = 0; v < 255; ++v)
+        t.encode_mid[v] = srgb_to_linear((static_cast<double>(v) + 0.5) / 255.0);
+    for (int k = 0; k < encode_buckets; ++k) {
+        const double start = static_cast<double>(k) / encode_buckets;
+        const auto above = std::upper_bound(t.encode_mid.begin(), t.encode_mid.end(), start);
+        t.encode_start[k] = static_cast<unsigned char>(above - t.encode_mid.begin());
+    }
+    *table = std::move(t);
+    return true;
+}
+
+std::array<double, 3> shifted_linear(const colour_shift_table& table, double doppler,
+                                     const std::array<double, 3>& rgb)
+{
+    const double last = static_cast<double>(table.nodes.size() - 1);
+    double at = (std::log(doppler) - table.first_log_d) / node_step;
+    at = at > 0.0 ? std::min(at, last) : 0.0;  // NaN to the first node too
+    const std::size_t i = std::min(static_cast<std::size_t>(at), table.nodes.size() - 2);
+    const double f = at - static_cast<double>(i);
+    const colour_shift_node& a = table.nodes[i];
+    const colour_shift_node& b = table.nodes[i + 1];
+    matrix3 colour;
+    for (int k = 0; k < 9; ++k)
+        colour[k] = a.colour[k] + (f * (b.colour[k] - a.colour[k]));
+    std::array<double, 3> out = apply(colour, rgb);
+
+    double scale;
+    if (table.settings.mode == doppler_mode::colour_only) {
+        // The colour at D with the luminance the pixel has at rest.
+        const double seen = dot(table.luminance, out);
+        scale = seen > 0.0 ? dot(table.luminance, rgb) / seen : 0.0;
+    } else {
+        scale = std::exp(a.log_brightness + (f * (b.log_brightness - a.log_brightness)));
+    }
+    for (double& c : out)
+        c *= scale;
+    return out;
+}
+
+unsigned char encode_srgb(const colour_shift_table& table, double linear)
+{
+    // The count of midpoints not above the value; a decoded byte lies
+    // strictly between two midpoints, so a byte comes back as itself. The
+    // midpoints are at least 1 / (255 * 12.92) apart, more than a slice.
+    if (!(linear > 0.0))
+        return 0;  // NaN too
+    if (linear >= 1.0)
+        return 255;
+    unsigned char byte = table.encode_start[static_cast<std::size_t>(linear * encode_buckets)];
+    if (byte < 255 && table.encode_mid[byte] <= linear)
+        ++byte;
+    return byte;
+}
+
+void shift_pixel(const colour_shift_table& table, double doppler, const unsigned char in[3], unsigned char out[3])
+{
+    if (in[0] == 0 && in[1] == 0 && in[2] == 0) {
+        out[0] = out[1] = out[2] = 0;
+        return;
+    }
+    const std::array<double, 3> rgb = {table.decode[in[2]], table.decode[in[1]], table.decode[in[0]]};
+    std::array<double, 3> seen = shifted_linear(table, doppler, rgb);
+    double gain = table.exposure_gain;
+    if (table.settings.tone == tone_map::reinhard) {
+        // Reinhard et al. (2002), extended form, on luminance: the brightest
+        // white this table can show maps to 1, darker light is compressed
+        // less, and the hue is kept.
+        const double l = dot(table.luminance, seen) * gain;
+        if (l > 0.0) {
+            const double w = table.reinhard_white;
+            gain *= (1.0 + (l / (w * w))) / (1.0 + l);
+        }
+    }
+    out[2] = encode_srgb(table, seen[0] * gain);
+    out[1] = encode_srgb(table, seen[1] * gain);
+    out[0] = encode_srgb(table, seen[2] * gain);
+}

@@ -1,0 +1,123 @@
+// Colour and brightness of a pixel whose light reaches the observer with
+// Doppler factor D (observed frequency over emitted frequency).
+//
+// A photograph holds three numbers per pixel, not a spectrum, so the model
+// supplies one: a pixel's linear sRGB values r, g, b reflect a black-body
+// illuminant E_T through three reflectance curves,
+//     S(l) = (r rho_r(l) + g rho_g(l) + b rho_b(l)) E_T(l),
+// the curves smooth, non-negative and summing to 1 at every wavelength (white
+// reflects everything). Radiance keeps I_nu / nu^3, so the observer sees
+// I(l) = D^5 S(l D) per wavelength; against the CIE 1931 2-degree observer
+// that is a 3 x 3 matrix A(D) applied to (r, g, b), and the shown colour is
+// A(1)^-1 A(D) (r, g, b): the identity at rest. A white pixel is then a black
+// body at T seen at D, which is exactly a black body at D T.
+//
+// Everything here is pure: what it reads it is given.
+#ifndef LUMIRUN_RENDER_SPECTRAL_COLOUR_H
+#define LUMIRUN_RENDER_SPECTRAL_COLOUR_H
+
+#include <array>
+#include <vector>
+
+// Row-major: m[3 * row + column].
+using matrix3 = std::array<double, 9>;
+
+struct tristimulus {
+    double x;
+    double y;
+    double z;
+};
+
+// The CIE 1931 2-degree colour-matching functions at a wavelength in
+// nanometres, by the multi-lobe fit of Wyman, Sloan and Shirley (2013).
+tristimulus cie_1931_observer(double wavelength_nm);
+
+// Planck's law per wavelength up to a constant factor:
+// 1 / (l^5 (exp(c2 / (l T)) - 1)), l in nanometres, T in kelvin.
+double black_body(double wavelength_nm, double temperature);
+
+// The three reflectance curves (red, green, blue) at a wavelength; constant
+// below 380 nm and above 780 nm.
+std::array<double, 3> reflectances(double wavelength_nm);
+
+// The sRGB transfer curve, both ways, on [0, 1].
+double srgb_to_linear(double encoded);
+double linear_to_srgb(double linear);
+
+// The observed band: the colour-matching functions are integrated over it
+// with Simpson's rule at this step.
+constexpr double band_first_nm = 360.0;
+constexpr double band_last_nm = 830.0;
+constexpr double band_step_nm = 1.0;
+
+// A(D) = matrix * exp(log_scale): the scale keeps the deep red shifts, whose
+// light is all far beyond the Wien peak, from underflowing.
+struct scaled_matrix {
+    matrix3 matrix;
+    double log_scale;
+};
+
+// Column j: the tristimulus values of the light of reflectance j seen at D.
+scaled_matrix tristimulus_matrix(double temperature, double doppler);
+
+bool invert(const matrix3& m, matrix3* inverse);
+matrix3 multiply(const matrix3& a, const matrix3& b);
+
+enum class doppler_mode { colour_and_brightness, colour_only };
+enum class tone_map { clip, reinhard };
+
+struct colour_shift_settings {
+    doppler_mode mode = doppler_mode::colour_and_brightness;
+    double temperature = 6500.0;  // kelvin
+    double exposure = 0.0;        // stops
+    tone_map tone = tone_map::clip;
+};
+
+// A(1)^-1 A(D) on nodes evenly spaced in ln D, so that one pass over a
+// picture interpolates instead of integrating per pixel. Each node keeps
+// the matrix divided by the luminance of white at that D, and that
+// luminance's logarithm: both vary slowly in ln D, the product does not.
+struct colour_shift_node {
+    matrix3 colour;        // A(1)^-1 A(D) / brightness
+    double log_brightness;  // ln of white's luminance at D over that at rest
+};
+
+struct colour_shift_table {
+    colour_shift_settings settings;
+    double first_log_d = 0.0;  // ln D of nodes[0]; a multiple of node_step
+    std::vector<colour_shift_node> nodes;
+    std::array<double, 3> luminance{};  // of linear r, g, b; white gives 1
+    double exposure_gain = 1.0;            // 2^exposure
+    double reinhard_white = 1.0;           // the luminance Reinhard maps to 1
+    std::array<double, 256> decode{};      // byte -> linear
+    std::array<double, 255> encode_mid{};  // linear values half-way between bytes
+    // The byte at the start of each of encode_buckets equal slices of
+    // [0, 1]: a slice holds at most one midpoint, so one comparison ends
+    // the search.
+    std::array<unsigned char, 4096> encode_start{};
+};
+
+constexpr int encode_buckets = 4096;
+
+// ln D between nodes: interpolation errors stay below 1e-4 of the largest
+// value (6e-5 for the coldest black body the tests see, 600 K).
+constexpr double node_step = 1.0 / 256.0;
+
+// The table for D in [d_min, d_max] (0 < d_min <= 1 <= d_max); D = 1 is a
+// node. False when A(1) cannot be inverted (a temperature far outside the
+// usual range).
+bool make_colour_shift_table(const colour_shift_settings& settings, double d_min, double d_max,
+                             colour_shift_table* table);
+
+// Linear r, g, b seen at D, before exposure and tone mapping (D clamped to
+// the table's range).
+std::array<double, 3> shifted_linear(const colour_shift_table& table, double doppler,
+                                     const std::array<double, 3>& rgb);
+
+// One pixel, bytes in blue, green, red order. Black stays black.
+void shift_pixel(const colour_shift_table& table, double doppler, const unsigned char in[3], unsigned char out[3]);
+
+// The nearest byte in the sRGB encoding to a linear value, clipped to [0, 1].
+unsigned char encode_srgb(const colour_shift_table& table, double linear);
+
+#endif

@@ -1,0 +1,268 @@
+// The Doppler factor from the geometry, and the colour model checked against
+// the one exact result it has: a white pixel is a black body, and a black
+// body at T seen with factor D is a black body at D T.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "render/doppler.h"
+#include "render/renderer.h"
+#include "render/spectral_colour.h"
+#include "tests/test_support.h"
+
+namespace {
+
+view_parameters view_at(double ox, double oy, double oz, double beta)
+{
+    return view_parameters{observer_position{ox, oy, oz}, motion_for_speed(beta * speed_of_light)};
+}
+
+// A(1)^-1 applied to the tristimulus values of a black body at D T, these
+// integrated on their own with Simpson's rule at a quarter of the model's
+// step, straight from Planck's law at D T.
+std::array<double, 3> black_body_rgb(double temperature, double doppler)
+{
+    const scaled_matrix at_rest = tristimulus_matrix(temperature, 1.0);
+    matrix3 to_rgb;
+    EXPECT_TRUE(invert(at_rest.matrix, &to_rgb));
+    const double step = band_step_nm / 4.0;
+    const int intervals = static_cast<int>((band_last_nm - band_first_nm) / step);
+    double xyz[3] = {0.0, 0.0, 0.0};
+    for (int k = 0; k <= intervals; ++k) {
+        const double l = band_first_nm + step * k;
+        const double weight = (k == 0 || k == intervals ? 1.0 : (k % 2 == 1 ? 4.0 : 2.0)) * step / 3.0;
+        const tristimulus o = cie_1931_observer(l);
+        // A(1) carries exp(log_scale); the black body is brought to its scale.
+        const double b = black_body(l, doppler * temperature) / std::exp(at_rest.log_scale);
+        xyz[0] += weight * o.x * b;
+        xyz[1] += weight * o.y * b;
+        xyz[2] += weight * o.z * b;
+    }
+    std::array<double, 3> rgb{};
+    for (int i = 0; i < 3; ++i)
+        rgb[i] = to_rgb[3 * i] * xyz[0] + to_rgb[3 * i + 1] * xyz[1] + to_rgb[3 * i + 2] * xyz[2];
+    return rgb;
+}
+
+double relative_error(const std::array<double, 3>& got, const std::array<double, 3>& expected)
+{
+    const double largest = std::max({std::fabs(expected[0]), std::fabs(expected[1]), std::fabs(expected[2])});
+    double error = 0.0;
+    for (int i = 0; i < 3; ++i)
+        error = std::max(error, std::fabs(got[i] - expected[i]) / largest);
+    return error;
+}
+
+}  // namespace
+
+// The solvers' retarded positions put the observer where doppler_cosine
+// assumes: E moved back along the motion by beta |E - O| from the sample's
+// contracted place, and cos theta is that of O - E with the velocity.
+TEST(Doppler, CosinesAgreeWithTheSolversGeometry)
+{
+    const double beta = 0.7;
+    const view_parameters view = view_at(-30.0, 12.0, -0.01, beta);
+    const view_parameters ahead = view_at(9.0, 5.0, -5.0, beta);
+    const double gamma = view.motion.gamma;
+    for (double x : {0.0, 17.0, 63.5}) {
+        for (double y : {0.0, 12.0, 40.25}) {
+            // Direction 0: O = (-ox, oy, oz), velocity +x.
+            const apparent_point p0 = apparent_position(view, fly_by_direction::left_to_right, x, y);
+            const double e0[3] = {p0.x - 30.0, y - 12.0, 0.01};  // E - O, ox = -30
+            const double r0 = std::sqrt(e0[0] * e0[0] + e0[1] * e0[1] + e0[2] * e0[2]);
+            EXPECT_NEAR(p0.x - x / gamma, -beta * r0, 1e-9 * (1.0 + r0));
+            EXPECT_NEAR(doppler_cosine(view, fly_by_direction::left_to_right, p0.x, p0.y), -e0[0] / r0, 1e-15);
+            // Direction 1: O = (ox, -oy, oz), velocity +y.
+            const apparent_point p1 = apparent_position(view, fly_by_direction::top_to_bottom, x, y);
+            const double e1[3] = {x + 30.0, p1.y + 12.0, 0.01};
+            const double r1 = std::sqrt(e1[0] * e1[0] + e1[1] * e1[1] + e1[2] * e1[2]);
+            EXPECT_NEAR(p1.y - y / gamma, -beta * r1, 1e-9 * (1.0 + r1));
+            EXPECT_NEAR(doppler_cosine(view, fly_by_direction::top_to_bottom, p1.x, p1.y), -e1[1] / r1, 1e-15);
+            // Direction 2: O = (ox, oy, oz), velocity -z, E = (x, y, Z) behind
+            // the plane; the cosine from E itself, not from the drawn point.
+            const double z = apparent_depth(ahead, x, y, 0.0);
+            const double e2[3] = {x - 9.0, y - 5.0, z + 5.0};
+            const double r2 = std::sqrt(e2[0] * e2[0] + e2[1] * e2[1] + e2[2] * e2[2]);
+            EXPECT_NEAR(z, beta * r2, 1e-9 * (1.0 + r2));
+            const apparent_point p2 = apparent_position(ahead, fly_by_direction::straight_at_it, x, y);
+            EXPECT_NEAR(doppler_cosine(ahead, fly_by_direction::straight_at_it, p2.x, p2.y), e2[2] / r2, 1e-12);
+        }
+    }
+    EXPECT_TRUE(std::isnan(doppler_cosine(view, static_cast<fly_by_direction>(3), 0.0, 0.0)));
+}
+
+TEST(Doppler, StraightAheadAndAtRightAngles)
+{
+    for (double beta : {0.1, 0.5, 0.9, 0.999}) {
+        const view_parameters ahead = view_at(7.0, 3.0, -5.0, beta);
+        const double cos_ahead = doppler_cosine(ahead, fly_by_direction::straight_at_it, 140.0, 60.0);
+        EXPECT_EQ(cos_ahead, 1.0);
+        // gamma's rounding, magnified by 1 / (1 - beta) at most.
+        const double b = ahead.motion.beta;
+        const double expected = std::sqrt((1.0 + b) / (1.0 - b));
+        EXPECT_NEAR(doppler_factor(ahead.motion, cos_ahead), expected, expected * 1e-13) << beta;
+
+        // Beside the observer (x = -ox, or y = -oy): the transverse redshift.
+        const view_parameters side = view_at(20.0, 8.0, -0.01, beta);
+        EXPECT_EQ(doppler_cosine(side, fly_by_direction::left_to_right, -20.0, 50.0), 0.0);
+        EXPECT_EQ(doppler_cosine(side, fly_by_direction::top_to_bottom, 3.0, -8.0), 0.0);
+        EXPECT_EQ(doppler_factor(side.motion, 0.0), 1.0 / side.motion.gamma);
+    }
+}
+
+// Simpson's rule at 1 nm against the same at 0.25 nm: the CMF fit's lobes
+// change width at their peaks, so the rule's error there goes as h^3 and
+// is near 2e-7 of the largest value at h = 1 nm; 1e-6 allows for it. The
+// table adds linear interpolation in ln D, h^2 / 8 |f''| with h = 1/256:
+// |f''| (the colour's curvature, largest for the coldest black body, 600 K
+// here) stays below 50 of the largest value, hence 1e-4.
+TEST(Doppler, WhiteIsABlackBodyAtDTimesT)
+{
+    for (double temperature : {6500.0, 3000.0}) {
+        colour_shift_table table;
+        ASSERT_TRUE(make_colour_shift_table(colour_shift_settings{doppler_mode::colour_and_brightness, temperature,
+                                                                  0.0, tone_map::clip},
+                                            0.2, 5.0, &table));
+        const scaled_matrix at_rest = tristimulus_matrix(temperature, 1.0);
+        matrix3 to_rgb;
+        ASSERT_TRUE(invert(at_rest.matrix, &to_rgb));
+        colour_shift_table colour_only = table;
+        colour_only.settings.mode = doppler_mode::colour_only;
+        double worst_direct = 0.0;
+        double worst_table = 0.0;
+        for (double d = 0.2; d <= 5.0; d *= 1.0371) {
+            const std::array<double, 3> expected = black_body_rgb(temperature, d);
+            const scaled_matrix seen = tristimulus_matrix(temperature, d);
+            const matrix3 m = multiply(to_rgb, seen.matrix);
+            const double scale = std::exp(seen.log_scale - at_rest.log_scale);
+            std::array<double, 3> direct{};
+            for (int i = 0; i < 3; ++i)
+                direct[i] = ((m[3 * i] + m[3 * i + 1]) + m[3 * i + 2]) * scale;
+            worst_direct = std::max(worst_direct, relative_error(direct, expected));
+            const std::array<double, 3> white = shifted_linear(table, d, {1.0, 1.0, 1.0});
+            worst_table = std::max(worst_table, relative_error(white, expected));
+            // The colour alone: the same colour, at white's luminance at rest.
+            const double luminance = table.luminance[0] * white[0] + table.luminance[1] * white[1]
+                                     + table.luminance[2] * white[2];
+            const std::array<double, 3> same_colour = {white[0] / luminance, white[1] / luminance,
+                                                       white[2] / luminance};
+            EXPECT_LT(relative_error(shifted_linear(colour_only, d, {1.0, 1.0, 1.0}), same_colour), 1e-12) << d;
+        }
+        std::printf("black body at %g K: largest error %.2g integrated, %.2g through the table\n", temperature,
+                    worst_direct, worst_table);
+        EXPECT_LT(worst_direct, 1e-6);
+        EXPECT_LT(worst_table, 1e-4);
+    }
+}
+
+// At D = 1 every byte comes back as itself, in both modes and with
+// Reinhard's curve when the colour alone is shown (its white is then 1, and
+// L (1 + L) / (1 + L) = L): the model is the identity at rest and the sRGB
+// encoding rounds to the nearest byte. At speed 0 the whole pass leaves the
+// picture as it was.
+TEST(Doppler, IdentityAtRestAndAtSpeedZero)
+{
+    const colour_shift_settings cases[] = {{doppler_mode::colour_and_brightness, 6500.0, 0.0, tone_map::clip},
+                                           {doppler_mode::colour_only, 6500.0, 0.0, tone_map::clip},
+                                           {doppler_mode::colour_only, 6500.0, 0.0, tone_map::reinhard}};
+    for (const colour_shift_settings& settings : cases) {
+        colour_shift_table table;
+        ASSERT_TRUE(make_colour_shift_table(settings, 0.5, 2.0, &table));
+        for (int v = 0; v < 256; ++v) {
+            for (double off : {-0.499, 0.0, 0.499}) {
+                const double encoded = (v + off) / 255.0;
+                if (encoded >= 0.0 && encoded <= 1.0) {
+                    EXPECT_EQ(encode_srgb(table, srgb_to_linear(encoded)), v) << v << " " << off;
+                }
+            }
+        }
+        int differ = 0;
+        for (int b = 0; b < 256; b += 5)
+            for (int g = 0; g < 256; g += 5)
+                for (int r = 0; r < 256; ++r) {
+                    const unsigned char in[3] = {static_cast<unsigned char>(b), static_cast<unsigned char>(g),
+                                                 static_cast<unsigned char>(r)};
+                    unsigned char out[3];
+                    shift_pixel(table, 1.0, in, out);
+                    differ += std::memcmp(in, out, 3) != 0;
+                }
+        EXPECT_EQ(differ, 0);
+    }
+
+    raster picture = test_support::gradient_picture(24, 13);
+    const std::string before = test_support::raster_digest(picture);
+    EXPECT_TRUE(apply_doppler(&picture, position_box{0.0, 23.0, 0.0, 12.0}, view_at(0.0, 6.0, -0.01, 0.0),
+                              fly_by_direction::left_to_right, colour_shift_settings{}));
+    EXPECT_EQ(test_support::raster_digest(picture), before);
+    EXPECT_FALSE(apply_doppler(&picture, position_box{0.0, 23.0, 0.0, 12.0}, view_at(0.0, 6.0, -0.01, 0.5),
+                               static_cast<fly_by_direction>(3), colour_shift_settings{}));
+    EXPECT_EQ(test_support::raster_digest(picture), before);
+}
+
+// A grey picture rendered and shifted: where D is largest the grey turns
+// bluer and brighter, where it is smallest redder and darker. Straight at
+// it, aberration keeps every line of sight within the forward cone
+// (cos theta > beta / sqrt(1 + beta^2)), so below about 0.93 c all of the
+// picture approaches: there the edge is only less blue and less bright
+// than the centre. Black (the margin no sample reaches) stays black.
+TEST(Doppler, ApproachingBluerAndBrighterRecedingRedderAndDarker)
+{
+    const int grey = 100;  // dark enough that the brightest light is not clipped
+    raster source = allocate_raster(40, 29);
+    std::memset(source.pixels.get(), grey, 40 * 29 * 3);
+    source.rows_filled = 29;
+    for (int direction = 0; direction < 3; ++direction) {
+        render_settings settings;
+        settings.direction = static_cast<fly_by_direction>(direction);
+        settings.speed = 0.4 * speed_of_light;
+        // Beside the picture's middle for 0 and 1 (the solvers mirror ox or
+        // oy), in front of a corner for 2.
+        settings.observer = direction == 0   ? observer_position{-20.0, 14.0, 0.0}
+                            : direction == 1 ? observer_position{20.0, -14.0, 0.0}
+                                             : observer_position{0.0, 0.0, 0.0};
+        observer_depth(settings.direction, &settings.observer.observer_z);
+        render_output rendered = render_picture(source, settings, [](int, int, std::int32_t) {});
+        ASSERT_EQ(rendered.status, render_status::done);
+        const raster before = [&] {
+            raster copy = allocate_raster(rendered.picture.width, rendered.picture.height);
+            std::memcpy(copy.pixels.get(), rendered.picture.pixels.get(),
+                        static_cast<std::size_t>(copy.width) * copy.height * 3);
+            return copy;
+        }();
+        const view_parameters view{settings.observer, motion_for_speed(settings.speed)};
+        ASSERT_TRUE(apply_doppler(&rendered.picture, rendered.box, view, settings.direction, colour_shift_settings{}));
+
+        double d_low = 1e300, d_high = 0.0;
+        std::vector<unsigned char> low, high;
+        for (int j = 0; j < rendered.picture.height; ++j) {
+            for (int i = 0; i < rendered.picture.width; ++i) {
+                const std::vector<unsigned char> was = test_support::pixel_at(before, i, j);
+                const std::vector<unsigned char> now = test_support::pixel_at(rendered.picture, i, j);
+                if (was[0] == 0) {
+                    EXPECT_EQ(now, was);
+                    continue;
+                }
+                const double d = doppler_factor(
+                    view.motion, doppler_cosine(view, settings.direction, i + rendered.box.min_x, j + rendered.box.min_y));
+                if (d < d_low) { d_low = d; low = now; }
+                if (d > d_high) { d_high = d; high = now; }
+            }
+        }
+        SCOPED_TRACE(direction);
+        ASSERT_GT(d_high, 1.2);
+        EXPECT_GT(high[0], high[2] + 10);                   // blue over red
+        EXPECT_GT(high[0] + high[1] + high[2], 3 * grey);  // brighter
+        if (direction < 2) {
+            ASSERT_LT(d_low, 0.8);
+            EXPECT_GT(low[2], low[0] + 10);                  // red over blue
+            EXPECT_LT(low[0] + low[1] + low[2], 3 * grey);  // darker
+        } else {
+            ASSERT_GT(d_low, 1.0);
+            EXPECT_LT(low[0] - low[2], high[0] - high[2]);
+            EXPECT_LT(low[0] + low[1] + low[2], high[0] + high[1] + high[2]);
+        }
+    }
+}
