@@ -46,6 +46,8 @@ bench_native() { timeout 300 "$LUMIRUN_NATIVE/tests/lumirun_bench" --quick || di
 
 build_jpeg_windows() { bash "$LUMIRUN_ROOT/scripts/build-libjpeg-mingw.sh"; }
 
+build_webp_windows() { bash "$LUMIRUN_ROOT/scripts/build-libwebp-mingw.sh"; }
+
 build_windows() {
     configure_windows "$WERROR"
     cmake_build "$LUMIRUN_WINDOWS"
@@ -176,6 +178,7 @@ main() {
     step tsan-renderer  "Renderer under ThreadSanitizer" test_renderer_tsan
     step native-bench   "Benchmark smoke run"           bench_native
     step jpeg-windows   "libjpeg-turbo for Windows"     build_jpeg_windows
+    step webp-windows   "libwebp for Windows"           build_webp_windows
     step windows-build  "Windows build"                 build_windows
     step windows-tests  "Windows tests under Wine"      test_windows
     step windows-bench  "Windows benchmark smoke run"   bench_windows
