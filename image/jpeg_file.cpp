@@ -8,6 +8,7 @@
 
 #include "image/file_handle.h"
 #include "image/file_replace.h"
+#include "image/temporary_file.h"
 #include "image/jpeg_library.h"
 
 #include <jerror.h>
@@ -29,16 +30,6 @@ struct writer_error_manager {
     std::jmp_buf recovery;
     char message[JMSG_LENGTH_MAX];
 };
-
-std::string cannot_create_text(const char* path)
-{
-    return std::string("Error: Can't open file ") + path + " for writing.  Disk full?  Bad file name?.";
-}
-
-std::string cannot_write_text(const char* path, const char* reason)
-{
-    return std::string("Error: Can't write file ") + path + ".\n" + reason;
-}
 
 void reader_error_exit(j_common_ptr cinfo)
 {
@@ -180,19 +171,6 @@ std::int32_t encode_picture(jpeg_compress_struct* cinfo, FILE* file, const raste
     if (setjmp(reinterpret_cast<writer_error_manager*>(cinfo->err)->recovery))
         return 1;
     return encode_steps(cinfo, file, picture, quality);
-}
-
-// A new file beside path, never one that exists already.
-file_handle create_temporary_beside(const char* path, std::string* temporary_path)
-{
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        *temporary_path = std::string(path) + ".~" + std::to_string(attempt);
-        errno = 0;
-        file_handle file(create_new_file(temporary_path->c_str()));
-        if (file || errno != EEXIST)
-            return file;
-    }
-    return file_handle();
 }
 
 }  // namespace
