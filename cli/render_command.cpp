@@ -3,7 +3,6 @@
 #include <cstdio>
 
 #include "image/jpeg_file.h"
-#include "render/renderer.h"
 
 namespace {
 
@@ -23,9 +22,9 @@ observer_position observer_for(const render_options& options, const raster& pict
 
 }  // namespace
 
-int render_file(const render_options& options, progress_bar* bar, std::vector<std::string>* messages)
+bool open_source(const render_options& options, raster* picture, std::vector<std::string>* messages)
 {
-    const jpeg_read read = read_jpeg_file(options.input.c_str());
+    jpeg_read read = read_jpeg_file(options.input.c_str());
     if (read.result != 0) {
         if (!read.message.empty())
             messages->push_back(read.message);
@@ -35,26 +34,45 @@ int render_file(const render_options& options, progress_bar* bar, std::vector<st
             std::fflush(stdout);
         }
         messages->push_back("Error opening file " + options.input + ".");
-        return 1;
+        return false;
     }
+    *picture = std::move(read.picture);
+    return true;
+}
 
+render_settings settings_for(const render_options& options, const raster& source)
+{
     render_settings settings;
     settings.direction = static_cast<fly_by_direction>(options.direction);
     settings.speed = static_cast<double>(options.speed_fraction) * speed_of_light;
     settings.quality = static_cast<quality_level>(options.quality);
-    settings.observer = observer_for(options, read.picture);
+    settings.observer = observer_for(options, source);
     observer_depth(settings.direction, &settings.observer.observer_z);
+    return settings;
+}
+
+std::string render_failure_text(render_status status)
+{
+    return status == render_status::out_of_memory ? "Error: Not enough memory to render the new image!"
+                                                  : "The picture cannot be rendered with these settings.";
+}
+
+int render_file(const render_options& options, progress_bar* bar, std::vector<std::string>* messages)
+{
+    raster source;
+    if (!open_source(options, &source, messages))
+        return 1;
+
+    const render_settings settings = settings_for(options, source);
     const auto progress = [bar](int pass, int percent, std::int32_t) {
         if (bar)
             bar->update(pass, percent);
     };
-    const render_output rendered = render_picture(read.picture, settings, progress);
+    const render_output rendered = render_picture(source, settings, progress);
     if (bar)
         rendered.status == render_status::done ? bar->complete() : bar->finish();
     if (rendered.status != render_status::done) {
-        messages->push_back(rendered.status == render_status::out_of_memory
-                                ? "Error: Not enough memory to render the new image!"
-                                : "The picture cannot be rendered with these settings.");
+        messages->push_back(render_failure_text(rendered.status));
         return 1;
     }
 
