@@ -218,7 +218,7 @@ int render_movie(const render_options& options, progress_bar* bar, std::vector<s
     const bool finished = sink.finish(messages);
     spent.encode += seconds_since(start);
     if (bar)
-        bar->finish();
+        finished ? bar->complete_movie(options.frames) : bar->finish();
     if (timing)
         *timing = spent;
     return finished ? 0 : 1;

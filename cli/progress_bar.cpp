@@ -34,7 +34,17 @@ std::string movie_progress_line(bool measuring, int frame, int frames, int frame
 
 void progress_bar::update_movie(bool measuring, int frame, int frames, int pass, int percent)
 {
-    const std::string line = movie_progress_line(measuring, frame, frames, render_percent(pass, percent), 40);
+    show_movie(movie_progress_line(measuring, frame, frames, render_percent(pass, percent), 40));
+}
+
+void progress_bar::complete_movie(int frames)
+{
+    show_movie(movie_progress_line(false, frames - 1, frames, 100, 40));
+    finish();
+}
+
+void progress_bar::show_movie(const std::string& line)
+{
     if (line == shown_line_)
         return;
     // The line may have grown or shrunk: blanks clear what a longer one left.

@@ -26,6 +26,8 @@ public:
     void update(int pass, int percent);
     // A movie's frame (from 0) at pass and percent, as movie_progress_line.
     void update_movie(bool measuring, int frame, int frames, int pass, int percent);
+    // Shows the movie's last frame at 100 % and ends the line.
+    void complete_movie(int frames);
     // Shows 100 % and ends the line.
     void complete();
     // Ends a bar left unfinished, so that a following message starts a line.
@@ -34,6 +36,7 @@ public:
 private:
     void show(int percent);
     void draw(const std::string& line);
+    void show_movie(const std::string& line);
 
     std::FILE* stream_;
     int shown_ = -1;

@@ -192,11 +192,12 @@ parse_result parse_render_arguments(int argc, const char* const* argv)
 
         if (name == "--speed") {
             options.speed_range = value.find(':') != std::string::npos;
-            if (options.speed_range
-                    ? !parse_speed_range(value, &options.speed_fraction, &options.speed_fraction_to)
-                    : !parse_speed_percent(value, &options.speed_fraction))
-                return fail("--speed takes a percentage of the speed of light, at least 0 and below 100, or a range"
-                            " A:B of two, not '" + value + "'");
+            if (options.speed_range && !parse_speed_range(value, &options.speed_fraction, &options.speed_fraction_to))
+                return fail("--speed A:B takes two percentages of the speed of light, each at least 0 and below 100,"
+                            " not '" + value + "'");
+            if (!options.speed_range && !parse_speed_percent(value, &options.speed_fraction))
+                return fail("--speed takes a percentage of the speed of light, at least 0 and below 100, not '"
+                            + value + "'");
         } else if (name == "--frames") {
             if (!parse_frame_count(value, &options.frames))
                 return fail("--frames takes a whole number from 1 to " + std::to_string(max_movie_frames) + ", not '"
@@ -214,11 +215,13 @@ parse_result parse_render_arguments(int argc, const char* const* argv)
                 return fail("--quality takes 1, 2, 3, 4, low, medium, high or ultra, not '" + value + "'");
         } else {
             options.observer_range = value.find(':') != std::string::npos;
-            if (options.observer_range ? !parse_observer_range(value, &options.observer_x, &options.observer_y,
-                                                               &options.observer_x_to, &options.observer_y_to)
-                                       : !parse_observer(value, &options.observer_x, &options.observer_y))
-                return fail("--observer takes two whole numbers X,Y, or a range X1,Y1:X2,Y2 of two such, not '"
-                            + value + "'");
+            if (options.observer_range
+                && !parse_observer_range(value, &options.observer_x, &options.observer_y, &options.observer_x_to,
+                                         &options.observer_y_to))
+                return fail("--observer X1,Y1:X2,Y2 takes two positions of two whole numbers each, not '" + value
+                            + "'");
+            if (!options.observer_range && !parse_observer(value, &options.observer_x, &options.observer_y))
+                return fail("--observer takes two whole numbers X,Y, not '" + value + "'");
             options.observer_given = true;
         }
         if (name == "--fps")
