@@ -2,7 +2,9 @@
 
 #include <chrono>
 #include <cmath>
+#include <future>
 #include <memory>
+#include <system_error>
 
 #include "cli/movie_canvas.h"
 #include "cli/movie_options.h"
@@ -109,9 +111,10 @@ bool measure_frames(const render_options& options, const raster& source, progres
     return true;
 }
 
-// The canvas, or a refusal naming what does not fit.
-bool canvas_for(const canvas_layout& layout, const std::vector<frame_extent>& extents, movie_output kind,
-                raster* canvas, std::vector<std::string>* messages)
+// The two canvases (one filled while the other is encoded), or a refusal
+// naming what does not fit.
+bool canvases_for(const canvas_layout& layout, const std::vector<frame_extent>& extents, movie_output kind,
+                  raster canvases[2], std::vector<std::string>* messages)
 {
     const std::int32_t limit = kind == movie_output::webp ? webp_max_dimension : jpeg_max_dimension;
     if (!layout.ok || layout.width > limit || layout.height > limit) {
@@ -123,22 +126,71 @@ bool canvas_for(const canvas_layout& layout, const std::vector<frame_extent>& ex
             + (kind == movie_output::webp ? "WebP" : "JPEG") + " on a side.");
         return false;
     }
-    *canvas = allocate_raster(layout.width, layout.height);
+    canvases[0] = allocate_raster(layout.width, layout.height);
+    canvases[1] = allocate_raster(layout.width, layout.height);
     // Cleared memory costs nothing until written: holding the largest frame
-    // for a moment tells whether a frame and the canvas fit side by side.
+    // for a moment tells whether a frame and the canvases fit side by side.
     std::int32_t largest = 0;
     for (std::size_t k = 1; k < extents.size(); ++k)
         if (std::int64_t{extents[k].width} * extents[k].height
             > std::int64_t{extents[largest].width} * extents[largest].height)
             largest = static_cast<std::int32_t>(k);
     const raster trial = allocate_raster(extents[largest].width, extents[largest].height);
-    if (!canvas->pixels || !trial.pixels) {
+    if (!canvases[0].pixels || !canvases[1].pixels || !trial.pixels) {
         messages->push_back("Error: Not enough memory for the movie's " + std::to_string(layout.width) + " by "
                             + std::to_string(layout.height) + " canvas and its frames!");
         return false;
     }
     return true;
 }
+
+// Hands each placed frame to the sink on a second thread, so that the next
+// frame renders while this one is encoded; frames reach the sink one at a
+// time and in order, so the file's bytes are those of a plain loop.
+class encoding_thread {
+public:
+    explicit encoding_thread(movie_sink* sink) : sink_(sink) {}
+    ~encoding_thread() { wait(); }
+    encoding_thread(const encoding_thread&) = delete;
+    encoding_thread& operator=(const encoding_thread&) = delete;
+
+    // Starts on canvas, which must stay untouched until the next wait().
+    void start(const raster* canvas, std::int32_t frame)
+    {
+        const auto job = [this, canvas, frame] {
+            const clock_type::time_point start = clock_type::now();
+            const bool added = sink_->add(*canvas, frame, &messages_);
+            seconds_ += seconds_since(start);
+            return added;
+        };
+        try {
+            pending_ = std::async(std::launch::async, job);
+        } catch (const std::system_error&) {
+            pending_ = std::async(std::launch::deferred, job);  // no thread to be had: runs in wait()
+        }
+    }
+
+    // Ends the frame started last; false when it failed. Its messages
+    // then follow *messages.
+    bool wait(std::vector<std::string>* messages = nullptr)
+    {
+        if (!pending_.valid())
+            return true;
+        const bool added = pending_.get();
+        if (messages)
+            messages->insert(messages->end(), messages_.begin(), messages_.end());
+        messages_.clear();
+        return added;
+    }
+
+    double seconds() const { return seconds_; }
+
+private:
+    movie_sink* sink_;
+    std::future<bool> pending_;
+    std::vector<std::string> messages_;
+    double seconds_ = 0.0;
+};
 
 }  // namespace
 
@@ -175,51 +227,52 @@ int render_movie(const render_options& options, progress_bar* bar, std::vector<s
     if (!open_source(options, &source, messages))
         return 1;
 
-    clock_type::time_point start = clock_type::now();
+    const clock_type::time_point started = clock_type::now();
+    clock_type::time_point start = started;
     std::vector<frame_extent> extents;
     if (!measure_frames(options, source, bar, &extents, messages))
         return 1;
     const canvas_layout layout = lay_out_canvas(extents);
-    raster canvas;
-    if (!canvas_for(layout, extents, kind, &canvas, messages))
+    raster canvases[2];
+    if (!canvases_for(layout, extents, kind, canvases, messages))
         return 1;
-    movie_sink sink(options, kind, canvas);
+    movie_sink sink(options, kind, canvases[0]);
     if (!sink.ready()) {
         messages->push_back("Error: Not enough memory to encode the movie!");
         return 1;
     }
     spent.measure = seconds_since(start);
 
-    for (std::int32_t k = 0; k < options.frames; ++k) {
+    encoding_thread encoder(&sink);
+    bool ok = true;
+    for (std::int32_t k = 0; ok && k < options.frames; ++k) {
         start = clock_type::now();
         const render_output rendered = render_picture(source, movie_frame_settings(options, source, k),
                                                       frame_progress(bar, false, k, options.frames));
+        raster* canvas = &canvases[k % 2];
         const bool placed = rendered.status == render_status::done
-                            && draw_on_canvas(rendered.picture, place_on_canvas(layout, rendered.box), &canvas);
+                            && draw_on_canvas(rendered.picture, place_on_canvas(layout, rendered.box), canvas);
         spent.render += seconds_since(start);
-        if (!placed) {
-            if (bar)
-                bar->finish();
+        // The frame before must be in before this one goes, and a frame that
+        // failed ends the movie.
+        ok = encoder.wait(messages);
+        if (ok && !placed) {
             messages->push_back(rendered.status == render_status::done
                                     ? "Frame " + std::to_string(k) + " does not fit the movie's canvas."
                                     : render_failure_text(rendered.status));
-            return 1;
+            ok = false;
         }
-        start = clock_type::now();
-        const bool added = sink.add(canvas, k, messages);
-        spent.encode += seconds_since(start);
-        if (!added) {
-            if (bar)
-                bar->finish();
-            return 1;
-        }
+        if (ok)
+            encoder.start(canvas, k);
     }
+    ok = encoder.wait(messages) && ok;
     start = clock_type::now();
-    const bool finished = sink.finish(messages);
-    spent.encode += seconds_since(start);
+    ok = ok && sink.finish(messages);
+    spent.encode = encoder.seconds() + seconds_since(start);
+    spent.total = seconds_since(started);
     if (bar)
-        finished ? bar->complete_movie(options.frames) : bar->finish();
+        ok ? bar->complete_movie(options.frames) : bar->finish();
     if (timing)
         *timing = spent;
-    return finished ? 0 : 1;
+    return ok ? 0 : 1;
 }

@@ -41,8 +41,12 @@ test_renderer_tsan() {
 
 # The benchmark on small pictures: it runs, and the fast renderer's bytes
 # are the plain algorithm's (it exits 1 otherwise). The figures of the README
-# come from a full run by hand: build/native/tests/lumirun_bench.
-bench_native() { timeout 300 "$LUMIRUN_NATIVE/tests/lumirun_bench" --quick || die "benchmark failed"; }
+# come from a full run by hand: build/native/tests/lumirun_bench and
+# lumirun_bench_movie.
+bench_native() {
+    timeout 300 "$LUMIRUN_NATIVE/tests/lumirun_bench" --quick || die "benchmark failed"
+    timeout 300 "$LUMIRUN_NATIVE/tests/lumirun_bench_movie" --quick || die "movie benchmark failed"
+}
 
 build_jpeg_windows() { bash "$LUMIRUN_ROOT/scripts/build-libjpeg-mingw.sh"; }
 
