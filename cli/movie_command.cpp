@@ -10,8 +10,8 @@
 #include "cli/movie_options.h"
 #include "cli/render_command.h"
 #include "image/file_replace.h"
-#include "image/temporary_file.h"
 #include "image/jpeg_file.h"
+#include "image/temporary_file.h"
 #include "image/webp_file.h"
 
 namespace {
@@ -22,9 +22,6 @@ double seconds_since(clock_type::time_point start)
 {
     return std::chrono::duration<double>(clock_type::now() - start).count();
 }
-
-// JPEG's own limit on a side.
-constexpr std::int32_t jpeg_max_dimension = 65500;
 
 // Where the frames go: the animation's encoder, or a file per frame.
 class movie_sink {

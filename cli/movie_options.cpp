@@ -104,7 +104,7 @@ bool parse_frame_rate(const std::string& text, double* fps)
         return false;
     char* end = nullptr;
     const double value = std::strtod(text.c_str(), &end);
-    if (*end != '\0' || !std::isfinite(value) || !(value > 0.0) || value > 1000.0)
+    if (*end != '\0' || !(value >= 0.1) || !(value <= 1000.0))
         return false;
     *fps = value;
     return true;

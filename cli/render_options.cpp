@@ -32,7 +32,7 @@ const char* const render_usage =
     "frame pattern such as frame-%04d.jpg, one JPEG file (quality 100) a frame,\n"
     "numbered from 0.\n"
     "  --frames N         the number of frames, 1 to 100000\n"
-    "  --fps F            frames per second, above 0 and at most 1000 (default 24)\n"
+    "  --fps F            frames per second, 0.1 to 1000 (default 24)\n"
     "  --lossless         a WebP movie with exact pixels (default: lossy)\n"
     "\n"
     "Exit status: 0 success, 1 failure (no output written), 2 usage error.\n";
@@ -204,7 +204,7 @@ parse_result parse_render_arguments(int argc, const char* const* argv)
                             + value + "'");
         } else if (name == "--fps") {
             if (!parse_frame_rate(value, &options.fps))
-                return fail("--fps takes a number of frames per second above 0 and at most 1000, not '" + value
+                return fail("--fps takes a number of frames per second from 0.1 to 1000, not '" + value
                             + "'");
         } else if (name == "--direction") {
             if (!parse_direction(value, &options.direction))

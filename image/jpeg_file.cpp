@@ -204,6 +204,8 @@ std::string too_large_text(const raster& picture)
            + " is too large.\n";
 }
 
+static_assert(jpeg_max_dimension == JPEG_MAX_DIMENSION, "the library's limit");
+
 jpeg_write write_jpeg_file(const char* path, const raster& picture, std::int32_t quality)
 {
     jpeg_write write;

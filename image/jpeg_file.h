@@ -51,6 +51,9 @@ struct jpeg_write {
 // message), a side over 65500 pixels and a read-only target. A fatal library
 // error (short write, disk full) gives "Error: Can't write file %s." with
 // the library's message.
+// The longest side a JPEG file can have.
+constexpr std::int32_t jpeg_max_dimension = 65500;
+
 jpeg_write write_jpeg_file(const char* path, const raster& picture, std::int32_t quality);
 
 #endif

@@ -146,8 +146,8 @@ TEST(render_arguments, UsageErrorsSayWhatIsWrong)
          "--observer X1,Y1:X2,Y2 takes two positions of two whole numbers each, not '1,2:'"},
         {{"a", "b.webp", "--speed", "0:90"}, "a range (A:B) needs --frames N"},
         {{"a", "b.webp", "--fps", "30"}, "--fps needs --frames N"},
-        {{"a", "b.webp", "--frames", "3", "--speed", "0:90", "--fps", "0"},
-         "--fps takes a number of frames per second above 0 and at most 1000, not '0'"},
+        {{"a", "b.webp", "--frames", "3", "--speed", "0:90", "--fps", "0.09"},
+         "--fps takes a number of frames per second from 0.1 to 1000, not '0.09'"},
         {{"a", "b.jpg", "--frames", "3", "--speed", "0:90"},
          "with --frames, OUTPUT is NAME.webp (an animation) or a frame pattern such as frame-%04d.jpg (one JPEG file"
          " a frame), not 'b.jpg'"},
