@@ -26,10 +26,11 @@ build_native() {
 
 test_native() { run_ctest native native -j "$LUMIRUN_JOBS"; }
 
-# The renderer's threads under ThreadSanitizer: a race that changes no
-# pixel this time still fails here. Its own tree; only the test program.
+# The renderer's threads, and a movie's encoding thread, under
+# ThreadSanitizer: a race that changes no pixel this time still fails here.
+# Its own tree; only the test program.
 LUMIRUN_TSAN_TREE="$LUMIRUN_BUILD/tsan"
-RENDERER_TESTS='FastRenderer*:RenderKernels*:Partition*:Workers*:ColumnProgress*:Renderer*'
+RENDERER_TESTS='FastRenderer*:RenderKernels*:Partition*:Workers*:ColumnProgress*:Renderer*:render_movie*'
 test_renderer_tsan() {
     cmake_configure tsan "$WERROR"
     cmake_build "$LUMIRUN_TSAN_TREE" lumirun_tests
