@@ -53,7 +53,7 @@ public:
         if (!written.message.empty())
             messages->push_back(written.message);
         messages->push_back("Error saving file " + name + " (frame " + std::to_string(frame)
-                            + "); the frames before it are written.");
+                            + (frame > 0 ? "); the frames before it are written." : ")."));
         return false;
     }
 
