@@ -206,6 +206,7 @@ parse_result parse_render_arguments(int argc, const char* const* argv)
             if (!parse_frame_rate(value, &options.fps))
                 return fail("--fps takes a number of frames per second from 0.1 to 1000, not '" + value
                             + "'");
+            fps_given = true;
         } else if (name == "--direction") {
             if (!parse_direction(value, &options.direction))
                 return fail("--direction takes 0, 1, 2, left-to-right, top-to-bottom or straight-at-it, not '"
@@ -224,8 +225,6 @@ parse_result parse_render_arguments(int argc, const char* const* argv)
                 return fail("--observer takes two whole numbers X,Y, not '" + value + "'");
             options.observer_given = true;
         }
-        if (name == "--fps")
-            fps_given = true;
     }
     if (positional < 2)
         return fail(positional == 0 ? "missing INPUT and OUTPUT" : "missing OUTPUT");
