@@ -1,11 +1,13 @@
 // lumirun-render: the viewer's open, render and "Save As..." in one command,
 // from a JPEG file to a rendered JPEG file, with the same raster and the
-// same written bytes as the window program.
+// same written bytes as the window program; or, with --frames, a movie of
+// renders whose speed or observer moves.
 #include <cstdio>
 #include <string>
 #include <vector>
 
 
+#include "cli/movie_command.h"
 #include "cli/progress_bar.h"
 #include "cli/render_command.h"
 #include "cli/render_options.h"
@@ -37,7 +39,9 @@ int main(int argc, char** argv)
     progress_bar bar(stderr);
     const bool show_bar = !parsed.options.quiet && is_terminal(stderr);
     std::vector<std::string> messages;
-    const int status = render_file(parsed.options, show_bar ? &bar : nullptr, &messages);
+    const int status = parsed.options.frames > 0
+                           ? render_movie(parsed.options, show_bar ? &bar : nullptr, &messages)
+                           : render_file(parsed.options, show_bar ? &bar : nullptr, &messages);
     bar.finish();
     for (const std::string& message : messages)
         std::fprintf(stderr, "%s: %s\n", program_name, message.c_str());

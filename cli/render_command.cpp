@@ -1,11 +1,11 @@
 #include "cli/render_command.h"
 
 #include <cstdio>
+#include <utility>
 
 #include "cli/standard_streams.h"
 #include "image/jpeg_file.h"
 #include "render/doppler.h"
-#include "render/renderer.h"
 
 namespace {
 
@@ -41,16 +41,11 @@ jpeg_write write_output(const std::string& output, const raster& picture)
     return write_jpeg_stream(stdout, "(standard output)", picture, 100);
 }
 
-std::string size_text(const raster& picture)
-{
-    return std::to_string(picture.width) + " by " + std::to_string(picture.height) + " pixels";
-}
-
 }  // namespace
 
-int render_file(const render_options& options, progress_bar* bar, std::vector<std::string>* messages)
+bool open_source(const render_options& options, raster* picture, std::vector<std::string>* messages)
 {
-    const jpeg_read read = read_input(options.input);
+    jpeg_read read = read_input(options.input);
     if (!read.library_warning.empty())
         messages->push_back("warning: " + read.library_warning);
     if (!read.library_error.empty())
@@ -61,45 +56,71 @@ int render_file(const render_options& options, progress_bar* bar, std::vector<st
         if (read.too_large)
             messages->push_back(too_large_text(read.picture));
         messages->push_back("Error opening file " + options.input + ".");
-        return 1;
+        return false;
     }
+    *picture = std::move(read.picture);
+    return true;
+}
 
+render_settings settings_for(const render_options& options, const raster& source)
+{
     render_settings settings;
     settings.direction = static_cast<fly_by_direction>(options.direction);
     settings.speed = static_cast<double>(options.speed_fraction) * speed_of_light;
     settings.quality = static_cast<quality_level>(options.quality);
-    settings.observer = observer_for(options, read.picture);
+    settings.observer = observer_for(options, source);
     observer_depth(settings.direction, &settings.observer.observer_z);
+    return settings;
+}
+
+std::string render_failure_text(const render_output& rendered)
+{
+    switch (rendered.status) {
+    case render_status::out_of_memory:
+        return "Error: Not enough memory to render the new image!";
+    case render_status::too_large:
+        return "Error: the rendered picture would be " + std::to_string(rendered.picture.width) + " by "
+               + std::to_string(rendered.picture.height) + " pixels; a JPEG file holds at most "
+               + std::to_string(largest_jpeg_side) + " on a side.";
+    default:
+        return "The picture cannot be rendered with these settings.";
+    }
+}
+
+bool apply_colour(const render_options& options, const render_settings& settings, render_output* rendered,
+                  std::vector<std::string>* messages)
+{
+    if (!options.doppler)
+        return true;
+    const view_parameters view{settings.observer, motion_for_speed(settings.speed)};
+    if (apply_doppler(&rendered->picture, rendered->box, view, settings.direction, options.colour))
+        return true;
+    messages->push_back("The colours cannot be worked out with these settings.");
+    return false;
+}
+
+int render_file(const render_options& options, progress_bar* bar, std::vector<std::string>* messages)
+{
+    raster source;
+    if (!open_source(options, &source, messages))
+        return 1;
+
+    render_settings settings = settings_for(options, source);
+    // Refused as soon as its size is known: a JPEG file could never hold it.
     settings.largest_side = largest_jpeg_side;
     const auto progress = [bar](int pass, int percent, std::int32_t) {
         if (bar)
             bar->update(pass, percent);
     };
-    render_output rendered = render_picture(read.picture, settings, progress);
+    render_output rendered = render_picture(source, settings, progress);
     if (bar)
         rendered.status == render_status::done ? bar->complete() : bar->finish();
-    switch (rendered.status) {
-    case render_status::done:
-        break;
-    case render_status::out_of_memory:
-        messages->push_back("Error: Not enough memory to render the new image!");
-        return 1;
-    case render_status::too_large:
-        messages->push_back("Error: the rendered picture would be " + size_text(rendered.picture)
-                            + "; a JPEG file holds at most " + std::to_string(largest_jpeg_side)
-                            + " on a side.");
-        return 1;
-    default:
-        messages->push_back("The picture cannot be rendered with these settings.");
+    if (rendered.status != render_status::done) {
+        messages->push_back(render_failure_text(rendered));
         return 1;
     }
-    if (options.doppler) {
-        const view_parameters view{settings.observer, motion_for_speed(settings.speed)};
-        if (!apply_doppler(&rendered.picture, rendered.box, view, settings.direction, options.colour)) {
-            messages->push_back("The colours cannot be worked out with these settings.");
-            return 1;
-        }
-    }
+    if (!apply_colour(options, settings, &rendered, messages))
+        return 1;
 
     const jpeg_write written = write_output(options.output, rendered.picture);
     if (written.result != 0) {

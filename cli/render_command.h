@@ -8,6 +8,23 @@
 
 #include "cli/progress_bar.h"
 #include "cli/render_options.h"
+#include "render/renderer.h"
+
+// Reads options.input as the viewer's open does. False with the lines to
+// tell the user appended to *messages (see render_file).
+bool open_source(const render_options& options, raster* picture, std::vector<std::string>* messages);
+
+// The render settings of options for this source: its speed (the range's
+// first end for a movie), direction, quality and observer.
+render_settings settings_for(const render_options& options, const raster& source);
+
+// The text for a render that did not end done.
+std::string render_failure_text(const render_output& rendered);
+
+// The --doppler colour pass on a rendered picture, when the options ask for
+// it; false with the line to tell the user appended to *messages.
+bool apply_colour(const render_options& options, const render_settings& settings, render_output* rendered,
+                  std::vector<std::string>* messages);
 
 // Loads options.input, renders it with the options' settings and observer,
 // gives it the colours the observer sees when options.doppler asks, and

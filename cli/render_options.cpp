@@ -1,5 +1,7 @@
 #include "cli/render_options.h"
 
+#include "cli/movie_options.h"
+
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -37,6 +39,17 @@ const char* const render_usage =
     "  --quiet            no progress bar\n"
     "  --help             this text\n"
     "  --version          the program's version\n"
+    "\n"
+    "Movies: lumirun-render INPUT MOVIE --frames N with a range, A:B or\n"
+    "X1,Y1:X2,Y2, for --speed or --observer (or both); frame k of N takes the\n"
+    "value k/(N-1) of the way from the first end to the second, the observer\n"
+    "rounded to whole pixels. All frames share one canvas, black where a frame\n"
+    "does not reach. MOVIE is either NAME.webp, a looping animated WebP, or a\n"
+    "frame pattern such as frame-%04d.jpg, one JPEG file (quality 100) a frame,\n"
+    "numbered from 0.\n"
+    "  --frames N         the number of frames, 1 to 100000\n"
+    "  --fps F            frames per second, 0.1 to 1000 (default 24)\n"
+    "  --lossless         a WebP movie with exact pixels (default: lossy)\n"
     "\n"
     "Exit status: 0 success, 1 failure (no output written), 2 usage error.\n";
 
@@ -112,6 +125,28 @@ bool parse_number(const std::string& text, double* value)
         return false;
     *value = x;
     return true;
+}
+
+// What a movie's options lack or have too many of; empty when they fit.
+std::string movie_usage_error(const render_options& options, bool fps_given)
+{
+    const bool range = options.speed_range || options.observer_range;
+    if (options.frames == 0) {
+        if (range)
+            return "a range (A:B) needs --frames N";
+        if (fps_given || options.lossless)
+            return std::string(fps_given ? "--fps" : "--lossless") + " needs --frames N";
+        return std::string();
+    }
+    if (!range)
+        return "--frames needs a range to move: --speed A:B or --observer X1,Y1:X2,Y2";
+    const movie_output kind = movie_output_kind(options.output);
+    if (kind == movie_output::unknown)
+        return "with --frames, OUTPUT is NAME.webp (an animation) or a frame pattern such as frame-%04d.jpg"
+               " (one JPEG file a frame), not '" + options.output + "'";
+    if (kind == movie_output::frame_files && options.lossless)
+        return "--lossless is for a .webp movie; frame files are JPEG at quality 100";
+    return std::string();
 }
 
 }  // namespace
@@ -194,6 +229,7 @@ parse_result parse_render_arguments(int argc, const char* const* argv)
     int positional = 0;
     bool options_ended = false;
     bool colour_given = false;
+    bool fps_given = false;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         if (options_ended || argument.size() < 2 || argument[0] != '-') {
@@ -232,6 +268,10 @@ parse_result parse_render_arguments(int argc, const char* const* argv)
                 = argument == "--doppler" ? doppler_mode::colour_and_brightness : doppler_mode::colour_only;
             continue;
         }
+        if (argument == "--lossless") {
+            options.lossless = true;
+            continue;
+        }
 
         // Options with a value: "--name VALUE" or "--name=VALUE".
         std::string name = argument;
@@ -243,7 +283,7 @@ parse_result parse_render_arguments(int argc, const char* const* argv)
         }
         const bool colour_option = name == "--temperature" || name == "--exposure" || name == "--tonemap";
         if (name != "--speed" && name != "--direction" && name != "--quality" && name != "--observer"
-            && !colour_option)
+            && name != "--frames" && name != "--fps" && !colour_option)
             return fail("unknown option '" + name + "'");
         if (equals == std::string::npos) {
             if (i + 1 >= argc)
@@ -252,9 +292,22 @@ parse_result parse_render_arguments(int argc, const char* const* argv)
         }
 
         if (name == "--speed") {
-            if (!parse_speed_percent(value, &options.speed_fraction))
+            options.speed_range = value.find(':') != std::string::npos;
+            if (options.speed_range && !parse_speed_range(value, &options.speed_fraction, &options.speed_fraction_to))
+                return fail("--speed A:B takes two percentages of the speed of light, each at least 0 and below 100,"
+                            " not '" + value + "'");
+            if (!options.speed_range && !parse_speed_percent(value, &options.speed_fraction))
                 return fail("--speed takes a percentage of the speed of light, at least 0 and below 100, not '"
                             + value + "'");
+        } else if (name == "--frames") {
+            if (!parse_frame_count(value, &options.frames))
+                return fail("--frames takes a whole number from 1 to " + std::to_string(max_movie_frames) + ", not '"
+                            + value + "'");
+        } else if (name == "--fps") {
+            if (!parse_frame_rate(value, &options.fps))
+                return fail("--fps takes a number of frames per second from 0.1 to 1000, not '" + value
+                            + "'");
+            fps_given = true;
         } else if (name == "--direction") {
             if (!parse_direction(value, &options.direction))
                 return fail("--direction takes 0, 1, 2, left-to-right, top-to-bottom or straight-at-it, not '"
@@ -272,7 +325,13 @@ parse_result parse_render_arguments(int argc, const char* const* argv)
             if (!parse_tone_map(value, &options.colour.tone))
                 return fail("--tonemap takes clip or reinhard, not '" + value + "'");
         } else {
-            if (!parse_observer(value, &options.observer_x, &options.observer_y))
+            options.observer_range = value.find(':') != std::string::npos;
+            if (options.observer_range
+                && !parse_observer_range(value, &options.observer_x, &options.observer_y, &options.observer_x_to,
+                                         &options.observer_y_to))
+                return fail("--observer X1,Y1:X2,Y2 takes two positions of two whole numbers each, not '" + value
+                            + "'");
+            if (!options.observer_range && !parse_observer(value, &options.observer_x, &options.observer_y))
                 return fail("--observer takes two whole numbers X,Y, not '" + value + "'");
             options.observer_given = true;
         }
@@ -284,5 +343,8 @@ parse_result parse_render_arguments(int argc, const char* const* argv)
     // that did not change.
     if (colour_given && !options.doppler)
         return fail("--temperature, --exposure and --tonemap need --doppler");
+    const std::string movie_error = movie_usage_error(options, fps_given);
+    if (!movie_error.empty())
+        return fail(movie_error);
     return result;
 }

@@ -3,6 +3,8 @@
 //                  [--quality Q] [--observer X,Y] [--quiet]
 //                  [--doppler[=colour] [--temperature K] [--exposure EV]
 //                   [--tonemap clip|reinhard]]
+//   lumirun-render INPUT MOVIE --frames N [--speed A:B] [--observer X1,Y1:X2,Y2]
+//                  [--fps F] [--lossless] [the options above]
 //   lumirun-render --help | --version
 // Defaults are the program's after a successful open: speed 50 %, direction
 // 0, quality 1, observer (0, source height / 2).
@@ -26,6 +28,17 @@ struct render_options {
     bool quiet = false;
     bool doppler = false;  // the colour pass after the render
     colour_shift_settings colour;
+
+    // A movie when frames is above 0: a range moves its setting from the
+    // value above (the range's first end) to the *_to value.
+    std::int32_t frames = 0;
+    bool speed_range = false;
+    float speed_fraction_to = 0.0f;
+    bool observer_range = false;
+    std::int32_t observer_x_to = 0;
+    std::int32_t observer_y_to = 0;
+    double fps = 24.0;
+    bool lossless = false;
 };
 
 enum class parse_outcome { run, help, version, usage_error };

@@ -1,15 +1,14 @@
-// Writing rasters as JPEG files: the library driven as its example program
-// drives it, and the file replaced only once the new one is complete.
+// Writing rasters as JPEG files, the library driven as its example program
+// drives it; the file is saved as every picture file is (image/safe_save.h).
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
-#include "image/file_handle.h"
-#include "image/file_replace.h"
 #include "image/jpeg_file.h"
 #include "image/jpeg_library.h"
+#include "image/safe_save.h"
 
 namespace {
 
@@ -27,23 +26,6 @@ void writer_error_exit(j_common_ptr cinfo)
     auto* manager = reinterpret_cast<writer_error_manager*>(cinfo->err);
     (*cinfo->err->format_message)(cinfo, manager->message);
     std::longjmp(manager->recovery, 1);
-}
-
-// "reason" ends the sentence unless it ends in punctuation of its own.
-std::string sentence(const std::string& start, const std::string& reason)
-{
-    const bool closed = !reason.empty() && std::strchr(".?!", reason.back()) != nullptr;
-    return start + ": " + reason + (closed ? "" : ".");
-}
-
-std::string cannot_create_text(const char* path, const std::string& reason)
-{
-    return sentence(std::string("Error: Can't open file ") + path + " for writing", reason);
-}
-
-std::string cannot_write_text(const char* path, const std::string& reason)
-{
-    return sentence(std::string("Error: Can't write file ") + path, reason);
 }
 
 std::int32_t encode_steps(jpeg_compress_struct* cinfo, FILE* file, const raster* picture, std::int32_t quality)
@@ -90,23 +72,6 @@ bool encode(std::FILE* file, const raster& picture, std::int32_t quality, std::s
     return result == 0;
 }
 
-// Encodes into the stream and closes it: the library's message, or the
-// stream's own error, when the data did not all reach the file.
-bool encode_and_close(file_handle* file, bool to_disk, const raster& picture, std::int32_t quality,
-                      std::string* reason)
-{
-    if (!encode(file->get(), picture, quality, reason))
-        return false;
-    if (to_disk && !flush_to_disk(file->get(), reason))
-        return false;
-    errno = 0;
-    if (!file->close()) {
-        *reason = errno != 0 ? std::strerror(errno) : "Output file write error";
-        return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 jpeg_write write_jpeg_stream(std::FILE* file, const char* name, const raster& picture, std::int32_t quality)
@@ -135,39 +100,10 @@ jpeg_write write_jpeg_file(const char* path, const raster& picture, std::int32_t
             path, "Maximum supported image dimension is " + std::to_string(largest_jpeg_side) + " pixels");
         return write;
     }
-    save_target target;
-    std::string reason;
-    if (!find_save_target(path, &target, &reason)) {
-        write.message = cannot_create_text(path, reason);
-        return write;
-    }
-    if (target.in_place) {
-        file_handle file(open_in_place(target, &reason));
-        if (!file)
-            write.message = cannot_create_text(path, reason);
-        else if (!encode_and_close(&file, false, picture, quality, &reason))
-            write.message = cannot_write_text(path, reason);
-        else
-            write.result = 0;
-        return write;
-    }
-
-    std::string temporary;
-    file_handle file(create_temporary_for(target, &temporary, &reason));
-    if (!file) {
-        write.message = cannot_create_text(path, reason);
-        return write;
-    }
-    if (!encode_and_close(&file, true, picture, quality, &reason)) {
-        std::remove(temporary.c_str());
-        write.message = cannot_write_text(path, reason);
-        return write;
-    }
-    if (!replace_with(temporary, target, &reason)) {
-        std::remove(temporary.c_str());
-        write.message = cannot_create_text(path, reason);
-        return write;
-    }
-    write.result = 0;
+    const save_result saved = save_file(path, [&](std::FILE* file, std::string* reason) {
+        return encode(file, picture, quality, reason);
+    });
+    write.result = saved.result;
+    write.message = saved.message;
     return write;
 }

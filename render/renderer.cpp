@@ -44,8 +44,10 @@ std::unique_ptr<render_passes> passes_for(const sample_grid& grid, const render_
     return std::make_unique<fast_passes>(grid, machine);
 }
 
+// Pass 1 and, when draw is set, pass 2. Without it the picture is left
+// absent with the size pass 2 would have drawn.
 void render_grid(const raster& source, const sample_grid& grid, const render_settings& settings,
-                 const render_progress& progress, raster* replaced, render_output* out)
+                 const render_progress& progress, raster* replaced, bool draw, render_output* out)
 {
     const std::vector<double>& xs = *grid.xs;
     // Both paths count columns and rows in 32 bits, and the fast one pads
@@ -78,6 +80,11 @@ void render_grid(const raster& source, const sample_grid& grid, const render_set
         out->status = render_status::too_large;
         return;
     }
+    if (!draw) {
+        out->picture.width = width;
+        out->picture.height = height;
+        return;
+    }
     // Released first: the old and the new picture need not fit side by side.
     if (replaced)
         replaced->pixels.reset();
@@ -98,10 +105,8 @@ void render_grid(const raster& source, const sample_grid& grid, const render_set
     }
 }
 
-}  // namespace
-
-render_output render_picture(const raster& source, const render_settings& settings, const render_progress& progress,
-                             raster* replaced)
+render_output run_passes(const raster& source, const render_settings& settings, const render_progress& progress,
+                         raster* replaced, bool draw)
 {
     render_output out;
     if (!is_fly_by_direction(settings.direction)) {
@@ -122,10 +127,24 @@ render_output render_picture(const raster& source, const render_settings& settin
     try {
         const std::vector<double> xs = sample_coordinates(source.width, out.steps.x);
         const std::vector<double> ys = sample_coordinates(source.height, out.steps.y);
-        render_grid(source, sample_grid{&view, settings.direction, &xs, &ys}, settings, progress, replaced, &out);
+        render_grid(source, sample_grid{&view, settings.direction, &xs, &ys}, settings, progress, replaced, draw,
+                    &out);
     } catch (const std::bad_alloc&) {
         out.picture = raster{};
         out.status = render_status::out_of_memory;
     }
     return out;
+}
+
+}  // namespace
+
+render_output render_picture(const raster& source, const render_settings& settings, const render_progress& progress,
+                             raster* replaced)
+{
+    return run_passes(source, settings, progress, replaced, true);
+}
+
+render_output measure_picture(const raster& source, const render_settings& settings, const render_progress& progress)
+{
+    return run_passes(source, settings, progress, nullptr, false);
 }

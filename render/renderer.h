@@ -75,4 +75,10 @@ struct render_output {
 render_output render_picture(const raster& source, const render_settings& settings, const render_progress& progress,
                              raster* replaced = nullptr);
 
+// Pass 1 alone, for what must be known of several renders before any is
+// drawn: the status, box and steps render_picture would give, and the
+// picture absent but with the size render_picture would give it (done
+// only). Progress reports pass 1 alone.
+render_output measure_picture(const raster& source, const render_settings& settings, const render_progress& progress);
+
 #endif

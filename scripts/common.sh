@@ -6,6 +6,8 @@ LUMIRUN_BUILD="$LUMIRUN_ROOT/build"
 # Fixed locations shared by the scripts and CMakePresets.json.
 LUMIRUN_JPEG_SRC="$LUMIRUN_BUILD/deps/libjpeg-turbo-src"
 LUMIRUN_JPEG_MINGW="$LUMIRUN_BUILD/deps/libjpeg-mingw"
+LUMIRUN_WEBP_SRC="$LUMIRUN_BUILD/deps/libwebp-src"
+LUMIRUN_WEBP_MINGW="$LUMIRUN_BUILD/deps/libwebp-mingw"
 # The machine is shared: never more than two build jobs.
 LUMIRUN_JOBS=${LUMIRUN_JOBS:-2}
 

@@ -12,6 +12,7 @@ sample="$LUMIRUN_ROOT/resources/sample.jpg"
 bash "$LUMIRUN_ROOT/scripts/install-deps.sh" native windows
 bash "$LUMIRUN_ROOT/scripts/fetch-libjpeg-source.sh"
 bash "$LUMIRUN_ROOT/scripts/build-libjpeg-mingw.sh"
+bash "$LUMIRUN_ROOT/scripts/build-libwebp-mingw.sh"
 configure_native
 cmake_build "$LUMIRUN_NATIVE"
 configure_windows

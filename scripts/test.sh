@@ -26,10 +26,11 @@ build_native() {
 
 test_native() { run_ctest native native -j "$LUMIRUN_JOBS"; }
 
-# The renderer's threads under ThreadSanitizer: a race that changes no
-# pixel this time still fails here. Its own tree; only the test program.
+# The renderer's threads, and a movie's encoding thread, under
+# ThreadSanitizer: a race that changes no pixel this time still fails here.
+# Its own tree; only the test program.
 LUMIRUN_TSAN_TREE="$LUMIRUN_BUILD/tsan"
-RENDERER_TESTS='FastRenderer*:RenderKernels*:Partition*:Workers*:ColumnProgress*:Renderer*'
+RENDERER_TESTS='FastRenderer*:RenderKernels*:Partition*:Workers*:ColumnProgress*:Renderer*:render_movie*'
 test_renderer_tsan() {
     cmake_configure tsan "$WERROR"
     cmake_build "$LUMIRUN_TSAN_TREE" lumirun_tests
@@ -41,10 +42,16 @@ test_renderer_tsan() {
 
 # The benchmark on small pictures: it runs, and the fast renderer's bytes
 # are the plain algorithm's (it exits 1 otherwise). The figures of the README
-# come from a full run by hand: build/native/tests/lumirun_bench.
-bench_native() { timeout 300 "$LUMIRUN_NATIVE/tests/lumirun_bench" --quick || die "benchmark failed"; }
+# come from a full run by hand: build/native/tests/lumirun_bench and
+# lumirun_bench_movie.
+bench_native() {
+    timeout 300 "$LUMIRUN_NATIVE/tests/lumirun_bench" --quick || die "benchmark failed"
+    timeout 300 "$LUMIRUN_NATIVE/tests/lumirun_bench_movie" --quick || die "movie benchmark failed"
+}
 
 build_jpeg_windows() { bash "$LUMIRUN_ROOT/scripts/build-libjpeg-mingw.sh"; }
+
+build_webp_windows() { bash "$LUMIRUN_ROOT/scripts/build-libwebp-mingw.sh"; }
 
 build_windows() {
     configure_windows "$WERROR"
@@ -206,6 +213,7 @@ main() {
     step native-bench   "Benchmark smoke run"           bench_native
     step native-package "Debian package"                package_native
     step jpeg-windows   "libjpeg-turbo for Windows"     build_jpeg_windows
+    step webp-windows   "libwebp for Windows"           build_webp_windows
     step windows-build  "Windows build"                 build_windows
     step windows-tests  "Windows tests under Wine"      test_windows
     step windows-package "Windows zip, unpacked and run" package_windows

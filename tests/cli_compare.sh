@@ -1,7 +1,7 @@
 #!/bin/bash
 # The native and the Windows lumirun-render must write the same bytes for
 # the same picture and settings: libjpeg-turbo's test images and the README's
-# sample, at several settings each.
+# sample, at several settings each, and two movies of the first picture.
 #
 # Usage: tests/cli_compare.sh NATIVE_RENDER WINDOWS_RENDER PICTURE...
 #   (the Windows program runs through wine, with the caller's Wine settings)
@@ -37,6 +37,31 @@ for picture in "$@"; do
         fi
         rm -f "$work/native.jpg" "$work/windows.jpg"
     done
+done
+# Movies: a small lossless animation and a frame sequence.
+movies=("--frames 3 --speed 0:90 --lossless" "--frames 3 --observer 0,0:200,100 --speed 80 --direction 1")
+names=("movie.webp" "frame-%02d.jpg")
+picture=$1
+for i in 0 1; do
+    runs=$((runs + 1))
+    mkdir -p "$work/native" "$work/windows"
+    # shellcheck disable=SC2086
+    timeout 300 "$native" "$picture" "$work/native/${names[i]}" --quiet ${movies[i]}
+    native_status=$?
+    # shellcheck disable=SC2086
+    timeout 300 wine "$windows" "$picture" "$work/windows/${names[i]}" --quiet ${movies[i]}
+    windows_status=$?
+    if [ $native_status != 0 ] || [ $windows_status != 0 ]; then
+        echo "FAIL: $picture ${movies[i]}: exit $native_status (native), $windows_status (Windows)" >&2
+        failures=$((failures + 1))
+    elif [ -z "$(ls -A "$work/native")" ] || ! diff -r "$work/native" "$work/windows" > /dev/null; then
+        echo "FAIL: $picture ${movies[i]}: the two programs wrote different files" >&2
+        failures=$((failures + 1))
+    else
+        echo "same bytes: $(basename "$picture") ${movies[i]} ($(ls "$work/native" | wc -l) files," \
+            "$(cat "$work/native"/* | wc -c) bytes)"
+    fi
+    rm -rf "$work/native" "$work/windows"
 done
 echo "$runs comparisons, $failures failures"
 [ "$failures" = 0 ]

@@ -164,6 +164,41 @@ for arguments in "--speed abc" "--speed 100" "--speed -5" "--speed 0x10" "--spee
     expect_absent "$work/usage.jpg"
 done
 run 2 "$images/testorig.jpg"
+for arguments in "--frames 3 --speed 50:100" "--frames 3 --speed a:b" "--frames 0 --speed 0:90" "--frames 3" \
+    "--frames 3 --observer 1,2:" "--speed 0:90"; do
+    # shellcheck disable=SC2086
+    run 2 "$images/testorig.jpg" "$work/usage.webp" $arguments
+    [ "$(wc -l < "$work/err")" = 2 ] && grep -q "^lumirun-render: " "$work/err" \
+        || fail "usage error for '$arguments' not reported in one line and a hint"
+    expect_absent "$work/usage.webp"
+done
+
+# Movies. An animated WebP: the frames and one canvas (webpmux reads it back).
+if run 0 "$images/testorig.jpg" "$work/movie.webp" --frames 3 --speed 0:90 --lossless --observer 20,70; then
+    expect_err "" "movie"
+    [ "$(head -c 4 "$work/movie.webp")" = RIFF ] || fail "movie.webp is not a RIFF file"
+    if command -v webpmux > /dev/null; then
+        webpmux -info "$work/movie.webp" > "$work/info" 2>&1
+        grep -q "^Number of frames: 3$" "$work/info" && grep -q "^Canvas size: 332 x 149$" "$work/info" \
+            && grep -q "Loop Count : 0" "$work/info" || fail "movie.webp: $(tr '\n' ' ' < "$work/info")"
+    fi
+fi
+# A frame sequence, every frame the canvas's size.
+if run 0 "$images/testorig.jpg" "$work/frame-%03d.jpg" --frames 3 --observer 0,0:226,148 --quality 2; then
+    for k in 000 001 002; do is_jpeg "$work/frame-$k.jpg" || fail "frame-$k.jpg is not a JPEG file"; done
+    expect_absent "$work/frame-003.jpg"
+fi
+# A canvas WebP cannot hold is refused before anything is written.
+run 1 "$images/testorig.jpg" "$work/wide.webp" --frames 2 --speed 0:99.999
+expect_err "lumirun-render: The movie's canvas of 16764 by 149 pixels passes the 16383-pixel limit of WebP on a side.
+" "canvas too wide for WebP"
+expect_absent "$work/wide.webp"
+# A frame that cannot be written: the frames before it stay, none after it.
+mkdir -p "$work/seq/f-1.jpg"
+run 1 "$images/testorig.jpg" "$work/seq/f-%d.jpg" --frames 3 --speed 10:20
+[ "$(tail -n 1 "$work/err")" = "lumirun-render: Error saving file $work/seq/f-1.jpg (frame 1); the frames before it are written." ] \
+    || fail "failed frame not named: $(cat "$work/err")"
+[ "$(ls -A "$work/seq" | tr '\n' ' ')" = "f-0.jpg f-1.jpg " ] || fail "after a failed frame: $(ls -A "$work/seq")"
 
 # The progress bar appears on a terminal only, and --quiet silences it
 # there too (native runs: script(1) provides the terminal).
@@ -175,6 +210,9 @@ if [ "${render[0]}" != wine ] && command -v script > /dev/null; then
     script -qec "$quoted --quiet $(printf '%q' "$images/testorig.jpg") $(printf '%q' "$work/tty.jpg")" /dev/null \
         < /dev/null > "$work/tty" 2>&1
     [ ! -s "$work/tty" ] || fail "--quiet still shows: $(cat "$work/tty")"
+    script -qec "$quoted $(printf '%q' "$images/testorig.jpg") $(printf '%q' "$work/tty.webp") --frames 2 --speed 0:50" \
+        /dev/null < /dev/null > "$work/tty" 2>&1
+    grep -q '\[#*\] 100%  frame 2 of 2, 100%' "$work/tty" || fail "no movie progress bar on a terminal"
 fi
 run 0 --help && grep -q "^Usage: lumirun-render INPUT OUTPUT" "$work/out" || fail "--help shows no usage"
 grep -q -- "--version" "$work/out" || fail "--help does not mention --version"

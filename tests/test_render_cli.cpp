@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/movie_options.h"
 #include "cli/progress_bar.h"
 #include "cli/render_options.h"
 
@@ -185,12 +186,67 @@ TEST(render_arguments, UsageErrorsSayWhatIsWrong)
         {{"a", "b", "--doppler", "--tonemap"}, "option '--tonemap' needs a value"},
         {{"a", "b", "--doppler", "--tonemap", "gamma"}, "--tonemap takes clip or reinhard, not 'gamma'"},
         {{"a", "b", "--exposure", "1"}, "--temperature, --exposure and --tonemap need --doppler"},
+        // Movies.
+        {{"a", "b.webp", "--frames", "3", "--speed", "50:100"},
+         "--speed A:B takes two percentages of the speed of light, each at least 0 and below 100, not '50:100'"},
+        {{"a", "b.webp", "--frames", "3", "--speed=a:b"},
+         "--speed A:B takes two percentages of the speed of light, each at least 0 and below 100, not 'a:b'"},
+        {{"a", "b.webp", "--frames", "3", "--speed", "1:2:3"},
+         "--speed A:B takes two percentages of the speed of light, each at least 0 and below 100, not '1:2:3'"},
+        {{"a", "b.webp", "--frames", "0", "--speed", "0:90"}, "--frames takes a whole number from 1 to 100000, not '0'"},
+        {{"a", "b.webp", "--frames", "100001"}, "--frames takes a whole number from 1 to 100000, not '100001'"},
+        {{"a", "b.webp", "--frames", "3"}, "--frames needs a range to move: --speed A:B or --observer X1,Y1:X2,Y2"},
+        {{"a", "b.webp", "--frames", "3", "--speed", "0:90", "--speed", "40"},
+         "--frames needs a range to move: --speed A:B or --observer X1,Y1:X2,Y2"},
+        {{"a", "b.webp", "--frames", "3", "--observer", "1,2:"},
+         "--observer X1,Y1:X2,Y2 takes two positions of two whole numbers each, not '1,2:'"},
+        {{"a", "b.webp", "--speed", "0:90"}, "a range (A:B) needs --frames N"},
+        {{"a", "b.webp", "--fps", "30"}, "--fps needs --frames N"},
+        {{"a", "b.webp", "--frames", "3", "--speed", "0:90", "--fps", "0.09"},
+         "--fps takes a number of frames per second from 0.1 to 1000, not '0.09'"},
+        {{"a", "b.jpg", "--frames", "3", "--speed", "0:90"},
+         "with --frames, OUTPUT is NAME.webp (an animation) or a frame pattern such as frame-%04d.jpg (one JPEG file"
+         " a frame), not 'b.jpg'"},
+        {{"a", "f-%d.jpg", "--frames", "3", "--speed", "0:90", "--lossless"},
+         "--lossless is for a .webp movie; frame files are JPEG at quality 100"},
     };
     for (const auto& [arguments, message] : cases) {
         const parse_result result = parse(arguments);
         EXPECT_EQ(result.outcome, parse_outcome::usage_error) << message;
         EXPECT_EQ(result.error, message);
     }
+}
+
+TEST(render_arguments, MovieRangesFramesAndOutputNames)
+{
+    const parse_result result = parse({"in.jpg", "out.WebP", "--frames=48", "--speed", "10:95%", "--observer",
+                                       "-5,7:300,-2", "--fps", "12.5", "--lossless"});
+    ASSERT_EQ(result.outcome, parse_outcome::run) << result.error;
+    const render_options& o = result.options;
+    EXPECT_EQ(o.frames, 48);
+    EXPECT_TRUE(o.speed_range && o.observer_range && o.observer_given && o.lossless);
+    EXPECT_EQ(o.speed_fraction, 0.1f);
+    EXPECT_EQ(o.speed_fraction_to, 0.95f);
+    EXPECT_EQ(std::vector<std::int32_t>({o.observer_x, o.observer_y, o.observer_x_to, o.observer_y_to}),
+              std::vector<std::int32_t>({-5, 7, 300, -2}));
+    EXPECT_EQ(o.fps, 12.5);
+
+    // A frame pattern: one %d, with a zero flag and a width up to 10, and no other %.
+    for (const char* name : {"f%d.jpg", "frame-%04d.jpg", "%10d", "a/%3d.jpeg"})
+        EXPECT_EQ(movie_output_kind(name), movie_output::frame_files) << name;
+    for (const char* name : {"f.jpg", "f%s.jpg", "f%d%d.jpg", "100%-%d.jpg", "f%%d.jpg", "f%011d.jpg", "f%0d.jpg",
+                             "f%-4d.jpg", "f%04d.webp", "f%ld.jpg", "webp"})
+        EXPECT_EQ(movie_output_kind(name), movie_output::unknown) << name;
+    EXPECT_EQ(movie_output_kind("x.WEBP"), movie_output::webp);
+    EXPECT_EQ(frame_file_name("frame-%04d.jpg", 7), "frame-0007.jpg");
+    EXPECT_EQ(frame_file_name("%3d-%d", 12345), "%3d-%d");  // not a pattern: left alone
+    EXPECT_EQ(frame_file_name("f%3d.jpg", 12345), "f12345.jpg");
+
+    // Frame k of N at k / (N - 1), both ends exact; one frame is the first end.
+    EXPECT_EQ(movie_position(0.25, 0.75, 0, 5), 0.25);
+    EXPECT_EQ(movie_position(0.25, 0.75, 1, 5), 0.375);
+    EXPECT_EQ(movie_position(0.1f, 0.9f, 2, 3), static_cast<double>(0.9f));
+    EXPECT_EQ(movie_position(7.0, 9.0, 0, 1), 7.0);
 }
 
 TEST(progress_bar, BothPassesMapOntoOneBar)
@@ -204,6 +260,10 @@ TEST(progress_bar, BothPassesMapOntoOneBar)
     EXPECT_EQ(progress_line(0, 10), "[..........]   0%");
     EXPECT_EQ(progress_line(45, 10), "[####......]  45%");
     EXPECT_EQ(progress_line(100, 10), "[##########] 100%");
+
+    // A movie: the whole step on the bar, the frame counted from 1.
+    EXPECT_EQ(movie_progress_line(true, 2, 4, 0, 10), "[#####.....]  50%  measuring 3 of 4");
+    EXPECT_EQ(movie_progress_line(false, 1, 4, 60, 10), "[####......]  40%  frame 2 of 4,  60%");
 }
 
 TEST(progress_bar, RedrawsOnlyWhenThePercentageChangesAndEndsTheLine)

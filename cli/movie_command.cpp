@@ -1,0 +1,278 @@
+#include "cli/movie_command.h"
+
+#include <chrono>
+#include <cmath>
+#include <future>
+#include <memory>
+#include <system_error>
+
+#include "cli/movie_canvas.h"
+#include "cli/movie_options.h"
+#include "cli/render_command.h"
+#include "image/jpeg_file.h"
+#include "image/safe_save.h"
+#include "image/webp_file.h"
+
+namespace {
+
+using clock_type = std::chrono::steady_clock;
+
+double seconds_since(clock_type::time_point start)
+{
+    return std::chrono::duration<double>(clock_type::now() - start).count();
+}
+
+// Where the frames go: the animation's encoder, or a file per frame.
+class movie_sink {
+public:
+    movie_sink(const render_options& options, movie_output kind, const raster& canvas)
+        : options_(options), kind_(kind)
+    {
+        if (kind_ == movie_output::webp)
+            animation_ = std::make_unique<webp_animation>(canvas.width, canvas.height, options.lossless,
+                                                         webp_photo_quality);
+    }
+
+    bool ready() const { return kind_ != movie_output::webp || animation_->ready(); }
+
+    bool add(const raster& canvas, std::int32_t frame, std::vector<std::string>* messages)
+    {
+        if (kind_ == movie_output::webp) {
+            std::string reason;
+            if (animation_->add_frame(canvas, frame_time(frame), &reason))
+                return true;
+            messages->push_back("Error encoding frame " + std::to_string(frame) + ": " + reason + ".");
+            messages->push_back("Error saving file " + options_.output + ".");
+            return false;
+        }
+        const std::string name = frame_file_name(options_.output, frame);
+        const jpeg_write written = write_jpeg_file(name.c_str(), canvas, 100);
+        if (written.result == 0)
+            return true;
+        if (!written.message.empty())
+            messages->push_back(written.message);
+        messages->push_back("Error saving file " + name + " (frame " + std::to_string(frame)
+                            + (frame > 0 ? "); the frames before it are written." : ")."));
+        return false;
+    }
+
+    bool finish(std::vector<std::string>* messages)
+    {
+        if (kind_ != movie_output::webp)
+            return true;
+        const webp_write written = animation_->save(options_.output.c_str(), frame_time(options_.frames));
+        if (written.result == 0)
+            return true;
+        if (!written.message.empty())
+            messages->push_back(written.message);
+        messages->push_back("Error saving file " + options_.output + ".");
+        return false;
+    }
+
+private:
+    // Milliseconds from the start to frame's start, rounded.
+    std::int32_t frame_time(std::int32_t frame) const
+    {
+        return static_cast<std::int32_t>(std::llround(1000.0 * frame / options_.fps));
+    }
+
+    const render_options& options_;
+    movie_output kind_;
+    std::unique_ptr<webp_animation> animation_;
+};
+
+render_progress frame_progress(progress_bar* bar, bool measuring, std::int32_t frame, std::int32_t frames)
+{
+    return [=](int pass, int percent, std::int32_t) {
+        if (bar)
+            bar->update_movie(measuring, frame, frames, pass, percent);
+    };
+}
+
+// Pass 1 of every frame; false with the message when one cannot render.
+bool measure_frames(const render_options& options, const raster& source, progress_bar* bar,
+                    std::vector<frame_extent>* extents, std::vector<std::string>* messages)
+{
+    for (std::int32_t k = 0; k < options.frames; ++k) {
+        const render_output measured = measure_picture(source, movie_frame_settings(options, source, k),
+                                                       frame_progress(bar, true, k, options.frames));
+        if (measured.status != render_status::done) {
+            if (bar)
+                bar->finish();
+            messages->push_back(render_failure_text(measured));
+            return false;
+        }
+        extents->push_back(frame_extent{measured.box, measured.picture.width, measured.picture.height});
+    }
+    return true;
+}
+
+// The two canvases (one filled while the other is encoded), or a refusal
+// naming what does not fit.
+bool canvases_for(const canvas_layout& layout, const std::vector<frame_extent>& extents, movie_output kind,
+                  raster canvases[2], std::vector<std::string>* messages)
+{
+    const std::int32_t limit = kind == movie_output::webp ? webp_max_dimension : largest_jpeg_side;
+    if (!layout.ok || layout.width > limit || layout.height > limit) {
+        messages->push_back(
+            (layout.ok ? "The movie's canvas of " + std::to_string(layout.width) + " by "
+                             + std::to_string(layout.height) + " pixels"
+                       : std::string("The movie's canvas"))
+            + " passes the " + std::to_string(limit) + "-pixel limit of "
+            + (kind == movie_output::webp ? "WebP" : "JPEG") + " on a side.");
+        return false;
+    }
+    canvases[0] = allocate_raster(layout.width, layout.height);
+    canvases[1] = allocate_raster(layout.width, layout.height);
+    // Cleared memory costs nothing until written: holding the largest frame
+    // for a moment tells whether a frame and the canvases fit side by side.
+    std::int32_t largest = 0;
+    for (std::size_t k = 1; k < extents.size(); ++k)
+        if (std::int64_t{extents[k].width} * extents[k].height
+            > std::int64_t{extents[largest].width} * extents[largest].height)
+            largest = static_cast<std::int32_t>(k);
+    const raster trial = allocate_raster(extents[largest].width, extents[largest].height);
+    if (!canvases[0].pixels || !canvases[1].pixels || !trial.pixels) {
+        messages->push_back("Error: Not enough memory for the movie's " + std::to_string(layout.width) + " by "
+                            + std::to_string(layout.height) + " canvas and its frames!");
+        return false;
+    }
+    return true;
+}
+
+// Hands each placed frame to the sink on a second thread, so that the next
+// frame renders while this one is encoded; frames reach the sink one at a
+// time and in order, so the file's bytes are those of a plain loop.
+class encoding_thread {
+public:
+    explicit encoding_thread(movie_sink* sink) : sink_(sink) {}
+    ~encoding_thread() { wait(); }
+    encoding_thread(const encoding_thread&) = delete;
+    encoding_thread& operator=(const encoding_thread&) = delete;
+
+    // Starts on canvas, which must stay untouched until the next wait().
+    void start(const raster* canvas, std::int32_t frame)
+    {
+        const auto job = [this, canvas, frame] {
+            const clock_type::time_point start = clock_type::now();
+            const bool added = sink_->add(*canvas, frame, &messages_);
+            seconds_ += seconds_since(start);
+            return added;
+        };
+        try {
+            pending_ = std::async(std::launch::async, job);
+        } catch (const std::system_error&) {
+            pending_ = std::async(std::launch::deferred, job);  // no thread to be had: runs in wait()
+        }
+    }
+
+    // Ends the frame started last; false when it failed. Its messages
+    // then follow *messages.
+    bool wait(std::vector<std::string>* messages = nullptr)
+    {
+        if (!pending_.valid())
+            return true;
+        const bool added = pending_.get();
+        if (messages)
+            messages->insert(messages->end(), messages_.begin(), messages_.end());
+        messages_.clear();
+        return added;
+    }
+
+    double seconds() const { return seconds_; }
+
+private:
+    movie_sink* sink_;
+    std::future<bool> pending_;
+    std::vector<std::string> messages_;
+    double seconds_ = 0.0;
+};
+
+}  // namespace
+
+render_settings movie_frame_settings(const render_options& options, const raster& source, std::int32_t frame)
+{
+    render_settings settings = settings_for(options, source);
+    if (options.speed_range) {
+        const double fraction = movie_position(options.speed_fraction, options.speed_fraction_to, frame,
+                                               options.frames);
+        // Single precision, as one picture's speed is kept.
+        settings.speed = static_cast<double>(static_cast<float>(fraction)) * speed_of_light;
+    }
+    if (options.observer_range) {
+        settings.observer.observer_x =
+            std::round(movie_position(options.observer_x, options.observer_x_to, frame, options.frames));
+        settings.observer.observer_y =
+            std::round(movie_position(options.observer_y, options.observer_y_to, frame, options.frames));
+    }
+    return settings;
+}
+
+int render_movie(const render_options& options, progress_bar* bar, std::vector<std::string>* messages,
+                 movie_timing* timing)
+{
+    movie_timing spent;
+    const movie_output kind = movie_output_kind(options.output);
+    // A protected target is refused before the work, not after it.
+    const std::string refused = kind == movie_output::webp ? check_save_target(options.output.c_str()) : "";
+    if (!refused.empty()) {
+        messages->push_back(refused);
+        messages->push_back("Error saving file " + options.output + ".");
+        return 1;
+    }
+    raster source;
+    if (!open_source(options, &source, messages))
+        return 1;
+
+    const clock_type::time_point started = clock_type::now();
+    clock_type::time_point start = started;
+    std::vector<frame_extent> extents;
+    if (!measure_frames(options, source, bar, &extents, messages))
+        return 1;
+    const canvas_layout layout = lay_out_canvas(extents);
+    raster canvases[2];
+    if (!canvases_for(layout, extents, kind, canvases, messages))
+        return 1;
+    movie_sink sink(options, kind, canvases[0]);
+    if (!sink.ready()) {
+        messages->push_back("Error: Not enough memory to encode the movie!");
+        return 1;
+    }
+    spent.measure = seconds_since(start);
+
+    encoding_thread encoder(&sink);
+    bool ok = true;
+    for (std::int32_t k = 0; ok && k < options.frames; ++k) {
+        start = clock_type::now();
+        const render_settings settings = movie_frame_settings(options, source, k);
+        render_output rendered = render_picture(source, settings, frame_progress(bar, false, k, options.frames));
+        raster* canvas = &canvases[k % 2];
+        const bool coloured
+            = rendered.status != render_status::done || apply_colour(options, settings, &rendered, messages);
+        const bool placed = rendered.status == render_status::done && coloured
+                            && draw_on_canvas(rendered.picture, place_on_canvas(layout, rendered.box), canvas);
+        spent.render += seconds_since(start);
+        // The frame before must be in before this one goes, and a frame that
+        // failed ends the movie.
+        ok = encoder.wait(messages);
+        if (ok && !placed) {
+            if (rendered.status != render_status::done)
+                messages->push_back(render_failure_text(rendered));
+            else if (coloured)
+                messages->push_back("Frame " + std::to_string(k) + " does not fit the movie's canvas.");
+            ok = false;
+        }
+        if (ok)
+            encoder.start(canvas, k);
+    }
+    ok = encoder.wait(messages) && ok;
+    start = clock_type::now();
+    ok = ok && sink.finish(messages);
+    spent.encode = encoder.seconds() + seconds_since(start);
+    spent.total = seconds_since(started);
+    if (bar)
+        ok ? bar->complete_movie(options.frames) : bar->finish();
+    if (timing)
+        *timing = spent;
+    return ok ? 0 : 1;
+}

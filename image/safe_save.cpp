@@ -1,0 +1,91 @@
+#include "image/safe_save.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "image/file_handle.h"
+#include "image/file_replace.h"
+
+namespace {
+
+// "reason" ends the sentence unless it ends in punctuation of its own.
+std::string sentence(const std::string& start, const std::string& reason)
+{
+    const bool closed = !reason.empty() && std::strchr(".?!", reason.back()) != nullptr;
+    return start + ": " + reason + (closed ? "" : ".");
+}
+
+// Writes and closes: the writer's reason, or the stream's own error, when
+// the data did not all reach the file.
+bool write_and_close(file_handle* file, bool to_disk, const stream_writer& write, std::string* reason)
+{
+    if (!write(file->get(), reason))
+        return false;
+    if (to_disk && !flush_to_disk(file->get(), reason))
+        return false;
+    errno = 0;
+    if (!file->close()) {
+        *reason = errno != 0 ? std::strerror(errno) : "Output file write error";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string cannot_create_text(const char* path, const std::string& reason)
+{
+    return sentence(std::string("Error: Can't open file ") + path + " for writing", reason);
+}
+
+std::string cannot_write_text(const char* path, const std::string& reason)
+{
+    return sentence(std::string("Error: Can't write file ") + path, reason);
+}
+
+std::string check_save_target(const char* path)
+{
+    save_target target;
+    std::string reason;
+    return find_save_target(path, &target, &reason) ? std::string() : cannot_create_text(path, reason);
+}
+
+save_result save_file(const char* path, const stream_writer& write)
+{
+    save_result saved;
+    save_target target;
+    std::string reason;
+    if (!find_save_target(path, &target, &reason)) {
+        saved.message = cannot_create_text(path, reason);
+        return saved;
+    }
+    if (target.in_place) {
+        file_handle file(open_in_place(target, &reason));
+        if (!file)
+            saved.message = cannot_create_text(path, reason);
+        else if (!write_and_close(&file, false, write, &reason))
+            saved.message = cannot_write_text(path, reason);
+        else
+            saved.result = 0;
+        return saved;
+    }
+
+    std::string temporary;
+    file_handle file(create_temporary_for(target, &temporary, &reason));
+    if (!file) {
+        saved.message = cannot_create_text(path, reason);
+        return saved;
+    }
+    if (!write_and_close(&file, true, write, &reason)) {
+        std::remove(temporary.c_str());
+        saved.message = cannot_write_text(path, reason);
+        return saved;
+    }
+    if (!replace_with(temporary, target, &reason)) {
+        std::remove(temporary.c_str());
+        saved.message = cannot_create_text(path, reason);
+        return saved;
+    }
+    saved.result = 0;
+    return saved;
+}

@@ -1,0 +1,30 @@
+// How every picture file is saved: the target checked before any work is
+// lost on it, the data written to a new file beside it and put in its place
+// only when complete (see write_jpeg_file for the whole contract), and the
+// warning boxes' texts when that fails, one line with the system's reason.
+#ifndef LUMIRUN_IMAGE_SAFE_SAVE_H
+#define LUMIRUN_IMAGE_SAFE_SAVE_H
+
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <string>
+
+struct save_result {
+    std::int32_t result = 1;  // 0 success, 1 failure
+    std::string message;      // the warning box's text, when one is due
+};
+
+// Writes the whole file into the stream; false with the reason otherwise.
+using stream_writer = std::function<bool(std::FILE* file, std::string* reason)>;
+
+// Empty when a save to path could be tried; otherwise its box's text (a
+// folder, a read-only file, a path the platform cannot take).
+std::string check_save_target(const char* path);
+
+save_result save_file(const char* path, const stream_writer& write);
+
+std::string cannot_create_text(const char* path, const std::string& reason);
+std::string cannot_write_text(const char* path, const std::string& reason);
+
+#endif

@@ -1,0 +1,125 @@
+#include "image/webp_file.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include <webp/encode.h>
+#include <webp/mux.h>
+
+#include "image/safe_save.h"
+
+namespace {
+
+struct encoder_delete {
+    void operator()(WebPAnimEncoder* encoder) const { WebPAnimEncoderDelete(encoder); }
+};
+
+// Owns the pixels of an imported picture.
+struct picture_owner {
+    WebPPicture picture;
+    picture_owner() { WebPPictureInit(&picture); }
+    ~picture_owner() { WebPPictureFree(&picture); }
+    picture_owner(const picture_owner&) = delete;
+    picture_owner& operator=(const picture_owner&) = delete;
+};
+
+struct data_owner {
+    WebPData data;
+    data_owner() { WebPDataInit(&data); }
+    ~data_owner() { WebPDataClear(&data); }
+    data_owner(const data_owner&) = delete;
+    data_owner& operator=(const data_owner&) = delete;
+};
+
+std::string encoder_error(WebPAnimEncoder* encoder, const char* otherwise)
+{
+    const char* error = WebPAnimEncoderGetError(encoder);
+    return error && *error ? error : otherwise;
+}
+
+}  // namespace
+
+struct webp_animation::state {
+    std::unique_ptr<WebPAnimEncoder, encoder_delete> encoder;
+    WebPConfig config;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+};
+
+webp_animation::webp_animation(std::int32_t width, std::int32_t height, bool lossless, float quality)
+{
+    if (width < 1 || height < 1 || width > webp_max_dimension || height > webp_max_dimension)
+        return;
+    auto made = std::make_unique<state>();
+    made->width = width;
+    made->height = height;
+    WebPAnimEncoderOptions options;
+    if (!WebPAnimEncoderOptionsInit(&options) || !WebPConfigInit(&made->config))
+        return;
+    options.anim_params.loop_count = 0;           // forever
+    options.anim_params.bgcolor = 0xff000000u;    // opaque black, as the canvas
+    made->config.lossless = lossless ? 1 : 0;
+    made->config.exact = lossless ? 1 : 0;
+    made->config.quality = quality;
+    if (!WebPValidateConfig(&made->config))
+        return;
+    made->encoder.reset(WebPAnimEncoderNew(width, height, &options));
+    if (made->encoder)
+        state_ = std::move(made);
+}
+
+webp_animation::~webp_animation() = default;
+webp_animation::webp_animation(webp_animation&&) noexcept = default;
+webp_animation& webp_animation::operator=(webp_animation&&) noexcept = default;
+
+bool webp_animation::ready() const
+{
+    return state_ != nullptr;
+}
+
+bool webp_animation::add_frame(const raster& canvas, std::int32_t timestamp_ms, std::string* message)
+{
+    if (!state_ || !canvas.pixels || canvas.width != state_->width || canvas.height != state_->height) {
+        *message = "the frame does not fit the animation";
+        return false;
+    }
+    picture_owner owner;
+    WebPPicture& picture = owner.picture;
+    // The encoder works on ARGB; importing to it keeps a lossless frame exact.
+    picture.use_argb = 1;
+    picture.width = canvas.width;
+    picture.height = canvas.height;
+    if (!WebPPictureImportBGR(&picture, canvas.pixels.get(), 3 * canvas.width)) {
+        *message = "not enough memory for the frame";
+        return false;
+    }
+    if (!WebPAnimEncoderAdd(state_->encoder.get(), &picture, timestamp_ms, &state_->config)) {
+        *message = encoder_error(state_->encoder.get(), "the frame could not be encoded");
+        return false;
+    }
+    return true;
+}
+
+webp_write webp_animation::save(const char* path, std::int32_t end_ms)
+{
+    webp_write write;
+    if (!state_)
+        return write;
+    data_owner owner;
+    if (!WebPAnimEncoderAdd(state_->encoder.get(), nullptr, end_ms, nullptr)
+        || !WebPAnimEncoderAssemble(state_->encoder.get(), &owner.data)) {
+        write.message = cannot_write_text(path, encoder_error(state_->encoder.get(), "Encoder error"));
+        return write;
+    }
+    const save_result saved = save_file(path, [&owner](std::FILE* file, std::string* reason) {
+        errno = 0;
+        if (std::fwrite(owner.data.bytes, 1, owner.data.size, file) == owner.data.size)
+            return true;
+        *reason = errno != 0 ? std::strerror(errno) : "Output file write error";
+        return false;
+    });
+    write.result = saved.result;
+    write.message = saved.message;
+    return write;
+}

@@ -1,0 +1,53 @@
+// Animated WebP files through libwebp's animation encoder (libwebpmux), fed
+// one frame at a time: the encoder keeps each frame compressed, never the
+// frames' pixels.
+#ifndef LUMIRUN_IMAGE_WEBP_FILE_H
+#define LUMIRUN_IMAGE_WEBP_FILE_H
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "image/raster.h"
+
+// The largest canvas side the format can hold.
+constexpr std::int32_t webp_max_dimension = 16383;
+
+// Lossy quality for photographs: small files with no visible blocks.
+constexpr float webp_photo_quality = 90.0f;
+
+struct webp_write {
+    std::int32_t result = 1;  // 0 success, 1 failure
+    std::string message;      // a warning box's text, when one is due
+};
+
+// A looping animation on a canvas of fixed size. Frames come with the time
+// they are shown from, in milliseconds, increasing.
+class webp_animation {
+public:
+    // lossless: exact pixels; otherwise lossy at quality (0 to 100).
+    webp_animation(std::int32_t width, std::int32_t height, bool lossless, float quality);
+    ~webp_animation();
+    webp_animation(webp_animation&&) noexcept;
+    webp_animation& operator=(webp_animation&&) noexcept;
+
+    // False when the sizes are out of the format's range or the encoder's
+    // memory could not be had.
+    bool ready() const;
+
+    // Encodes canvas, which must be the animation's size. On failure the
+    // encoder's reason goes into *message.
+    bool add_frame(const raster& canvas, std::int32_t timestamp_ms, std::string* message);
+
+    // Ends the last frame at end_ms and writes the file: a new file beside
+    // path, renamed over path only when every byte was written, so a failed
+    // save leaves an existing file as it was and no stray file behind.
+    // Refuses a read-only target.
+    webp_write save(const char* path, std::int32_t end_ms);
+
+private:
+    struct state;
+    std::unique_ptr<state> state_;
+};
+
+#endif

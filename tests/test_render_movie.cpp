@@ -1,0 +1,199 @@
+// lumirun-render's movies: every frame of a lossless WebP is, in its place on
+// the shared canvas, the single render with that frame's settings.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <webp/demux.h>
+
+#include "cli/movie_command.h"
+#include "cli/render_command.h"
+#include "cli/render_options.h"
+#include "image/jpeg_file.h"
+#include "tests/jpeg_test_support.h"
+#include "tests/test_support.h"
+
+using namespace test_support;
+
+namespace {
+
+struct decoded_movie {
+    bool ok = false;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::uint32_t loop_count = 1;
+    std::vector<bytes> frames;  // canvas-sized, red, green, blue, alpha
+    std::vector<int> timestamps;
+};
+
+// Through libwebp's own animation decoder, as a viewer would show it.
+decoded_movie decode_movie(const std::string& path)
+{
+    decoded_movie movie;
+    const bytes file = read_file(path);
+    const WebPData data{file.data(), file.size()};
+    WebPAnimDecoderOptions options;
+    WebPAnimDecoderOptionsInit(&options);
+    options.color_mode = MODE_RGBA;
+    WebPAnimDecoder* decoder = WebPAnimDecoderNew(&data, &options);
+    if (!decoder)
+        return movie;
+    WebPAnimInfo info;
+    movie.ok = WebPAnimDecoderGetInfo(decoder, &info) != 0;
+    movie.width = static_cast<std::int32_t>(info.canvas_width);
+    movie.height = static_cast<std::int32_t>(info.canvas_height);
+    movie.loop_count = info.loop_count;
+    const std::size_t size = std::size_t{4} * info.canvas_width * info.canvas_height;
+    while (movie.ok && WebPAnimDecoderHasMoreFrames(decoder)) {
+        std::uint8_t* pixels = nullptr;
+        int timestamp = 0;
+        movie.ok = WebPAnimDecoderGetNext(decoder, &pixels, &timestamp) != 0;
+        if (movie.ok) {
+            movie.frames.emplace_back(pixels, pixels + size);
+            movie.timestamps.push_back(timestamp);
+        }
+    }
+    WebPAnimDecoderDelete(decoder);
+    return movie;
+}
+
+// The canvas pixels that differ from frame placed at (x0, y0), black around
+// it; and the first such, for the message.
+std::int64_t misplaced_pixels(const bytes& canvas, std::int32_t width, std::int32_t height, const raster& frame,
+                              std::int32_t x0, std::int32_t y0, std::string* first)
+{
+    std::int64_t wrong = 0;
+    for (std::int32_t y = 0; y < height; ++y) {
+        for (std::int32_t x = 0; x < width; ++x) {
+            const unsigned char* c = canvas.data() + (static_cast<std::size_t>(y) * width + x) * 4;
+            std::vector<unsigned char> expected{0, 0, 0};
+            if (x >= x0 && y >= y0 && x - x0 < frame.width && y - y0 < frame.height)
+                expected = pixel_at(frame, x - x0, y - y0);
+            if (c[0] != expected[2] || c[1] != expected[1] || c[2] != expected[0] || c[3] != 255) {
+                if (wrong++ == 0)
+                    *first = "(" + std::to_string(x) + ", " + std::to_string(y) + ")";
+            }
+        }
+    }
+    return wrong;
+}
+
+struct sweep {
+    const char* name;
+    std::int32_t direction;
+    std::vector<const char*> speeds;  // frame k's --speed
+    std::vector<std::pair<std::int32_t, std::int32_t>> observers;  // frame k's --observer
+    bool speed_range;
+};
+
+}  // namespace
+
+TEST(render_movie, EveryLosslessFrameIsTheSingleRenderInItsPlace)
+{
+    temp_folder folder;
+    const std::string input = folder.path("in.jpg");
+    ASSERT_EQ(write_jpeg_file(input.c_str(), f_picture(52, 37), 95).result, 0);
+    const raster source = read_jpeg_file(input.c_str()).picture;
+    ASSERT_TRUE(source.pixels);
+    std::vector<std::string> messages;
+
+    const std::vector<sweep> sweeps = {
+        {"speed 0:90", 0, {"0", "45", "90"}, {{5, 20}, {5, 20}, {5, 20}}, true},
+        {"speed 90:0", 1, {"90", "45", "0"}, {{30, 3}, {30, 3}, {30, 3}}, true},
+        {"observer", 0, {"85", "85", "85"}, {{-10, 4}, {20, 20}, {50, 36}}, false},
+        {"observer", 1, {"85", "85", "85"}, {{50, 36}, {20, 20}, {-10, 4}}, false},
+    };
+    for (const sweep& s : sweeps) {
+        SCOPED_TRACE(std::string(s.name) + ", direction " + std::to_string(s.direction));
+        render_options options;
+        options.input = input;
+        options.output = folder.path("movie.webp");
+        options.direction = s.direction;
+        options.quality = 2;
+        options.observer_given = true;
+        options.frames = 3;
+        options.lossless = true;
+        ASSERT_TRUE(parse_speed_percent(s.speeds.front(), &options.speed_fraction));
+        ASSERT_TRUE(parse_speed_percent(s.speeds.back(), &options.speed_fraction_to));
+        options.speed_range = s.speed_range;
+        options.observer_range = !s.speed_range;
+        options.observer_x = s.observers.front().first;
+        options.observer_y = s.observers.front().second;
+        options.observer_x_to = s.observers.back().first;
+        options.observer_y_to = s.observers.back().second;
+        ASSERT_EQ(render_movie(options, nullptr, &messages), 0) << (messages.empty() ? "" : messages.back());
+
+        // The single renders, and the canvas they share.
+        std::vector<render_output> singles;
+        double left = 1e300;
+        double top = 1e300;
+        for (std::size_t k = 0; k < 3; ++k) {
+            render_options single = options;
+            single.frames = 0;
+            ASSERT_TRUE(parse_speed_percent(s.speeds[k], &single.speed_fraction));
+            single.observer_x = s.observers[k].first;
+            single.observer_y = s.observers[k].second;
+            singles.push_back(render_picture(source, settings_for(single, source), [](int, int, std::int32_t) {}));
+            left = std::min(left, singles.back().box.min_x);
+            top = std::min(top, singles.back().box.min_y);
+        }
+        std::int32_t right = 0;
+        std::int32_t bottom = 0;
+        for (const render_output& r : singles) {
+            right = std::max(right, static_cast<std::int32_t>(std::lround(r.box.min_x - left)) + r.picture.width);
+            bottom = std::max(bottom, static_cast<std::int32_t>(std::lround(r.box.min_y - top)) + r.picture.height);
+        }
+
+        const decoded_movie movie = decode_movie(options.output);
+        ASSERT_TRUE(movie.ok);
+        EXPECT_EQ(movie.width, (right + 3) / 4 * 4);
+        EXPECT_EQ(movie.height, bottom);
+        EXPECT_EQ(movie.loop_count, 0u);
+        // 24 frames a second: each frame's end, in milliseconds.
+        EXPECT_EQ(movie.timestamps, (std::vector<int>{42, 83, 125}));
+        ASSERT_EQ(movie.frames.size(), 3u);
+        for (std::size_t k = 0; k < 3; ++k) {
+            std::string first;
+            EXPECT_EQ(misplaced_pixels(movie.frames[k], movie.width, movie.height, singles[k].picture,
+                                       static_cast<std::int32_t>(std::lround(singles[k].box.min_x - left)),
+                                       static_cast<std::int32_t>(std::lround(singles[k].box.min_y - top)), &first),
+                      0)
+                << "frame " << k << ", first at " << first;
+        }
+    }
+}
+
+// A WebP movie that cannot be put in place leaves what was there, and no
+// stray file; a frame sequence keeps the frames before the one that failed.
+TEST(render_movie, FailuresLeaveNoHalfWrittenFile)
+{
+    temp_folder folder;
+    render_options options;
+    options.input = folder.path("in.jpg");
+    ASSERT_EQ(write_jpeg_file(options.input.c_str(), gradient_picture(24, 17), 95).result, 0);
+    options.frames = 3;
+    options.speed_range = true;
+    options.speed_fraction_to = 0.9f;
+
+    // A folder where the movie should go: found only when the file is done.
+    options.output = folder.path("movie.webp");
+    ASSERT_TRUE(std::filesystem::create_directory(options.output));
+    std::vector<std::string> messages;
+    EXPECT_EQ(render_movie(options, nullptr, &messages), 1);
+    EXPECT_EQ(messages.back(), "Error saving file " + options.output + ".");
+    EXPECT_EQ(folder.entries(), (std::vector<std::string>{"in.jpg", "movie.webp"}));
+    EXPECT_TRUE(std::filesystem::is_empty(options.output));
+
+    options.output = folder.path("frame-%02d.jpg");
+    ASSERT_TRUE(std::filesystem::create_directory(folder.path("frame-01.jpg")));
+    messages.clear();
+    EXPECT_EQ(render_movie(options, nullptr, &messages), 1);
+    EXPECT_EQ(messages.back(), "Error saving file " + folder.path("frame-01.jpg")
+                                   + " (frame 1); the frames before it are written.");
+    EXPECT_EQ(folder.entries(), (std::vector<std::string>{"frame-00.jpg", "frame-01.jpg", "in.jpg", "movie.webp"}));
+}
