@@ -42,15 +42,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort();
         if (read.result == 0 && picture.rows_filled != picture.height)
             std::abort();
-        // Every byte is readable: the sanitizers see any that is not.
+        // The whole buffer is there: the sanitizers see its last byte.
         std::size_t bytes = 0;
         if (!raster_byte_count(picture.width, picture.height, &bytes))
             std::abort();
-        unsigned sum = 0;
-        for (std::size_t i = 0; i < bytes; ++i)
-            sum += picture.pixels[i];
-        if (sum == 0xffffffffu)
-            std::printf(" ");
+        if (bytes > 0) {
+            const volatile unsigned char last = picture.pixels[bytes - 1];
+            (void)last;
+        }
     } else if (read.result == 0) {
         std::abort();
     }
