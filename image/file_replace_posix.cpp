@@ -57,6 +57,17 @@ bool find_save_target(const char* path, save_target* target, std::string* error)
                 *error = system_error(errno);
                 return false;
             }
+            // A new file: its folder must be there, or the work before the
+            // save would be lost on it.
+            struct stat folder {};
+            if (stat(folder_of(current).c_str(), &folder) != 0) {
+                *error = system_error(errno);
+                return false;
+            }
+            if (!S_ISDIR(folder.st_mode)) {
+                *error = system_error(ENOTDIR);
+                return false;
+            }
             *target = save_target{current, false, false};
             return true;
         }
