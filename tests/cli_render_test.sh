@@ -193,6 +193,10 @@ run 1 "$images/testorig.jpg" "$work/wide.webp" --frames 2 --speed 0:99.999
 expect_err "lumirun-render: The movie's canvas of 16764 by 149 pixels passes the 16383-pixel limit of WebP on a side.
 " "canvas too wide for WebP"
 expect_absent "$work/wide.webp"
+# A movie into a folder that does not exist is refused before any frame.
+run 1 "$images/testorig.jpg" "$work/no-folder/movie.webp" --frames 3 --speed 0:50
+expect_err_lines "lumirun-render: Error: Can't open file $work/no-folder/movie.webp for writing: ?*." \
+    "lumirun-render: Error saving file $work/no-folder/movie.webp."
 # A frame that cannot be written: the frames before it stay, none after it.
 mkdir -p "$work/seq/f-1.jpg"
 run 1 "$images/testorig.jpg" "$work/seq/f-%d.jpg" --frames 3 --speed 10:20
