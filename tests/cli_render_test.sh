@@ -193,6 +193,12 @@ run 1 "$images/testorig.jpg" "$work/wide.webp" --frames 2 --speed 0:99.999
 expect_err "lumirun-render: The movie's canvas of 16764 by 149 pixels passes the 16383-pixel limit of WebP on a side.
 " "canvas too wide for WebP"
 expect_absent "$work/wide.webp"
+# A movie of the colour shift: the same canvas, other colours.
+if run 0 "$images/testorig.jpg" "$work/plain.webp" --frames 2 --speed 0:60 --lossless \
+    && run 0 "$images/testorig.jpg" "$work/shifted.webp" --frames 2 --speed 0:60 --lossless --doppler; then
+    ! cmp -s "$work/plain.webp" "$work/shifted.webp" || fail "--doppler changed no frame of the movie"
+    [ "$(head -c 4 "$work/shifted.webp")" = RIFF ] || fail "shifted.webp is not a RIFF file"
+fi
 # A movie into a folder that does not exist is refused before any frame.
 run 1 "$images/testorig.jpg" "$work/no-folder/movie.webp" --frames 3 --speed 0:50
 expect_err_lines "lumirun-render: Error: Can't open file $work/no-folder/movie.webp for writing: ?*." \
