@@ -31,12 +31,14 @@ if(WIN32)
   # Text files for Windows users: CRLF line ends.
   configure_file(${PROJECT_SOURCE_DIR}/resources/README-windows.txt.in ${docs}/README.txt @ONLY NEWLINE_STYLE CRLF)
   configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${docs}/LICENSE @ONLY NEWLINE_STYLE CRLF)
-  # The notices of the libraries linked into the executables; libjpeg-turbo's
-  # own texts come from the source package it was built from.
+  # The notices of the libraries linked into the executables; the libraries'
+  # own texts come from the source packages they were built from.
   set(LUMIRUN_JPEG_SOURCE "${PROJECT_SOURCE_DIR}/build/deps/libjpeg-turbo-src" CACHE PATH
     "libjpeg-turbo's source (for its licence texts)")
+  set(LUMIRUN_WEBP_SOURCE "${PROJECT_SOURCE_DIR}/build/deps/libwebp-src" CACHE PATH
+    "libwebp's source (for its licence texts)")
   include(${PROJECT_SOURCE_DIR}/cmake/third_party_notices.cmake)
-  lumirun_third_party_notices(${LUMIRUN_JPEG_SOURCE} ${docs}/THIRD-PARTY-NOTICES)
+  lumirun_third_party_notices(${LUMIRUN_JPEG_SOURCE} ${LUMIRUN_WEBP_SOURCE} ${docs}/THIRD-PARTY-NOTICES)
 
   # Linked without symbol tables: smaller, and without the build machine's
   # paths (libjpeg's assembled objects name their source files). Stripping
