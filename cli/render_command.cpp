@@ -29,7 +29,7 @@ jpeg_read read_input(const std::string& input)
     if (input != "-")
         return read_jpeg_file(input.c_str());
     use_binary_mode(stdin);
-    return read_jpeg_stream(stdin);
+    return read_jpeg_stream(stdin, "(standard input)");
 }
 
 // "-" is standard output.

@@ -1,18 +1,29 @@
-# lumirun_third_party_notices(JPEG_SOURCE OUTPUT): writes the notices of the
-# libraries linked into the Windows executables (CRLF line ends), from
-# resources/THIRD-PARTY-NOTICES.in and, for libjpeg-turbo, the licence texts
-# of the source package the library was built from, word for word.
-function(lumirun_third_party_notices jpeg_source webp_source output)
-  set(license ${jpeg_source}/LICENSE.md)
-  set(readme ${jpeg_source}/README.ijg)
-  if(NOT EXISTS ${license} OR NOT EXISTS ${readme})
-    message(FATAL_ERROR "No libjpeg-turbo licence texts in '${jpeg_source}': run scripts/fetch-libjpeg-source.sh")
+# lumirun_read_licence_text(VARIABLE FILE HINT): a library's text, word for
+# word but for the blank lines around it; a missing one stops the configure
+# with HINT.
+function(lumirun_read_licence_text variable file hint)
+  if(NOT EXISTS ${file})
+    message(FATAL_ERROR "No licence text ${file}: ${hint}")
   endif()
-  file(READ ${license} LUMIRUN_JPEG_LICENSE)
-  string(STRIP "${LUMIRUN_JPEG_LICENSE}" LUMIRUN_JPEG_LICENSE)
+  file(READ ${file} text)
+  string(STRIP "${text}" text)
+  set(${variable} "${text}" PARENT_SCOPE)
+endfunction()
+
+# lumirun_third_party_notices(JPEG_SOURCE WEBP_SOURCE OUTPUT): writes the
+# notices of the libraries linked into the Windows executables (CRLF line
+# ends), from resources/THIRD-PARTY-NOTICES.in and the licence texts of the
+# source packages libjpeg-turbo and libwebp were built from, word for word.
+function(lumirun_third_party_notices jpeg_source webp_source output)
+  set(jpeg_hint "run scripts/fetch-libjpeg-source.sh")
+  set(webp_hint "run scripts/build-libwebp-mingw.sh")
+  set(readme ${jpeg_source}/README.ijg)
+  lumirun_read_licence_text(LUMIRUN_JPEG_LICENSE ${jpeg_source}/LICENSE.md "${jpeg_hint}")
+  lumirun_read_licence_text(LUMIRUN_WEBP_LICENSE ${webp_source}/COPYING "${webp_hint}")
+  lumirun_read_licence_text(LUMIRUN_WEBP_PATENTS ${webp_source}/PATENTS "${webp_hint}")
 
   # README.ijg from its LEGAL ISSUES heading to the next section's.
-  file(READ ${readme} ijg)
+  lumirun_read_licence_text(ijg ${readme} "${jpeg_hint}")
   string(FIND "${ijg}" "\nLEGAL ISSUES\n====" first)
   string(FIND "${ijg}" "\nREFERENCES\n====" last)
   if(first LESS 0 OR last LESS first)
@@ -22,16 +33,6 @@ function(lumirun_third_party_notices jpeg_source webp_source output)
   string(SUBSTRING "${ijg}" ${first} ${length} LUMIRUN_JPEG_LEGAL)
   string(STRIP "${LUMIRUN_JPEG_LEGAL}" LUMIRUN_JPEG_LEGAL)
 
-  # libwebp's BSD licence and its patent grant, linked into lumirun-render.
-  set(webp_license ${webp_source}/COPYING)
-  set(webp_patents ${webp_source}/PATENTS)
-  if(NOT EXISTS ${webp_license} OR NOT EXISTS ${webp_patents})
-    message(FATAL_ERROR "No libwebp licence texts in '${webp_source}': run scripts/build-libwebp-mingw.sh")
-  endif()
-  file(READ ${webp_license} LUMIRUN_WEBP_LICENSE)
-  string(STRIP "${LUMIRUN_WEBP_LICENSE}" LUMIRUN_WEBP_LICENSE)
-  file(READ ${webp_patents} LUMIRUN_WEBP_PATENTS)
-  string(STRIP "${LUMIRUN_WEBP_PATENTS}" LUMIRUN_WEBP_PATENTS)
   file(STRINGS ${webp_source}/configure.ac webp_init REGEX "^AC_INIT\\(\\[libwebp\\], \\[[0-9.]+\\]")
   string(REGEX REPLACE "^AC_INIT\\(\\[libwebp\\], \\[([0-9.]+)\\].*$" "\\1" LUMIRUN_WEBP_VERSION "${webp_init}")
 
@@ -53,6 +54,6 @@ function(lumirun_third_party_notices jpeg_source webp_source output)
   file(READ ${output}.lf text)
   string(REPLACE "\n" "\r\n" text "${text}")
   file(WRITE ${output} "${text}")
-  set_property(DIRECTORY ${PROJECT_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${license} ${readme}
-    ${webp_license} ${webp_patents})
+  set_property(DIRECTORY ${PROJECT_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${jpeg_source}/LICENSE.md
+    ${readme} ${webp_source}/COPYING ${webp_source}/PATENTS)
 endfunction()

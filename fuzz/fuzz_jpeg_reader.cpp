@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     jpeg_read_limits limits;
     limits.memory = memory_for_one_input;
     limits.max_scans = scans_for_one_input;
-    const jpeg_read read = read_jpeg_stream(file, limits);
+    const jpeg_read read = read_jpeg_stream(file, "(fuzz input)", limits);
     std::fclose(file);
 
     if (read.result != 0 && read.result != 1)

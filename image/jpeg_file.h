@@ -48,8 +48,9 @@ struct jpeg_read {
 // component counts are refused before the raster is allocated.
 jpeg_read read_jpeg_file(const char* path, const jpeg_read_limits& limits = {});
 
-// read_jpeg_file on a stream opened for binary reading; the caller closes it.
-jpeg_read read_jpeg_stream(std::FILE* file, const jpeg_read_limits& limits = {});
+// read_jpeg_file on a stream opened for binary reading, named in messages
+// as name; the caller closes it.
+jpeg_read read_jpeg_stream(std::FILE* file, const char* name, const jpeg_read_limits& limits = {});
 
 // "Image of size %d by %d is too large." for a read whose picture's memory
 // could not be had.

@@ -171,14 +171,10 @@ jpeg_read read_jpeg_file(const char* path, const jpeg_read_limits& limits)
         read.message = std::string("Error: Can't open file ") + path + " for reading.";
         return read;
     }
-    jpeg_read read = read_jpeg_stream(file.get(), limits);
-    if (read.too_many_scans)
-        read.message = std::string("Error: File ") + path + " has more than " + std::to_string(limits.max_scans)
-                       + " scans; no real picture has so many.";
-    return read;
+    return read_jpeg_stream(file.get(), path, limits);
 }
 
-jpeg_read read_jpeg_stream(std::FILE* file, const jpeg_read_limits& limits)
+jpeg_read read_jpeg_stream(std::FILE* file, const char* name, const jpeg_read_limits& limits)
 {
     jpeg_read read;
     jpeg_decompress_struct cinfo{};
@@ -193,6 +189,9 @@ jpeg_read read_jpeg_stream(std::FILE* file, const jpeg_read_limits& limits)
     read.library_error = manager.error;
     read.library_warning = manager.warning;
     read.too_many_scans = manager.too_many_scans;
+    if (read.too_many_scans)
+        read.message = std::string("Error: File ") + name + " has more than " + std::to_string(limits.max_scans)
+                       + " scans; no real picture has so many.";
     return read;
 }
 

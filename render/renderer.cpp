@@ -74,17 +74,15 @@ void render_grid(const raster& source, const sample_grid& grid, const render_set
         out->status = render_status::out_of_memory;
         return;
     }
+    // The size is told even when the picture is not drawn or not had.
+    out->picture.width = width;
+    out->picture.height = height;
     if (settings.largest_side > 0 && (width > settings.largest_side || height > settings.largest_side)) {
-        out->picture.width = width;
-        out->picture.height = height;
         out->status = render_status::too_large;
         return;
     }
-    if (!draw) {
-        out->picture.width = width;
-        out->picture.height = height;
+    if (!draw)
         return;
-    }
     // Released first: the old and the new picture need not fit side by side.
     if (replaced)
         replaced->pixels.reset();

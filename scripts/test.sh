@@ -74,14 +74,9 @@ test_windows() {
 # and run as a user would (tests/check_windows_package.sh).
 package_windows() {
     local version zip first help=()
-    cmake_build "$LUMIRUN_WINDOWS" package
     version=$(project_version "$LUMIRUN_WINDOWS")
     zip="$LUMIRUN_WINDOWS/lumirun-$version-win64.zip"
-    # A second build of the same commit gives the same bytes.
-    first=$(sha256sum <"$zip")
-    rm -f "$zip"
-    cmake_build "$LUMIRUN_WINDOWS" package >/dev/null
-    [ "$(sha256sum <"$zip")" = "$first" ] || die "two builds of the zip differ"
+    first=$(reproducible_package "$LUMIRUN_WINDOWS" "$zip")
     for file in lumirun.hlp lumirun-help.html; do
         [ -f "$LUMIRUN_WINDOWS/ui/$file" ] && help+=("$LUMIRUN_WINDOWS/ui/$file")
     done
@@ -90,19 +85,27 @@ package_windows() {
     note "Windows zip: $(basename "$zip"), $(unzip -Z1 "$zip" | wc -l) files, sha256 ${first%% *}"
 }
 
+# reproducible_package TREE FILE: builds TREE's package FILE twice and prints
+# its sha256 line; two builds of the same commit must give the same bytes.
+reproducible_package() {
+    local tree=$1 file=$2 first
+    cmake_build "$tree" package >&2
+    first=$(sha256sum <"$file")
+    rm -f "$file"
+    cmake_build "$tree" package >/dev/null
+    [ "$(sha256sum <"$file")" = "$first" ] || die "two builds of $(basename "$file") differ"
+    printf '%s\n' "$first"
+}
+
 # The version CMake was configured with (project() in CMakeLists.txt).
 project_version() { sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$1/CMakeCache.txt"; }
 
 # lumirun-render's Debian package, and `cmake --install` of the native tree.
 package_native() {
     local version deb first
-    cmake_build "$LUMIRUN_NATIVE" package
     version=$(project_version "$LUMIRUN_NATIVE")
     deb="$LUMIRUN_NATIVE/lumirun-render_${version}_$(dpkg --print-architecture).deb"
-    first=$(sha256sum <"$deb")
-    rm -f "$deb"
-    cmake_build "$LUMIRUN_NATIVE" package >/dev/null
-    [ "$(sha256sum <"$deb")" = "$first" ] || die "two builds of the Debian package differ"
+    first=$(reproducible_package "$LUMIRUN_NATIVE" "$deb")
     timeout 600 bash "$LUMIRUN_ROOT/tests/check_debian_package.sh" "$deb" "$version" \
         "$LUMIRUN_NATIVE/cli/lumirun-render" "$LUMIRUN_ROOT/resources/sample.jpg" ||
         die "the Debian package failed its checks"
