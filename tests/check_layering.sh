@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The arrows between the folders: ui -> app -> {image, render},
-# render -> image, cli -> {image, render}, and no others, both in the
+# render -> image, pipeline -> {image, render}, cli -> pipeline (and what
+# it passes on), and no others, both in the
 # includes and in what each library links.
 #   check_layering.sh SOURCE-ROOT [LIBRARY=LINKED+LINKED...]...
 set -euo pipefail
@@ -11,14 +12,16 @@ declare -A may_include=(
     [image]="image"
     [render]="render image"
     [app]="app image render"
-    [cli]="cli image render"
+    [pipeline]="pipeline image render"
+    [cli]="cli pipeline image render"
     [ui]="ui app resources"
 )
 declare -A may_link=(
     [lumirun_image]=""
     [lumirun_render]="lumirun_image"
     [lumirun_app]="lumirun_image lumirun_render"
-    [lumirun_cli]="lumirun_image lumirun_render"
+    [lumirun_pipeline]="lumirun_image lumirun_render"
+    [lumirun_cli]="lumirun_pipeline"
     [lumirun_ui]="lumirun_app"
 )
 
