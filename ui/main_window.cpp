@@ -170,7 +170,9 @@ void run_menu_command(HWND window, int id)
 void scroll(HWND window, int bar, WPARAM wparam, std::int32_t offset)
 {
     switch (LOWORD(wparam)) {
-    case SB_LINELEFT: scroll_view_to(window, bar, std::max<std::int32_t>(0, offset - line_scroll_step)); break;
+    case SB_LINELEFT:
+        scroll_view_to(window, bar, std::max<std::int32_t>(0, offset - line_scroll_step));
+        break;
     case SB_LINERIGHT: scroll_view_to(window, bar, offset + line_scroll_step); break;
     // The message's 16-bit position, as the viewer has always taken it: past
     // 65535 pixels it wraps (GetScrollInfo would have the full 32 bits).

@@ -91,7 +91,7 @@ bool scroll_by_key(HWND window, WPARAM key)
     case VK_RIGHT: scroll_by(window, SB_HORZ, line_scroll_step); return true;
     case VK_UP: scroll_by(window, SB_VERT, -line_scroll_step); return true;
     case VK_DOWN: scroll_by(window, SB_VERT, line_scroll_step); return true;
-    case VK_PRIOR: scroll_by(window, SB_VERT, -static_cast<long long>(visible_extent(window, SB_VERT))); return true;
+    case VK_PRIOR: scroll_by(window, SB_VERT, -1LL * visible_extent(window, SB_VERT)); return true;
     case VK_NEXT: scroll_by(window, SB_VERT, visible_extent(window, SB_VERT)); return true;
     case VK_HOME:
         scroll_toward(window, SB_HORZ, 0);
