@@ -1,7 +1,11 @@
 #include "render/doppler.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
+
+#include "render/portable_math.h"
 
 // Where the solvers put E and O. Each solver's quadratic is, for the
 // retarded emission time t = -|E - O| (seen at t = 0),
@@ -70,32 +74,168 @@ void doppler_range(const motion_parameters& motion, double* d_min, double* d_max
     *d_max = doppler_factor(motion, 1.0);
 }
 
-bool apply_doppler(raster* picture, const position_box& box, const view_parameters& view,
-                   fly_by_direction direction, const colour_shift_settings& colour)
+namespace {
+
+// Every lit pixel's D, in pixel order, and the table for the picture's range.
+class pixel_factors {
+public:
+    pixel_factors(const raster& picture, const doppler_source& source, const view_parameters& view,
+                  fly_by_direction direction)
+        : picture_(picture), source_(source), view_(view), direction_(direction)
+    {
+    }
+
+    // D of pixel (i, j); NaN where no sample landed (with origins).
+    double at(std::int32_t i, std::int32_t j) const
+    {
+        const pixel_origins* o = source_.origins;
+        if (!o || o->sample.empty()) {
+            return doppler_factor(view_.motion, doppler_cosine(view_, direction_, static_cast<double>(i) + source_.box->min_x,
+                                                              static_cast<double>(j) + source_.box->min_y));
+        }
+        const std::int64_t s = o->sample[static_cast<std::size_t>(j) * static_cast<std::size_t>(picture_.width)
+                                         + static_cast<std::size_t>(i)];
+        if (s < 0)
+            return std::numeric_limits<double>::quiet_NaN();
+        const apparent_point p = apparent_position(view_, direction_, o->xs[static_cast<std::size_t>(s >> 32)],
+                                                   o->ys[static_cast<std::size_t>(s & 0xffffffff)]);
+        return doppler_factor(view_.motion, doppler_cosine(view_, direction_, p.x, p.y));
+    }
+
+private:
+    const raster& picture_;
+    const doppler_source& source_;
+    const view_parameters& view_;
+    fly_by_direction direction_;
+};
+
+bool make_table(const view_parameters& view, const colour_shift_settings& colour, colour_shift_table* table)
 {
+    double d_min = 0.0;
+    double d_max = 0.0;
+    doppler_range(view.motion, &d_min, &d_max);
+    return make_colour_shift_table(colour, d_min, d_max, table);
+}
+
+double luminance(const std::array<double, 3>& rgb)
+{
+    return ((srgb_luminance[0] * rgb[0]) + (srgb_luminance[1] * rgb[1])) + (srgb_luminance[2] * rgb[2]);
+}
+
+bool is_black(const unsigned char* p)
+{
+    return p[0] == 0 && p[1] == 0 && p[2] == 0;
+}
+
+// Below this brightest byte a picture counts as nearly black.
+constexpr int nearly_black_byte = 24;
+
+}  // namespace
+
+bool measure_doppler(const raster& picture, const doppler_source& source, const view_parameters& view,
+                     fly_by_direction direction, const colour_shift_settings& colour,
+                     doppler_statistics* statistics)
+{
+    if (!is_fly_by_direction(direction))
+        return false;
+    colour_shift_table table;
+    if (!make_table(view, colour, &table))
+        return false;
+    if (!picture.pixels)
+        return true;
+    const pixel_factors factors(picture, source, view, direction);
+    const unsigned char* p = picture.pixels.get();
+    for (std::int32_t j = 0; j < picture.height; ++j) {
+        for (std::int32_t i = 0; i < picture.width; ++i, p += 3) {
+            if (is_black(p))
+                continue;
+            const double d = factors.at(i, j);
+            if (d != d)
+                continue;
+            const std::array<double, 3> rgb = {table.decode[p[2]], table.decode[p[1]], table.decode[p[0]]};
+            const double rest = luminance(rgb);
+            const double seen = luminance(shifted_linear(table, d, rgb));
+            if (!(rest > 0.0) || !(seen > 0.0))
+                continue;
+            const double log_seen = portable_log2(seen);
+            ++statistics->pixels;
+            statistics->log2_rest += portable_log2(rest);
+            statistics->log2_seen += log_seen;
+            const double bucket = (log_seen - white_lowest_stop) * white_buckets_per_stop;
+            const int b = bucket > 0.0 ? static_cast<int>(std::min(bucket, static_cast<double>(white_buckets - 1))) : 0;
+            ++statistics->seen_histogram[static_cast<std::size_t>(b)];
+        }
+    }
+    return true;
+}
+
+colour_shift_settings settle_exposure(const colour_shift_settings& colour, const doppler_statistics& statistics)
+{
+    colour_shift_settings settled = colour;
+    settled.auto_exposure = false;
+    if (statistics.pixels == 0)
+        return settled;
+    const double count = static_cast<double>(statistics.pixels);
+    if (colour.auto_exposure) {
+        const double stops = colour.mode == doppler_mode::colour_only
+                                 ? 0.0
+                                 : (statistics.log2_rest - statistics.log2_seen) / count;
+        settled.exposure = std::min(std::max(std::floor((stops * 256.0) + 0.5) / 256.0, -20.0), 20.0);
+    }
+    if (colour.tone == tone_map::reinhard && !(colour.white > 1.0)) {
+        // The top of the bucket that holds the brightest 0.5 %.
+        const std::int64_t brightest = (statistics.pixels + 199) / 200;
+        std::int64_t above = 0;
+        int b = white_buckets - 1;
+        for (; b > 0; --b) {
+            above += statistics.seen_histogram[static_cast<std::size_t>(b)];
+            if (above >= brightest)
+                break;
+        }
+        const double stops = white_lowest_stop + (static_cast<double>(b + 1) / white_buckets_per_stop);
+        settled.white = portable_exp2(stops + settled.exposure);
+    }
+    return settled;
+}
+
+bool apply_doppler(raster* picture, const doppler_source& source, const view_parameters& view,
+                   fly_by_direction direction, const colour_shift_settings& colour, bool* nearly_black)
+{
+    if (nearly_black)
+        *nearly_black = false;
     if (!is_fly_by_direction(direction))
         return false;
     // At speed 0 the pass still runs: every D is then 1, which leaves each
     // byte as it was unless an exposure or Reinhard's curve asks otherwise,
     // so a sequence of speeds starting at 0 has no jump at its start.
+    colour_shift_settings settled = colour;
+    if (colour.auto_exposure || (colour.tone == tone_map::reinhard && !(colour.white > 1.0))) {
+        doppler_statistics statistics;
+        if (!measure_doppler(*picture, source, view, direction, colour, &statistics))
+            return false;
+        settled = settle_exposure(colour, statistics);
+    }
+    colour_shift_table table;
+    if (!make_table(view, settled, &table))
+        return false;
     if (!picture->pixels)
         return true;
-    double d_min = 0.0;
-    double d_max = 0.0;
-    doppler_range(view.motion, &d_min, &d_max);
-    colour_shift_table table;
-    if (!make_colour_shift_table(colour, d_min, d_max, &table))
-        return false;
+    const pixel_factors factors(*picture, source, view, direction);
+    int brightest_before = 0;
+    int brightest_after = 0;
     unsigned char* p = picture->pixels.get();
     for (std::int32_t j = 0; j < picture->height; ++j) {
-        const double y = static_cast<double>(j) + box.min_y;
         for (std::int32_t i = 0; i < picture->width; ++i, p += 3) {
-            if (p[0] == 0 && p[1] == 0 && p[2] == 0)
+            if (is_black(p))
                 continue;  // black stays black, and most of the margin is black
-            const double x = static_cast<double>(i) + box.min_x;
-            const double d = doppler_factor(view.motion, doppler_cosine(view, direction, x, y));
-            shift_pixel(table, d, p, p);
+            brightest_before = std::max({brightest_before, int{p[0]}, int{p[1]}, int{p[2]}});
+            const double d = factors.at(i, j);
+            if (d == d)
+                shift_pixel(table, d, p, p);
+            brightest_after = std::max({brightest_after, int{p[0]}, int{p[1]}, int{p[2]}});
         }
     }
+    if (nearly_black)
+        *nearly_black = brightest_before >= nearly_black_byte && brightest_after < nearly_black_byte;
     return true;
 }
