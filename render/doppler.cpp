@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "render/portable_math.h"
@@ -127,14 +128,106 @@ bool is_black(const unsigned char* p)
     return p[0] == 0 && p[1] == 0 && p[2] == 0;
 }
 
+// log2 of the luminance at a bucket's lower edge and at its middle.
+double bucket_floor(std::size_t b)
+{
+    return white_lowest_stop + (static_cast<double>(b) / white_buckets_per_stop);
+}
+
+double bucket_middle(std::size_t b)
+{
+    return white_lowest_stop + ((static_cast<double>(b) + 0.5) / white_buckets_per_stop);
+}
+
+// log2 of a positive value to about 1e-6 (far finer than a bucket): the
+// exponent from its bits, the mantissa's from a table of 257 values on
+// [1, 2] with linear interpolation. Zero and subnormals read as the lowest.
+class quick_log2 {
+public:
+    quick_log2()
+    {
+        for (int k = 0; k <= 256; ++k)
+            table_[k] = portable_log2(1.0 + (static_cast<double>(k) / 256.0));
+    }
+
+    double operator()(double x) const
+    {
+        std::uint64_t bits;
+        std::memcpy(&bits, &x, sizeof bits);
+        const int biased = static_cast<int>((bits >> 52) & 0x7ff);
+        if (biased == 0)
+            return -1022.0;
+        const double f = static_cast<double>(bits & ((std::uint64_t{1} << 52) - 1)) * (256.0 / 4503599627370496.0);
+        const int k = static_cast<int>(f);
+        return static_cast<double>(biased - 1023) + (table_[k] + ((f - k) * (table_[k + 1] - table_[k])));
+    }
+
+private:
+    double table_[257];
+};
+
+std::size_t bucket_of(double luminance)
+{
+    static const quick_log2 log2_of;
+    const double bucket = (log2_of(luminance) - white_lowest_stop) * white_buckets_per_stop;
+    return bucket > 0.0 ? static_cast<std::size_t>(std::min(bucket, static_cast<double>(white_buckets - 1))) : 0;
+}
+
+// The mean of a histogram's bucket middles, log2.
+double mean_log2(const std::vector<std::int64_t>& histogram, std::int64_t pixels)
+{
+    double sum = 0.0;
+    for (std::size_t b = 0; b < white_buckets; ++b)
+        sum += static_cast<double>(histogram[b]) * bucket_middle(b);
+    return sum / static_cast<double>(pixels);
+}
+
+
+// Reinhard's white before exposure: the lower edge of the bucket that holds
+// the brightest 0.5 % (so that a picture whose brightest is white at rest
+// gets exactly 1).
+double brightest_luminance(const doppler_statistics& statistics)
+{
+    const std::int64_t brightest = (statistics.pixels + 199) / 200;
+    std::int64_t above = 0;
+    std::size_t b = white_buckets - 1;
+    for (; b > 0; --b) {
+        above += statistics.seen_histogram[b];
+        if (above >= brightest)
+            break;
+    }
+    return portable_exp2(bucket_floor(b));
+}
+
+// The mean log2 luminance Reinhard's curve shows at this exposure, from the
+// histogram's bucket middles.
+double mean_shown(const doppler_statistics& statistics, double stops, double brightest)
+{
+    const double gain = portable_exp2(stops);
+    const double white = std::max(1.0, brightest * gain);
+    double sum = 0.0;
+    for (std::size_t b = 0; b < white_buckets; ++b) {
+        if (statistics.seen_histogram[b] == 0)
+            continue;
+        const double l = portable_exp2(bucket_middle(b)) * gain;
+        const double shown = (l * (1.0 + (l / (white * white)))) / (1.0 + l);
+        sum += static_cast<double>(statistics.seen_histogram[b]) * portable_log2(shown);
+    }
+    return sum / static_cast<double>(statistics.pixels);
+}
+
 // Below this brightest byte a picture counts as nearly black.
 constexpr int nearly_black_byte = 24;
 
 }  // namespace
 
-bool measure_doppler(const raster& picture, const doppler_source& source, const view_parameters& view,
-                     fly_by_direction direction, const colour_shift_settings& colour,
-                     doppler_statistics* statistics)
+namespace {
+
+// measure_doppler, keeping each pixel's D in *factors (when given) for the
+// pass that follows.
+bool measure(const raster& picture, const doppler_source& source, const view_parameters& view,
+             fly_by_direction direction, const colour_shift_settings& colour, doppler_statistics* statistics,
+             std::vector<double>* kept)
 {
     if (!is_fly_by_direction(direction))
         return false;
@@ -150,6 +243,8 @@ bool measure_doppler(const raster& picture, const doppler_source& source, const 
             if (is_black(p))
                 continue;
             const double d = factors.at(i, j);
+            if (kept)
+                kept->push_back(d);
             if (d != d)
                 continue;
             const std::array<double, 3> rgb = {table.decode[p[2]], table.decode[p[1]], table.decode[p[0]]};
@@ -157,16 +252,21 @@ bool measure_doppler(const raster& picture, const doppler_source& source, const 
             const double seen = luminance(shifted_linear(table, d, rgb));
             if (!(rest > 0.0) || !(seen > 0.0))
                 continue;
-            const double log_seen = portable_log2(seen);
             ++statistics->pixels;
-            statistics->log2_rest += portable_log2(rest);
-            statistics->log2_seen += log_seen;
-            const double bucket = (log_seen - white_lowest_stop) * white_buckets_per_stop;
-            const int b = bucket > 0.0 ? static_cast<int>(std::min(bucket, static_cast<double>(white_buckets - 1))) : 0;
-            ++statistics->seen_histogram[static_cast<std::size_t>(b)];
+            ++statistics->rest_histogram[bucket_of(rest)];
+            ++statistics->seen_histogram[bucket_of(seen)];
         }
     }
     return true;
+}
+
+}  // namespace
+
+bool measure_doppler(const raster& picture, const doppler_source& source, const view_parameters& view,
+                     fly_by_direction direction, const colour_shift_settings& colour,
+                     doppler_statistics* statistics)
+{
+    return measure(picture, source, view, direction, colour, statistics, nullptr);
 }
 
 colour_shift_settings settle_exposure(const colour_shift_settings& colour, const doppler_statistics& statistics)
@@ -175,26 +275,28 @@ colour_shift_settings settle_exposure(const colour_shift_settings& colour, const
     settled.auto_exposure = false;
     if (statistics.pixels == 0)
         return settled;
-    const double count = static_cast<double>(statistics.pixels);
-    if (colour.auto_exposure) {
-        const double stops = colour.mode == doppler_mode::colour_only
-                                 ? 0.0
-                                 : (statistics.log2_rest - statistics.log2_seen) / count;
+    const bool reinhard = colour.tone == tone_map::reinhard && !(colour.white > 1.0);
+    const double brightest = brightest_luminance(statistics);
+    if (colour.auto_exposure && colour.mode == doppler_mode::colour_only) {
+        settled.exposure = 0.0;
+    } else if (colour.auto_exposure && !reinhard) {
+        const double stops = mean_log2(statistics.rest_histogram, statistics.pixels)
+                             - mean_log2(statistics.seen_histogram, statistics.pixels);
         settled.exposure = std::min(std::max(std::floor((stops * 256.0) + 0.5) / 256.0, -20.0), 20.0);
-    }
-    if (colour.tone == tone_map::reinhard && !(colour.white > 1.0)) {
-        // The top of the bucket that holds the brightest 0.5 %.
-        const std::int64_t brightest = (statistics.pixels + 199) / 200;
-        std::int64_t above = 0;
-        int b = white_buckets - 1;
-        for (; b > 0; --b) {
-            above += statistics.seen_histogram[static_cast<std::size_t>(b)];
-            if (above >= brightest)
-                break;
+    } else if (colour.auto_exposure) {
+        // The shown mean grows with the exposure: halve the interval until
+        // it is below 1/256 stop.
+        const double rest = mean_log2(statistics.rest_histogram, statistics.pixels);
+        double low = -20.0;
+        double high = 20.0;
+        for (int k = 0; k < 16; ++k) {
+            const double middle = 0.5 * (low + high);
+            (mean_shown(statistics, middle, brightest) < rest ? low : high) = middle;
         }
-        const double stops = white_lowest_stop + (static_cast<double>(b + 1) / white_buckets_per_stop);
-        settled.white = portable_exp2(stops + settled.exposure);
+        settled.exposure = std::floor((0.5 * (low + high)) * 256.0 + 0.5) / 256.0;
     }
+    if (reinhard)
+        settled.white = std::max(1.0, brightest * portable_exp2(settled.exposure));
     return settled;
 }
 
@@ -209,9 +311,12 @@ bool apply_doppler(raster* picture, const doppler_source& source, const view_par
     // byte as it was unless an exposure or Reinhard's curve asks otherwise,
     // so a sequence of speeds starting at 0 has no jump at its start.
     colour_shift_settings settled = colour;
+    // The lit pixels' D in pixel order, when the statistics pass worked them
+    // out.
+    std::vector<double> kept;
     if (colour.auto_exposure || (colour.tone == tone_map::reinhard && !(colour.white > 1.0))) {
         doppler_statistics statistics;
-        if (!measure_doppler(*picture, source, view, direction, colour, &statistics))
+        if (!measure(*picture, source, view, direction, colour, &statistics, &kept))
             return false;
         settled = settle_exposure(colour, statistics);
     }
@@ -221,6 +326,7 @@ bool apply_doppler(raster* picture, const doppler_source& source, const view_par
     if (!picture->pixels)
         return true;
     const pixel_factors factors(*picture, source, view, direction);
+    std::size_t next = 0;
     int brightest_before = 0;
     int brightest_after = 0;
     unsigned char* p = picture->pixels.get();
@@ -229,7 +335,7 @@ bool apply_doppler(raster* picture, const doppler_source& source, const view_par
             if (is_black(p))
                 continue;  // black stays black, and most of the margin is black
             brightest_before = std::max({brightest_before, int{p[0]}, int{p[1]}, int{p[2]}});
-            const double d = factors.at(i, j);
+            const double d = next < kept.size() ? kept[next++] : factors.at(i, j);
             if (d == d)
                 shift_pixel(table, d, p, p);
             brightest_after = std::max({brightest_after, int{p[0]}, int{p[1]}, int{p[2]}});

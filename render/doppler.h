@@ -42,16 +42,17 @@ struct doppler_source {
 
 // What the colour pass learns of a picture before it changes it: enough to
 // choose an exposure, for one picture or for all the frames of a movie.
-// The logarithms are portable_log2's, summed in pixel order, so every
-// platform gets the same exposure.
+// Histograms of log2 luminance, from the bits of each value and a table
+// built with + - * /, so every platform gets the same exposure.
 constexpr int white_buckets_per_stop = 32;
 constexpr int white_lowest_stop = -40;  // of the histogram's range
 constexpr int white_buckets = 80 * white_buckets_per_stop;
 
 struct doppler_statistics {
-    std::int64_t pixels = 0;      // lit pixels (not black at rest)
-    double log2_rest = 0.0;       // sum of log2 of their luminance at rest
-    double log2_seen = 0.0;       // and seen, before exposure
+    std::int64_t pixels = 0;  // lit pixels (not black at rest)
+    // Counts of log2 luminance in buckets of 1 / white_buckets_per_stop
+    // stop from white_lowest_stop, at rest and seen.
+    std::vector<std::int64_t> rest_histogram = std::vector<std::int64_t>(white_buckets, 0);
     std::vector<std::int64_t> seen_histogram = std::vector<std::int64_t>(white_buckets, 0);
 };
 
@@ -62,11 +63,13 @@ bool measure_doppler(const raster& picture, const doppler_source& source, const 
                      doppler_statistics* statistics);
 
 // The settings with the exposure fixed: for auto_exposure, the stops that
-// bring the log-average luminance seen back to the one at rest (the
-// picture's own key, as photographic tone mapping keeps it; 0 for the
+// bring the log-average luminance shown back to the one at rest (the
+// picture's own key, as photographic tone mapping keeps it; with Reinhard's
+// curve, the log-average after the curve, from the histograms; 0 for the
 // colour alone, whose luminance is kept anyway), rounded to 1/256 stop; and
 // for Reinhard's curve the white from the brightest 0.5 % of the lit pixels
-// after that exposure. At speed 0 both leave the picture as it is.
+// after that exposure (at least 1). At speed 0 both leave the picture as it
+// is.
 colour_shift_settings settle_exposure(const colour_shift_settings& colour, const doppler_statistics& statistics);
 
 // Replaces every pixel of a rendered picture by its colour seen with its own

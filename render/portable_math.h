@@ -4,7 +4,7 @@
 #ifndef LUMIRUN_RENDER_PORTABLE_MATH_H
 #define LUMIRUN_RENDER_PORTABLE_MATH_H
 
-// e^x, within 2 units in the last place; 0 below -745, infinity above 709.78,
+// e^x, within 3 units in the last place; 0 below -745, infinity above 709.78,
 // NaN for NaN.
 double portable_exp(double x);
 
@@ -12,7 +12,7 @@ double portable_exp(double x);
 // below 0 or for NaN, infinity at infinity. ln 1 is exactly 0.
 double portable_log(double x);
 
-// 2^x and log2 x, by the two above.
+// 2^x (exact for whole x) and log2 x.
 double portable_exp2(double x);
 double portable_log2(double x);
 

@@ -26,7 +26,7 @@ The integrals are the model's: Simpson's rule over 360 to 830 nm at 1 nm,
 the curves interpolated linearly between nodes every 5 nm from 380 to
 780 nm and held beyond them.
 
-Needs Debian's python3-numpy and python3-scipy (scripts/install-deps.sh
+Needs Debian's python3-numpy and python3-scipy (bash scripts/install-deps.sh
 tools). Run from the repository's root:
     /usr/bin/python3 scripts/fit-spectral-basis.py > render/spectral_basis_table.cpp
 """
