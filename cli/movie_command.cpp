@@ -197,8 +197,10 @@ bool movie_colour(const render_options& options, const raster& source, progress_
                   colour_shift_settings* colour, std::vector<std::string>* messages)
 {
     *colour = options.colour;
-    if (!options.doppler || !(colour->auto_exposure || (colour->tone == tone_map::reinhard && !(colour->white > 1.0))))
+    if (!options.doppler || !needs_statistics(*colour)) {
+        *colour = settle_exposure(options.colour, doppler_statistics{});
         return true;
+    }
     doppler_statistics statistics;
     for (std::int32_t k = 0; k < options.frames; ++k) {
         const render_settings settings = movie_frame_settings(options, source, k);

@@ -77,7 +77,7 @@ void doppler_range(const motion_parameters& motion, double* d_min, double* d_max
 
 namespace {
 
-// Every lit pixel's D, in pixel order, and the table for the picture's range.
+// Each pixel's D: its sample's, or its corner's without origins.
 class pixel_factors {
 public:
     pixel_factors(const raster& picture, const doppler_source& source, const view_parameters& view,
@@ -182,7 +182,6 @@ double mean_log2(const std::vector<std::int64_t>& histogram, std::int64_t pixels
     return sum / static_cast<double>(pixels);
 }
 
-
 // Reinhard's white before exposure: the lower edge of the bucket that holds
 // the brightest 0.5 % (so that a picture whose brightest is white at rest
 // gets exactly 1).
@@ -219,11 +218,7 @@ double mean_shown(const doppler_statistics& statistics, double stops, double bri
 // Below this brightest byte a picture counts as nearly black.
 constexpr int nearly_black_byte = 24;
 
-}  // namespace
-
-namespace {
-
-// measure_doppler, keeping each pixel's D in *factors (when given) for the
+// measure_doppler, keeping each lit pixel's D in *kept (when given) for the
 // pass that follows.
 bool measure(const raster& picture, const doppler_source& source, const view_parameters& view,
              fly_by_direction direction, const colour_shift_settings& colour, doppler_statistics* statistics,
@@ -269,21 +264,29 @@ bool measure_doppler(const raster& picture, const doppler_source& source, const 
     return measure(picture, source, view, direction, colour, statistics, nullptr);
 }
 
+bool needs_statistics(const colour_shift_settings& colour)
+{
+    return (colour.auto_exposure && colour.mode != doppler_mode::colour_only)
+           || (colour.tone == tone_map::reinhard && !(colour.white > 1.0));
+}
+
 colour_shift_settings settle_exposure(const colour_shift_settings& colour, const doppler_statistics& statistics)
 {
     colour_shift_settings settled = colour;
     settled.auto_exposure = false;
+    if (colour.auto_exposure)
+        settled.exposure = 0.0;  // what the colour alone, or a black picture, keeps
     if (statistics.pixels == 0)
         return settled;
     const bool reinhard = colour.tone == tone_map::reinhard && !(colour.white > 1.0);
     const double brightest = brightest_luminance(statistics);
-    if (colour.auto_exposure && colour.mode == doppler_mode::colour_only) {
-        settled.exposure = 0.0;
-    } else if (colour.auto_exposure && !reinhard) {
+    if (!colour.auto_exposure || colour.mode == doppler_mode::colour_only) {
+        // As given, or 0 as above.
+    } else if (!reinhard) {
         const double stops = mean_log2(statistics.rest_histogram, statistics.pixels)
                              - mean_log2(statistics.seen_histogram, statistics.pixels);
         settled.exposure = std::min(std::max(std::floor((stops * 256.0) + 0.5) / 256.0, -20.0), 20.0);
-    } else if (colour.auto_exposure) {
+    } else {
         // The shown mean grows with the exposure: halve the interval until
         // it is below 1/256 stop.
         const double rest = mean_log2(statistics.rest_histogram, statistics.pixels);
@@ -310,16 +313,13 @@ bool apply_doppler(raster* picture, const doppler_source& source, const view_par
     // At speed 0 the pass still runs: every D is then 1, which leaves each
     // byte as it was unless an exposure or Reinhard's curve asks otherwise,
     // so a sequence of speeds starting at 0 has no jump at its start.
-    colour_shift_settings settled = colour;
     // The lit pixels' D in pixel order, when the statistics pass worked them
     // out.
     std::vector<double> kept;
-    if (colour.auto_exposure || (colour.tone == tone_map::reinhard && !(colour.white > 1.0))) {
-        doppler_statistics statistics;
-        if (!measure(*picture, source, view, direction, colour, &statistics, &kept))
-            return false;
-        settled = settle_exposure(colour, statistics);
-    }
+    doppler_statistics statistics;
+    if (needs_statistics(colour) && !measure(*picture, source, view, direction, colour, &statistics, &kept))
+        return false;
+    const colour_shift_settings settled = settle_exposure(colour, statistics);
     colour_shift_table table;
     if (!make_table(view, settled, &table))
         return false;

@@ -62,7 +62,13 @@ bool measure_doppler(const raster& picture, const doppler_source& source, const 
                      fly_by_direction direction, const colour_shift_settings& colour,
                      doppler_statistics* statistics);
 
-// The settings with the exposure fixed: for auto_exposure, the stops that
+// Whether settle_exposure needs the picture's statistics for these
+// settings: the colour alone keeps its luminance, and only Reinhard's curve
+// has a white to find.
+bool needs_statistics(const colour_shift_settings& colour);
+
+// The settings with the exposure fixed (for none needed, auto_exposure
+// cleared and the exposure 0): for auto_exposure, the stops that
 // bring the log-average luminance shown back to the one at rest (the
 // picture's own key, as photographic tone mapping keeps it; with Reinhard's
 // curve, the log-average after the curve, from the histograms; 0 for the
