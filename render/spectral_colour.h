@@ -123,7 +123,7 @@ struct colour_shift_table {
     colour_shift_settings settings;
     double first_log_d = 0.0;  // ln D of nodes[0]; a multiple of node_step
     std::vector<colour_shift_node> nodes;
-    std::array<double, 3> luminance = srgb_luminance;
+    std::array<double, 3> luminance = srgb_luminance;  // of linear r, g, b: sRGB's
     double exposure_gain = 1.0;            // 2^exposure
     double reinhard_white = 1.0;           // max(1, settings.white)
     std::array<double, 256> decode{};      // byte -> linear
