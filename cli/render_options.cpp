@@ -33,9 +33,11 @@ const char* const render_usage =
     "  --doppler=colour   the shifted colour with each pixel's brightness at rest\n"
     "  --temperature K    the black body lighting the picture, 1000 to 40000\n"
     "                     (default 6500); it supplies the light beyond the visible\n"
-    "  --exposure EV      brightness in stops, -20 to 20 (default 0)\n"
-    "  --tonemap T        clip (default) or reinhard, which compresses the\n"
-    "                     brightest light instead of clipping it\n"
+    "  --exposure EV      brightness in stops, -20 to 20, or auto (default): the\n"
+    "                     picture's log-average brightness kept as at rest, one\n"
+    "                     exposure for all of a movie's frames\n"
+    "  --tonemap T        clip (default), which scales light brighter than white\n"
+    "                     down keeping its hue, or reinhard, which compresses it\n"
     "  --quiet            no progress bar\n"
     "  --help             this text\n"
     "  --version          the program's version\n"
@@ -229,6 +231,7 @@ parse_result parse_render_arguments(int argc, const char* const* argv)
     int positional = 0;
     bool options_ended = false;
     bool colour_given = false;
+    bool exposure_given = false;
     bool fps_given = false;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
@@ -319,8 +322,10 @@ parse_result parse_render_arguments(int argc, const char* const* argv)
             if (!parse_temperature(value, &options.colour.temperature))
                 return fail("--temperature takes kelvin from 1000 to 40000, not '" + value + "'");
         } else if (name == "--exposure") {
-            if (!parse_exposure(value, &options.colour.exposure))
+            options.colour.auto_exposure = value == "auto";
+            if (!options.colour.auto_exposure && !parse_exposure(value, &options.colour.exposure))
                 return fail("--exposure takes stops from -20 to 20, not '" + value + "'");
+            exposure_given = true;
         } else if (name == "--tonemap") {
             if (!parse_tone_map(value, &options.colour.tone))
                 return fail("--tonemap takes clip or reinhard, not '" + value + "'");
@@ -343,6 +348,8 @@ parse_result parse_render_arguments(int argc, const char* const* argv)
     // that did not change.
     if (colour_given && !options.doppler)
         return fail("--temperature, --exposure and --tonemap need --doppler");
+    if (options.doppler && !exposure_given)
+        options.colour.auto_exposure = true;
     const std::string movie_error = movie_usage_error(options, fps_given);
     if (!movie_error.empty())
         return fail(movie_error);

@@ -1,7 +1,7 @@
 // The command line of lumirun-render:
 //   lumirun-render INPUT OUTPUT [--speed PERCENT] [--direction D]
 //                  [--quality Q] [--observer X,Y] [--quiet]
-//                  [--doppler[=colour] [--temperature K] [--exposure EV]
+//                  [--doppler[=colour] [--temperature K] [--exposure EV|auto]
 //                   [--tonemap clip|reinhard]]
 //   lumirun-render INPUT MOVIE --frames N [--speed A:B] [--observer X1,Y1:X2,Y2]
 //                  [--fps F] [--lossless] [the options above]
@@ -47,7 +47,7 @@ bool parse_observer(const std::string& text, std::int32_t* x, std::int32_t* y);
 // so nearly that the colour model cannot be inverted.
 bool parse_temperature(const std::string& text, double* kelvin);
 
-// Stops, -20 to 20.
+// Stops, -20 to 20 ("auto", which the parser takes too, is not a number).
 bool parse_exposure(const std::string& text, double* stops);
 
 // clip or reinhard.

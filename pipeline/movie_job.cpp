@@ -1,5 +1,6 @@
 #include "pipeline/movie_job.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <future>
@@ -12,6 +13,7 @@
 #include "pipeline/movie_canvas.h"
 #include "pipeline/movie_frames.h"
 #include "pipeline/picture_job.h"
+#include "render/doppler.h"
 
 namespace {
 
@@ -188,6 +190,38 @@ private:
     double seconds_ = 0.0;
 };
 
+// One exposure for the whole movie, so that a sweep does not pump: settled
+// from every frame's pixels when the options leave it to the picture. False
+// with the message when a frame cannot render.
+bool movie_colour(const render_options& options, const raster& source, job_progress* bar,
+                  colour_shift_settings* colour, std::vector<std::string>* messages)
+{
+    *colour = options.colour;
+    if (!options.doppler || !needs_statistics(*colour)) {
+        *colour = settle_exposure(options.colour, doppler_statistics{});
+        return true;
+    }
+    doppler_statistics statistics;
+    for (std::int32_t k = 0; k < options.frames; ++k) {
+        const render_settings settings = movie_frame_settings(options, source, k);
+        const render_output rendered = render_picture(source, settings, frame_progress(bar, true, k, options.frames));
+        if (rendered.status != render_status::done) {
+            if (bar)
+                bar->finish();
+            messages->push_back(render_failure_text(rendered));
+            return false;
+        }
+        const view_parameters view{settings.observer, motion_for_speed(settings.speed)};
+        if (!measure_doppler(rendered.picture, doppler_source{&rendered.box, &rendered.origins}, view,
+                             settings.direction, options.colour, &statistics)) {
+            messages->push_back("The colours cannot be worked out with these settings.");
+            return false;
+        }
+    }
+    *colour = settle_exposure(options.colour, statistics);
+    return true;
+}
+
 }  // namespace
 
 render_settings movie_frame_settings(const render_options& options, const raster& source, std::int32_t frame)
@@ -227,7 +261,9 @@ int render_movie(const render_options& options, job_progress* bar, std::vector<s
     const clock_type::time_point started = clock_type::now();
     clock_type::time_point start = started;
     std::vector<frame_extent> extents;
-    if (!measure_frames(options, source, bar, &extents, messages))
+    colour_shift_settings colour;
+    if (!measure_frames(options, source, bar, &extents, messages)
+        || !movie_colour(options, source, bar, &colour, messages))
         return 1;
     const canvas_layout layout = lay_out_canvas(extents);
     raster canvases[2];
@@ -248,7 +284,7 @@ int render_movie(const render_options& options, job_progress* bar, std::vector<s
         render_output rendered = render_picture(source, settings, frame_progress(bar, false, k, options.frames));
         raster* canvas = &canvases[k % 2];
         const bool coloured
-            = rendered.status != render_status::done || apply_colour(options, settings, &rendered, messages);
+            = rendered.status != render_status::done || apply_colour(options, colour, settings, &rendered, messages);
         const bool placed = rendered.status == render_status::done && coloured
                             && draw_on_canvas(rendered.picture, place_on_canvas(layout, rendered.box), canvas);
         spent.render += seconds_since(start);
@@ -270,6 +306,8 @@ int render_movie(const render_options& options, job_progress* bar, std::vector<s
     ok = ok && sink.finish(messages);
     spent.encode = encoder.seconds() + seconds_since(start);
     spent.total = seconds_since(started);
+    // A warning that every frame gives is told once.
+    messages->erase(std::unique(messages->begin(), messages->end()), messages->end());
     if (bar)
         ok ? bar->complete_movie(options.frames) : bar->finish();
     if (timing)

@@ -70,6 +70,8 @@ render_settings settings_for(const render_options& options, const raster& source
     settings.quality = static_cast<quality_level>(options.quality);
     settings.observer = observer_for(options, source);
     observer_depth(settings.direction, &settings.observer.observer_z);
+    // The colour pass takes each pixel's D from the sample drawn there.
+    settings.keep_origins = options.doppler;
     return settings;
 }
 
@@ -87,14 +89,20 @@ std::string render_failure_text(const render_output& rendered)
     }
 }
 
-bool apply_colour(const render_options& options, const render_settings& settings, render_output* rendered,
-                  std::vector<std::string>* messages)
+bool apply_colour(const render_options& options, const colour_shift_settings& colour,
+                  const render_settings& settings, render_output* rendered, std::vector<std::string>* messages)
 {
     if (!options.doppler)
         return true;
     const view_parameters view{settings.observer, motion_for_speed(settings.speed)};
-    if (apply_doppler(&rendered->picture, rendered->box, view, settings.direction, options.colour))
+    bool nearly_black = false;
+    if (apply_doppler(&rendered->picture, doppler_source{&rendered->box, &rendered->origins}, view, settings.direction,
+                      colour, &nearly_black)) {
+        if (nearly_black)
+            messages->push_back("warning: the picture comes out nearly black; a brighter --exposure (in stops, or"
+                                " auto) shows more");
         return true;
+    }
     messages->push_back("The colours cannot be worked out with these settings.");
     return false;
 }
@@ -119,7 +127,7 @@ int render_file(const render_options& options, job_progress* bar, std::vector<st
         messages->push_back(render_failure_text(rendered));
         return 1;
     }
-    if (!apply_colour(options, settings, &rendered, messages))
+    if (!apply_colour(options, options.colour, settings, &rendered, messages))
         return 1;
 
     const jpeg_write written = write_output(options.output, rendered.picture);

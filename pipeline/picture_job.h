@@ -24,9 +24,11 @@ render_settings settings_for(const render_options& options, const raster& source
 std::string render_failure_text(const render_output& rendered);
 
 // The --doppler colour pass on a rendered picture, when the options ask for
-// it; false with the line to tell the user appended to *messages.
-bool apply_colour(const render_options& options, const render_settings& settings, render_output* rendered,
-                  std::vector<std::string>* messages);
+// it, with colour (options.colour, or a movie's settled exposure); false
+// with the line to tell the user appended to *messages. A picture that comes
+// out nearly black adds a warning line.
+bool apply_colour(const render_options& options, const colour_shift_settings& colour,
+                  const render_settings& settings, render_output* rendered, std::vector<std::string>* messages);
 
 // Loads options.input, renders it with the options' settings and observer,
 // gives it the colours the observer sees when options.doppler asks, and

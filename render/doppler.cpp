@@ -1,7 +1,12 @@
 #include "render/doppler.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstring>
 #include <limits>
+
+#include "render/portable_math.h"
 
 // Where the solvers put E and O. Each solver's quadratic is, for the
 // retarded emission time t = -|E - O| (seen at t = 0),
@@ -70,32 +75,273 @@ void doppler_range(const motion_parameters& motion, double* d_min, double* d_max
     *d_max = doppler_factor(motion, 1.0);
 }
 
-bool apply_doppler(raster* picture, const position_box& box, const view_parameters& view,
-                   fly_by_direction direction, const colour_shift_settings& colour)
+namespace {
+
+// Each pixel's D: its sample's, or its corner's without origins.
+class pixel_factors {
+public:
+    pixel_factors(const raster& picture, const doppler_source& source, const view_parameters& view,
+                  fly_by_direction direction)
+        : picture_(picture), source_(source), view_(view), direction_(direction)
+    {
+    }
+
+    // D of pixel (i, j); NaN where no sample landed (with origins).
+    double at(std::int32_t i, std::int32_t j) const
+    {
+        const pixel_origins* o = source_.origins;
+        if (!o || o->sample.empty()) {
+            return doppler_factor(view_.motion, doppler_cosine(view_, direction_, static_cast<double>(i) + source_.box->min_x,
+                                                              static_cast<double>(j) + source_.box->min_y));
+        }
+        const std::int64_t s = o->sample[static_cast<std::size_t>(j) * static_cast<std::size_t>(picture_.width)
+                                         + static_cast<std::size_t>(i)];
+        if (s < 0)
+            return std::numeric_limits<double>::quiet_NaN();
+        const apparent_point p = apparent_position(view_, direction_, o->xs[static_cast<std::size_t>(s >> 32)],
+                                                   o->ys[static_cast<std::size_t>(s & 0xffffffff)]);
+        return doppler_factor(view_.motion, doppler_cosine(view_, direction_, p.x, p.y));
+    }
+
+private:
+    const raster& picture_;
+    const doppler_source& source_;
+    const view_parameters& view_;
+    fly_by_direction direction_;
+};
+
+bool make_table(const view_parameters& view, const colour_shift_settings& colour, colour_shift_table* table)
 {
+    double d_min = 0.0;
+    double d_max = 0.0;
+    doppler_range(view.motion, &d_min, &d_max);
+    return make_colour_shift_table(colour, d_min, d_max, table);
+}
+
+double luminance(const std::array<double, 3>& rgb)
+{
+    return ((srgb_luminance[0] * rgb[0]) + (srgb_luminance[1] * rgb[1])) + (srgb_luminance[2] * rgb[2]);
+}
+
+bool is_black(const unsigned char* p)
+{
+    return p[0] == 0 && p[1] == 0 && p[2] == 0;
+}
+
+// log2 of the luminance at a bucket's lower edge and at its middle.
+double bucket_floor(std::size_t b)
+{
+    return white_lowest_stop + (static_cast<double>(b) / white_buckets_per_stop);
+}
+
+double bucket_middle(std::size_t b)
+{
+    return white_lowest_stop + ((static_cast<double>(b) + 0.5) / white_buckets_per_stop);
+}
+
+// log2 of a positive value to about 1e-6 (far finer than a bucket): the
+// exponent from its bits, the mantissa's from a table of 257 values on
+// [1, 2] with linear interpolation. Zero and subnormals read as the lowest.
+class quick_log2 {
+public:
+    quick_log2()
+    {
+        for (int k = 0; k <= 256; ++k)
+            table_[k] = portable_log2(1.0 + (static_cast<double>(k) / 256.0));
+    }
+
+    double operator()(double x) const
+    {
+        std::uint64_t bits;
+        std::memcpy(&bits, &x, sizeof bits);
+        const int biased = static_cast<int>((bits >> 52) & 0x7ff);
+        if (biased == 0)
+            return -1022.0;
+        const double f = static_cast<double>(bits & ((std::uint64_t{1} << 52) - 1)) * (256.0 / 4503599627370496.0);
+        const int k = static_cast<int>(f);
+        return static_cast<double>(biased - 1023) + (table_[k] + ((f - k) * (table_[k + 1] - table_[k])));
+    }
+
+private:
+    double table_[257];
+};
+
+std::size_t bucket_of(double luminance)
+{
+    static const quick_log2 log2_of;
+    const double bucket = (log2_of(luminance) - white_lowest_stop) * white_buckets_per_stop;
+    return bucket > 0.0 ? static_cast<std::size_t>(std::min(bucket, static_cast<double>(white_buckets - 1))) : 0;
+}
+
+// The mean of a histogram's bucket middles, log2.
+double mean_log2(const std::vector<std::int64_t>& histogram, std::int64_t pixels)
+{
+    double sum = 0.0;
+    for (std::size_t b = 0; b < white_buckets; ++b)
+        sum += static_cast<double>(histogram[b]) * bucket_middle(b);
+    return sum / static_cast<double>(pixels);
+}
+
+// Reinhard's white before exposure: the lower edge of the bucket that holds
+// the brightest 0.5 % (so that a picture whose brightest is white at rest
+// gets exactly 1).
+double brightest_luminance(const doppler_statistics& statistics)
+{
+    const std::int64_t brightest = (statistics.pixels + 199) / 200;
+    std::int64_t above = 0;
+    std::size_t b = white_buckets - 1;
+    for (; b > 0; --b) {
+        above += statistics.seen_histogram[b];
+        if (above >= brightest)
+            break;
+    }
+    return portable_exp2(bucket_floor(b));
+}
+
+// The mean log2 luminance Reinhard's curve shows at this exposure, from the
+// histogram's bucket middles.
+double mean_shown(const doppler_statistics& statistics, double stops, double brightest)
+{
+    const double gain = portable_exp2(stops);
+    const double white = std::max(1.0, brightest * gain);
+    double sum = 0.0;
+    for (std::size_t b = 0; b < white_buckets; ++b) {
+        if (statistics.seen_histogram[b] == 0)
+            continue;
+        const double l = portable_exp2(bucket_middle(b)) * gain;
+        const double shown = (l * (1.0 + (l / (white * white)))) / (1.0 + l);
+        sum += static_cast<double>(statistics.seen_histogram[b]) * portable_log2(shown);
+    }
+    return sum / static_cast<double>(statistics.pixels);
+}
+
+// Below this brightest byte a picture counts as nearly black.
+constexpr int nearly_black_byte = 24;
+
+// measure_doppler, keeping each lit pixel's D in *kept (when given) for the
+// pass that follows.
+bool measure(const raster& picture, const doppler_source& source, const view_parameters& view,
+             fly_by_direction direction, const colour_shift_settings& colour, doppler_statistics* statistics,
+             std::vector<double>* kept)
+{
+    if (!is_fly_by_direction(direction))
+        return false;
+    colour_shift_table table;
+    if (!make_table(view, colour, &table))
+        return false;
+    if (!picture.pixels)
+        return true;
+    const pixel_factors factors(picture, source, view, direction);
+    const unsigned char* p = picture.pixels.get();
+    for (std::int32_t j = 0; j < picture.height; ++j) {
+        for (std::int32_t i = 0; i < picture.width; ++i, p += 3) {
+            if (is_black(p))
+                continue;
+            const double d = factors.at(i, j);
+            if (kept)
+                kept->push_back(d);
+            if (d != d)
+                continue;
+            const std::array<double, 3> rgb = {table.decode[p[2]], table.decode[p[1]], table.decode[p[0]]};
+            const double rest = luminance(rgb);
+            const double seen = luminance(shifted_linear(table, d, rgb));
+            if (!(rest > 0.0) || !(seen > 0.0))
+                continue;
+            ++statistics->pixels;
+            ++statistics->rest_histogram[bucket_of(rest)];
+            ++statistics->seen_histogram[bucket_of(seen)];
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool measure_doppler(const raster& picture, const doppler_source& source, const view_parameters& view,
+                     fly_by_direction direction, const colour_shift_settings& colour,
+                     doppler_statistics* statistics)
+{
+    return measure(picture, source, view, direction, colour, statistics, nullptr);
+}
+
+bool needs_statistics(const colour_shift_settings& colour)
+{
+    return (colour.auto_exposure && colour.mode != doppler_mode::colour_only)
+           || (colour.tone == tone_map::reinhard && !(colour.white > 1.0));
+}
+
+colour_shift_settings settle_exposure(const colour_shift_settings& colour, const doppler_statistics& statistics)
+{
+    colour_shift_settings settled = colour;
+    settled.auto_exposure = false;
+    if (colour.auto_exposure)
+        settled.exposure = 0.0;  // what the colour alone, or a black picture, keeps
+    if (statistics.pixels == 0)
+        return settled;
+    const bool reinhard = colour.tone == tone_map::reinhard && !(colour.white > 1.0);
+    const double brightest = brightest_luminance(statistics);
+    if (!colour.auto_exposure || colour.mode == doppler_mode::colour_only) {
+        // As given, or 0 as above.
+    } else if (!reinhard) {
+        const double stops = mean_log2(statistics.rest_histogram, statistics.pixels)
+                             - mean_log2(statistics.seen_histogram, statistics.pixels);
+        settled.exposure = std::min(std::max(std::floor((stops * 256.0) + 0.5) / 256.0, -20.0), 20.0);
+    } else {
+        // The shown mean grows with the exposure: halve the interval until
+        // it is below 1/256 stop.
+        const double rest = mean_log2(statistics.rest_histogram, statistics.pixels);
+        double low = -20.0;
+        double high = 20.0;
+        for (int k = 0; k < 16; ++k) {
+            const double middle = 0.5 * (low + high);
+            (mean_shown(statistics, middle, brightest) < rest ? low : high) = middle;
+        }
+        settled.exposure = std::floor((0.5 * (low + high)) * 256.0 + 0.5) / 256.0;
+    }
+    if (reinhard)
+        settled.white = std::max(1.0, brightest * portable_exp2(settled.exposure));
+    return settled;
+}
+
+bool apply_doppler(raster* picture, const doppler_source& source, const view_parameters& view,
+                   fly_by_direction direction, const colour_shift_settings& colour, bool* nearly_black)
+{
+    if (nearly_black)
+        *nearly_black = false;
     if (!is_fly_by_direction(direction))
         return false;
     // At speed 0 the pass still runs: every D is then 1, which leaves each
     // byte as it was unless an exposure or Reinhard's curve asks otherwise,
     // so a sequence of speeds starting at 0 has no jump at its start.
+    // The lit pixels' D in pixel order, when the statistics pass worked them
+    // out.
+    std::vector<double> kept;
+    doppler_statistics statistics;
+    if (needs_statistics(colour) && !measure(*picture, source, view, direction, colour, &statistics, &kept))
+        return false;
+    const colour_shift_settings settled = settle_exposure(colour, statistics);
+    colour_shift_table table;
+    if (!make_table(view, settled, &table))
+        return false;
     if (!picture->pixels)
         return true;
-    double d_min = 0.0;
-    double d_max = 0.0;
-    doppler_range(view.motion, &d_min, &d_max);
-    colour_shift_table table;
-    if (!make_colour_shift_table(colour, d_min, d_max, &table))
-        return false;
+    const pixel_factors factors(*picture, source, view, direction);
+    std::size_t next = 0;
+    int brightest_before = 0;
+    int brightest_after = 0;
     unsigned char* p = picture->pixels.get();
     for (std::int32_t j = 0; j < picture->height; ++j) {
-        const double y = static_cast<double>(j) + box.min_y;
         for (std::int32_t i = 0; i < picture->width; ++i, p += 3) {
-            if (p[0] == 0 && p[1] == 0 && p[2] == 0)
+            if (is_black(p))
                 continue;  // black stays black, and most of the margin is black
-            const double x = static_cast<double>(i) + box.min_x;
-            const double d = doppler_factor(view.motion, doppler_cosine(view, direction, x, y));
-            shift_pixel(table, d, p, p);
+            brightest_before = std::max({brightest_before, int{p[0]}, int{p[1]}, int{p[2]}});
+            const double d = next < kept.size() ? kept[next++] : factors.at(i, j);
+            if (d == d)
+                shift_pixel(table, d, p, p);
+            brightest_after = std::max({brightest_after, int{p[0]}, int{p[1]}, int{p[2]}});
         }
     }
+    if (nearly_black)
+        *nearly_black = brightest_before >= nearly_black_byte && brightest_after < nearly_black_byte;
     return true;
 }

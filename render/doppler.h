@@ -15,7 +15,11 @@
 #include "image/raster.h"
 #include "render/observer.h"
 #include "render/position_box.h"
+#include "render/renderer.h"
 #include "render/spectral_colour.h"
+
+#include <cstdint>
+#include <vector>
 
 // cos theta for the pixel drawn at (x, y) in the observer's coordinates (its
 // raster position plus the box's minimum). NaN for a direction outside the
@@ -27,11 +31,67 @@ double doppler_factor(const motion_parameters& motion, double cosine);
 // The factors at cos theta = -1 and 1: every pixel's lies between.
 void doppler_range(const motion_parameters& motion, double* d_min, double* d_max);
 
+// The light of each pixel of a rendered picture comes from the sample drawn
+// there last: its D is that sample's, taken at its exact apparent position
+// (origins, from render_picture with keep_origins). Without origins, the D
+// of the pixel's own corner (x = i + box.min_x, y = j + box.min_y).
+struct doppler_source {
+    const position_box* box;
+    const pixel_origins* origins;  // may be null
+};
+
+// What the colour pass learns of a picture before it changes it: enough to
+// choose an exposure, for one picture or for all the frames of a movie.
+// Histograms of log2 luminance, from the bits of each value and a table
+// built with + - * /, so every platform gets the same exposure.
+constexpr int white_buckets_per_stop = 32;
+constexpr int white_lowest_stop = -40;  // of the histogram's range
+constexpr int white_buckets = 80 * white_buckets_per_stop;
+
+struct doppler_statistics {
+    std::int64_t pixels = 0;  // lit pixels (not black at rest)
+    // Counts of log2 luminance in buckets of 1 / white_buckets_per_stop
+    // stop from white_lowest_stop, at rest and seen.
+    std::vector<std::int64_t> rest_histogram = std::vector<std::int64_t>(white_buckets, 0);
+    std::vector<std::int64_t> seen_histogram = std::vector<std::int64_t>(white_buckets, 0);
+};
+
+// Adds the picture's lit pixels to *statistics. False for a direction
+// outside the three or a colour model that cannot be built.
+bool measure_doppler(const raster& picture, const doppler_source& source, const view_parameters& view,
+                     fly_by_direction direction, const colour_shift_settings& colour,
+                     doppler_statistics* statistics);
+
+// Whether settle_exposure needs the picture's statistics for these
+// settings: the colour alone keeps its luminance, and only Reinhard's curve
+// has a white to find.
+bool needs_statistics(const colour_shift_settings& colour);
+
+// The settings with the exposure fixed (for none needed, auto_exposure
+// cleared and the exposure 0): for auto_exposure, the stops that
+// bring the log-average luminance shown back to the one at rest (the
+// picture's own key, as photographic tone mapping keeps it; with Reinhard's
+// curve, the log-average after the curve, from the histograms; 0 for the
+// colour alone, whose luminance is kept anyway), rounded to 1/256 stop; and
+// for Reinhard's curve the white from the brightest 0.5 % of the lit pixels
+// after that exposure (at least 1). At speed 0 both leave the picture as it
+// is.
+colour_shift_settings settle_exposure(const colour_shift_settings& colour, const doppler_statistics& statistics);
+
 // Replaces every pixel of a rendered picture by its colour seen with its own
-// factor; box and view are the render's. At speed 0, with no exposure and
-// clipping, every byte stays as it was. False, and the picture unchanged,
-// for a direction outside the three or a colour model that cannot be built.
-bool apply_doppler(raster* picture, const position_box& box, const view_parameters& view,
-                   fly_by_direction direction, const colour_shift_settings& colour);
+// factor; an exposure still to be settled is settled from this picture
+// alone. At speed 0, with no exposure and clipping, every byte stays as it
+// was. False, and the picture unchanged, for a direction outside the three
+// or a colour model that cannot be built. *nearly_black (when given) tells
+// whether the picture came out nearly black though it was not at rest.
+bool apply_doppler(raster* picture, const doppler_source& source, const view_parameters& view,
+                   fly_by_direction direction, const colour_shift_settings& colour, bool* nearly_black = nullptr);
+
+// The same with each pixel's D at its corner.
+inline bool apply_doppler(raster* picture, const position_box& box, const view_parameters& view,
+                          fly_by_direction direction, const colour_shift_settings& colour)
+{
+    return apply_doppler(picture, doppler_source{&box, nullptr}, view, direction, colour);
+}
 
 #endif

@@ -33,6 +33,9 @@ struct draw_target {
     double min_x;
     double min_y;
     std::int32_t destination_height;
+    // When not null, one entry per destination pixel: each write also stores
+    // (column << 32) | row of its sample there (pixel_origins).
+    std::int64_t* origins = nullptr;
 };
 
 class render_passes {
@@ -45,7 +48,7 @@ public:
     virtual void measure(position_box* box, const column_reporter& report) = 0;
     // Pass 2: copies the source pixel under every sample to its position
     // less (min_x, min_y); every pixel ends with its last write in the plain
-    // order (columns outer, rows inner).
+    // order (columns outer, rows inner), and so does its origin.
     virtual void draw(const draw_target& target, const column_reporter& report) = 0;
 };
 

@@ -93,9 +93,16 @@ void render_grid(const raster& source, const sample_grid& grid, const render_set
     }
 
     const column_reporter report = pass_reporter(progress, 2, xs, source.width);
+    if (settings.keep_origins) {
+        out->origins.sample.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), -1);
+        out->origins.xs = xs;
+        out->origins.ys = *grid.ys;
+    }
     if (source.pixels) {
-        const draw_target target{source.pixels.get(), source.width, out->picture.pixels.get(), width,
-                                 box.min_x, box.min_y, height};
+        draw_target target{source.pixels.get(), source.width, out->picture.pixels.get(), width,
+                           box.min_x, box.min_y, height};
+        if (settings.keep_origins)
+            target.origins = out->origins.sample.data();
         passes->draw(target, report);
     } else {
         for (std::int32_t i = 0; i < static_cast<std::int32_t>(xs.size()); ++i)
@@ -129,6 +136,7 @@ render_output run_passes(const raster& source, const render_settings& settings, 
                     &out);
     } catch (const std::bad_alloc&) {
         out.picture = raster{};
+        out.origins = pixel_origins{};
         out.status = render_status::out_of_memory;
     }
     return out;

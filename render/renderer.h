@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "image/raster.h"
 #include "render/machine.h"
@@ -38,6 +39,20 @@ struct render_settings {
     // once pass 1 has sized it, before its memory is asked for: a caller
     // that could never save it need not wait for it.
     std::int32_t largest_side = 0;
+    // Whether pass 2 also tells which sample wrote each pixel (see
+    // pixel_origins): a plane of 8 bytes a pixel, for the colour pass.
+    bool keep_origins = false;
+};
+
+// Which sample each rendered pixel shows: the last one written there, on
+// either path. sample holds, row by row like the picture's pixels,
+// (column << 32) | row of the sample grid, or -1 where no sample landed;
+// xs and ys are the grid's sample coordinates, so that the sample at
+// (column, row) is the source point (xs[column], ys[row]).
+struct pixel_origins {
+    std::vector<std::int64_t> sample;
+    std::vector<double> xs;
+    std::vector<double> ys;
 };
 
 // Called after each column of each pass (1, then 2), in column order, on the
@@ -64,6 +79,8 @@ struct render_output {
     position_box box{0.0, 0.0, 0.0, 0.0};
     // The steps used; set unless the direction was unknown.
     sample_steps steps;
+    // done with settings.keep_origins: one entry per pixel. Otherwise empty.
+    pixel_origins origins;
 };
 
 // Renders source. Samples whose position is not finite are skipped in both

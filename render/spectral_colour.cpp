@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "render/portable_math.h"
+
 namespace {
 
 // The second radiation constant h c / k, in nanometre kelvins (CODATA 2018).
@@ -13,13 +15,18 @@ constexpr double second_radiation_constant = 1.438776877e7;
 double lobe(double wavelength, double peak, double width_below, double width_above)
 {
     const double t = (wavelength - peak) / (wavelength < peak ? width_below : width_above);
-    return std::exp(-0.5 * (t * t));
+    return portable_exp(-0.5 * (t * t));
 }
 
-double gaussian(double wavelength, double centre, double width)
+// Where cie_1931_observer's y stops following its own lobes.
+constexpr double red_tail_nm = 650.0;
+
+tristimulus fitted_lobes(double l)
 {
-    const double t = (wavelength - centre) / width;
-    return std::exp(-0.5 * (t * t));
+    return {((1.056 * lobe(l, 599.8, 37.9, 31.0)) + (0.362 * lobe(l, 442.0, 16.0, 26.7)))
+                - (0.065 * lobe(l, 501.1, 20.4, 26.2)),
+            (0.821 * lobe(l, 568.8, 46.9, 40.5)) + (0.286 * lobe(l, 530.9, 16.3, 31.1)),
+            (1.217 * lobe(l, 437.0, 11.8, 36.0)) + (0.681 * lobe(l, 459.0, 26.0, 13.8))};
 }
 
 // The observed band's sample wavelengths, their Simpson weights and the
@@ -49,22 +56,22 @@ band_samples make_band()
 // under the shift. B is taken times exp(x_ref), x_ref = c2 / (l_last D T)
 // being the smallest exponent in the band, so the reddest sample stays near
 // 1 however deep the shift.
-scaled_matrix integrate(const band_samples& band, double temperature, double doppler)
+scaled_matrix integrate(const band_samples& band, const spectral_basis& basis, double temperature, double doppler)
 {
     const double shifted_temperature = doppler * temperature;
     const double x_ref = second_radiation_constant / (band_last_nm * shifted_temperature);
     // exp(-x) = exp(x_ref - x) exp(-x_ref), one exponential a sample; where
     // exp(-x_ref) underflows, 1 - exp(-x) is 1 anyway, and x >= x_ref stays
     // above 0.04 for every speed, so 1 - exp(-x) loses no accuracy to speak of.
-    const double ref_factor = std::exp(-x_ref);
+    const double ref_factor = portable_exp(-x_ref);
     matrix3 m{};
     for (std::size_t k = 0; k < band.wavelength.size(); ++k) {
         const double l = band.wavelength[k];
         const double x = second_radiation_constant / (l * shifted_temperature);
         const double l2 = l * l;
-        const double scaled = std::exp(x_ref - x);
+        const double scaled = portable_exp(x_ref - x);
         const double radiance = scaled / (((l2 * l2) * l) * (1.0 - (scaled * ref_factor)));
-        const std::array<double, 3> rho = reflectances(l * doppler);
+        const std::array<double, 3> rho = reflectances(basis, l * doppler);
         const tristimulus& o = band.observer[k];
         const double row[3] = {o.x, o.y, o.z};
         for (int i = 0; i < 3; ++i)
@@ -91,10 +98,12 @@ double dot(const std::array<double, 3>& a, const std::array<double, 3>& b)
 
 tristimulus cie_1931_observer(double l)
 {
-    return {((1.056 * lobe(l, 599.8, 37.9, 31.0)) + (0.362 * lobe(l, 442.0, 16.0, 26.7)))
-                - (0.065 * lobe(l, 501.1, 20.4, 26.2)),
-            (0.821 * lobe(l, 568.8, 46.9, 40.5)) + (0.286 * lobe(l, 530.9, 16.3, 31.1)),
-            (1.217 * lobe(l, 437.0, 11.8, 36.0)) + (0.681 * lobe(l, 459.0, 26.0, 13.8))};
+    tristimulus seen = fitted_lobes(l);
+    if (l > red_tail_nm) {
+        static const tristimulus tail = fitted_lobes(red_tail_nm);
+        seen.y = seen.x * (tail.y / tail.x);
+    }
+    return seen;
 }
 
 double black_body(double wavelength_nm, double temperature)
@@ -103,19 +112,36 @@ double black_body(double wavelength_nm, double temperature)
     return 1.0 / (((l2 * l2) * wavelength_nm) * std::expm1(second_radiation_constant / (wavelength_nm * temperature)));
 }
 
-// Three Gaussian bumps near the sRGB primaries' dominant wavelengths, each
-// divided by their sum: smooth, positive, and a partition of 1. Beyond the
-// visible band a photo says nothing, so the ends are held.
-std::array<double, 3> reflectances(double wavelength_nm)
+spectral_basis basis_for_temperature(double temperature)
 {
-    const double l = std::min(std::max(wavelength_nm, 380.0), 780.0);
-    const double red = gaussian(l, 615.0, 45.0);
-    const double green = gaussian(l, 540.0, 35.0);
-    const double blue = gaussian(l, 455.0, 35.0);
-    const double sum = (red + green) + blue;
-    const double r = red / sum;
-    const double g = green / sum;
-    return {r, g, (1.0 - r) - g};
+    const double* t = spectral_basis_temperatures;
+    int i = 0;
+    while (i + 2 < spectral_basis_count && temperature > t[i + 1])
+        ++i;
+    double f = (portable_log(temperature) - portable_log(t[i])) / (portable_log(t[i + 1]) - portable_log(t[i]));
+    f = std::min(std::max(f, 0.0), 1.0);  // NaN to 0 too
+    spectral_basis basis;
+    for (int k = 0; k < spectral_basis_nodes; ++k) {
+        const double r0 = spectral_basis_curves[i][0][k];
+        const double g0 = spectral_basis_curves[i][1][k];
+        basis.red[k] = r0 + (f * (static_cast<double>(spectral_basis_curves[i + 1][0][k]) - r0));
+        basis.green[k] = g0 + (f * (static_cast<double>(spectral_basis_curves[i + 1][1][k]) - g0));
+    }
+    return basis;
+}
+
+std::array<double, 3> reflectances(const spectral_basis& basis, double wavelength_nm)
+{
+    const double last = static_cast<double>(spectral_basis_nodes - 1);
+    double at = (wavelength_nm - spectral_basis_first_nm) / spectral_basis_step_nm;
+    at = at > 0.0 ? std::min(at, last) : 0.0;
+    const int i = std::min(static_cast<int>(at), spectral_basis_nodes - 2);
+    const double f = at - static_cast<double>(i);
+    const double r = basis.red[i] + (f * (basis.red[i + 1] - basis.red[i]));
+    const double g = basis.green[i] + (f * (basis.green[i + 1] - basis.green[i]));
+    // The table's values are rounded: blue keeps the sum at 1 and is never
+    // below 0.
+    return {r, g, std::max((1.0 - r) - g, 0.0)};
 }
 
 double srgb_to_linear(double v)
@@ -130,7 +156,7 @@ double linear_to_srgb(double l)
 
 scaled_matrix tristimulus_matrix(double temperature, double doppler)
 {
-    return integrate(make_band(), temperature, doppler);
+    return integrate(make_band(), basis_for_temperature(temperature), temperature, doppler);
 }
 
 bool invert(const matrix3& m, matrix3* inverse)
@@ -166,7 +192,8 @@ bool make_colour_shift_table(const colour_shift_settings& settings, double d_min
                              colour_shift_table* table)
 {
     const band_samples band = make_band();
-    const scaled_matrix at_rest = integrate(band, settings.temperature, 1.0);
+    const spectral_basis basis = basis_for_temperature(settings.temperature);
+    const scaled_matrix at_rest = integrate(band, basis, settings.temperature, 1.0);
     matrix3 to_rgb;
     if (!invert(at_rest.matrix, &to_rgb))
         return false;
@@ -175,13 +202,12 @@ bool make_colour_shift_table(const colour_shift_settings& settings, double d_min
 
     colour_shift_table t;
     t.settings = settings;
-    t.luminance = {at_rest.matrix[3] / white_y, at_rest.matrix[4] / white_y, at_rest.matrix[5] / white_y};
-    const long first = static_cast<long>(std::floor(std::log(d_min) / node_step));
-    const long last = std::max(static_cast<long>(std::ceil(std::log(d_max) / node_step)), first + 1);
+    const long first = static_cast<long>(std::floor(portable_log(d_min) / node_step));
+    const long last = std::max(static_cast<long>(std::ceil(portable_log(d_max) / node_step)), first + 1);
     t.first_log_d = static_cast<double>(first) * node_step;
     for (long k = first; k <= last; ++k) {
-        const double d = std::exp(static_cast<double>(k) * node_step);
-        const scaled_matrix seen = k == 0 ? at_rest : integrate(band, settings.temperature, d);
+        const double d = portable_exp(static_cast<double>(k) * node_step);
+        const scaled_matrix seen = k == 0 ? at_rest : integrate(band, basis, settings.temperature, d);
         // The matrices carry different scales: A(1)^-1 A(D) = to_rgb * seen *
         // exp(seen.log_scale - at_rest.log_scale).
         const double y = ((seen.matrix[3] + seen.matrix[4]) + seen.matrix[5]) / white_y;
@@ -189,12 +215,11 @@ bool make_colour_shift_table(const colour_shift_settings& settings, double d_min
         node.colour = multiply(to_rgb, seen.matrix);
         for (double& c : node.colour)
             c /= y;
-        node.log_brightness = (std::log(y) + seen.log_scale) - at_rest.log_scale;
+        node.log_brightness = (portable_log(y) + seen.log_scale) - at_rest.log_scale;
         t.nodes.push_back(node);
     }
-    t.exposure_gain = std::exp2(settings.exposure);
-    const double brightest = settings.mode == doppler_mode::colour_only ? 0.0 : t.nodes.back().log_brightness;
-    t.reinhard_white = std::max(1.0, std::exp(brightest) * t.exposure_gain);
+    t.exposure_gain = portable_exp2(settings.exposure);
+    t.reinhard_white = std::max(1.0, settings.white);
     for (int v = 0; v < 256; ++v)
         t.decode[v] = srgb_to_linear(static_cast<double>(v) / 255.0);
     for (int v = 0; v < 255; ++v)
@@ -212,7 +237,7 @@ std::array<double, 3> shifted_linear(const colour_shift_table& table, double dop
                                      const std::array<double, 3>& rgb)
 {
     const double last = static_cast<double>(table.nodes.size() - 1);
-    double at = (std::log(doppler) - table.first_log_d) / node_step;
+    double at = (portable_log(doppler) - table.first_log_d) / node_step;
     at = at > 0.0 ? std::min(at, last) : 0.0;  // NaN to the first node too
     const std::size_t i = std::min(static_cast<std::size_t>(at), table.nodes.size() - 2);
     const double f = at - static_cast<double>(i);
@@ -226,10 +251,10 @@ std::array<double, 3> shifted_linear(const colour_shift_table& table, double dop
     double scale;
     if (table.settings.mode == doppler_mode::colour_only) {
         // The colour at D with the luminance the pixel has at rest.
-        const double seen = dot(table.luminance, out);
-        scale = seen > 0.0 ? dot(table.luminance, rgb) / seen : 0.0;
+        const double seen = dot(srgb_luminance, out);
+        scale = seen > 0.0 ? dot(srgb_luminance, rgb) / seen : 0.0;
     } else {
-        scale = std::exp(a.log_brightness + (f * (b.log_brightness - a.log_brightness)));
+        scale = portable_exp(a.log_brightness + (f * (b.log_brightness - a.log_brightness)));
     }
     for (double& c : out)
         c *= scale;
@@ -251,6 +276,46 @@ unsigned char encode_srgb(const colour_shift_table& table, double linear)
     return byte;
 }
 
+std::array<double, 3> map_into_gamut(const std::array<double, 3>& rgb)
+{
+    const double y = dot(srgb_luminance, rgb);
+    if (!(y > 0.0))
+        return {0.0, 0.0, 0.0};  // NaN too
+    std::array<double, 3> out = rgb;
+    const double lowest = std::min({rgb[0], rgb[1], rgb[2]});
+    if (lowest < 0.0) {
+        // y + t (c - y) with the largest t that leaves every channel at 0 or
+        // above: the line to grey keeps the dominant wavelength.
+        const double t = y / (y - lowest);
+        for (double& c : out)
+            c = std::max(y + (t * (c - y)), 0.0);
+    }
+    const double highest = std::max({out[0], out[1], out[2]});
+    if (highest > 1.0)
+        for (double& c : out)
+            c /= highest;
+    return out;
+}
+
+std::array<double, 3> display_linear(const colour_shift_table& table, double doppler,
+                                     const std::array<double, 3>& rgb)
+{
+    std::array<double, 3> seen = shifted_linear(table, doppler, rgb);
+    double gain = table.exposure_gain;
+    if (table.settings.tone == tone_map::reinhard) {
+        // Reinhard et al. (2002), extended form, on luminance: the white
+        // maps to 1, darker light is compressed less, and the hue is kept.
+        const double l = dot(srgb_luminance, seen) * gain;
+        if (l > 0.0) {
+            const double w = table.reinhard_white;
+            gain *= (1.0 + (l / (w * w))) / (1.0 + l);
+        }
+    }
+    for (double& c : seen)
+        c *= gain;
+    return map_into_gamut(seen);
+}
+
 void shift_pixel(const colour_shift_table& table, double doppler, const unsigned char in[3], unsigned char out[3])
 {
     if (in[0] == 0 && in[1] == 0 && in[2] == 0) {
@@ -258,19 +323,8 @@ void shift_pixel(const colour_shift_table& table, double doppler, const unsigned
         return;
     }
     const std::array<double, 3> rgb = {table.decode[in[2]], table.decode[in[1]], table.decode[in[0]]};
-    std::array<double, 3> seen = shifted_linear(table, doppler, rgb);
-    double gain = table.exposure_gain;
-    if (table.settings.tone == tone_map::reinhard) {
-        // Reinhard et al. (2002), extended form, on luminance: the brightest
-        // white this table can show maps to 1, darker light is compressed
-        // less, and the hue is kept.
-        const double l = dot(table.luminance, seen) * gain;
-        if (l > 0.0) {
-            const double w = table.reinhard_white;
-            gain *= (1.0 + (l / (w * w))) / (1.0 + l);
-        }
-    }
-    out[2] = encode_srgb(table, seen[0] * gain);
-    out[1] = encode_srgb(table, seen[1] * gain);
-    out[0] = encode_srgb(table, seen[2] * gain);
+    const std::array<double, 3> shown = display_linear(table, doppler, rgb);
+    out[2] = encode_srgb(table, shown[0]);
+    out[1] = encode_srgb(table, shown[1]);
+    out[0] = encode_srgb(table, shown[2]);
 }

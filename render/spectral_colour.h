@@ -5,19 +5,32 @@
 // supplies one: a pixel's linear sRGB values r, g, b reflect a black-body
 // illuminant E_T through three reflectance curves,
 //     S(l) = (r rho_r(l) + g rho_g(l) + b rho_b(l)) E_T(l),
-// the curves smooth, non-negative and summing to 1 at every wavelength (white
-// reflects everything). Radiance keeps I_nu / nu^3, so the observer sees
+// the curves smooth, within [0, 1] and summing to 1 at every wavelength
+// (white reflects everything), and fitted (scripts/fit-spectral-basis.py)
+// so that each one, lit by E_T and adapted to the sRGB white, has its sRGB
+// primary's colour. Radiance keeps I_nu / nu^3, so the observer sees
 // I(l) = D^5 S(l D) per wavelength; against the CIE 1931 2-degree observer
 // that is a 3 x 3 matrix A(D) applied to (r, g, b), and the shown colour is
-// A(1)^-1 A(D) (r, g, b): the identity at rest. A white pixel is then a black
-// body at T seen at D, which is exactly a black body at D T.
+// A(1)^-1 A(D) (r, g, b): the identity at rest, and since A(1) is the sRGB
+// primaries adapted to E_T, the light's own sRGB colour adapted to the
+// picture's white. A white pixel is a black body at T seen at D, which is
+// exactly a black body at D T.
 //
-// Everything here is pure: what it reads it is given.
+// What sRGB cannot show is brought in keeping hue: a negative channel is
+// mixed with grey of the same luminance until it reaches 0 (luminance and
+// hue kept, chroma given up), and a channel above 1 scales the whole pixel
+// down (hue and chroma kept, the luminance above what the display shows at
+// that colour given up, after the tone map has compressed it).
+//
+// Everything here is pure: what it reads it is given. No C library
+// transcendental runs per pixel (render/portable_math.h).
 #ifndef LUMIRUN_RENDER_SPECTRAL_COLOUR_H
 #define LUMIRUN_RENDER_SPECTRAL_COLOUR_H
 
 #include <array>
 #include <vector>
+
+#include "render/spectral_basis_table.h"
 
 // Row-major: m[3 * row + column].
 using matrix3 = std::array<double, 9>;
@@ -30,15 +43,30 @@ struct tristimulus {
 
 // The CIE 1931 2-degree colour-matching functions at a wavelength in
 // nanometres, by the multi-lobe fit of Wyman, Sloan and Shirley (2013).
+// Beyond 650 nm the fit's y lobes fall more slowly than its x lobe, and deep
+// red would turn green: the tabulated functions keep y / x nearly constant
+// there, so y follows x at the fit's own ratio at 650 nm.
 tristimulus cie_1931_observer(double wavelength_nm);
 
 // Planck's law per wavelength up to a constant factor:
 // 1 / (l^5 (exp(c2 / (l T)) - 1)), l in nanometres, T in kelvin.
 double black_body(double wavelength_nm, double temperature);
 
-// The three reflectance curves (red, green, blue) at a wavelength; constant
-// below 380 nm and above 780 nm.
-std::array<double, 3> reflectances(double wavelength_nm);
+// The red and green reflectance curves for one illuminant, at the table's
+// nodes; blue is what is left of 1.
+struct spectral_basis {
+    std::array<double, spectral_basis_nodes> red{};
+    std::array<double, spectral_basis_nodes> green{};
+};
+
+// The table's curves for a temperature: exact at its temperatures, linear in
+// ln T between them, the ends held beyond them.
+spectral_basis basis_for_temperature(double temperature);
+
+// The three reflectance curves (red, green, blue) at a wavelength, linear
+// between nodes; constant below 380 nm and above 780 nm, where a photo says
+// nothing.
+std::array<double, 3> reflectances(const spectral_basis& basis, double wavelength_nm);
 
 // The sRGB transfer curve, both ways, on [0, 1].
 double srgb_to_linear(double encoded);
@@ -71,7 +99,16 @@ struct colour_shift_settings {
     double temperature = 6500.0;  // kelvin
     double exposure = 0.0;        // stops
     tone_map tone = tone_map::clip;
+    // Exposure from the picture itself (render/doppler.h); exposure is then
+    // ignored.
+    bool auto_exposure = false;
+    // The luminance, after exposure, that Reinhard's curve maps to 1; at
+    // most 1 (the default) leaves light up to white as it is.
+    double white = 1.0;
 };
+
+// sRGB's luminance of linear r, g, b (IEC 61966-2-1): white gives 1.
+constexpr std::array<double, 3> srgb_luminance = {0.2126, 0.7152, 0.0722};
 
 // A(1)^-1 A(D) on nodes evenly spaced in ln D, so that one pass over a
 // picture interpolates instead of integrating per pixel. Each node keeps
@@ -86,9 +123,9 @@ struct colour_shift_table {
     colour_shift_settings settings;
     double first_log_d = 0.0;  // ln D of nodes[0]; a multiple of node_step
     std::vector<colour_shift_node> nodes;
-    std::array<double, 3> luminance{};  // of linear r, g, b; white gives 1
+    std::array<double, 3> luminance = srgb_luminance;  // of linear r, g, b: sRGB's
     double exposure_gain = 1.0;            // 2^exposure
-    double reinhard_white = 1.0;           // the luminance Reinhard maps to 1
+    double reinhard_white = 1.0;           // max(1, settings.white)
     std::array<double, 256> decode{};      // byte -> linear
     std::array<double, 255> encode_mid{};  // linear values half-way between bytes
     // The byte at the start of each of encode_buckets equal slices of
@@ -110,11 +147,22 @@ bool make_colour_shift_table(const colour_shift_settings& settings, double d_min
                              colour_shift_table* table);
 
 // Linear r, g, b seen at D, before exposure and tone mapping (D clamped to
-// the table's range).
+// the table's range). colour_only keeps the pixel's sRGB luminance.
 std::array<double, 3> shifted_linear(const colour_shift_table& table, double doppler,
                                      const std::array<double, 3>& rgb);
 
-// One pixel, bytes in blue, green, red order. Black stays black.
+// Into sRGB's gamut keeping hue: negative channels mixed with grey of the
+// same luminance (black when that luminance is not above 0), then a channel
+// above 1 scales all three down. Within [0, 1] it is left as it is.
+std::array<double, 3> map_into_gamut(const std::array<double, 3>& rgb);
+
+// What a pixel shows, linear: shifted, exposed, tone-mapped and brought into
+// the gamut.
+std::array<double, 3> display_linear(const colour_shift_table& table, double doppler,
+                                     const std::array<double, 3>& rgb);
+
+// One pixel, bytes in blue, green, red order, as display_linear gives it.
+// Black stays black.
 void shift_pixel(const colour_shift_table& table, double doppler, const unsigned char in[3], unsigned char out[3]);
 
 // The nearest byte in the sRGB encoding to a linear value, clipped to [0, 1].

@@ -2,7 +2,7 @@
 # Installs, with apt-get, the Debian 12 packages the project builds and tests
 # with. Idempotent: when every package is present it changes nothing and
 # needs neither root nor the network.
-#   bash scripts/install-deps.sh [native|windows|clang|package|all]...   (default: all)
+#   bash scripts/install-deps.sh [native|windows|clang|package|tools|all]...   (default: all)
 set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
@@ -19,6 +19,9 @@ PKGS_WINDOWS=(g++-mingw-w64-x86-64 nasm dpkg-dev wine wine64 fonts-wine xvfb xdo
 PKGS_PACKAGE=(file dpkg-dev unzip mandoc lintian)
 # Fuzzing and sanitizer builds.
 PKGS_CLANG=(clang libclang-rt-14-dev)
+# Scripts that write tables the build compiles (scripts/fit-spectral-basis.py);
+# the build itself does not need them.
+PKGS_TOOLS=(python3-numpy python3-scipy)
 
 wanted=()
 for group in "${@:-all}"; do
@@ -27,8 +30,9 @@ for group in "${@:-all}"; do
         windows) wanted+=("${PKGS_WINDOWS[@]}") ;;
         clang) wanted+=("${PKGS_CLANG[@]}") ;;
         package) wanted+=("${PKGS_PACKAGE[@]}") ;;
-        all) wanted+=("${PKGS_NATIVE[@]}" "${PKGS_WINDOWS[@]}" "${PKGS_CLANG[@]}" "${PKGS_PACKAGE[@]}") ;;
-        *) die "unknown package group '$group' (native, windows, clang, package, all)" ;;
+        tools) wanted+=("${PKGS_TOOLS[@]}") ;;
+        all) wanted+=("${PKGS_NATIVE[@]}" "${PKGS_WINDOWS[@]}" "${PKGS_CLANG[@]}" "${PKGS_PACKAGE[@]}" "${PKGS_TOOLS[@]}") ;;
+        *) die "unknown package group '$group' (native, windows, clang, package, tools, all)" ;;
     esac
 done
 

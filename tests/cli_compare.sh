@@ -1,7 +1,7 @@
 #!/bin/bash
 # The native and the Windows lumirun-render must write the same bytes for
 # the same picture and settings: libjpeg-turbo's test images and the README's
-# sample, at several settings each, and two movies of the first picture.
+# sample, at several settings each, and three movies of the first picture.
 #
 # Usage: tests/cli_compare.sh NATIVE_RENDER WINDOWS_RENDER PICTURE...
 #   (the Windows program runs through wine, with the caller's Wine settings)
@@ -14,7 +14,10 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/lumirun-compare.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 settings=("" "--speed 90 --direction top-to-bottom --quality medium" "--speed 75 --direction 2 --quality 3"
           "--speed 99 --observer 100,40" "--speed 60 --observer -320,240 --doppler --tonemap reinhard"
-          "--speed 90 --direction 2 --doppler=colour --temperature 4000")
+          "--speed 90 --direction 2 --doppler=colour --temperature 4000"
+          "--speed 90 --observer 320,240 --doppler --tonemap reinhard" "--speed 80 --doppler=colour --exposure auto"
+          "--speed 99 --direction 1 --doppler --temperature 1000 --exposure -2.5"
+          "--speed 70 --quality 3 --doppler --exposure auto --temperature 23456")
 runs=0
 failures=0
 for picture in "$@"; do
@@ -38,11 +41,13 @@ for picture in "$@"; do
         rm -f "$work/native.jpg" "$work/windows.jpg"
     done
 done
-# Movies: a small lossless animation and a frame sequence.
-movies=("--frames 3 --speed 0:90 --lossless" "--frames 3 --observer 0,0:200,100 --speed 80 --direction 1")
-names=("movie.webp" "frame-%02d.jpg")
+# Movies: a small lossless animation and two frame sequences, one with one
+# exposure for all its frames.
+movies=("--frames 3 --speed 0:90 --lossless" "--frames 3 --observer 0,0:200,100 --speed 80 --direction 1"
+        "--frames 3 --speed 20:95 --doppler --tonemap reinhard")
+names=("movie.webp" "frame-%02d.jpg" "doppler-%02d.jpg")
 picture=$1
-for i in 0 1; do
+for i in 0 1 2; do
     runs=$((runs + 1))
     mkdir -p "$work/native" "$work/windows"
     # shellcheck disable=SC2086

@@ -93,6 +93,10 @@ run 0 "$images/testorig.jpg" "$work/colour.jpg" "${fast[@]}" --doppler=colour
 cmp -s "$work/plain.jpg" "$work/full.jpg" && fail "--doppler made no difference"
 cmp -s "$work/plain.jpg" "$work/colour.jpg" && fail "--doppler=colour made no difference"
 cmp -s "$work/full.jpg" "$work/colour.jpg" && fail "--doppler=colour gave the same picture as --doppler"
+# A picture left nearly black is written, and told.
+run 0 "$images/testorig.jpg" "$work/dark.jpg" "${fast[@]}" --doppler --exposure -12
+expect_err "lumirun-render: warning: the picture comes out nearly black; a brighter --exposure (in stops, or auto) shows more
+" "a nearly black picture"
 run 2 "$images/testorig.jpg" "$work/tonemap.jpg" --tonemap reinhard
 expect_err "lumirun-render: --temperature, --exposure and --tonemap need --doppler
 Try 'lumirun-render --help' for more information.

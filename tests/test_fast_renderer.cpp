@@ -1,5 +1,6 @@
 // The fast path against the reference path: the same status, raster, box,
-// steps and progress, whatever the vector width and the number of threads.
+// steps, progress and (asked for or not) pixel origins, whatever the vector
+// width and the number of threads.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -24,13 +25,14 @@ struct outcome {
     double box[4] = {};
     double steps[2] = {};
     std::vector<std::string> progress;  // "pass percent column"
+    std::vector<std::int64_t> origins;
 };
 
 bool operator==(const outcome& a, const outcome& b)
 {
     return a.status == b.status && a.width == b.width && a.height == b.height && a.digest == b.digest
            && std::equal(a.box, a.box + 4, b.box) && std::equal(a.steps, a.steps + 2, b.steps)
-           && a.progress == b.progress;
+           && a.progress == b.progress && a.origins == b.origins;
 }
 
 std::ostream& operator<<(std::ostream& out, const outcome& o)
@@ -79,15 +81,22 @@ outcome run(const raster& source, const render_settings& settings)
     std::copy(box, box + 4, o.box);
     o.steps[0] = out.steps.x;
     o.steps[1] = out.steps.y;
+    o.origins = out.origins.sample;
     return o;
 }
 
-// Renders the picture both ways and compares everything.
+// Renders the picture both ways and compares everything: without origins,
+// and with them, which must change nothing else.
 void expect_same(const raster& source, render_settings settings, const std::string& what, render_machine fast)
 {
     settings.machine.path = render_path::reference;
-    const outcome reference = run(source, settings);
+    settings.keep_origins = true;
+    outcome reference = run(source, settings);
     settings.machine = fast;
+    EXPECT_EQ(run(source, settings), reference) << what << ", " << fast.threads << " threads, "
+                                                << kernels_for(fast).name << ", origins";
+    settings.keep_origins = false;
+    reference.origins.clear();
     EXPECT_EQ(run(source, settings), reference) << what << ", " << fast.threads << " threads, "
                                                 << kernels_for(fast).name;
 }

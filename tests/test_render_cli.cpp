@@ -57,12 +57,17 @@ TEST(render_arguments, EveryOptionInBothFormsAndInAnyPlace)
     EXPECT_EQ(result.options.colour.mode, doppler_mode::colour_only);
     EXPECT_EQ(result.options.colour.temperature, 5000.0);
     EXPECT_EQ(result.options.colour.exposure, -1.5);
+    EXPECT_FALSE(result.options.colour.auto_exposure);
     EXPECT_EQ(result.options.colour.tone, tone_map::reinhard);
 
     const parse_result full = parse({"in.jpg", "--doppler=colour", "out.jpg", "--doppler"});
     ASSERT_EQ(full.outcome, parse_outcome::run) << full.error;
     EXPECT_TRUE(full.options.doppler);
     EXPECT_EQ(full.options.colour.mode, doppler_mode::colour_and_brightness);  // the last one given
+    EXPECT_TRUE(full.options.colour.auto_exposure);  // the default with --doppler
+    const parse_result automatic = parse({"in.jpg", "out.jpg", "--doppler", "--exposure", "2", "--exposure=auto"});
+    ASSERT_EQ(automatic.outcome, parse_outcome::run) << automatic.error;
+    EXPECT_TRUE(automatic.options.colour.auto_exposure);
 
     const parse_result dashed = parse({"--", "-in.jpg", "--out.jpg"});
     ASSERT_EQ(dashed.outcome, parse_outcome::run);

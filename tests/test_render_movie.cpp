@@ -15,6 +15,7 @@
 #include "pipeline/picture_job.h"
 #include "cli/render_options.h"
 #include "image/jpeg_file.h"
+#include "render/doppler.h"
 #include "tests/jpeg_test_support.h"
 #include "tests/test_support.h"
 
@@ -165,6 +166,65 @@ TEST(render_movie, EveryLosslessFrameIsTheSingleRenderInItsPlace)
                       0)
                 << "frame " << k << ", first at " << first;
         }
+    }
+}
+
+// With --doppler every frame gets the one exposure the whole movie's pixels
+// give, so that a sweep does not pump: each frame is its single render
+// coloured with that exposure, and the frame at speed 0 is not the picture
+// at rest, which its own exposure would leave as it was.
+TEST(render_movie, ADopplerMovieHasOneExposure)
+{
+    temp_folder folder;
+    const std::string input = folder.path("in.jpg");
+    ASSERT_EQ(write_jpeg_file(input.c_str(), gradient_picture(45, 31), 95).result, 0);
+    const raster source = read_jpeg_file(input.c_str()).picture;
+    ASSERT_TRUE(source.pixels);
+    const parse_result parsed = [&] {
+        const std::string output = folder.path("movie.webp");
+        const char* argv[] = {"lumirun-render", input.c_str(), output.c_str(), "--frames", "3", "--speed", "0:80",
+                              "--observer", "20,15", "--doppler", "--tonemap", "reinhard", "--lossless"};
+        return parse_render_arguments(13, argv);
+    }();
+    ASSERT_EQ(parsed.outcome, parse_outcome::run) << parsed.error;
+    std::vector<std::string> messages;
+    ASSERT_EQ(render_movie(parsed.options, nullptr, &messages), 0) << (messages.empty() ? "" : messages.back());
+
+    std::vector<render_output> singles;
+    std::vector<render_settings> settings;
+    doppler_statistics statistics;
+    for (std::int32_t k = 0; k < 3; ++k) {
+        settings.push_back(movie_frame_settings(parsed.options, source, k));
+        singles.push_back(render_picture(source, settings.back(), [](int, int, std::int32_t) {}));
+        const render_output& r = singles.back();
+        ASSERT_TRUE(measure_doppler(r.picture, doppler_source{&r.box, &r.origins},
+                                    view_parameters{settings[k].observer, motion_for_speed(settings[k].speed)},
+                                    settings[k].direction, parsed.options.colour, &statistics));
+    }
+    const colour_shift_settings movie_colour = settle_exposure(parsed.options.colour, statistics);
+    EXPECT_NE(movie_colour.exposure, 0.0);
+    const std::string at_rest = raster_digest(singles[0].picture);
+    double left = 1e300;
+    double top = 1e300;
+    for (std::int32_t k = 0; k < 3; ++k) {
+        render_output& r = singles[k];
+        ASSERT_TRUE(apply_doppler(&r.picture, doppler_source{&r.box, &r.origins},
+                                  view_parameters{settings[k].observer, motion_for_speed(settings[k].speed)},
+                                  settings[k].direction, movie_colour));
+        left = std::min(left, r.box.min_x);
+        top = std::min(top, r.box.min_y);
+    }
+    EXPECT_NE(raster_digest(singles[0].picture), at_rest);
+    const decoded_movie movie = decode_movie(parsed.options.output);
+    ASSERT_TRUE(movie.ok);
+    ASSERT_EQ(movie.frames.size(), 3u);
+    for (std::size_t k = 0; k < 3; ++k) {
+        std::string first;
+        EXPECT_EQ(misplaced_pixels(movie.frames[k], movie.width, movie.height, singles[k].picture,
+                                   static_cast<std::int32_t>(std::lround(singles[k].box.min_x - left)),
+                                   static_cast<std::int32_t>(std::lround(singles[k].box.min_y - top)), &first),
+                  0)
+            << "frame " << k << ", first at " << first;
     }
 }
 

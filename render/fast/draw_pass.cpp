@@ -46,27 +46,44 @@ struct copy_frame {
     const std::ptrdiff_t* source_row;  // byte offset of each sample row
     unsigned char* destination;
     std::ptrdiff_t row_bytes;  // of the destination
+    std::int64_t* origins;     // null, or one entry a destination pixel
+    std::ptrdiff_t width;      // of the destination, in pixels
+    std::int64_t column_key;   // the column, shifted up by 32
 };
 
+template <bool KeepOrigins>
 inline void copy_pixel(const copy_frame& f, std::int64_t pixel, std::int32_t row)
 {
     const unsigned char* from = f.from_column + f.source_row[row];
-    unsigned char* to = f.destination + f.row_bytes * static_cast<std::int32_t>(pixel >> 32)
-                        + std::ptrdiff_t{3} * static_cast<std::int32_t>(pixel & 0xffffffff);
+    const std::int32_t y = static_cast<std::int32_t>(pixel >> 32);
+    const std::int32_t x = static_cast<std::int32_t>(pixel & 0xffffffff);
+    unsigned char* to = f.destination + f.row_bytes * y + std::ptrdiff_t{3} * x;
     to[0] = from[0];
     to[1] = from[1];
     to[2] = from[2];
+    if (KeepOrigins)
+        f.origins[f.width * y + x] = f.column_key | row;
 }
 
 // Everything is passed by value and kept in locals: the bytes written
 // through char pointers could otherwise alias what the loop reads, and every
-// value would be loaded again for each pixel.
-void copy_all(const write_list list, const copy_frame frame)
+// value would be loaded again for each pixel. Without origins the loop is
+// the one it always was.
+template <bool KeepOrigins>
+void copy_list(const write_list list, const copy_frame frame)
 {
     for (std::int32_t w = 0; w < list.count; ++w) {
         const std::int32_t k = list.writes[w];
-        copy_pixel(frame, list.pixels[k], list.row_begin + k);
+        copy_pixel<KeepOrigins>(frame, list.pixels[k], list.row_begin + k);
     }
+}
+
+void copy_all(const write_list& list, const copy_frame& frame)
+{
+    if (frame.origins)
+        copy_list<true>(list, frame);
+    else
+        copy_list<false>(list, frame);
 }
 
 // Byte offsets that depend on the column or the row alone.
@@ -87,7 +104,8 @@ struct offsets {
     copy_frame frame(const draw_target& t, std::int32_t column) const
     {
         return {t.source + source_column[column], source_row.data(), t.destination,
-                std::ptrdiff_t{3} * t.destination_width};
+                std::ptrdiff_t{3} * t.destination_width, t.origins, t.destination_width,
+                static_cast<std::int64_t>(static_cast<std::uint64_t>(column) << 32)};
     }
 };
 
