@@ -79,15 +79,17 @@ function startLive() {
     send(live, source.request);
 }
 
+// Posts a copy of request: a source's bytes are copied so that the kept
+// request can open the picture in the next worker too.
 function send(worker, request) {
-  request.seq = ++seq;
+  const message = Object.assign({}, request, { seq: ++seq });
   const transfer = [];
-  if (request.bytes) {
-    request.bytes = request.bytes.slice(0);
-    transfer.push(request.bytes);
+  if (message.bytes) {
+    message.bytes = message.bytes.slice(0);
+    transfer.push(message.bytes);
   }
-  worker.postMessage(request, transfer);
-  return request.seq;
+  worker.postMessage(message, transfer);
+  return message.seq;
 }
 
 function viewSize() {
@@ -173,6 +175,7 @@ function draw(picture) {
   const image = new ImageData(new Uint8ClampedArray(picture.rgba), picture.width, picture.height);
   canvas.getContext('2d').putImageData(image, 0, 0);
   shown = { width: picture.width, height: picture.height, scale: picture.scale, full: picture.full };
+  hooks.scale = picture.scale;
   $('empty').hidden = true;
   fitCanvas();
 }
