@@ -101,7 +101,7 @@ const field = (selector) => page.$eval(selector, (input) => input.value);
 // ---- Scenarios ------------------------------------------------------------------
 
 const scenarios = {
-  async 'the controls give lumirun-render\'s picture in all three directions'() {
+  async 'the controls give lumirun-render\'s picture in all three directions, and its Doppler colours'() {
     await openSample();
     await type('#speed', '93.7');
     await type('#observer-x', '150');
@@ -114,6 +114,14 @@ const scenarios = {
                            '--observer', '150,300');
       check(sha(bytes) === sha(expected), `direction ${direction}: the page's JPEG differs from lumirun-render's`);
     }
+    // The Doppler colours and exposure too.
+    await page.select('#doppler', '2');
+    await type('#exposure', '-1.5');
+    const bytes = await exported('#save-jpeg');
+    const expected = cli('doppler.jpg', '--speed', '93.7', '--direction', '2', '--observer', '150,300',
+                         '--doppler', '--exposure', '-1.5');
+    check(sha(bytes) === sha(expected), 'with Doppler colours the page\'s JPEG differs from lumirun-render\'s');
+    await page.select('#doppler', '0');
   },
 
   async 'a click or a drag on the picture places the observer where --observer does'() {
