@@ -106,6 +106,7 @@ package_windows() {
     for file in lumirun.hlp lumirun-help.html; do
         [ -f "$LUMIRUN_WINDOWS/ui/$file" ] && help+=("$LUMIRUN_WINDOWS/ui/$file")
     done
+    [ -f "$LUMIRUN_WEB/lumirun.html" ] && help+=("$LUMIRUN_WEB/lumirun.html")
     timeout 600 bash "$LUMIRUN_ROOT/tests/check_windows_package.sh" "$zip" "$version" \
         "$LUMIRUN_WINDOWS/tests/e2e/lumirun_probe.exe" "${help[@]}" || die "the Windows zip failed its checks"
     note "Windows zip: $(basename "$zip"), $(unzip -Z1 "$zip" | wc -l) files, sha256 ${first%% *}"
@@ -132,8 +133,10 @@ package_native() {
     version=$(project_version "$LUMIRUN_NATIVE")
     deb="$LUMIRUN_NATIVE/lumirun-render_${version}_$(dpkg --print-architecture).deb"
     first=$(reproducible_package "$LUMIRUN_NATIVE" "$deb")
+    local page=()
+    [ -f "$LUMIRUN_WEB/lumirun.html" ] && page=("$LUMIRUN_WEB/lumirun.html")
     timeout 600 bash "$LUMIRUN_ROOT/tests/check_debian_package.sh" "$deb" "$version" \
-        "$LUMIRUN_NATIVE/cli/lumirun-render" "$LUMIRUN_ROOT/resources/sample.jpg" ||
+        "$LUMIRUN_NATIVE/cli/lumirun-render" "$LUMIRUN_ROOT/resources/sample.jpg" "${page[@]}" ||
         die "the Debian package failed its checks"
     local prefix
     prefix=$(mktemp -d)

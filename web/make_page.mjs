@@ -1,12 +1,13 @@
 // Inlines the page into one file that needs nothing else:
-//   node make_page.mjs PAGE-FOLDER CORE-JS SAMPLE-JPEG VERSION OUTPUT
+//   node make_page.mjs PAGE-FOLDER CORE-JS SAMPLE-JPEG VERSION OUTPUT [TITLE=FILE...]
 // The page's style, its code, the worker's code (the core's JavaScript with
-// the WebAssembly inside, then worker.js) and the sample chart (base64) go
+// the WebAssembly inside, then worker.js), the sample chart (base64) and the
+// licence texts of what the core is built from (TITLE=FILE, word for word) go
 // where index.html's placeholders are. Written beside OUTPUT, then renamed.
 import { readFileSync, renameSync, writeFileSync } from 'node:fs';
 import { join } from 'node:path';
 
-const [folder, coreJs, sample, version, output] = process.argv.slice(2);
+const [folder, coreJs, sample, version, output, ...notices] = process.argv.slice(2);
 if (!output) {
   console.error('usage: node make_page.mjs PAGE-FOLDER CORE-JS SAMPLE-JPEG VERSION OUTPUT');
   process.exit(2);
@@ -23,7 +24,14 @@ function inline(tag, attributes, text, what) {
   return `<${tag}${attributes}>\n${text}\n</${tag}>`;
 }
 
+const escape = (text) => text.replace(/&/g, '&amp;').replace(/</g, '&lt;').replace(/>/g, '&gt;');
+const noticeHtml = notices.map((notice) => {
+  const at = notice.indexOf('=');
+  return `<h3>${escape(notice.slice(0, at))}</h3>\n<pre>${escape(read(notice.slice(at + 1)).trim())}</pre>`;
+}).join('\n');
+
 const parts = {
+  '<!-- NOTICES -->': noticeHtml,
   '<!-- STYLE -->': inline('style', '', read(join(folder, 'style.css')), 'style.css'),
   '<!-- SAMPLE -->': inline('script', ' type="text/plain" id="sample-chart"',
                             readFileSync(sample).toString('base64'), 'the sample'),
