@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The arrows between the folders: ui -> app -> {image, render},
-# render -> image, cli -> {image, render}, and no others, both in the
-# includes and in what each library links.
+# render -> image, cli -> {image, render}, web -> {cli, image, render}, and
+# no others, both in the includes and in what each library links.
 #   check_layering.sh SOURCE-ROOT [LIBRARY=LINKED+LINKED...]...
 set -euo pipefail
 root=$1
@@ -13,6 +13,7 @@ declare -A may_include=(
     [app]="app image render"
     [cli]="cli image render"
     [ui]="ui app resources"
+    [web]="web cli image render"
 )
 declare -A may_link=(
     [lumirun_image]=""
