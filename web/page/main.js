@@ -45,10 +45,14 @@ function settings() {
 
 // ---- Messages -------------------------------------------------------------
 
-function showMessages(text) {
+// kind 'render': a failure of the settings, gone with the next picture;
+// other messages (an open's warnings) stay until the next open.
+let messageKind = '';
+function showMessages(text, kind = '') {
   const box = $('messages');
   box.textContent = text || '';
   box.hidden = !text;
+  messageKind = kind;
 }
 function setStatus(text) { $('status').textContent = text; }
 
@@ -144,12 +148,19 @@ function onLiveMessage(message) {
     if (message.seq > shownSeq) {
       shownSeq = message.seq;
       draw(message);
+      if (messageKind === 'render')
+        showMessages('');
     }
     finishLive();
     break;
   case 'failed':
     if (message.messages)
-      showMessages(message.messages);
+      showMessages(message.messages, 'render');
+    if (message.fatal) {
+      // The core stopped (out of memory, say): a new worker takes over.
+      live.terminate();
+      startLive();
+    }
     finishLive();
     break;
   }

@@ -113,7 +113,8 @@ function handle(request) {
 let queue = coreReady;
 onmessage = (event) => {
   queue = queue.then(() => handle(event.data)).catch((error) => {
-    postMessage({ type: 'failed', request: event.data.type, seq: event.data.seq,
+    // The core cannot go on after a trap: the page starts another worker.
+    postMessage({ type: 'failed', request: event.data.type, seq: event.data.seq, fatal: true,
                   messages: 'Error: ' + (error && error.message ? error.message : String(error)) });
   });
 };
