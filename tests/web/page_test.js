@@ -168,6 +168,21 @@ const scenarios = {
     check(sha(bytes) === sha(expected), 'the page\'s movie differs from lumirun-render\'s');
   },
 
+  async 'Cancel ends a long export and writes nothing'() {
+    await openSample();
+    await page.select('#quality', '4');
+    await type('#movie-frames', '48');
+    await page.evaluate(() => { window.lumirunTest.lastExport = null; });
+    await page.click('#save-movie');
+    await page.waitForFunction(() => document.getElementById('progress').value > 0);
+    await page.click('#cancel');
+    const status = await page.$eval('#status', (p) => p.textContent);
+    check(status === 'Saving movie cancelled.', `after Cancel the status says "${status}"`);
+    check(await page.$eval('#progress-box', (box) => box.hidden), 'the progress bar stays after Cancel');
+    check(await page.evaluate(() => window.lumirunTest.lastExport === null), 'a cancelled export was saved');
+    await page.select('#quality', '1');
+  },
+
   async 'bad input gets a message and keeps the picture, a truncated JPEG shows what it reads'() {
     await openSample();
     const before = await canvasDigest();
