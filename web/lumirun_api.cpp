@@ -31,6 +31,7 @@ struct session {
     render_options options;
     raster shown;  // the last render or preview, blue, green, red
     double shown_scale = 1.0;
+    preview_memory preview;
     bool shown_is_full = false;  // a full render of the current settings
     std::vector<std::uint8_t> rgba;
     std::vector<std::uint8_t> exported;
@@ -43,12 +44,17 @@ session& the_session()
     return s;
 }
 
-int fail(const std::vector<std::string>& lines)
+void set_messages(const std::vector<std::string>& lines)
 {
     std::string& text = the_session().messages;
     text.clear();
     for (const std::string& line : lines)
         text += (text.empty() ? "" : "\n") + line;
+}
+
+int fail(const std::vector<std::string>& lines)
+{
+    set_messages(lines);
     return 1;
 }
 
@@ -67,12 +73,13 @@ int keep_source(raster picture, std::vector<std::string> warnings)
 {
     session& s = the_session();
     s.source = std::move(picture);
+    s.preview = preview_memory{};
     s.shown = raster{};
     s.shown_is_full = false;
     s.rgba.clear();
     // The viewer's defaults after an open.
     s.options = render_options{};
-    fail(warnings);
+    set_messages(warnings);
     return 0;
 }
 
@@ -171,7 +178,7 @@ EMSCRIPTEN_KEEPALIVE int lr_preview(std::int32_t view_width, std::int32_t view_h
     if (!s.source.pixels)
         return fail("Open a picture first.");
     std::vector<std::string> lines;
-    preview_output preview = preview_for_page(s.source, s.options, view_width, view_height, &lines);
+    preview_output preview = preview_for_page(s.source, s.options, view_width, view_height, &s.preview, &lines);
     if (!preview.picture.pixels)
         return fail(lines);
     s.shown = std::move(preview.picture);

@@ -93,13 +93,6 @@ raster reduced(const raster& source, std::int32_t factor)
 // render_picture calls its progress whatever it is.
 const render_progress no_progress = [](int, int, std::int32_t) {};
 
-// The last reduced source, kept while the slider moves.
-struct reduced_cache {
-    const unsigned char* source_pixels = nullptr;
-    std::int32_t factor = 0;
-    raster picture;
-};
-
 }  // namespace
 
 bool render_for_page(const raster& source, const render_options& options, const percent_report& report,
@@ -117,30 +110,28 @@ bool render_for_page(const raster& source, const render_options& options, const 
 // For now the exact renderer at low quality on a reduced source; the smooth
 // renderer will take the view's size itself.
 preview_output preview_for_page(const raster& source, const render_options& options, std::int32_t view_width,
-                                std::int32_t view_height, std::vector<std::string>* messages)
+                                std::int32_t view_height, preview_memory* memory,
+                                std::vector<std::string>* messages)
 {
-    static reduced_cache cache;
-    // How much larger than the source the last render came out: the next
-    // one, at nearly the same settings, comes out nearly the same.
-    static double growth_x = 1.0;
-    static double growth_y = 1.0;
     render_options quick = options;
     quick.quality = 1;
-    const double ratio = std::max(growth_x * source.width / std::max(1, view_width),
-                                  growth_y * source.height / std::max(1, view_height));
+    // The next render, at nearly the same settings, comes out nearly as
+    // much larger than its source as the last.
+    const double ratio = std::max(memory->growth_x * source.width / std::max(1, view_width),
+                                  memory->growth_y * source.height / std::max(1, view_height));
     const std::int32_t factor = std::max(1, static_cast<std::int32_t>(std::ceil(ratio - 1e-9)));
 
-    if (cache.source_pixels != source.pixels.get() || cache.factor != factor) {
-        cache.picture = factor == 1 ? raster{} : reduced(source, factor);
-        cache.source_pixels = source.pixels.get();
-        cache.factor = factor;
-        if (factor > 1 && !cache.picture.pixels) {
-            cache.factor = 0;
+    if (memory->source_pixels != source.pixels.get() || memory->factor != factor) {
+        memory->reduced = factor == 1 ? raster{} : reduced(source, factor);
+        memory->source_pixels = source.pixels.get();
+        memory->factor = factor;
+        if (factor > 1 && !memory->reduced.pixels) {
+            memory->factor = 0;
             messages->push_back("Error: Not enough memory to render the new image!");
             return preview_output{};
         }
     }
-    const raster& small = factor == 1 ? source : cache.picture;
+    const raster& small = factor == 1 ? source : memory->reduced;
     render_settings settings = page_settings(quick, source);
     settings.observer.observer_x /= factor;
     settings.observer.observer_y /= factor;
@@ -151,8 +142,8 @@ preview_output preview_for_page(const raster& source, const render_options& opti
     }
     if (!apply_colour(quick, settings, &rendered, messages))
         return preview_output{};
-    growth_x = double(rendered.picture.width) / small.width;
-    growth_y = double(rendered.picture.height) / small.height;
+    memory->growth_x = double(rendered.picture.width) / small.width;
+    memory->growth_y = double(rendered.picture.height) / small.height;
     return preview_output{std::move(rendered.picture), double(factor)};
 }
 

@@ -38,10 +38,21 @@ struct preview_output {
     double scale = 1.0;  // source pixels per pixel of the picture
 };
 
+// What one preview keeps for the next, while a slider moves: the reduced
+// source, and how much larger than its source the last preview came out.
+struct preview_memory {
+    const unsigned char* source_pixels = nullptr;
+    std::int32_t factor = 0;
+    raster reduced;
+    double growth_x = 1.0;
+    double growth_y = 1.0;
+};
+
 // A render quick enough to follow a slider, about the size of a view of
 // view_width by view_height pixels.
 preview_output preview_for_page(const raster& source, const render_options& options, std::int32_t view_width,
-                                std::int32_t view_height, std::vector<std::string>* messages);
+                                std::int32_t view_height, preview_memory* memory,
+                                std::vector<std::string>* messages);
 
 // The JPEG file lumirun-render writes for picture, in memory.
 bool jpeg_bytes(const raster& picture, std::vector<std::uint8_t>* bytes, std::vector<std::string>* messages);
