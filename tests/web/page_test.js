@@ -212,7 +212,7 @@ const scenarios = {
     check(await canvasDigest() !== before, 'the truncated JPEG is not shown');
   },
 
-  async 'the exact render is shown (screenshot kept)'() {
+  async 'the exact render is shown (screenshot kept) and saved as PNG'() {
     await openSample();
     await type('#speed', '90');
     await page.click('#observer-x');
@@ -220,6 +220,11 @@ const scenarios = {
     await page.click('#render');
     await page.waitForFunction(() => document.getElementById('status').textContent === 'Rendered exactly.');
     await page.screenshot({ path: path.join(outDir, 'screenshot.png') });
+    // The PNG export: a PNG file of the exact render's size.
+    const [width, height] = await page.$eval('#picture', (canvas) => [canvas.width, canvas.height]);
+    const png = await exported('#save-png');
+    check(png.subarray(1, 4).toString() === 'PNG' && png.readUInt32BE(16) === width
+          && png.readUInt32BE(20) === height, `the PNG export is not a ${width} by ${height} PNG file`);
   },
 
   async 'the page works from a static web server'() {
