@@ -120,7 +120,8 @@ function requestPreview() {
 function onLiveMessage(message) {
   switch (message.type) {
   case 'opened':
-    if (pendingSource && message.ok) {
+    // A new worker's reopening of the current source says nothing new.
+    if (pendingSource && message.seq === pendingSource.seq && message.ok) {
       source = pendingSource;
       source.width = message.width;
       source.height = message.height;
@@ -130,7 +131,7 @@ function onLiveMessage(message) {
       $('observer-y').value = Math.trunc(message.height / 2);
       showMessages(message.messages);
       setStatus(source.name + ': ' + message.width + ' × ' + message.height + ' pixels.');
-    } else if (pendingSource) {
+    } else if (pendingSource && message.seq === pendingSource.seq) {
       pendingSource = null;
       showMessages(message.messages);
     }
@@ -308,7 +309,7 @@ async function openFile(name, blob) {
     startLive();
   }
   liveBusy = true;
-  send(live, request);
+  pendingSource.seq = send(live, request);
 }
 
 $('file').addEventListener('change', () => {
