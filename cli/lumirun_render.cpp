@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "cli/movie_command.h"
 #include "cli/progress_bar.h"
-#include "cli/render_command.h"
 #include "cli/render_options.h"
-#include "cli/standard_streams.h"
+#include "pipeline/movie_job.h"
+#include "pipeline/picture_job.h"
+#include "pipeline/standard_streams.h"
 
 namespace {
 

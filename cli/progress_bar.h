@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <string>
 
+#include "pipeline/job_progress.h"
+
 // Overall percentage of a render: pass 1 at N % is N / 2, pass 2 at N % is
 // 50 + N / 2.
 int render_percent(int pass, int percent);
@@ -20,18 +22,18 @@ std::string movie_progress_line(bool measuring, int frame, int frames, int frame
 
 // Sends the bar to a stream, redrawing it in place only when the percentage
 // changes.
-class progress_bar {
+class progress_bar : public job_progress {
 public:
     explicit progress_bar(std::FILE* stream) : stream_(stream) {}
-    void update(int pass, int percent);
+    void update(int pass, int percent) override;
     // A movie's frame (from 0) at pass and percent, as movie_progress_line.
-    void update_movie(bool measuring, int frame, int frames, int pass, int percent);
+    void update_movie(bool measuring, int frame, int frames, int pass, int percent) override;
     // Shows the movie's last frame at 100 % and ends the line.
-    void complete_movie(int frames);
+    void complete_movie(int frames) override;
     // Shows 100 % and ends the line.
-    void complete();
+    void complete() override;
     // Ends a bar left unfinished, so that a following message starts a line.
-    void finish();
+    void finish() override;
 
 private:
     void show(int percent);

@@ -14,32 +14,9 @@
 #include <cstdint>
 #include <string>
 
+#include "pipeline/render_job.h"
 #include "render/spectral_colour.h"
 
-struct render_options {
-    std::string input;
-    std::string output;
-    float speed_fraction = 0.5f;
-    std::int32_t direction = 0;
-    std::int32_t quality = 1;
-    bool observer_given = false;  // otherwise (0, source height / 2)
-    std::int32_t observer_x = 0;
-    std::int32_t observer_y = 0;
-    bool quiet = false;
-    bool doppler = false;  // the colour pass after the render
-    colour_shift_settings colour;
-
-    // A movie when frames is above 0: a range moves its setting from the
-    // value above (the range's first end) to the *_to value.
-    std::int32_t frames = 0;
-    bool speed_range = false;
-    float speed_fraction_to = 0.0f;
-    bool observer_range = false;
-    std::int32_t observer_x_to = 0;
-    std::int32_t observer_y_to = 0;
-    double fps = 24.0;
-    bool lossless = false;
-};
 
 enum class parse_outcome { run, help, version, usage_error };
 

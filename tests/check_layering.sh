@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The arrows between the folders: ui -> app -> {image, render},
-# render -> image, cli -> {image, render}, web -> {cli, image, render}, and
-# no others, both in the includes and in what each library links.
+# render -> image, pipeline -> {image, render}, cli -> pipeline (and what
+# it passes on), web -> pipeline (and cli's parsers of the settings' texts),
+# and no others, both in the includes and in what each library links.
 #   check_layering.sh SOURCE-ROOT [LIBRARY=LINKED+LINKED...]...
 set -euo pipefail
 root=$1
@@ -11,15 +12,17 @@ declare -A may_include=(
     [image]="image"
     [render]="render image"
     [app]="app image render"
-    [cli]="cli image render"
+    [pipeline]="pipeline image render"
+    [cli]="cli pipeline image render"
     [ui]="ui app resources"
-    [web]="web cli image render"
+    [web]="web pipeline cli image render"
 )
 declare -A may_link=(
     [lumirun_image]=""
     [lumirun_render]="lumirun_image"
     [lumirun_app]="lumirun_image lumirun_render"
-    [lumirun_cli]="lumirun_image lumirun_render"
+    [lumirun_pipeline]="lumirun_image lumirun_render"
+    [lumirun_cli]="lumirun_pipeline"
     [lumirun_ui]="lumirun_app"
 )
 

@@ -8,7 +8,7 @@
 
 #include "app/app_state.h"
 #include "app/commands.h"
-#include "cli/render_command.h"
+#include "pipeline/picture_job.h"
 #include "cli/render_options.h"
 #include "image/raster.h"
 #include "tests/jpeg_test_support.h"

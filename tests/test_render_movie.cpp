@@ -11,8 +11,8 @@
 
 #include <webp/demux.h>
 
-#include "cli/movie_command.h"
-#include "cli/render_command.h"
+#include "pipeline/movie_job.h"
+#include "pipeline/picture_job.h"
 #include "cli/render_options.h"
 #include "image/jpeg_file.h"
 #include "tests/jpeg_test_support.h"

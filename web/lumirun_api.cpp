@@ -8,9 +8,10 @@
 #include <emscripten.h>
 
 #include "cli/movie_options.h"
-#include "cli/render_command.h"
 #include "cli/render_options.h"
 #include "image/jpeg_file.h"
+#include "pipeline/movie_frames.h"
+#include "pipeline/picture_job.h"
 #include "web/web_movie.h"
 #include "web/web_picture.h"
 

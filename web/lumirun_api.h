@@ -3,9 +3,10 @@
 // WebAssembly instance: a source picture, the settings, and the last
 // picture rendered for display.
 //
-// Settings are lumirun-render's options (cli/render_options.h), parsed by the
-// same functions, so a picture rendered or exported here has the bytes the
-// command line gives for the same settings. Every call returns 0 on success
+// Settings are a job of the picture pipeline (pipeline/render_job.h), their
+// texts parsed by the command line's own functions (cli/render_options.h),
+// so a picture rendered or exported here has the bytes the command line
+// gives for the same settings. Every call returns 0 on success
 // and 1 on failure; a failure leaves the session as it was and puts the
 // lines to show the user in lr_messages(). Progress (0 to 100) goes to the
 // page through Module.onProgress while a render runs.

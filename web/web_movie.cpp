@@ -2,10 +2,10 @@
 
 #include <cmath>
 
-#include "cli/movie_canvas.h"
-#include "cli/movie_command.h"
-#include "cli/render_command.h"
 #include "image/webp_file.h"
+#include "pipeline/movie_canvas.h"
+#include "pipeline/movie_job.h"
+#include "pipeline/picture_job.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-// The page's movies: lumirun-render's frames (cli/movie_command.h's frame
-// settings, cli/movie_canvas.h's canvas) in an animated WebP in memory, on
-// the one thread the page's core has.
+// The page's movies: the pipeline's frames (pipeline/movie_job.h's frame
+// settings, pipeline/movie_canvas.h's canvas) in an animated WebP in memory,
+// on the one thread the page's core has.
 #ifndef LUMIRUN_WEB_WEB_MOVIE_H
 #define LUMIRUN_WEB_WEB_MOVIE_H
 
@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/render_options.h"
 #include "image/raster.h"
+#include "pipeline/render_job.h"
 #include "web/web_picture.h"
 
 // The WebP file lumirun-render writes for options (frames above 0) from

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <new>
 
-#include "cli/render_command.h"
 #include "image/jpeg_file.h"
+#include "pipeline/picture_job.h"
 
 raster raster_from_rgba(const std::uint8_t* rgba, std::int32_t width, std::int32_t height,
                         std::uint64_t memory_limit)

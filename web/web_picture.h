@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/render_options.h"
 #include "image/raster.h"
+#include "pipeline/render_job.h"
 #include "render/renderer.h"
 
 // Overall progress of a long job, 0 to 100.

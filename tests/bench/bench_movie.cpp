@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/movie_command.h"
+#include "pipeline/movie_job.h"
 #include "render/fast/kernels.h"
 #include "render/fast/parallel.h"
 

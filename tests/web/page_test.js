@@ -24,10 +24,10 @@ function check(condition, what) {
 }
 const sha = (bytes) => crypto.createHash('sha256').update(bytes).digest('hex');
 
-// lumirun-render's output for these options.
+// lumirun-render's output for these options, at the page's quality.
 function cli(output, ...options) {
   const file = path.join(work, output);
-  execFileSync(cliPath, [samplePath, file, '--quiet', ...options]);
+  execFileSync(cliPath, [samplePath, file, '--quiet', '--quality', 'low', ...options]);
   return fs.readFileSync(file);
 }
 

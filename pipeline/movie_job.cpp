@@ -1,4 +1,4 @@
-#include "cli/movie_command.h"
+#include "pipeline/movie_job.h"
 
 #include <chrono>
 #include <cmath>
@@ -6,12 +6,12 @@
 #include <memory>
 #include <system_error>
 
-#include "cli/movie_canvas.h"
-#include "cli/movie_options.h"
-#include "cli/render_command.h"
 #include "image/jpeg_file.h"
 #include "image/safe_save.h"
 #include "image/webp_file.h"
+#include "pipeline/movie_canvas.h"
+#include "pipeline/movie_frames.h"
+#include "pipeline/picture_job.h"
 
 namespace {
 
@@ -81,7 +81,7 @@ private:
     std::unique_ptr<webp_animation> animation_;
 };
 
-render_progress frame_progress(progress_bar* bar, bool measuring, std::int32_t frame, std::int32_t frames)
+render_progress frame_progress(job_progress* bar, bool measuring, std::int32_t frame, std::int32_t frames)
 {
     return [=](int pass, int percent, std::int32_t) {
         if (bar)
@@ -90,7 +90,7 @@ render_progress frame_progress(progress_bar* bar, bool measuring, std::int32_t f
 }
 
 // Pass 1 of every frame; false with the message when one cannot render.
-bool measure_frames(const render_options& options, const raster& source, progress_bar* bar,
+bool measure_frames(const render_options& options, const raster& source, job_progress* bar,
                     std::vector<frame_extent>* extents, std::vector<std::string>* messages)
 {
     for (std::int32_t k = 0; k < options.frames; ++k) {
@@ -208,7 +208,7 @@ render_settings movie_frame_settings(const render_options& options, const raster
     return settings;
 }
 
-int render_movie(const render_options& options, progress_bar* bar, std::vector<std::string>* messages,
+int render_movie(const render_options& options, job_progress* bar, std::vector<std::string>* messages,
                  movie_timing* timing)
 {
     movie_timing spent;

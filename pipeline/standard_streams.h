@@ -1,7 +1,7 @@
-// What the command line needs of the standard streams that the platforms
+// What the front ends need of the standard streams that the platforms
 // do differently.
-#ifndef LUMIRUN_CLI_STANDARD_STREAMS_H
-#define LUMIRUN_CLI_STANDARD_STREAMS_H
+#ifndef LUMIRUN_PIPELINE_STANDARD_STREAMS_H
+#define LUMIRUN_PIPELINE_STANDARD_STREAMS_H
 
 #include <cstdio>
 

@@ -1,15 +1,15 @@
-// lumirun-render's movies: one source, several renders whose speed or
+// Movies: one source, several renders whose speed or
 // observer moves from frame to frame, on one canvas, into an animated WebP
 // or a numbered sequence of JPEG files.
-#ifndef LUMIRUN_CLI_MOVIE_COMMAND_H
-#define LUMIRUN_CLI_MOVIE_COMMAND_H
+#ifndef LUMIRUN_PIPELINE_MOVIE_JOB_H
+#define LUMIRUN_PIPELINE_MOVIE_JOB_H
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "cli/progress_bar.h"
-#include "cli/render_options.h"
+#include "pipeline/job_progress.h"
+#include "pipeline/render_job.h"
 #include "render/renderer.h"
 
 // Frame frame's settings: options' settings with the ranges' values at
@@ -33,7 +33,7 @@ struct movie_timing {
 // with the lines to tell the user in *messages. Memory: the source, one
 // frame's raster, two canvases (one filling while the other is encoded)
 // and the encoder's compressed frames.
-int render_movie(const render_options& options, progress_bar* bar, std::vector<std::string>* messages,
+int render_movie(const render_options& options, job_progress* bar, std::vector<std::string>* messages,
                  movie_timing* timing = nullptr);
 
 #endif

@@ -1,4 +1,4 @@
-#include "cli/movie_canvas.h"
+#include "pipeline/movie_canvas.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,13 +1,15 @@
-// What lumirun-render does once its command line is understood: the viewer's
-// open, render and save, with the same raster and the same written bytes.
-#ifndef LUMIRUN_CLI_RENDER_COMMAND_H
-#define LUMIRUN_CLI_RENDER_COMMAND_H
+// One picture through the pipeline: the source read, rendered by the exact
+// or the smooth renderer, given its colours, and written. With the exact
+// renderer and no colour pass these are the viewer's open, render and save,
+// with the same raster and the same written bytes.
+#ifndef LUMIRUN_PIPELINE_PICTURE_JOB_H
+#define LUMIRUN_PIPELINE_PICTURE_JOB_H
 
 #include <string>
 #include <vector>
 
-#include "cli/progress_bar.h"
-#include "cli/render_options.h"
+#include "pipeline/job_progress.h"
+#include "pipeline/render_job.h"
 #include "render/renderer.h"
 
 // Reads options.input as the viewer's open does. False with the lines to
@@ -28,10 +30,10 @@ bool apply_colour(const render_options& options, const render_settings& settings
 
 // Loads options.input, renders it with the options' settings and observer,
 // gives it the colours the observer sees when options.doppler asks, and
-// saves the result to options.output, showing the render's progress on bar
-// unless it is null. 0 on success; 1 with the lines to tell the user in
+// saves the result to options.output, telling progress (unless it is null)
+// how far it has come. 0 on success; 1 with the lines to tell the user in
 // *messages, in order: the messages the viewer shows in boxes, then the
 // command's own line.
-int render_file(const render_options& options, progress_bar* bar, std::vector<std::string>* messages);
+int render_file(const render_options& options, job_progress* progress, std::vector<std::string>* messages);
 
 #endif

@@ -1,4 +1,4 @@
-#include "cli/standard_streams.h"
+#include "pipeline/standard_streams.h"
 
 #include <fcntl.h>
 #include <io.h>

@@ -1,10 +1,10 @@
-#include "cli/render_command.h"
+#include "pipeline/picture_job.h"
 
 #include <cstdio>
 #include <utility>
 
-#include "cli/standard_streams.h"
 #include "image/jpeg_file.h"
+#include "pipeline/standard_streams.h"
 #include "render/doppler.h"
 
 namespace {
@@ -99,7 +99,7 @@ bool apply_colour(const render_options& options, const render_settings& settings
     return false;
 }
 
-int render_file(const render_options& options, progress_bar* bar, std::vector<std::string>* messages)
+int render_file(const render_options& options, job_progress* bar, std::vector<std::string>* messages)
 {
     raster source;
     if (!open_source(options, &source, messages))

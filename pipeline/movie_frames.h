@@ -1,0 +1,26 @@
+// A movie's frames: how many there may be, the value of a moving setting at
+// each frame, and where each frame goes (one animated WebP, or a numbered
+// file a frame).
+#ifndef LUMIRUN_PIPELINE_MOVIE_FRAMES_H
+#define LUMIRUN_PIPELINE_MOVIE_FRAMES_H
+
+#include <cstdint>
+#include <string>
+
+// The most frames a movie may have.
+constexpr std::int32_t max_movie_frames = 100000;
+
+enum class movie_output { webp, frame_files, unknown };
+
+// *.webp (any case) or a frame pattern: exactly one "%d", "%Nd" or "%0Nd"
+// with N at most 10, and no other "%", not ending in .webp.
+movie_output movie_output_kind(const std::string& name);
+
+// The pattern with its conversion replaced by frame, padded as asked.
+std::string frame_file_name(const std::string& pattern, std::int32_t frame);
+
+// The value at t = frame / (frames - 1) on the straight line from `from` to
+// `to`; `from` when frames is 1.
+double movie_position(double from, double to, std::int32_t frame, std::int32_t frames);
+
+#endif
