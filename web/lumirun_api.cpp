@@ -127,7 +127,7 @@ EMSCRIPTEN_KEEPALIVE int lr_open_rgba(const std::uint8_t* rgba, std::int32_t wid
 EMSCRIPTEN_KEEPALIVE std::int32_t lr_source_width() { return the_session().source.width; }
 EMSCRIPTEN_KEEPALIVE std::int32_t lr_source_height() { return the_session().source.height; }
 
-EMSCRIPTEN_KEEPALIVE int lr_set_settings(const char* speed, std::int32_t direction, std::int32_t quality,
+EMSCRIPTEN_KEEPALIVE int lr_set_settings(const char* speed, std::int32_t direction, const char* quality,
                                          std::int32_t observer_x, std::int32_t observer_y, std::int32_t doppler,
                                          const char* exposure)
 {
@@ -136,14 +136,13 @@ EMSCRIPTEN_KEEPALIVE int lr_set_settings(const char* speed, std::int32_t directi
         return fail(std::string("The speed ") + speed + " is not a percentage below 100.");
     if (direction < 0 || direction > 2)
         return fail("The direction must be 0, 1 or 2.");
-    if (quality < 1 || quality > 4)
-        return fail("The quality must be 1 to 4.");
+    if (!parse_quality(quality, &options.quality))
+        return fail(std::string("The quality ") + quality + " is none the renderer knows.");
     if (doppler < 0 || doppler > 2)
         return fail("The Doppler choice must be off, colour or full.");
     if (!parse_exposure(exposure, &options.colour.exposure))
         return fail(std::string("The exposure ") + exposure + " is not a number of stops from -20 to 20.");
     options.direction = direction;
-    options.quality = quality;
     options.observer_given = true;
     options.observer_x = observer_x;
     options.observer_y = observer_y;

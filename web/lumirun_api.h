@@ -37,10 +37,11 @@ std::int32_t lr_source_width();
 std::int32_t lr_source_height();
 
 // The settings, as the command line's texts: speed "99.5" (percent),
-// direction 0 to 2, quality 1 to 4, observer x and y in source pixels,
-// doppler 0 off, 1 colour only, 2 colour and brightness, exposure "-1.5"
-// (stops). Refused as the command line refuses them.
-int lr_set_settings(const char* speed, std::int32_t direction, std::int32_t quality, std::int32_t observer_x,
+// direction 0 to 2, quality as --quality takes it ("low" ... "ultra"),
+// observer x and y in source pixels, doppler 0 off, 1 colour only, 2 colour
+// and brightness, exposure "-1.5" (stops). Refused as the command line
+// refuses them.
+int lr_set_settings(const char* speed, std::int32_t direction, const char* quality, std::int32_t observer_x,
                     std::int32_t observer_y, std::int32_t doppler, const char* exposure);
 
 // Renders the whole picture at the settings' quality, with the Doppler pass

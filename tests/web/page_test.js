@@ -170,7 +170,7 @@ const scenarios = {
 
   async 'Cancel ends a long export and writes nothing'() {
     await openSample();
-    await page.select('#quality', '4');
+    await page.select('#quality', 'ultra');
     await type('#movie-frames', '48');
     await page.evaluate(() => { window.lumirunTest.lastExport = null; });
     await page.click('#save-movie');
@@ -180,7 +180,7 @@ const scenarios = {
     check(status === 'Saving movie cancelled.', `after Cancel the status says "${status}"`);
     check(await page.$eval('#progress-box', (box) => box.hidden), 'the progress bar stays after Cancel');
     check(await page.evaluate(() => window.lumirunTest.lastExport === null), 'a cancelled export was saved');
-    await page.select('#quality', '1');
+    await page.select('#quality', 'low');
   },
 
   async 'bad input gets a message and keeps the picture, a truncated JPEG shows what it reads'() {

@@ -35,7 +35,7 @@ function settings() {
   return {
     speed: $('speed').value.trim() || '0',
     direction: Number(document.querySelector('input[name=direction]:checked').value),
-    quality: Number($('quality').value),
+    quality: $('quality').value,
     observerX: Math.trunc(Number($('observer-x').value) || 0),
     observerY: Math.trunc(Number($('observer-y').value) || 0),
     doppler: Number($('doppler').value),

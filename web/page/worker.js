@@ -52,8 +52,8 @@ function open(request) {
 }
 
 function applySettings(s) {
-  return withStrings([s.speed, s.exposure], (speed, exposure) =>
-    core._lr_set_settings(speed, s.direction, s.quality, s.observerX, s.observerY, s.doppler, exposure)) === 0;
+  return withStrings([s.speed, s.quality, s.exposure], (speed, quality, exposure) =>
+    core._lr_set_settings(speed, s.direction, quality, s.observerX, s.observerY, s.doppler, exposure)) === 0;
 }
 
 function postPicture(request, full) {
