@@ -1,8 +1,9 @@
 # What a user downloads: `cmake --build build/windows --target package`
 # writes lumirun-<version>-win64.zip (one folder: the two programs, the help
-# files when built, the sample chart, README.txt, LICENSE and
-# THIRD-PARTY-NOTICES), natively `--target package` writes the Debian package
-# lumirun-render_<version>_<arch>.deb; each with a .sha256 file beside it.
+# files when built, the browser edition when built, the sample chart,
+# README.txt, LICENSE and THIRD-PARTY-NOTICES), natively `--target package`
+# writes the Debian package lumirun-render_<version>_<arch>.deb (with the
+# browser edition when built); each with a .sha256 file beside it.
 # `cmake --install` installs the same files.
 
 set(LUMIRUN_BUG_REPORTS "dev@lumirun.local" CACHE STRING "Where users report problems (README, manual page)")
@@ -27,6 +28,12 @@ execute_process(COMMAND date -u -R -d @${LUMIRUN_SOURCE_DATE}
 
 set(docs ${CMAKE_BINARY_DIR}/package-files)
 
+# The browser edition, built by the web preset (scripts/test.sh web) before
+# the packages; packaged when present, like the help files. It carries the
+# licences of what it holds itself.
+set(LUMIRUN_WEB_PAGE "${PROJECT_SOURCE_DIR}/build/web/lumirun.html" CACHE FILEPATH
+  "lumirun.html, the browser edition, for the packages")
+
 if(WIN32)
   # Text files for Windows users: CRLF line ends.
   configure_file(${PROJECT_SOURCE_DIR}/resources/README-windows.txt.in ${docs}/README.txt @ONLY NEWLINE_STYLE CRLF)
@@ -47,7 +54,8 @@ if(WIN32)
   target_link_options(lumirun-render PRIVATE -s)
   install(TARGETS lumirun lumirun-render RUNTIME DESTINATION .)
   # Built by the help project beside lumirun.exe; packaged when present.
-  install(FILES ${CMAKE_BINARY_DIR}/ui/lumirun.hlp ${CMAKE_BINARY_DIR}/ui/lumirun-help.html DESTINATION . OPTIONAL)
+  install(FILES ${CMAKE_BINARY_DIR}/ui/lumirun.hlp ${CMAKE_BINARY_DIR}/ui/lumirun-help.html ${LUMIRUN_WEB_PAGE}
+    DESTINATION . OPTIONAL)
   install(FILES ${PROJECT_SOURCE_DIR}/resources/sample.jpg ${docs}/README.txt ${docs}/LICENSE
     ${docs}/THIRD-PARTY-NOTICES DESTINATION .)
 
@@ -72,6 +80,7 @@ else()
   install(TARGETS lumirun-render RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES ${docs}/lumirun-render.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES ${docs}/copyright ${docs}/changelog.gz DESTINATION ${doc_dir})
+  install(FILES ${LUMIRUN_WEB_PAGE} DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lumirun-render OPTIONAL)
 
   set(CPACK_GENERATOR DEB)
   set(CPACK_STRIP_FILES ON)

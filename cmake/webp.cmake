@@ -1,9 +1,10 @@
 # libwebp: the animation encoder (libwebpmux) for lumirun-render's movies and
 # the animation decoder (libwebpdemux) for the tests that read them back.
-# Natively Debian's libwebp-dev; for Windows the static libraries that
-# scripts/build-libwebp-mingw.sh cross-builds, found through LUMIRUN_WEBP_ROOT.
+# Natively Debian's libwebp-dev; for Windows and for WebAssembly the static
+# libraries that scripts/build-libwebp-mingw.sh or scripts/build-libwebp-wasm.sh
+# builds, found through LUMIRUN_WEBP_ROOT.
 # Targets: WebP::mux and WebP::demux, each bringing libwebp.
-if(WIN32)
+if(WIN32 OR EMSCRIPTEN)
   set(LUMIRUN_WEBP_ROOT "" CACHE PATH "Install prefix of the cross-built libwebp")
   # A host path outside the mingw find-root: not to be re-rooted under it.
   find_path(WEBP_INCLUDE_DIR webp/mux.h PATHS ${LUMIRUN_WEBP_ROOT}/include NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
@@ -15,7 +16,7 @@ if(WIN32)
     endif()
   endforeach()
   if(NOT WEBP_INCLUDE_DIR)
-    message(FATAL_ERROR "No cross-built libwebp under LUMIRUN_WEBP_ROOT='${LUMIRUN_WEBP_ROOT}': run scripts/build-libwebp-mingw.sh")
+    message(FATAL_ERROR "No cross-built libwebp under LUMIRUN_WEBP_ROOT='${LUMIRUN_WEBP_ROOT}': run scripts/build-libwebp-mingw.sh or scripts/build-libwebp-wasm.sh")
   endif()
   add_library(WebP::webp STATIC IMPORTED)
   set_target_properties(WebP::webp PROPERTIES

@@ -246,7 +246,9 @@ std::array<double, 3> shifted_linear(const colour_shift_table& table, double dop
     matrix3 colour;
     for (int k = 0; k < 9; ++k)
         colour[k] = a.colour[k] + (f * (b.colour[k] - a.colour[k]));
-    std::array<double, 3> out = apply(colour, rgb);
+    // Qualified: argument lookup would also find std::apply, which libc++
+    // (the WebAssembly build's) rejects as a hard error.
+    std::array<double, 3> out = ::apply(colour, rgb);
 
     double scale;
     if (table.settings.mode == doppler_mode::colour_only) {

@@ -8,6 +8,8 @@ LUMIRUN_JPEG_SRC="$LUMIRUN_BUILD/deps/libjpeg-turbo-src"
 LUMIRUN_JPEG_MINGW="$LUMIRUN_BUILD/deps/libjpeg-mingw"
 LUMIRUN_WEBP_SRC="$LUMIRUN_BUILD/deps/libwebp-src"
 LUMIRUN_WEBP_MINGW="$LUMIRUN_BUILD/deps/libwebp-mingw"
+LUMIRUN_JPEG_WASM="$LUMIRUN_BUILD/deps/libjpeg-wasm"
+LUMIRUN_WEBP_WASM="$LUMIRUN_BUILD/deps/libwebp-wasm"
 # The machine is shared: never more than two build jobs.
 LUMIRUN_JOBS=${LUMIRUN_JOBS:-2}
 
@@ -57,6 +59,15 @@ lumirun_run_at_exit() {
 # for each, in build/PRESET; the scripts add only options of the run.
 LUMIRUN_NATIVE="$LUMIRUN_BUILD/native"
 LUMIRUN_WINDOWS="$LUMIRUN_BUILD/windows"
+LUMIRUN_WEB="$LUMIRUN_BUILD/web"
+
+# Debian's emscripten runs its JavaScript tools with whatever node is first
+# on the PATH; a node that is not Debian's own finds Debian's modules (acorn)
+# only through NODE_PATH.
+use_emscripten() {
+    command -v emcmake >/dev/null || die "emscripten missing: run scripts/install-deps.sh web"
+    export NODE_PATH="${NODE_PATH:+$NODE_PATH:}/usr/share/nodejs"
+}
 
 # cmake_configure PRESET [CMAKE-ARGS...]
 cmake_configure() {

@@ -2,7 +2,7 @@
 # Installs, with apt-get, the Debian 12 packages the project builds and tests
 # with. Idempotent: when every package is present it changes nothing and
 # needs neither root nor the network.
-#   bash scripts/install-deps.sh [native|windows|clang|package|tools|all]...   (default: all)
+#   bash scripts/install-deps.sh [native|windows|clang|package|tools|web|all]...   (default: all)
 set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
@@ -17,6 +17,12 @@ PKGS_WINDOWS=(g++-mingw-w64-x86-64 nasm dpkg-dev wine wine64 fonts-wine xvfb xdo
 # Building and checking the packages: CPack's Debian generator runs file and
 # dpkg-shlibdeps; unzip, the manual page's lint, lintian.
 PKGS_PACKAGE=(file dpkg-dev unzip mandoc lintian)
+# The browser edition: emscripten builds the core for WebAssembly (and,
+# with dpkg-dev, the libraries from Debian's sources), Chromium's headless
+# shell runs the page's test; npm installs the test's pinned driver. A
+# node that is already installed (any vendor's) is kept: npm comes with it.
+PKGS_WEB=(emscripten chromium-headless-shell dpkg-dev)
+command -v npm >/dev/null || PKGS_WEB+=(npm)
 # Fuzzing and sanitizer builds.
 PKGS_CLANG=(clang libclang-rt-14-dev)
 # Scripts that write tables the build compiles (scripts/fit-spectral-basis.py);
@@ -31,8 +37,9 @@ for group in "${@:-all}"; do
         clang) wanted+=("${PKGS_CLANG[@]}") ;;
         package) wanted+=("${PKGS_PACKAGE[@]}") ;;
         tools) wanted+=("${PKGS_TOOLS[@]}") ;;
-        all) wanted+=("${PKGS_NATIVE[@]}" "${PKGS_WINDOWS[@]}" "${PKGS_CLANG[@]}" "${PKGS_PACKAGE[@]}" "${PKGS_TOOLS[@]}") ;;
-        *) die "unknown package group '$group' (native, windows, clang, package, tools, all)" ;;
+        web) wanted+=("${PKGS_WEB[@]}") ;;
+        all) wanted+=("${PKGS_NATIVE[@]}" "${PKGS_WINDOWS[@]}" "${PKGS_CLANG[@]}" "${PKGS_PACKAGE[@]}" "${PKGS_TOOLS[@]}" "${PKGS_WEB[@]}") ;;
+        *) die "unknown package group '$group' (native, windows, clang, package, tools, web, all)" ;;
     esac
 done
 

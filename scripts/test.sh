@@ -49,6 +49,32 @@ bench_native() {
     timeout 300 "$LUMIRUN_NATIVE/tests/lumirun_bench_movie" --quick || die "movie benchmark failed"
 }
 
+# The browser edition: the libraries and the core built for WebAssembly,
+# lumirun.html, and its test in Debian's headless Chromium (tests/web/),
+# whose driver npm installs from the lock file into build/web-test. The test
+# compares with the native lumirun-render (native-build) and prints the
+# benchmark; the screenshot stays in build/web/screenshot.png.
+test_web() {
+    bash "$LUMIRUN_ROOT/scripts/install-deps.sh" web
+    bash "$LUMIRUN_ROOT/scripts/build-libjpeg-wasm.sh"
+    bash "$LUMIRUN_ROOT/scripts/build-libwebp-wasm.sh"
+    use_emscripten
+    cmake_configure web "$WERROR"
+    timeout 1200 cmake --build --preset web || die "building lumirun.html failed"
+    local driver="$LUMIRUN_BUILD/web-test" log="$LUMIRUN_WEB/page-test.log"
+    mkdir -p "$driver"
+    if ! cmp -s "$LUMIRUN_ROOT/tests/web/package-lock.json" "$driver/package-lock.json"; then
+        cp "$LUMIRUN_ROOT/tests/web/package.json" "$LUMIRUN_ROOT/tests/web/package-lock.json" "$driver/"
+        (cd "$driver" && timeout 600 npm ci --ignore-scripts --no-audit --no-fund) ||
+            die "npm could not install the web test's driver"
+    fi
+    NODE_PATH="$driver/node_modules" timeout 900 node "$LUMIRUN_ROOT/tests/web/page_test.js" \
+        "$LUMIRUN_WEB/lumirun.html" "$LUMIRUN_NATIVE/cli/lumirun-render" "$LUMIRUN_ROOT/resources/sample.jpg" \
+        "$LUMIRUN_WEB" --bench 2>&1 | tee "$log"
+    [ "${PIPESTATUS[0]}" -eq 0 ] || die "the page's test failed"
+    note "web: $(grep -c '^ok:' "$log") scenarios passed; $(grep 'lumirun.html:' "$log" | sed 's/^ *//')"
+}
+
 build_jpeg_windows() { bash "$LUMIRUN_ROOT/scripts/build-libjpeg-mingw.sh"; }
 
 build_webp_windows() { bash "$LUMIRUN_ROOT/scripts/build-libwebp-mingw.sh"; }
@@ -80,6 +106,7 @@ package_windows() {
     for file in lumirun.hlp lumirun-help.html; do
         [ -f "$LUMIRUN_WINDOWS/ui/$file" ] && help+=("$LUMIRUN_WINDOWS/ui/$file")
     done
+    [ -f "$LUMIRUN_WEB/lumirun.html" ] && help+=("$LUMIRUN_WEB/lumirun.html")
     timeout 600 bash "$LUMIRUN_ROOT/tests/check_windows_package.sh" "$zip" "$version" \
         "$LUMIRUN_WINDOWS/tests/e2e/lumirun_probe.exe" "${help[@]}" || die "the Windows zip failed its checks"
     note "Windows zip: $(basename "$zip"), $(unzip -Z1 "$zip" | wc -l) files, sha256 ${first%% *}"
@@ -106,8 +133,10 @@ package_native() {
     version=$(project_version "$LUMIRUN_NATIVE")
     deb="$LUMIRUN_NATIVE/lumirun-render_${version}_$(dpkg --print-architecture).deb"
     first=$(reproducible_package "$LUMIRUN_NATIVE" "$deb")
+    local page=()
+    [ -f "$LUMIRUN_WEB/lumirun.html" ] && page=("$LUMIRUN_WEB/lumirun.html")
     timeout 600 bash "$LUMIRUN_ROOT/tests/check_debian_package.sh" "$deb" "$version" \
-        "$LUMIRUN_NATIVE/cli/lumirun-render" "$LUMIRUN_ROOT/resources/sample.jpg" ||
+        "$LUMIRUN_NATIVE/cli/lumirun-render" "$LUMIRUN_ROOT/resources/sample.jpg" "${page[@]}" ||
         die "the Debian package failed its checks"
     local prefix
     prefix=$(mktemp -d)
@@ -214,6 +243,7 @@ main() {
     step native-tests   "Native tests"                  test_native
     step tsan-renderer  "Renderer under ThreadSanitizer" test_renderer_tsan
     step native-bench   "Benchmark smoke run"           bench_native
+    step web            "Browser page (WebAssembly)"    test_web
     step native-package "Debian package"                package_native
     step jpeg-windows   "libjpeg-turbo for Windows"     build_jpeg_windows
     step webp-windows   "libwebp for Windows"           build_webp_windows

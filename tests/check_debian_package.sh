@@ -4,11 +4,13 @@
 # that the program it holds, unpacked with dpkg-deb -x, runs and renders the
 # sample as the build tree's program does.
 #
-# Usage: tests/check_debian_package.sh DEB VERSION RENDER SAMPLE
+# Usage: tests/check_debian_package.sh DEB VERSION RENDER SAMPLE [PAGE]
 #   RENDER  the build tree's lumirun-render, for the reference picture
+#   PAGE    the browser edition the build made, which the package must then
+#           hold as it is
 set -u
 
-deb=$1 version=$2 render=$3 sample=$4
+deb=$1 version=$2 render=$3 sample=$4 page=${5:-}
 root=$(cd "$(dirname "$0")/.." && pwd)
 failures=0
 fail() {
@@ -35,6 +37,7 @@ want='./usr/bin/lumirun-render
 ./usr/share/doc/lumirun-render/changelog.gz
 ./usr/share/doc/lumirun-render/copyright
 ./usr/share/man/man1/lumirun-render.1.gz'
+[ -z "$page" ] || want=$(printf '%s\n' "$want" ./usr/share/lumirun-render/lumirun.html | LC_ALL=C sort)
 [ "$files" = "$want" ] || fail "the package holds: $(echo $files)"
 [ -z "$(dpkg-deb -c "$deb" | awk '$2 != "root/root"')" ] || fail "files not owned by root"
 
@@ -42,6 +45,8 @@ dpkg-deb -x "$deb" "$work/root" || fail "dpkg-deb -x failed"
 if grep -r -l -a -F -e "$root" "$work/root"; then
     fail "files above name the build machine's folders"
 fi
+[ -z "$page" ] || cmp -s "$work/root/usr/share/lumirun-render/lumirun.html" "$page" ||
+    fail "lumirun.html is not the one the build made"
 program=$work/root/usr/bin/lumirun-render
 out=$("$program" --version | head -n 1)
 [ "$out" = "lumirun-render $version" ] || fail "--version prints '$out'"

@@ -5,8 +5,9 @@
 # prefix and on an Xvfb display of their own (scripts/test.sh
 # windows-package runs it).
 #
-# Usage: tests/check_windows_package.sh ZIP VERSION PROBE_EXE [HELP_FILE...]
-#   HELP_FILE  help files the build made, which the zip must then hold
+# Usage: tests/check_windows_package.sh ZIP VERSION PROBE_EXE [FILE...]
+#   FILE  help files and the browser edition (lumirun.html) the build made,
+#         which the zip must then hold as they are
 set -u
 
 zip=$1 version=$2 probe=$3
@@ -38,6 +39,9 @@ listed=$(unzip -Z1 "$zip")
 unzip -q "$zip" -d "$work/unpacked" || fail "unzip failed"
 dir=$work/unpacked/$folder
 cmp -s "$dir/sample.jpg" "$root/resources/sample.jpg" || fail "sample.jpg is not the sample chart"
+for file in "$@"; do
+    cmp -s "$dir/${file##*/}" "$file" || fail "${file##*/} is not the one the build made"
+done
 
 # Texts for Windows: every line ends in CR LF; nothing names this machine's
 # folders.

@@ -1,0 +1,342 @@
+// lumirun.html in Debian's headless Chromium, driven through its own
+// controls: one scenario per behaviour, each checked against
+// lumirun-render's bytes for the same settings.
+//   node page_test.js LUMIRUN_HTML LUMIRUN_RENDER SAMPLE_JPEG OUT_DIR [--bench]
+// Prints the benchmark's figures with --bench; exits 1 on the first failure.
+'use strict';
+
+const { execFileSync } = require('node:child_process');
+const crypto = require('node:crypto');
+const fs = require('node:fs');
+const http = require('node:http');
+const os = require('node:os');
+const path = require('node:path');
+const puppeteer = require('puppeteer-core');
+
+const [pagePath, cliPath, samplePath, outDir] = process.argv.slice(2, 6);
+const bench = process.argv.includes('--bench');
+const pageUrl = 'file://' + path.resolve(pagePath);
+const work = fs.mkdtempSync(path.join(os.tmpdir(), 'lumirun-web-'));
+
+function check(condition, what) {
+  if (!condition)
+    throw new Error(what);
+}
+const sha = (bytes) => crypto.createHash('sha256').update(bytes).digest('hex');
+
+// lumirun-render's output for these options, at the page's quality.
+function cli(output, ...options) {
+  const file = path.join(work, output);
+  execFileSync(cliPath, [samplePath, file, '--quiet', '--quality', 'low', ...options]);
+  return fs.readFileSync(file);
+}
+
+// ---- Shared setup: the page, what it asks of the network, what it logs ----
+
+let browser;
+let page;
+const requests = [];
+const consoleErrors = [];
+
+async function openPage(url) {
+  const p = await browser.newPage();
+  await p.setViewport({ width: 1280, height: 800 });
+  p.on('request', (request) => {
+    const u = request.url();
+    if (u !== url && !u.startsWith('data:') && !u.startsWith('blob:'))
+      requests.push(u);
+  });
+  p.on('console', (message) => {
+    if (message.type() === 'error' || message.type() === 'warn')
+      consoleErrors.push(message.text());
+  });
+  p.on('pageerror', (error) => consoleErrors.push(String(error)));
+  await p.goto(url, { waitUntil: 'load' });
+  return p;
+}
+
+const idle = () => page.waitForFunction(() => !window.lumirunTest.busy, { timeout: 120000 });
+
+// Replaces a field's text by typing, as a user would.
+async function type(selector, text) {
+  await page.click(selector, { clickCount: 3 });
+  await page.keyboard.press('Backspace');
+  await page.keyboard.type(text);
+  await idle();
+}
+
+async function openSample() {
+  const before = await page.evaluate(() => window.lumirunTest.pictures);
+  await page.click('#sample');
+  await page.waitForFunction((n) => window.lumirunTest.pictures > n, {}, before);
+  await idle();
+}
+
+async function uploadFile(name, bytes) {
+  const file = path.join(work, name);
+  fs.writeFileSync(file, bytes);
+  const input = await page.$('#file');
+  await input.uploadFile(file);
+}
+
+// The bytes the page hands to the browser's download for this button.
+async function exported(button, timeout = 120000) {
+  await page.evaluate(() => { window.lumirunTest.lastExport = null; });
+  await page.click(button);
+  await page.waitForFunction(() => window.lumirunTest.lastExport !== null, { timeout });
+  const text = await page.evaluate(() => {
+    const bytes = window.lumirunTest.lastExport;
+    let binary = '';
+    for (let i = 0; i < bytes.length; i += 0x8000)
+      binary += String.fromCharCode.apply(null, bytes.subarray(i, i + 0x8000));
+    return btoa(binary);
+  });
+  return Buffer.from(text, 'base64');
+}
+
+const canvasDigest = () => page.evaluate(() => document.getElementById('picture').toDataURL());
+const messages = () => page.$eval('#messages', (box) => (box.hidden ? '' : box.textContent));
+const field = (selector) => page.$eval(selector, (input) => input.value);
+
+// ---- Scenarios ------------------------------------------------------------------
+
+const scenarios = {
+  async 'the controls give lumirun-render\'s picture in all three directions, and its Doppler colours'() {
+    await openSample();
+    await type('#speed', '93.7');
+    await type('#observer-x', '150');
+    await type('#observer-y', '300');
+    for (const direction of [0, 1, 2]) {
+      await page.click(`input[name=direction][value="${direction}"]`);
+      await idle();
+      const bytes = await exported('#save-jpeg');
+      const expected = cli(`direction-${direction}.jpg`, '--speed', '93.7', '--direction', String(direction),
+                           '--observer', '150,300');
+      check(sha(bytes) === sha(expected), `direction ${direction}: the page's JPEG differs from lumirun-render's`);
+    }
+    // The Doppler colours and exposure too.
+    await page.select('#doppler', '2');
+    await type('#exposure', '-1.5');
+    const bytes = await exported('#save-jpeg');
+    const expected = cli('doppler.jpg', '--speed', '93.7', '--direction', '2', '--observer', '150,300',
+                         '--doppler', '--exposure', '-1.5');
+    check(sha(bytes) === sha(expected), 'with Doppler colours the page\'s JPEG differs from lumirun-render\'s');
+    await page.select('#doppler', '0');
+  },
+
+  async 'a click or a drag on the picture places the observer where --observer does'() {
+    await openSample();
+    await page.click('input[name=direction][value="0"]');
+    await type('#speed', '80');
+    // A drag moves the observer along.
+    let box = await (await page.$('#picture')).boundingBox();
+    await page.mouse.move(box.x + box.width * 0.2, box.y + box.height * 0.7);
+    await page.mouse.down();
+    await page.mouse.move(box.x + box.width * 0.4, box.y + box.height * 0.4, { steps: 5 });
+    await page.mouse.up();
+    await idle();
+    check(await field('#observer-y') !== '240', 'a drag did not move the observer');
+    // A click: the clicked pixel of the shown picture, in source pixels.
+    box = await (await page.$('#picture')).boundingBox();
+    const at = [box.x + box.width * 0.35, box.y + box.height * 0.45];
+    const expected = await page.evaluate((x, y) => {
+      const canvas = document.getElementById('picture');
+      const r = canvas.getBoundingClientRect();
+      const scale = window.lumirunTest.scale;
+      return [Math.floor((x - r.left) * canvas.width / r.width) * scale,
+              Math.floor((y - r.top) * canvas.height / r.height) * scale];
+    }, ...at);
+    await page.mouse.click(...at);
+    await idle();
+    const x = await field('#observer-x');
+    const y = await field('#observer-y');
+    check(`${x},${y}` === expected.join(','), `the observer is at ${x},${y}, not ${expected}`);
+    const bytes = await exported('#save-jpeg');
+    check(sha(bytes) === sha(cli('observer.jpg', '--speed', '80', '--observer', `${x},${y}`)),
+          'the JPEG after a click differs from lumirun-render\'s with --observer');
+  },
+
+  async 'a 3-frame lossless movie has lumirun-render\'s bytes'() {
+    await openSample();
+    await type('#speed', '60');
+    await page.select('#movie-kind', 'speed');
+    await type('#movie-to', '95');
+    await type('#movie-frames', '3');
+    await page.click('#movie-lossless');
+    const bytes = await exported('#save-movie');
+    const expected = cli('movie.webp', '--frames', '3', '--speed', '60:95', '--lossless', '--observer', '0,240');
+    check(sha(bytes) === sha(expected), 'the page\'s movie differs from lumirun-render\'s');
+  },
+
+  async 'Cancel ends a long export and writes nothing'() {
+    await openSample();
+    await page.select('#quality', 'ultra');
+    await type('#movie-frames', '48');
+    await page.evaluate(() => { window.lumirunTest.lastExport = null; });
+    await page.click('#save-movie');
+    await page.waitForFunction(() => document.getElementById('progress').value > 0);
+    await page.click('#cancel');
+    const status = await page.$eval('#status', (p) => p.textContent);
+    check(status === 'Saving movie cancelled.', `after Cancel the status says "${status}"`);
+    check(await page.$eval('#progress-box', (box) => box.hidden), 'the progress bar stays after Cancel');
+    check(await page.evaluate(() => window.lumirunTest.lastExport === null), 'a cancelled export was saved');
+    await page.select('#quality', 'low');
+  },
+
+  async 'bad input gets a message and keeps the picture, a truncated JPEG shows what it reads'() {
+    await openSample();
+    const before = await canvasDigest();
+    await uploadFile('notes.jpg', 'this is not a picture\n');
+    await page.waitForFunction(() => !document.getElementById('messages').hidden);
+    const notPicture = await messages();
+    check(/notes\.jpg is not a picture/.test(notPicture), `not a picture: "${notPicture}"`);
+    check(await canvasDigest() === before, 'a file that is not a picture replaced the picture');
+
+    // A header that promises 60000 by 60000 pixels: 10 GB the page cannot have.
+    const huge = Buffer.from(fs.readFileSync(samplePath));
+    const sof = huge.indexOf(Buffer.from([0xff, 0xc0]));
+    huge.writeUInt16BE(60000, sof + 5);
+    huge.writeUInt16BE(60000, sof + 7);
+    await page.evaluate(() => { document.getElementById('messages').hidden = true; });
+    await uploadFile('huge.jpg', huge);
+    await page.waitForFunction(() => !document.getElementById('messages').hidden);
+    await idle();
+    const tooLarge = await messages();
+    check(/Image of size 60000 by 60000 is too large\./.test(tooLarge), `too large: "${tooLarge}"`);
+    check(await canvasDigest() === before, 'a picture too large replaced the picture');
+
+    const sample = fs.readFileSync(samplePath);
+    await uploadFile('cut.jpg', sample.subarray(0, Math.floor(sample.length * 0.6)));
+    await page.waitForFunction(() => /Premature end/.test(document.getElementById('messages').textContent));
+    await idle();
+    check(await canvasDigest() !== before, 'the truncated JPEG is not shown');
+  },
+
+  async 'the exact render is shown (screenshot kept) and saved as PNG'() {
+    await openSample();
+    await type('#speed', '90');
+    await page.click('#observer-x');
+    await page.click('input[name=direction][value="0"]');
+    await page.click('#render');
+    await page.waitForFunction(() => document.getElementById('status').textContent === 'Rendered exactly.');
+    await page.screenshot({ path: path.join(outDir, 'screenshot.png') });
+    // The PNG export: a PNG file of the exact render's size.
+    const [width, height] = await page.$eval('#picture', (canvas) => [canvas.width, canvas.height]);
+    const png = await exported('#save-png');
+    check(png.subarray(1, 4).toString() === 'PNG' && png.readUInt32BE(16) === width
+          && png.readUInt32BE(20) === height, `the PNG export is not a ${width} by ${height} PNG file`);
+  },
+
+  async 'the page works from a static web server'() {
+    const server = http.createServer((request, response) => {
+      response.setHeader('Content-Type', 'text/html');
+      response.end(fs.readFileSync(pagePath));
+    });
+    await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
+    const url = `http://127.0.0.1:${server.address().port}/lumirun.html`;
+    const saved = page;
+    page = await openPage(url);
+    try {
+      await openSample();
+      check(await page.evaluate(() => window.lumirunTest.previews) > 0, 'no preview from the server\'s page');
+    } finally {
+      await page.close();
+      page = saved;
+      server.close();
+    }
+  },
+};
+
+// ---- Benchmark: printed, never asserted -------------------------------------
+
+// A 4:3 or 3:2 JPEG made from the sample by the browser, opened through the
+// file chooser's change event.
+async function openScaledSample(width, height) {
+  const before = await page.evaluate(() => window.lumirunTest.pictures);
+  await page.evaluate(async (w, h) => {
+    const canvas = document.getElementById('picture');
+    const scratch = new OffscreenCanvas(w, h);
+    scratch.getContext('2d').drawImage(canvas, 0, 0, w, h);
+    const blob = await scratch.convertToBlob({ type: 'image/jpeg', quality: 0.9 });
+    const files = new DataTransfer();
+    files.items.add(new File([blob], `sample-${w}x${h}.jpg`, { type: 'image/jpeg' }));
+    const input = document.getElementById('file');
+    input.files = files.files;
+    input.dispatchEvent(new Event('change'));
+  }, width, height);
+  await page.waitForFunction((n) => window.lumirunTest.pictures > n, { timeout: 120000 }, before);
+  await idle();
+}
+
+// Previews that arrive while the slider moves once per animation frame.
+async function previewRate(seconds) {
+  return page.evaluate((duration) => new Promise((resolve) => {
+    const slider = document.getElementById('speed-slider');
+    const start = performance.now();
+    const first = window.lumirunTest.previews;
+    let position = 200;
+    const step = () => {
+      if (performance.now() - start < duration * 1000) {
+        position = position >= 990 ? 200 : position + 3;
+        slider.value = position;
+        slider.dispatchEvent(new Event('input'));
+        requestAnimationFrame(step);
+      } else {
+        resolve((window.lumirunTest.previews - first) / ((performance.now() - start) / 1000));
+      }
+    };
+    requestAnimationFrame(step);
+  }), seconds);
+}
+
+async function benchmark() {
+  const cpu = (fs.readFileSync('/proc/cpuinfo', 'utf8').match(/model name\s*:\s*(.*)/) || [])[1] || 'unknown CPU';
+  console.log(`benchmark (${cpu}, one worker thread):`);
+  await page.evaluate(() => { window.lumirunTest.viewSize = [1280, 720]; });
+  await openSample();
+  console.log(`  preview while the speed changes, 1280x720 view, sample 640x480: ${(await previewRate(4)).toFixed(1)} frames/s`);
+  await openScaledSample(4000, 3000);
+  console.log(`  preview while the speed changes, 1280x720 view, 4000x3000 picture: ${(await previewRate(4)).toFixed(1)} frames/s`);
+  await openSample();
+  await openScaledSample(6000, 4000);
+  await page.click('input[name=direction][value="0"]');
+  await type('#speed', '50');
+  await exported('#save-jpeg', 600000);
+  const seconds = await page.evaluate(() => window.lumirunTest.lastExportSeconds);
+  console.log(`  JPEG export of a 6000x4000 picture (low quality, 50 %): ${seconds.toFixed(2)} s`);
+  console.log(`  lumirun.html: ${fs.statSync(pagePath).size} bytes`);
+}
+
+(async () => {
+  let failed = 0;
+  browser = await puppeteer.launch({
+    executablePath: '/usr/bin/chromium-headless-shell',
+    headless: 'shell',
+    args: ['--no-sandbox', '--disable-gpu'],
+  });
+  try {
+    page = await openPage(pageUrl);
+    for (const [name, run] of Object.entries(scenarios)) {
+      try {
+        await run();
+        console.log(`ok: ${name}`);
+      } catch (error) {
+        failed++;
+        console.log(`FAILED: ${name}: ${error.message}`);
+      }
+    }
+    const offline = requests.filter((u) => !u.startsWith('http://127.0.0.1'));
+    if (offline.length || consoleErrors.length) {
+      failed++;
+      console.log(`FAILED: the page loads from file:// with no request and no console error: ${offline.length} requests (${offline.slice(0, 3).join(', ')}), console: ${consoleErrors.slice(0, 3).join(' | ')}`);
+    } else {
+      console.log('ok: the page loads from file:// with no request and no console error');
+    }
+    if (bench && !failed)
+      await benchmark();
+  } finally {
+    await browser.close();
+    fs.rmSync(work, { recursive: true, force: true });
+  }
+  process.exit(failed ? 1 : 0);
+})();

@@ -1,0 +1,247 @@
+#include "web/lumirun_api.h"
+
+#include <cstdio>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <emscripten.h>
+
+#include "cli/movie_options.h"
+#include "cli/render_options.h"
+#include "image/jpeg_file.h"
+#include "pipeline/movie_frames.h"
+#include "pipeline/picture_job.h"
+#include "web/web_movie.h"
+#include "web/web_picture.h"
+
+// The page's progress bar: a JavaScript callback on the module, when set.
+EM_JS(void, lr_report_progress, (int percent), {
+    if (Module["onProgress"])
+        Module["onProgress"](percent);
+});
+
+namespace {
+
+// The most a source picture may take: a quarter of the 4 GiB a page can
+// have, so that its render, the display copy and the export fit beside it.
+constexpr std::uint64_t source_memory_limit = std::uint64_t{1} << 30;
+
+struct session {
+    raster source;
+    render_options options;
+    raster shown;  // the last render or preview, blue, green, red
+    double shown_scale = 1.0;
+    preview_memory preview;
+    bool shown_is_full = false;  // a full render of the current settings
+    std::vector<std::uint8_t> rgba;
+    std::vector<std::uint8_t> exported;
+    std::string messages;
+};
+
+session& the_session()
+{
+    static session s;
+    return s;
+}
+
+void set_messages(const std::vector<std::string>& lines)
+{
+    std::string& text = the_session().messages;
+    text.clear();
+    for (const std::string& line : lines)
+        text += (text.empty() ? "" : "\n") + line;
+}
+
+int fail(const std::vector<std::string>& lines)
+{
+    set_messages(lines);
+    return 1;
+}
+
+int fail(const std::string& line) { return fail(std::vector<std::string>{line}); }
+
+// Each new percentage once.
+percent_report page_progress()
+{
+    return [last = -1](int percent) mutable {
+        if (percent != last)
+            lr_report_progress(last = percent);
+    };
+}
+
+int keep_source(raster picture, std::vector<std::string> warnings)
+{
+    session& s = the_session();
+    s.source = std::move(picture);
+    s.preview = preview_memory{};
+    s.shown = raster{};
+    s.shown_is_full = false;
+    s.rgba.clear();
+    // The viewer's defaults after an open.
+    s.options = render_options{};
+    set_messages(warnings);
+    return 0;
+}
+
+}  // namespace
+
+extern "C" {
+
+EMSCRIPTEN_KEEPALIVE const char* lr_messages() { return the_session().messages.c_str(); }
+
+EMSCRIPTEN_KEEPALIVE int lr_open_jpeg(const std::uint8_t* bytes, std::size_t size, const char* name)
+{
+    std::FILE* file = fmemopen(const_cast<std::uint8_t*>(bytes), size, "rb");
+    if (!file)
+        return fail(std::string("Error: Can't open file ") + name + " for reading.");
+    jpeg_read_limits limits;
+    limits.memory = source_memory_limit;
+    jpeg_read read = read_jpeg_stream(file, name, limits);
+    std::fclose(file);
+    // The command line's lines, in its order.
+    std::vector<std::string> lines;
+    if (!read.library_warning.empty())
+        lines.push_back("warning: " + read.library_warning);
+    if (!read.library_error.empty())
+        lines.push_back(read.library_error);
+    if (read.result != 0) {
+        if (!read.message.empty())
+            lines.push_back(read.message);
+        if (read.too_large)
+            lines.push_back(too_large_text(read.picture));
+        lines.push_back(std::string("Error opening file ") + name + ".");
+        return fail(lines);
+    }
+    return keep_source(std::move(read.picture), lines);
+}
+
+EMSCRIPTEN_KEEPALIVE int lr_open_rgba(const std::uint8_t* rgba, std::int32_t width, std::int32_t height)
+{
+    raster picture = raster_from_rgba(rgba, width, height, source_memory_limit);
+    if (!picture.pixels)
+        return fail(too_large_text(picture));
+    return keep_source(std::move(picture), {});
+}
+
+EMSCRIPTEN_KEEPALIVE std::int32_t lr_source_width() { return the_session().source.width; }
+EMSCRIPTEN_KEEPALIVE std::int32_t lr_source_height() { return the_session().source.height; }
+
+EMSCRIPTEN_KEEPALIVE int lr_set_settings(const char* speed, std::int32_t direction, const char* quality,
+                                         std::int32_t observer_x, std::int32_t observer_y, std::int32_t doppler,
+                                         const char* exposure)
+{
+    render_options options = the_session().options;
+    if (!parse_speed_percent(speed, &options.speed_fraction))
+        return fail(std::string("The speed ") + speed + " is not a percentage below 100.");
+    if (direction < 0 || direction > 2)
+        return fail("The direction must be 0, 1 or 2.");
+    if (!parse_quality(quality, &options.quality))
+        return fail(std::string("The quality ") + quality + " is none the renderer knows.");
+    if (doppler < 0 || doppler > 2)
+        return fail("The Doppler choice must be off, colour or full.");
+    if (!parse_exposure(exposure, &options.colour.exposure))
+        return fail(std::string("The exposure ") + exposure + " is not a number of stops from -20 to 20.");
+    options.direction = direction;
+    options.observer_given = true;
+    options.observer_x = observer_x;
+    options.observer_y = observer_y;
+    options.doppler = doppler != 0;
+    options.colour.mode = doppler == 1 ? doppler_mode::colour_only : doppler_mode::colour_and_brightness;
+    the_session().options = options;
+    the_session().messages.clear();
+    return 0;
+}
+
+EMSCRIPTEN_KEEPALIVE int lr_render()
+{
+    session& s = the_session();
+    if (!s.source.pixels)
+        return fail("Open a picture first.");
+    std::vector<std::string> lines;
+    render_output rendered;
+    if (!render_for_page(s.source, s.options, page_progress(), &s.shown, &rendered, &lines)) {
+        s.shown_is_full = false;
+        return fail(lines);
+    }
+    s.shown = std::move(rendered.picture);
+    s.shown_scale = 1.0;
+    s.shown_is_full = true;
+    s.rgba.clear();
+    s.messages.clear();
+    return 0;
+}
+
+EMSCRIPTEN_KEEPALIVE int lr_preview(std::int32_t view_width, std::int32_t view_height)
+{
+    session& s = the_session();
+    if (!s.source.pixels)
+        return fail("Open a picture first.");
+    std::vector<std::string> lines;
+    preview_output preview = preview_for_page(s.source, s.options, view_width, view_height, &s.preview, &lines);
+    if (!preview.picture.pixels)
+        return fail(lines);
+    s.shown = std::move(preview.picture);
+    s.shown_scale = preview.scale;
+    s.shown_is_full = false;
+    s.rgba.clear();
+    s.messages.clear();
+    return 0;
+}
+
+EMSCRIPTEN_KEEPALIVE const std::uint8_t* lr_picture_rgba()
+{
+    session& s = the_session();
+    if (!s.shown.pixels)
+        return nullptr;
+    if (s.rgba.empty() && !rgba_from_raster(s.shown, &s.rgba))
+        return nullptr;
+    return s.rgba.data();
+}
+
+EMSCRIPTEN_KEEPALIVE std::int32_t lr_picture_width() { return the_session().shown.width; }
+EMSCRIPTEN_KEEPALIVE std::int32_t lr_picture_height() { return the_session().shown.height; }
+EMSCRIPTEN_KEEPALIVE double lr_picture_scale() { return the_session().shown_scale; }
+
+EMSCRIPTEN_KEEPALIVE int lr_export_jpeg()
+{
+    session& s = the_session();
+    if (!s.shown_is_full)
+        return fail("Render the picture first.");
+    std::vector<std::string> lines;
+    if (!jpeg_bytes(s.shown, &s.exported, &lines))
+        return fail(lines);
+    s.messages.clear();
+    return 0;
+}
+
+EMSCRIPTEN_KEEPALIVE int lr_export_movie(std::int32_t frames, const char* fps, const char* speed_to,
+                                         std::int32_t observer_moves, std::int32_t x_to, std::int32_t y_to,
+                                         std::int32_t lossless)
+{
+    session& s = the_session();
+    if (!s.source.pixels)
+        return fail("Open a picture first.");
+    render_options options = s.options;
+    if (frames < 1 || frames > max_movie_frames)
+        return fail("A movie has 1 to " + std::to_string(max_movie_frames) + " frames.");
+    options.frames = frames;
+    if (!parse_frame_rate(fps, &options.fps))
+        return fail(std::string("The frame rate ") + fps + " is not a number from 0.1 to 1000.");
+    options.speed_range = speed_to[0] != '\0';
+    if (options.speed_range && !parse_speed_percent(speed_to, &options.speed_fraction_to))
+        return fail(std::string("The speed ") + speed_to + " is not a percentage below 100.");
+    options.observer_range = observer_moves != 0;
+    options.observer_x_to = x_to;
+    options.observer_y_to = y_to;
+    options.lossless = lossless != 0;
+    std::vector<std::string> lines;
+    if (!webp_movie_bytes(s.source, options, page_progress(), &s.exported, &lines))
+        return fail(lines);
+    s.messages.clear();
+    return 0;
+}
+
+EMSCRIPTEN_KEEPALIVE const std::uint8_t* lr_export_data() { return the_session().exported.data(); }
+EMSCRIPTEN_KEEPALIVE std::size_t lr_export_size() { return the_session().exported.size(); }
+}

@@ -1,0 +1,80 @@
+// The browser edition's core: a small C interface over the portable core,
+// called from the page's worker (web/page/worker.js). One session per
+// WebAssembly instance: a source picture, the settings, and the last
+// picture rendered for display.
+//
+// Settings are a job of the picture pipeline (pipeline/render_job.h), their
+// texts parsed by the command line's own functions (cli/render_options.h),
+// so a picture rendered or exported here has the bytes the command line
+// gives for the same settings. Every call returns 0 on success
+// and 1 on failure; a failure leaves the session as it was and puts the
+// lines to show the user in lr_messages(). Progress (0 to 100) goes to the
+// page through Module.onProgress while a render runs.
+#ifndef LUMIRUN_WEB_LUMIRUN_API_H
+#define LUMIRUN_WEB_LUMIRUN_API_H
+
+#include <cstddef>
+#include <cstdint>
+
+extern "C" {
+
+// The lines of the last call, '\n' between them: its failure, or the
+// warnings of a call that succeeded (a truncated JPEG read as far as it
+// goes). Valid until the next call.
+const char* lr_messages();
+
+// Opens a JPEG file's bytes, decoded by the core's libjpeg-turbo as
+// lumirun-render decodes them; name is used in messages. The observer goes
+// to the left edge half-way down, as after an open in the viewer. On
+// failure the previous picture stays.
+int lr_open_jpeg(const std::uint8_t* bytes, std::size_t size, const char* name);
+
+// Opens a picture the browser decoded: width * height pixels of red, green,
+// blue, alpha (alpha ignored).
+int lr_open_rgba(const std::uint8_t* rgba, std::int32_t width, std::int32_t height);
+
+std::int32_t lr_source_width();
+std::int32_t lr_source_height();
+
+// The settings, as the command line's texts: speed "99.5" (percent),
+// direction 0 to 2, quality as --quality takes it ("low" ... "ultra"),
+// observer x and y in source pixels, doppler 0 off, 1 colour only, 2 colour
+// and brightness, exposure "-1.5" (stops). Refused as the command line
+// refuses them.
+int lr_set_settings(const char* speed, std::int32_t direction, const char* quality, std::int32_t observer_x,
+                    std::int32_t observer_y, std::int32_t doppler, const char* exposure);
+
+// Renders the whole picture at the settings' quality, with the Doppler pass
+// when asked, and keeps it for display (lr_picture_*) and export.
+int lr_render();
+
+// A quick render for a view of view_width by view_height pixels, kept for
+// display like lr_render's. lr_picture_scale() then tells how many source
+// pixels one of its pixels stands for.
+int lr_preview(std::int32_t view_width, std::int32_t view_height);
+
+// The picture kept by the last lr_render or lr_preview, as red, green, blue,
+// alpha bytes for a canvas (alpha 255); null when there is none. Valid until
+// the next call that renders or opens.
+const std::uint8_t* lr_picture_rgba();
+std::int32_t lr_picture_width();
+std::int32_t lr_picture_height();
+double lr_picture_scale();
+
+// The kept full render (lr_render's) as the JPEG file lumirun-render writes.
+int lr_export_jpeg();
+
+// A movie of frames frames at fps frames a second, the settings moving from
+// their current values to speed_to (empty: the speed stays) and observer
+// (x_to, y_to) (when observer_moves), as lumirun-render's --frames,
+// --speed A:B, --observer X1,Y1:X2,Y2, --fps and --lossless make it, in an
+// animated WebP.
+int lr_export_movie(std::int32_t frames, const char* fps, const char* speed_to, std::int32_t observer_moves,
+                    std::int32_t x_to, std::int32_t y_to, std::int32_t lossless);
+
+// The bytes of the last export; valid until the next call.
+const std::uint8_t* lr_export_data();
+std::size_t lr_export_size();
+}
+
+#endif

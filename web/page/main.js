@@ -1,0 +1,448 @@
+// The page: controls, the picture on a canvas, and workers that run the
+// core. One worker follows the controls (previews and exact renders); each
+// export gets a worker of its own, so that Cancel can simply end it.
+'use strict';
+
+const $ = (id) => document.getElementById(id);
+const canvas = $('picture');
+const stage = $('stage');
+const workerUrl = URL.createObjectURL(new Blob([$('worker-code').textContent], { type: 'text/javascript' }));
+
+// What the tests read: the last export's bytes and how many previews came.
+const hooks = { lastExport: null, previews: 0, pictures: 0, busy: false };
+window.lumirunTest = hooks;
+
+// ---- Settings: the controls' values as the core takes them --------------
+
+// The slider: its first half goes linearly to 90 %, its second half closes
+// in on c logarithmically, to 99.99 % at the end.
+const SLIDER_MAX = 1000;
+function sliderToPercent(position) {
+  const p = Number(position);
+  if (p <= SLIDER_MAX / 2)
+    return Math.round(p * 90 / (SLIDER_MAX / 2) * 100) / 100;
+  const gap = 10 * Math.pow(10, -3 * (p - SLIDER_MAX / 2) / (SLIDER_MAX / 2));
+  return Math.round((100 - gap) * 100) / 100;
+}
+function percentToSlider(percent) {
+  if (percent <= 90)
+    return Math.round(percent / 90 * (SLIDER_MAX / 2));
+  const gap = Math.max(100 - percent, 0.01);
+  return Math.round(SLIDER_MAX / 2 + (SLIDER_MAX / 2) * -Math.log10(gap / 10) / 3);
+}
+
+function settings() {
+  return {
+    speed: $('speed').value.trim() || '0',
+    direction: Number(document.querySelector('input[name=direction]:checked').value),
+    quality: $('quality').value,
+    observerX: Math.trunc(Number($('observer-x').value) || 0),
+    observerY: Math.trunc(Number($('observer-y').value) || 0),
+    doppler: Number($('doppler').value),
+    exposure: $('exposure').value.trim() || '0',
+  };
+}
+
+// ---- Messages -------------------------------------------------------------
+
+// kind 'render': a failure of the settings, gone with the next picture;
+// other messages (an open's warnings) stay until the next open.
+let messageKind = '';
+function showMessages(text, kind = '') {
+  const box = $('messages');
+  box.textContent = text || '';
+  box.hidden = !text;
+  messageKind = kind;
+}
+function setStatus(text) { $('status').textContent = text; }
+
+// ---- The source: kept as the request that opens it, for every worker ---
+
+let source = null;        // { request, width, height, name }
+let pendingSource = null; // a source being opened
+
+// ---- The live worker ------------------------------------------------------
+
+let live = null;
+let seq = 0;
+let shownSeq = 0;
+let liveBusy = false;
+let previewWanted = false;
+let renderRunning = false;
+let shown = null;         // { width, height, scale, full }
+
+function startLive() {
+  live = new Worker(workerUrl);
+  live.onmessage = (event) => onLiveMessage(event.data);
+  live.onerror = (event) => {
+    event.preventDefault();
+    showMessages('The page\'s worker stopped: ' + (event.message || 'unknown error') + '.');
+  };
+  liveBusy = false;
+  if (source)
+    send(live, source.request);
+}
+
+// Posts a copy of request: a source's bytes are copied so that the kept
+// request can open the picture in the next worker too.
+function send(worker, request) {
+  const message = Object.assign({}, request, { seq: ++seq });
+  const transfer = [];
+  if (message.bytes) {
+    message.bytes = message.bytes.slice(0);
+    transfer.push(message.bytes);
+  }
+  worker.postMessage(message, transfer);
+  return message.seq;
+}
+
+function viewSize() {
+  const ratio = window.devicePixelRatio || 1;
+  if (hooks.viewSize)
+    return hooks.viewSize;
+  return [Math.max(1, Math.round(stage.clientWidth * ratio)), Math.max(1, Math.round(stage.clientHeight * ratio))];
+}
+
+function requestPreview() {
+  if (!source)
+    return;
+  if (liveBusy) {
+    previewWanted = true;
+    return;
+  }
+  previewWanted = false;
+  liveBusy = true;
+  hooks.busy = true;
+  const [viewWidth, viewHeight] = viewSize();
+  send(live, { type: 'preview', settings: settings(), viewWidth, viewHeight });
+}
+
+function onLiveMessage(message) {
+  switch (message.type) {
+  case 'opened':
+    // A new worker's reopening of the current source says nothing new.
+    if (pendingSource && message.seq === pendingSource.seq && message.ok) {
+      source = pendingSource;
+      source.width = message.width;
+      source.height = message.height;
+      pendingSource = null;
+      // The viewer's observer after an open: left edge, half-way down.
+      $('observer-x').value = 0;
+      $('observer-y').value = Math.trunc(message.height / 2);
+      showMessages(message.messages);
+      setStatus(source.name + ': ' + message.width + ' × ' + message.height + ' pixels.');
+    } else if (pendingSource && message.seq === pendingSource.seq) {
+      pendingSource = null;
+      showMessages(message.messages);
+    }
+    liveBusy = false;
+    requestPreview();
+    break;
+  case 'progress':
+    if (renderRunning)
+      $('progress').value = message.percent;
+    break;
+  case 'picture':
+    hooks.pictures++;
+    if (!message.full)
+      hooks.previews++;
+    if (message.seq > shownSeq) {
+      shownSeq = message.seq;
+      draw(message);
+      if (messageKind === 'render')
+        showMessages('');
+    }
+    finishLive();
+    break;
+  case 'failed':
+    if (message.messages)
+      showMessages(message.messages, 'render');
+    if (message.fatal) {
+      // The core stopped (out of memory, say): a new worker takes over.
+      live.terminate();
+      startLive();
+    }
+    finishLive();
+    break;
+  }
+}
+
+function finishLive() {
+  liveBusy = false;
+  if (renderRunning) {
+    renderRunning = false;
+    endProgress('Rendered exactly.');
+  }
+  if (previewWanted)
+    requestPreview();
+  else
+    hooks.busy = false;
+}
+
+// ---- The picture on the canvas --------------------------------------------
+
+function draw(picture) {
+  canvas.width = picture.width;
+  canvas.height = picture.height;
+  const image = new ImageData(new Uint8ClampedArray(picture.rgba), picture.width, picture.height);
+  canvas.getContext('2d').putImageData(image, 0, 0);
+  shown = { width: picture.width, height: picture.height, scale: picture.scale, full: picture.full };
+  hooks.scale = picture.scale;
+  $('empty').hidden = true;
+  fitCanvas();
+}
+
+function fitCanvas() {
+  if (!shown)
+    return;
+  const fit = Math.min(stage.clientWidth / shown.width, stage.clientHeight / shown.height);
+  canvas.style.width = Math.max(1, Math.floor(shown.width * fit)) + 'px';
+  canvas.style.height = Math.max(1, Math.floor(shown.height * fit)) + 'px';
+}
+window.addEventListener('resize', () => { fitCanvas(); requestPreview(); });
+
+// The observer goes where the pointer is, in the shown picture's pixels
+// taken as source pixels (as the viewer takes a click), times the preview's
+// reduction.
+function observerAt(event) {
+  const box = canvas.getBoundingClientRect();
+  const x = Math.floor((event.clientX - box.left) * canvas.width / box.width) * shown.scale;
+  const y = Math.floor((event.clientY - box.top) * canvas.height / box.height) * shown.scale;
+  $('observer-x').value = Math.trunc(x);
+  $('observer-y').value = Math.trunc(y);
+  requestPreview();
+}
+let dragging = false;
+canvas.addEventListener('pointerdown', (event) => {
+  if (!shown)
+    return;
+  dragging = true;
+  canvas.setPointerCapture(event.pointerId);
+  observerAt(event);
+});
+canvas.addEventListener('pointermove', (event) => { if (dragging) observerAt(event); });
+canvas.addEventListener('pointerup', () => { dragging = false; });
+canvas.addEventListener('keydown', (event) => {
+  const steps = { ArrowLeft: [-1, 0], ArrowRight: [1, 0], ArrowUp: [0, -1], ArrowDown: [0, 1] };
+  const step = steps[event.key];
+  if (!step || !source)
+    return;
+  event.preventDefault();
+  const size = event.shiftKey ? 10 : 1;
+  $('observer-x').value = Number($('observer-x').value) + step[0] * size;
+  $('observer-y').value = Number($('observer-y').value) + step[1] * size;
+  requestPreview();
+});
+
+// ---- Controls ---------------------------------------------------------------
+
+$('speed-slider').addEventListener('input', () => {
+  $('speed').value = sliderToPercent($('speed-slider').value);
+  requestPreview();
+});
+$('speed').addEventListener('input', () => {
+  const percent = Number($('speed').value);
+  if ($('speed').value !== '' && percent >= 0 && percent < 100) {
+    $('speed-slider').value = percentToSlider(percent);
+    requestPreview();
+  }
+});
+for (const id of ['observer-x', 'observer-y', 'doppler', 'exposure'])
+  $(id).addEventListener('input', requestPreview);
+for (const radio of document.querySelectorAll('input[name=direction]'))
+  radio.addEventListener('change', requestPreview);
+
+$('render').addEventListener('click', () => {
+  if (!source)
+    return showMessages('Open a picture first.');
+  startProgress('Rendering exactly…', () => {
+    // Ending the worker is the one way to stop a render at once.
+    live.terminate();
+    renderRunning = false;
+    startLive();
+    endProgress('Render cancelled.');
+  });
+  renderRunning = true;
+  liveBusy = true;
+  hooks.busy = true;
+  send(live, { type: 'render', settings: settings() });
+});
+
+// ---- Opening pictures ----------------------------------------------------
+
+function isJpeg(bytes) {
+  const b = new Uint8Array(bytes, 0, Math.min(3, bytes.byteLength));
+  return b.length === 3 && b[0] === 0xff && b[1] === 0xd8 && b[2] === 0xff;
+}
+
+// JPEG files go to the core's own decoder; anything else the browser can
+// decode comes as pixels.
+async function openFile(name, blob) {
+  const bytes = await blob.arrayBuffer();
+  let request;
+  if (isJpeg(bytes)) {
+    request = { type: 'open-jpeg', name, bytes };
+  } else {
+    let bitmap;
+    try {
+      bitmap = await createImageBitmap(blob);
+    } catch (error) {
+      showMessages(name + ' is not a picture this page can open.');
+      return;
+    }
+    try {
+      const scratch = new OffscreenCanvas(bitmap.width, bitmap.height);
+      const context = scratch.getContext('2d');
+      context.drawImage(bitmap, 0, 0);
+      const pixels = context.getImageData(0, 0, bitmap.width, bitmap.height);
+      request = { type: 'open-rgba', name, bytes: pixels.data.buffer, width: bitmap.width, height: bitmap.height };
+    } catch (error) {
+      showMessages('Image of size ' + bitmap.width + ' by ' + bitmap.height + ' is too large.');
+      return;
+    }
+  }
+  pendingSource = { request, name };
+  showMessages('');
+  if (liveBusy) {
+    // A render in the way would keep the new picture waiting.
+    live.terminate();
+    startLive();
+  }
+  liveBusy = true;
+  pendingSource.seq = send(live, request);
+}
+
+$('file').addEventListener('change', () => {
+  const file = $('file').files[0];
+  if (file)
+    openFile(file.name, file);
+  $('file').value = '';
+});
+$('sample').addEventListener('click', () => {
+  const text = atob($('sample-chart').textContent.trim());
+  const bytes = new Uint8Array(text.length);
+  for (let i = 0; i < text.length; ++i)
+    bytes[i] = text.charCodeAt(i);
+  openFile('sample.jpg', new Blob([bytes], { type: 'image/jpeg' }));
+});
+stage.addEventListener('dragover', (event) => { event.preventDefault(); stage.classList.add('dragging'); });
+stage.addEventListener('dragleave', () => stage.classList.remove('dragging'));
+stage.addEventListener('drop', (event) => {
+  event.preventDefault();
+  stage.classList.remove('dragging');
+  const file = event.dataTransfer.files[0];
+  if (file)
+    openFile(file.name, file);
+});
+
+// ---- Exports: each in a worker of its own ---------------------------------
+
+let exporter = null;
+
+function startProgress(text, cancel) {
+  $('progress').value = 0;
+  $('progress-box').hidden = false;
+  $('cancel').onclick = cancel;
+  setStatus(text);
+}
+function endProgress(text) {
+  $('progress-box').hidden = true;
+  setStatus(text);
+}
+
+function baseName() {
+  return (source ? source.name.replace(/\.[^.]*$/, '') : 'lumirun') + '-lumirun';
+}
+
+function download(bytes, mime, name) {
+  hooks.lastExport = new Uint8Array(bytes);
+  const link = document.createElement('a');
+  link.href = URL.createObjectURL(new Blob([bytes], { type: mime }));
+  link.download = name;
+  link.click();
+  setTimeout(() => URL.revokeObjectURL(link.href), 60000);
+}
+
+function runExport(label, request, done) {
+  if (!source)
+    return showMessages('Open a picture first.');
+  if (exporter)
+    return showMessages('An export is running: wait for it or cancel it.');
+  const worker = new Worker(workerUrl);
+  exporter = worker;
+  const stop = (text) => {
+    worker.terminate();
+    exporter = null;
+    endProgress(text);
+  };
+  startProgress(label + '…', () => stop(label + ' cancelled.'));
+  const started = performance.now();
+  worker.onmessage = (event) => {
+    const message = event.data;
+    if (message.type === 'progress') {
+      $('progress').value = message.percent;
+    } else if (message.type === 'failed') {
+      showMessages(message.messages);
+      stop(label + ' failed.');
+    } else if (message.type === 'bytes' || message.type === 'picture') {
+      hooks.lastExportSeconds = (performance.now() - started) / 1000;
+      stop(label + ' done in ' + hooks.lastExportSeconds.toFixed(1) + ' s.');
+      done(message);
+    }
+  };
+  worker.onerror = (event) => {
+    event.preventDefault();
+    showMessages('Error: ' + (event.message || 'the export stopped') + '.');
+    stop(label + ' failed.');
+  };
+  send(worker, source.request);
+  request.settings = settings();
+  send(worker, request);
+}
+
+$('save-jpeg').addEventListener('click', () => {
+  runExport('Saving JPEG', { type: 'export-jpeg' },
+            (message) => download(message.data, 'image/jpeg', baseName() + '.jpg'));
+});
+$('save-png').addEventListener('click', () => {
+  runExport('Saving PNG', { type: 'render' }, (message) => {
+    const scratch = document.createElement('canvas');
+    scratch.width = message.width;
+    scratch.height = message.height;
+    scratch.getContext('2d').putImageData(
+      new ImageData(new Uint8ClampedArray(message.rgba), message.width, message.height), 0, 0);
+    scratch.toBlob(async (blob) => {
+      if (!blob)
+        return showMessages('Error: the PNG file could not be made.');
+      download(await blob.arrayBuffer(), 'image/png', baseName() + '.png');
+    }, 'image/png');
+  });
+});
+$('save-movie').addEventListener('click', () => {
+  const kind = $('movie-kind').value;
+  const to = $('movie-to').value.trim();
+  const movie = {
+    frames: Math.trunc(Number($('movie-frames').value) || 0),
+    fps: $('movie-fps').value.trim() || '24',
+    speedTo: '', observerMoves: false, xTo: 0, yTo: 0,
+    lossless: $('movie-lossless').checked,
+  };
+  if (kind === 'speed') {
+    movie.speedTo = to;
+  } else {
+    const match = /^\s*(-?\d+)\s*,\s*(-?\d+)\s*$/.exec(to);
+    if (!match)
+      return showMessages('The observer\'s last position must be x,y in pixels, such as 600,240.');
+    movie.observerMoves = true;
+    movie.xTo = Number(match[1]);
+    movie.yTo = Number(match[2]);
+  }
+  runExport('Saving movie', { type: 'export-movie', movie },
+            (message) => download(message.data, 'image/webp', baseName() + '.webp'));
+});
+$('movie-kind').addEventListener('change', () => {
+  $('movie-to').value = $('movie-kind').value === 'speed' ? '99'
+    : (source ? source.width + ',' + Math.trunc(source.height / 2) : '600,240');
+});
+
+startLive();

@@ -1,0 +1,120 @@
+// The page's worker: runs the core (createLumirunCore, inlined before this
+// code) on its own thread, one message at a time, so the page never waits.
+// Every request names the settings it is for; every answer says what came
+// of it: a picture, the bytes of an export, or the lines of a failure.
+'use strict';
+
+let core = null;
+const coreReady = createLumirunCore({
+  onProgress: (percent) => postMessage({ type: 'progress', percent }),
+  print: () => {},
+  printErr: () => {},
+}).then((module) => { core = module; });
+
+// A C string on the core's heap, freed by the caller.
+function cString(text) {
+  const size = core.lengthBytesUTF8(text) + 1;
+  const pointer = core._malloc(size);
+  core.stringToUTF8(text, pointer, size);
+  return pointer;
+}
+
+function withStrings(texts, call) {
+  const pointers = texts.map(cString);
+  try {
+    return call(...pointers);
+  } finally {
+    pointers.forEach((pointer) => core._free(pointer));
+  }
+}
+
+function messages() {
+  return core.UTF8ToString(core._lr_messages());
+}
+
+function failure(request) {
+  postMessage({ type: 'failed', request: request.type, seq: request.seq, messages: messages() });
+}
+
+function open(request) {
+  let result;
+  const bytes = new Uint8Array(request.bytes);
+  const pointer = core._malloc(bytes.length);
+  if (!pointer)
+    return { ok: false, messages: 'Error: Not enough memory to open ' + request.name + '.' };
+  core.HEAPU8.set(bytes, pointer);
+  if (request.type === 'open-jpeg')
+    result = withStrings([request.name], (name) => core._lr_open_jpeg(pointer, bytes.length, name));
+  else
+    result = core._lr_open_rgba(pointer, request.width, request.height);
+  core._free(pointer);
+  return { ok: result === 0, messages: messages() };
+}
+
+function applySettings(s) {
+  return withStrings([s.speed, s.quality, s.exposure], (speed, quality, exposure) =>
+    core._lr_set_settings(speed, s.direction, quality, s.observerX, s.observerY, s.doppler, exposure)) === 0;
+}
+
+function postPicture(request, full) {
+  const pointer = core._lr_picture_rgba();
+  if (!pointer) {
+    postMessage({ type: 'failed', request: request.type, seq: request.seq,
+                  messages: 'Error: Not enough memory to show the picture!' });
+    return;
+  }
+  const width = core._lr_picture_width();
+  const height = core._lr_picture_height();
+  const rgba = core.HEAPU8.slice(pointer, pointer + width * height * 4);
+  postMessage({ type: 'picture', seq: request.seq, full, width, height, scale: core._lr_picture_scale(),
+                rgba: rgba.buffer }, [rgba.buffer]);
+}
+
+function postExport(request, mime) {
+  const pointer = core._lr_export_data();
+  const data = core.HEAPU8.slice(pointer, pointer + core._lr_export_size());
+  postMessage({ type: 'bytes', seq: request.seq, mime, data: data.buffer }, [data.buffer]);
+}
+
+function handle(request) {
+  if (request.type === 'open-jpeg' || request.type === 'open-rgba') {
+    const opened = open(request);
+    postMessage({ type: 'opened', seq: request.seq, ok: opened.ok, messages: opened.messages,
+                  width: core._lr_source_width(), height: core._lr_source_height() });
+    return;
+  }
+  if (!applySettings(request.settings))
+    return failure(request);
+  switch (request.type) {
+  case 'preview':
+    if (core._lr_preview(request.viewWidth, request.viewHeight) !== 0)
+      return failure(request);
+    return postPicture(request, false);
+  case 'render':
+    if (core._lr_render() !== 0)
+      return failure(request);
+    return postPicture(request, true);
+  case 'export-jpeg':
+    if (core._lr_render() !== 0 || core._lr_export_jpeg() !== 0)
+      return failure(request);
+    return postExport(request, 'image/jpeg');
+  case 'export-movie': {
+    const m = request.movie;
+    const result = withStrings([m.fps, m.speedTo], (fps, speedTo) =>
+      core._lr_export_movie(m.frames, fps, speedTo, m.observerMoves ? 1 : 0, m.xTo, m.yTo, m.lossless ? 1 : 0));
+    if (result !== 0)
+      return failure(request);
+    return postExport(request, 'image/webp');
+  }
+  }
+}
+
+// Requests wait for the core, then run in the order they came.
+let queue = coreReady;
+onmessage = (event) => {
+  queue = queue.then(() => handle(event.data)).catch((error) => {
+    // The core cannot go on after a trap: the page starts another worker.
+    postMessage({ type: 'failed', request: event.data.type, seq: event.data.seq, fatal: true,
+                  messages: 'Error: ' + (error && error.message ? error.message : String(error)) });
+  });
+};

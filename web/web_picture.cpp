@@ -1,0 +1,186 @@
+#include "web/web_picture.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "image/jpeg_file.h"
+#include "pipeline/picture_job.h"
+
+raster raster_from_rgba(const std::uint8_t* rgba, std::int32_t width, std::int32_t height,
+                        std::uint64_t memory_limit)
+{
+    std::int32_t padded = 0;
+    if (width < 1 || height < 1 || !round_width_to_4(width, &padded))
+        return raster{};
+    raster picture = allocate_raster(padded, height, memory_limit);
+    if (!picture.pixels)
+        return picture;
+    for (std::int32_t y = 0; y < height; ++y) {
+        const std::uint8_t* from = rgba + std::size_t(y) * width * 4;
+        unsigned char* to = picture.pixels.get() + std::size_t(y) * padded * 3;
+        for (std::int32_t x = 0; x < width; ++x, from += 4, to += 3) {
+            to[0] = from[2];
+            to[1] = from[1];
+            to[2] = from[0];
+        }
+    }
+    picture.rows_filled = height;
+    return picture;
+}
+
+bool rgba_from_raster(const raster& picture, std::vector<std::uint8_t>* rgba)
+{
+    const std::size_t count = std::size_t(picture.width) * picture.height;
+    try {
+        rgba->resize(count * 4);
+    } catch (const std::bad_alloc&) {
+        rgba->clear();
+        return false;
+    }
+    const unsigned char* from = picture.pixels.get();
+    std::uint8_t* to = rgba->data();
+    for (std::size_t i = 0; i < count; ++i, from += 3, to += 4) {
+        to[0] = from[2];
+        to[1] = from[1];
+        to[2] = from[0];
+        to[3] = 255;
+    }
+    return true;
+}
+
+namespace {
+
+// The page's core runs on one thread of a worker.
+render_settings page_settings(const render_options& options, const raster& source)
+{
+    render_settings settings = settings_for(options, source);
+    settings.machine.threads = 1;
+    settings.largest_side = largest_jpeg_side;
+    return settings;
+}
+
+render_progress render_report(const percent_report& report)
+{
+    return [report](int pass, int percent, std::int32_t) {
+        if (report)
+            report((pass == 1 ? 0 : 50) + percent / 2);
+    };
+}
+
+// Every factor-th pixel of every factor-th row.
+raster reduced(const raster& source, std::int32_t factor)
+{
+    std::int32_t width = 0;
+    const std::int32_t height = (source.height + factor - 1) / factor;
+    if (!round_width_to_4((source.width + factor - 1) / factor, &width))
+        return raster{};
+    raster small = allocate_raster(width, height);
+    if (!small.pixels)
+        return small;
+    for (std::int32_t y = 0; y < height; ++y)
+        for (std::int32_t x = 0; x < width && std::int64_t{x} * factor < source.width; ++x)
+            std::memcpy(small.pixels.get() + (std::size_t(y) * width + x) * 3,
+                        source.pixels.get() + (std::size_t(y) * factor * source.width + std::size_t(x) * factor) * 3,
+                        3);
+    small.rows_filled = height;
+    return small;
+}
+
+// render_picture calls its progress whatever it is.
+const render_progress no_progress = [](int, int, std::int32_t) {};
+
+}  // namespace
+
+bool render_for_page(const raster& source, const render_options& options, const percent_report& report,
+                     raster* replaced, render_output* rendered, std::vector<std::string>* messages)
+{
+    const render_settings settings = page_settings(options, source);
+    *rendered = render_picture(source, settings, render_report(report), replaced);
+    if (rendered->status != render_status::done) {
+        messages->push_back(render_failure_text(*rendered));
+        return false;
+    }
+    return apply_colour(options, settings, rendered, messages);
+}
+
+// For now the exact renderer at low quality on a reduced source; the smooth
+// renderer will take the view's size itself.
+preview_output preview_for_page(const raster& source, const render_options& options, std::int32_t view_width,
+                                std::int32_t view_height, preview_memory* memory,
+                                std::vector<std::string>* messages)
+{
+    render_options quick = options;
+    quick.quality = 1;
+    // The next render, at nearly the same settings, comes out nearly as
+    // much larger than its source as the last.
+    const double ratio = std::max(memory->growth_x * source.width / std::max(1, view_width),
+                                  memory->growth_y * source.height / std::max(1, view_height));
+    const std::int32_t factor = std::max(1, static_cast<std::int32_t>(std::ceil(ratio - 1e-9)));
+
+    if (memory->source_pixels != source.pixels.get() || memory->factor != factor) {
+        memory->reduced = factor == 1 ? raster{} : reduced(source, factor);
+        memory->source_pixels = source.pixels.get();
+        memory->factor = factor;
+        if (factor > 1 && !memory->reduced.pixels) {
+            memory->factor = 0;
+            messages->push_back("Error: Not enough memory to render the new image!");
+            return preview_output{};
+        }
+    }
+    const raster& small = factor == 1 ? source : memory->reduced;
+    render_settings settings = page_settings(quick, source);
+    settings.observer.observer_x /= factor;
+    settings.observer.observer_y /= factor;
+    render_output rendered = render_picture(small, settings, no_progress);
+    if (rendered.status != render_status::done) {
+        messages->push_back(render_failure_text(rendered));
+        return preview_output{};
+    }
+    if (!apply_colour(quick, settings, &rendered, messages))
+        return preview_output{};
+    memory->growth_x = double(rendered.picture.width) / small.width;
+    memory->growth_y = double(rendered.picture.height) / small.height;
+    return preview_output{std::move(rendered.picture), double(factor)};
+}
+
+bool jpeg_bytes(const raster& picture, std::vector<std::uint8_t>* bytes, std::vector<std::string>* messages)
+{
+    char* data = nullptr;
+    std::size_t size = 0;
+    std::FILE* stream = open_memstream(&data, &size);
+    if (!stream) {
+        messages->push_back("Error: Not enough memory to write the JPEG file!");
+        return false;
+    }
+    const jpeg_write written = write_jpeg_stream(stream, "lumirun.jpg", picture, 100);
+    const bool closed = std::fclose(stream) == 0;
+    if (written.result == 0 && closed)
+        bytes->assign(data, data + size);
+    std::free(data);
+    if (written.result != 0 || !closed) {
+        messages->push_back(written.message.empty() ? "Error: Not enough memory to write the JPEG file!"
+                                                    : written.message);
+        return false;
+    }
+    return true;
+}
+
+bool take_file(const char* path, std::vector<std::uint8_t>* bytes)
+{
+    std::FILE* file = std::fopen(path, "rb");
+    if (!file)
+        return false;
+    bytes->clear();
+    unsigned char buffer[65536];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+        bytes->insert(bytes->end(), buffer, buffer + got);
+    const bool ok = !std::ferror(file);
+    std::fclose(file);
+    std::remove(path);
+    return ok;
+}

@@ -1,0 +1,63 @@
+// What the page's core does with pictures, between the C interface
+// (lumirun_api.cpp) and the portable core: rasters to and from the
+// browser's pixels, the full render and the live preview with the command
+// line's settings, and the JPEG export in memory.
+#ifndef LUMIRUN_WEB_WEB_PICTURE_H
+#define LUMIRUN_WEB_WEB_PICTURE_H
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "image/raster.h"
+#include "pipeline/render_job.h"
+#include "render/renderer.h"
+
+// Overall progress of a long job, 0 to 100.
+using percent_report = std::function<void(int percent)>;
+
+// A raster of the browser's red, green, blue, alpha pixels (alpha ignored),
+// the width rounded up to 4 with black columns. Pixels absent (the size
+// kept) when over memory_limit bytes or not to be had.
+raster raster_from_rgba(const std::uint8_t* rgba, std::int32_t width, std::int32_t height,
+                        std::uint64_t memory_limit);
+
+// The picture as red, green, blue, alpha bytes (alpha 255) for a canvas;
+// false when the memory cannot be had.
+bool rgba_from_raster(const raster& picture, std::vector<std::uint8_t>* rgba);
+
+// lumirun-render's render of source with options (its Doppler pass
+// included) into *rendered; false with the lines to show in *messages.
+// replaced as render_picture's.
+bool render_for_page(const raster& source, const render_options& options, const percent_report& report,
+                     raster* replaced, render_output* rendered, std::vector<std::string>* messages);
+
+struct preview_output {
+    raster picture;      // absent on failure
+    double scale = 1.0;  // source pixels per pixel of the picture
+};
+
+// What one preview keeps for the next, while a slider moves: the reduced
+// source, and how much larger than its source the last preview came out.
+struct preview_memory {
+    const unsigned char* source_pixels = nullptr;
+    std::int32_t factor = 0;
+    raster reduced;
+    double growth_x = 1.0;
+    double growth_y = 1.0;
+};
+
+// A render quick enough to follow a slider, about the size of a view of
+// view_width by view_height pixels.
+preview_output preview_for_page(const raster& source, const render_options& options, std::int32_t view_width,
+                                std::int32_t view_height, preview_memory* memory,
+                                std::vector<std::string>* messages);
+
+// The JPEG file lumirun-render writes for picture, in memory.
+bool jpeg_bytes(const raster& picture, std::vector<std::uint8_t>* bytes, std::vector<std::string>* messages);
+
+// A file of the in-memory file system, read whole and removed.
+bool take_file(const char* path, std::vector<std::uint8_t>* bytes);
+
+#endif
