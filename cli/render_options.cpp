@@ -114,7 +114,33 @@ bool is_decimal_number(const std::string& text)
     return i == text.size();
 }
 
-// A finite decimal number, wholly: no blanks, no hexadecimal, nothing after.
+// What a movie's options lack or have too many of; empty when they fit.
+std::string movie_usage_error(const render_options& options, bool fps_given)
+{
+    const bool range = options.speed_range || options.observer_range;
+    if (options.frames == 0) {
+        if (range)
+            return "a range (A:B) needs --frames N";
+        if (fps_given || options.lossless || options.overwrite)
+            return std::string(fps_given ? "--fps" : options.lossless ? "--lossless" : "--overwrite")
+                   + " needs --frames N";
+        return std::string();
+    }
+    if (!range)
+        return "--frames needs a range to move: --speed A:B or --observer X1,Y1:X2,Y2";
+    const movie_output kind = movie_output_kind(options.output);
+    if (kind == movie_output::unknown)
+        return "with --frames, OUTPUT is NAME.webp (an animation) or a frame pattern such as frame-%04d.jpg"
+               " (one JPEG file a frame), not '" + options.output + "'";
+    if (kind == movie_output::frame_files && options.lossless)
+        return "--lossless is for a .webp movie; frame files are JPEG at quality 100";
+    if (kind != movie_output::frame_files && options.overwrite)
+        return "--overwrite is for a frame pattern; other outputs are replaced whole";
+    return std::string();
+}
+
+}  // namespace
+
 bool parse_number(const std::string& text, double* value)
 {
     if (!is_decimal_number(text))
@@ -126,30 +152,6 @@ bool parse_number(const std::string& text, double* value)
     *value = x;
     return true;
 }
-
-// What a movie's options lack or have too many of; empty when they fit.
-std::string movie_usage_error(const render_options& options, bool fps_given)
-{
-    const bool range = options.speed_range || options.observer_range;
-    if (options.frames == 0) {
-        if (range)
-            return "a range (A:B) needs --frames N";
-        if (fps_given || options.lossless)
-            return std::string(fps_given ? "--fps" : "--lossless") + " needs --frames N";
-        return std::string();
-    }
-    if (!range)
-        return "--frames needs a range to move: --speed A:B or --observer X1,Y1:X2,Y2";
-    const movie_output kind = movie_output_kind(options.output);
-    if (kind == movie_output::unknown)
-        return "with --frames, OUTPUT is NAME.webp (an animation) or a frame pattern such as frame-%04d.jpg"
-               " (one JPEG file a frame), not '" + options.output + "'";
-    if (kind == movie_output::frame_files && options.lossless)
-        return "--lossless is for a .webp movie; frame files are JPEG at quality 100";
-    return std::string();
-}
-
-}  // namespace
 
 bool parse_speed_percent(const std::string& text, float* speed_fraction)
 {
@@ -270,6 +272,10 @@ parse_result parse_render_arguments(int argc, const char* const* argv)
         }
         if (argument == "--lossless") {
             options.lossless = true;
+            continue;
+        }
+        if (argument == "--overwrite") {
+            options.overwrite = true;
             continue;
         }
 

@@ -13,6 +13,16 @@
 // The largest canvas side the format can hold.
 constexpr std::int32_t webp_max_dimension = 16383;
 
+// The largest file libwebp's readers take: RIFF's size field counts 32
+// bits, less a chunk's header.
+constexpr std::uint64_t webp_max_file_bytes = 0xfffffff6u;
+
+// What the encoder holds beside the compressed frames while it encodes a
+// frame of this size (its copies of the canvas, its candidates and its
+// working buffers), as measured with libwebp 1.2: about 29 bytes a pixel
+// lossy, 41 lossless.
+std::uint64_t webp_encoder_memory(std::int32_t width, std::int32_t height, bool lossless);
+
 // Lossy quality for photographs: small files with no visible blocks.
 constexpr float webp_photo_quality = 90.0f;
 
@@ -42,8 +52,10 @@ public:
     // Ends the last frame at end_ms and writes the file: a new file beside
     // path, renamed over path only when every byte was written, so a failed
     // save leaves an existing file as it was and no stray file behind.
-    // Refuses a read-only target.
-    webp_write save(const char* path, std::int32_t end_ms);
+    // Refuses a read-only target, and a file of more than largest_file
+    // bytes. Memory: the compressed frames, then the file's bytes (the
+    // frames are let go before the write): at most twice the file.
+    webp_write save(const char* path, std::int32_t end_ms, std::uint64_t largest_file = webp_max_file_bytes);
 
 private:
     struct state;

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "image/jpeg_file.h"
+#include "image/safe_save.h"
 #include "pipeline/standard_streams.h"
 #include "render/doppler.h"
 
@@ -51,7 +52,10 @@ bool open_source(const render_options& options, raster* picture, std::vector<std
     if (!read.library_error.empty())
         messages->push_back(read.library_error);
     if (read.result != 0) {
-        if (!read.message.empty())
+        // The box's sentence, with the system's reason when there is one.
+        if (!read.reason.empty() && !read.message.empty() && read.message.back() == '.')
+            messages->push_back(read.message.substr(0, read.message.size() - 1) + ": " + read.reason + ".");
+        else if (!read.message.empty())
             messages->push_back(read.message);
         if (read.too_large)
             messages->push_back(too_large_text(read.picture));
@@ -87,16 +91,41 @@ std::string render_failure_text(const render_output& rendered)
     }
 }
 
+const colour_shift_table* colour_table_cache::table_for(double speed, const colour_shift_settings& colour)
+{
+    const bool same = held_ && speed == speed_ && colour.mode == colour_.mode
+                      && colour.temperature == colour_.temperature && colour.exposure == colour_.exposure
+                      && colour.tone == colour_.tone;
+    if (!same) {
+        ++builds_;
+        held_ = make_doppler_table(motion_for_speed(speed), colour, &table_);
+        speed_ = speed;
+        colour_ = colour;
+    }
+    return held_ ? &table_ : nullptr;
+}
+
 bool apply_colour(const render_options& options, const render_settings& settings, render_output* rendered,
-                  std::vector<std::string>* messages)
+                  std::vector<std::string>* messages, colour_table_cache* cache)
 {
     if (!options.doppler)
         return true;
     const view_parameters view{settings.observer, motion_for_speed(settings.speed)};
-    if (apply_doppler(&rendered->picture, rendered->box, view, settings.direction, options.colour))
+    colour_table_cache own;
+    const colour_shift_table* table = (cache ? cache : &own)->table_for(settings.speed, options.colour);
+    if (table && apply_doppler_table(&rendered->picture, rendered->box, view, settings.direction, *table))
         return true;
     messages->push_back("The colours cannot be worked out with these settings.");
     return false;
+}
+
+std::string output_refusal(const std::string& output)
+{
+    if (output != "-")
+        return probe_save_target(output.c_str());
+    if (is_terminal(stdout))
+        return "Error: picture data is not written to a terminal; send standard output to a file or a pipe.";
+    return std::string();
 }
 
 int render_file(const render_options& options, job_progress* bar, std::vector<std::string>* messages)
@@ -104,6 +133,13 @@ int render_file(const render_options& options, job_progress* bar, std::vector<st
     raster source;
     if (!open_source(options, &source, messages))
         return 1;
+    // Refused before the render, not after it.
+    const std::string refused = output_refusal(options.output);
+    if (!refused.empty()) {
+        messages->push_back(refused);
+        messages->push_back("Error saving file " + options.output + ".");
+        return 1;
+    }
 
     render_settings settings = settings_for(options, source);
     // Refused as soon as its size is known: a JPEG file could never hold it.

@@ -5,6 +5,7 @@
 #ifndef LUMIRUN_PIPELINE_PICTURE_JOB_H
 #define LUMIRUN_PIPELINE_PICTURE_JOB_H
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,12 @@
 // tell the user appended to *messages (see render_file).
 bool open_source(const render_options& options, raster* picture, std::vector<std::string>* messages);
 
+// Why nothing could be saved to output ("-": standard output), found before
+// any work: a missing or read-only folder, a folder or read-only file in
+// its place, a name the system cannot take, a terminal for picture bytes
+// (as compressors refuse). Empty when a save can be tried.
+std::string output_refusal(const std::string& output);
+
 // The render settings of options for this source: its speed (the range's
 // first end for a movie), direction, quality and observer.
 render_settings settings_for(const render_options& options, const raster& source);
@@ -23,10 +30,30 @@ render_settings settings_for(const render_options& options, const raster& source
 // The text for a render that did not end done.
 std::string render_failure_text(const render_output& rendered);
 
+// The colour pass's table for the last speed and colour settings asked:
+// built once while they stay (a movie whose observer moves, or whose speed
+// range has equal ends), not once a frame.
+class colour_table_cache {
+public:
+    // The table for this speed and these settings; null when it cannot be
+    // built.
+    const colour_shift_table* table_for(double speed, const colour_shift_settings& colour);
+    // How many tables were built.
+    std::int32_t builds() const { return builds_; }
+
+private:
+    bool held_ = false;
+    double speed_ = 0.0;
+    colour_shift_settings colour_;
+    colour_shift_table table_;
+    std::int32_t builds_ = 0;
+};
+
 // The --doppler colour pass on a rendered picture, when the options ask for
-// it; false with the line to tell the user appended to *messages.
+// it, its table from cache when one is given; false with the line to tell
+// the user appended to *messages.
 bool apply_colour(const render_options& options, const render_settings& settings, render_output* rendered,
-                  std::vector<std::string>* messages);
+                  std::vector<std::string>* messages, colour_table_cache* cache = nullptr);
 
 // Loads options.input, renders it with the options' settings and observer,
 // gives it the colours the observer sees when options.doppler asks, and

@@ -70,22 +70,22 @@ void doppler_range(const motion_parameters& motion, double* d_min, double* d_max
     *d_max = doppler_factor(motion, 1.0);
 }
 
-bool apply_doppler(raster* picture, const position_box& box, const view_parameters& view,
-                   fly_by_direction direction, const colour_shift_settings& colour)
+bool make_doppler_table(const motion_parameters& motion, const colour_shift_settings& colour,
+                        colour_shift_table* table)
+{
+    double d_min = 0.0;
+    double d_max = 0.0;
+    doppler_range(motion, &d_min, &d_max);
+    return make_colour_shift_table(colour, d_min, d_max, table);
+}
+
+bool apply_doppler_table(raster* picture, const position_box& box, const view_parameters& view,
+                         fly_by_direction direction, const colour_shift_table& table)
 {
     if (!is_fly_by_direction(direction))
         return false;
-    // At speed 0 the pass still runs: every D is then 1, which leaves each
-    // byte as it was unless an exposure or Reinhard's curve asks otherwise,
-    // so a sequence of speeds starting at 0 has no jump at its start.
     if (!picture->pixels)
         return true;
-    double d_min = 0.0;
-    double d_max = 0.0;
-    doppler_range(view.motion, &d_min, &d_max);
-    colour_shift_table table;
-    if (!make_colour_shift_table(colour, d_min, d_max, &table))
-        return false;
     unsigned char* p = picture->pixels.get();
     for (std::int32_t j = 0; j < picture->height; ++j) {
         const double y = static_cast<double>(j) + box.min_y;
@@ -98,4 +98,19 @@ bool apply_doppler(raster* picture, const position_box& box, const view_paramete
         }
     }
     return true;
+}
+
+bool apply_doppler(raster* picture, const position_box& box, const view_parameters& view,
+                   fly_by_direction direction, const colour_shift_settings& colour)
+{
+    if (!is_fly_by_direction(direction))
+        return false;
+    // At speed 0 the pass still runs: every D is then 1, which leaves each
+    // byte as it was unless an exposure or Reinhard's curve asks otherwise,
+    // so a sequence of speeds starting at 0 has no jump at its start.
+    if (!picture->pixels)
+        return true;
+    colour_shift_table table;
+    return make_doppler_table(view.motion, colour, &table)
+           && apply_doppler_table(picture, box, view, direction, table);
 }

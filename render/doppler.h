@@ -34,4 +34,12 @@ void doppler_range(const motion_parameters& motion, double* d_min, double* d_max
 bool apply_doppler(raster* picture, const position_box& box, const view_parameters& view,
                    fly_by_direction direction, const colour_shift_settings& colour);
 
+// The two halves of apply_doppler, for a caller that keeps the table while
+// the motion and the colour settings stay (a movie whose observer moves):
+// the table for this motion, and the pass with it.
+bool make_doppler_table(const motion_parameters& motion, const colour_shift_settings& colour,
+                        colour_shift_table* table);
+bool apply_doppler_table(raster* picture, const position_box& box, const view_parameters& view,
+                         fly_by_direction direction, const colour_shift_table& table);
+
 #endif

@@ -231,16 +231,23 @@ TEST(render_arguments, MovieRangesFramesAndOutputNames)
               std::vector<std::int32_t>({-5, 7, 300, -2}));
     EXPECT_EQ(o.fps, 12.5);
 
-    // A frame pattern: one %d, with a zero flag and a width up to 10, and no other %.
-    for (const char* name : {"f%d.jpg", "frame-%04d.jpg", "%10d", "a/%3d.jpeg"})
+    // A frame pattern: one %d, or %0Nd with N from 1 to 10 (zeros, never
+    // blanks), any other % written %%.
+    for (const char* name : {"f%d.jpg", "frame-%04d.jpg", "%010d", "a/%03d.jpeg", "50%%-%d.jpg", "%d%%"})
         EXPECT_EQ(movie_output_kind(name), movie_output::frame_files) << name;
     for (const char* name : {"f.jpg", "f%s.jpg", "f%d%d.jpg", "100%-%d.jpg", "f%%d.jpg", "f%011d.jpg", "f%0d.jpg",
-                             "f%-4d.jpg", "f%04d.webp", "f%ld.jpg", "webp"})
+                             "f%-4d.jpg", "f%04d.webp", "f%ld.jpg", "webp", "%10d", "a/%3d.jpeg", "f%5d.jpg",
+                             "f%00d.jpg", "f%004d.jpg", "f%d%", "f%%%d%.jpg"})
         EXPECT_EQ(movie_output_kind(name), movie_output::unknown) << name;
-    EXPECT_EQ(movie_output_kind("x.WEBP"), movie_output::webp);
+    // A .webp name takes % literally.
+    for (const char* name : {"x.WEBP", "speed-50%.webp", "100%%.webp", "%s.webp"})
+        EXPECT_EQ(movie_output_kind(name), movie_output::webp) << name;
     EXPECT_EQ(frame_file_name("frame-%04d.jpg", 7), "frame-0007.jpg");
     EXPECT_EQ(frame_file_name("%3d-%d", 12345), "%3d-%d");  // not a pattern: left alone
-    EXPECT_EQ(frame_file_name("f%3d.jpg", 12345), "f12345.jpg");
+    EXPECT_EQ(frame_file_name("f%03d.jpg", 12345), "f12345.jpg");
+    EXPECT_EQ(frame_file_name("%%%d-100%%.jpg", 7), "%7-100%.jpg");
+    EXPECT_EQ(frame_file_name("f%010d", 2147483647), "f2147483647");
+    EXPECT_EQ(frame_file_name("speed-50%.webp", 3), "speed-50%.webp");
 
     // Frame k of N at k / (N - 1), both ends exact; one frame is the first end.
     EXPECT_EQ(movie_position(0.25, 0.75, 0, 5), 0.25);

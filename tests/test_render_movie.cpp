@@ -189,10 +189,20 @@ TEST(render_movie, FailuresLeaveNoHalfWrittenFile)
     EXPECT_EQ(folder.entries(), (std::vector<std::string>{"in.jpg", "movie.webp"}));
     EXPECT_TRUE(std::filesystem::is_empty(options.output));
 
+    // A folder that appears where frame 1 goes once frame 1 renders, after
+    // the check of every name before the work.
     options.output = folder.path("frame-%02d.jpg");
-    ASSERT_TRUE(std::filesystem::create_directory(folder.path("frame-01.jpg")));
+    struct make_folder_at_frame_1 : job_progress {
+        std::string path;
+        void update_movie(bool measuring, int frame, int, int, int) override
+        {
+            if (!measuring && frame == 1 && !std::filesystem::exists(path))
+                std::filesystem::create_directory(path);
+        }
+    } hook;
+    hook.path = folder.path("frame-01.jpg");
     messages.clear();
-    EXPECT_EQ(render_movie(options, nullptr, &messages), 1);
+    EXPECT_EQ(render_movie(options, &hook, &messages), 1);
     EXPECT_EQ(messages.back(), "Error saving file " + folder.path("frame-01.jpg")
                                    + " (frame 1); the frames before it are written.");
     EXPECT_EQ(folder.entries(), (std::vector<std::string>{"frame-00.jpg", "frame-01.jpg", "in.jpg", "movie.webp"}));
