@@ -104,7 +104,7 @@ bool webp_animation::add_frame(const raster& canvas, std::int32_t timestamp_ms, 
 std::uint64_t webp_encoder_memory(std::int32_t width, std::int32_t height, bool lossless)
 {
     const std::uint64_t pixels = std::uint64_t{static_cast<std::uint32_t>(width)} * static_cast<std::uint32_t>(height);
-    return pixels * (lossless ? 41 : 29);
+    return pixels * (lossless ? 56 : 40);
 }
 
 webp_write webp_animation::save(const char* path, std::int32_t end_ms, std::uint64_t largest_file)
