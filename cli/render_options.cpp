@@ -17,7 +17,8 @@ const char* const render_usage =
     "Renders the JPEG picture INPUT as an observer flying past it at a large\n"
     "fraction of the speed of light would see it, and saves the result as the\n"
     "JPEG file OUTPUT (quality 100), exactly as the viewer's \"Save As...\" would.\n"
-    "INPUT - reads standard input, OUTPUT - writes standard output.\n"
+    "INPUT - reads standard input, OUTPUT - writes standard output (not a\n"
+    "terminal).\n"
     "\n"
     "Options:\n"
     "  --speed PERCENT    speed in percent of the speed of light, 0 <= PERCENT < 100\n"
@@ -46,12 +47,16 @@ const char* const render_usage =
     "rounded to whole pixels. All frames share one canvas, black where a frame\n"
     "does not reach. MOVIE is either NAME.webp, a looping animated WebP, or a\n"
     "frame pattern such as frame-%04d.jpg, one JPEG file (quality 100) a frame,\n"
-    "numbered from 0.\n"
+    "numbered from 0: %d or %0Nd (N from 1 to 10), any other % written %%.\n"
+    "Every frame's file is checked before the work; one that exists is refused.\n"
     "  --frames N         the number of frames, 1 to 100000\n"
     "  --fps F            frames per second, 0.1 to 1000 (default 24)\n"
     "  --lossless         a WebP movie with exact pixels (default: lossy)\n"
+    "  --overwrite        frame files may replace existing files (never INPUT)\n"
     "\n"
-    "Exit status: 0 success, 1 failure (no output written), 2 usage error.\n";
+    "Exit status: 0 success; 1 failure (no output written, except that a frame\n"
+    "sequence failing while it is written keeps the frames before the failed\n"
+    "one); 2 usage error, or a frame file that exists.\n";
 
 const char* const render_version = "lumirun-render " LUMIRUN_VERSION "\n" LUMIRUN_COPYRIGHT ". MIT License.\n";
 
