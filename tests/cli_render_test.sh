@@ -215,17 +215,10 @@ run 1 "$images/testorig.jpg" "$work/seq/f-%d.jpg" --frames 3 --speed 10:20
 [ "$(tail -n 1 "$work/err")" = "lumirun-render: Error saving file $work/seq/f-1.jpg (frame 1); no frame is written." ] \
     || fail "failed frame not named: $(cat "$work/err")"
 [ "$(ls -A "$work/seq" | tr '\n' ' ')" = "f-1.jpg " ] || fail "after a refused frame: $(ls -A "$work/seq")"
-# So are its folder (missing), and the longest name: frames 0 to 9 fit in
-# 255 bytes, frame 10 does not.
+# So is its folder (missing).
 run 1 "$images/testorig.jpg" "$work/no-folder/f-%d.jpg" --frames 3 --speed 10:20
 expect_err_lines "lumirun-render: Error: Can't open file $work/no-folder/f-0.jpg for writing: ?*." \
     "lumirun-render: Error saving file $work/no-folder/f-0.jpg (frame 0); no frame is written."
-mkdir "$work/long"
-long=$(printf 'x%.0s' $(seq 249))
-run 1 "$images/testorig.jpg" "$work/long/$long-%d.jpg" --frames 11 --speed 10:20
-expect_err_lines "lumirun-render: Error: Can't open file $work/long/$long-10.jpg for writing: ?*." \
-    "lumirun-render: Error saving file $work/long/$long-10.jpg (frame 10); no frame is written."
-[ -z "$(ls -A "$work/long")" ] || fail "a name too long left: $(ls -A "$work/long")"
 
 # A frame pattern never replaces a file unless --overwrite, and never the
 # input: refused before any work with status 2, naming the first such file.
@@ -256,6 +249,22 @@ tr -d '\r' < "$work/err.raw" > "$work/err"
 expect_err_lines "lumirun-render: Error: Can't write file (standard output): ?*." "lumirun-render: Error saving file -."
 grep -q "out of disk space" "$work/err" && fail "closed standard output taken for a full disk"
 
+# Windows only: devices by their names, and the path's length in full.
+if [ "${render[0]}" = wine ]; then
+    run 0 "$images/testorig.jpg" NUL && expect_err "" "NUL as OUTPUT"
+    # A short relative name in a deep folder passes 259 characters in full.
+    deep="$work/$(printf 'd%.0s' $(seq 100))/$(printf 'e%.0s' $(seq 100))"
+    name="$(printf 'f%.0s' $(seq 60)).jpg"
+    mkdir -p "$deep"
+    cd "$deep" || exit 1
+    run 1 "$images/testorig.jpg" "$name"
+    cd - > /dev/null || exit 1
+    expect_err "lumirun-render: Error: Can't open file $name for writing: the path is longer than the 259 characters Windows programs can open.
+lumirun-render: Error saving file $name.
+" "a relative name whose full path is too long"
+    [ -z "$(ls -A "$deep")" ] || fail "a path too long left: $(ls -A "$deep")"
+fi
+
 # Native only: POSIX files, signals and limits.
 if [ "${render[0]}" != wine ]; then
     # A folder where no file can be created (even by root), found before
@@ -266,6 +275,14 @@ if [ "${render[0]}" != wine ]; then
     run 1 "$images/testorig.jpg" /proc/f-%d.jpg --frames 2 --speed 0:50
     expect_err_lines "lumirun-render: Error: Can't open file /proc/f-0.jpg for writing: ?*." \
         "lumirun-render: Error saving file /proc/f-0.jpg (frame 0); no frame is written."
+    # The longest frame name: frames 0 to 9 fit in 255 bytes, frame 10 does
+    # not (Windows refuses the whole path sooner, as its own test shows).
+    mkdir "$work/long"
+    long=$(printf 'x%.0s' $(seq 249))
+    run 1 "$images/testorig.jpg" "$work/long/$long-%d.jpg" --frames 11 --speed 10:20
+    expect_err_lines "lumirun-render: Error: Can't open file $work/long/$long-10.jpg for writing: ?*." \
+        "lumirun-render: Error saving file $work/long/$long-10.jpg (frame 10); no frame is written."
+    [ -z "$(ls -A "$work/long")" ] || fail "a name too long left: $(ls -A "$work/long")"
     # /dev/stdout as a pipe is written in place.
     checks=$((checks + 1))
     "${render[@]}" "$images/testorig.jpg" /dev/stdout 2> "$work/err" | cat > "$work/piped.jpg"
