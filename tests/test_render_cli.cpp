@@ -209,6 +209,16 @@ TEST(render_arguments, UsageErrorsSayWhatIsWrong)
          " a frame), not 'b.jpg'"},
         {{"a", "f-%d.jpg", "--frames", "3", "--speed", "0:90", "--lossless"},
          "--lossless is for a .webp movie; frame files are JPEG at quality 100"},
+        {{"a", "b.webp", "--frames", "3", "--speed", "0:90", "--fps", "0x10"},
+         "--fps takes a number of frames per second from 0.1 to 1000, not '0x10'"},
+        {{"a", "b.webp", "--frames", "3", "--speed", "0:90", "--fps", " 24"},
+         "--fps takes a number of frames per second from 0.1 to 1000, not ' 24'"},
+        {{"a", "b.jpg", "--overwrite"}, "--overwrite needs --frames N"},
+        {{"a", "b.webp", "--frames", "3", "--speed", "0:90", "--overwrite"},
+         "--overwrite is for a frame pattern; other outputs are replaced whole"},
+        {{"a", "f-%5d.jpg", "--frames", "3", "--speed", "0:90"},
+         "with --frames, OUTPUT is NAME.webp (an animation) or a frame pattern such as frame-%04d.jpg (one JPEG file"
+         " a frame), not 'f-%5d.jpg'"},
     };
     for (const auto& [arguments, message] : cases) {
         const parse_result result = parse(arguments);
@@ -230,6 +240,12 @@ TEST(render_arguments, MovieRangesFramesAndOutputNames)
     EXPECT_EQ(std::vector<std::int32_t>({o.observer_x, o.observer_y, o.observer_x_to, o.observer_y_to}),
               std::vector<std::int32_t>({-5, 7, 300, -2}));
     EXPECT_EQ(o.fps, 12.5);
+    EXPECT_FALSE(o.overwrite);
+    const parse_result over = parse({"in.jpg", "f-%d.jpg", "--frames", "2", "--speed", "0:9", "--overwrite",
+                                     "--fps", "1e1"});
+    ASSERT_EQ(over.outcome, parse_outcome::run) << over.error;
+    EXPECT_TRUE(over.options.overwrite);
+    EXPECT_EQ(over.options.fps, 10.0);
 
     // A frame pattern: one %d, or %0Nd with N from 1 to 10 (zeros, never
     // blanks), any other % written %%.
