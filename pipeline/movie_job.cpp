@@ -155,10 +155,10 @@ std::int32_t side_limit(movie_output kind)
     return kind == movie_output::webp ? webp_max_dimension : largest_jpeg_side;
 }
 
-// Pass 1 of the frames, in order, stopping early (*measured then below
-// options.frames) once the canvas must pass the output's side: a canvas
-// reaches from the least corner to each frame's far side, give or take half
-// a pixel of rounding. False with the message when a frame cannot render.
+// Pass 1 of the frames, in order, stopping early (fewer extents than
+// frames) once the canvas must pass the output's side: a canvas reaches
+// from the least corner to each frame's far side, less at most half a pixel
+// of rounding. False with the message when a frame cannot render.
 bool measure_frames(const render_options& options, const raster& source, movie_output kind, job_progress* bar,
                     std::vector<frame_extent>* extents, std::vector<std::string>* messages)
 {
