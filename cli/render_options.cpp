@@ -119,6 +119,25 @@ bool is_decimal_number(const std::string& text)
     return i == text.size();
 }
 
+// The message with each control character of a quoted argument (a line
+// end, an escape) written as \xHH, so that it stays one line on a terminal.
+std::string one_line(const std::string& message)
+{
+    static const char hex[] = "0123456789abcdef";
+    std::string line;
+    for (const char c : message) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7f) {
+            line += "\\x";
+            line += hex[byte >> 4];
+            line += hex[byte & 15];
+        } else {
+            line += c;
+        }
+    }
+    return line;
+}
+
 // What a movie's options lack or have too many of; empty when they fit.
 std::string movie_usage_error(const render_options& options, bool fps_given)
 {
@@ -229,7 +248,7 @@ parse_result parse_render_arguments(int argc, const char* const* argv)
     render_options& options = result.options;
     auto fail = [&result](const std::string& message) {
         result.outcome = parse_outcome::usage_error;
-        result.error = message;
+        result.error = one_line(message);
         return result;
     };
 
@@ -240,6 +259,8 @@ parse_result parse_render_arguments(int argc, const char* const* argv)
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         if (options_ended || argument.size() < 2 || argument[0] != '-') {
+            if (argument.empty())
+                return fail(std::string("an empty name for ") + (positional == 0 ? "INPUT" : "OUTPUT"));
             if (positional == 0)
                 options.input = argument;
             else if (positional == 1)

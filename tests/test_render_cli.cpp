@@ -171,6 +171,9 @@ TEST(render_arguments, UsageErrorsSayWhatIsWrong)
         {{}, "missing INPUT and OUTPUT"},
         {{"in.jpg"}, "missing OUTPUT"},
         {{"a", "b", "c"}, "unexpected argument 'c'"},
+        {{"a", "b", "--x\n\x1b"}, "unknown option '--x\\x0a\\x1b'"},
+        {{"", "b"}, "an empty name for INPUT"},
+        {{"a", ""}, "an empty name for OUTPUT"},
         {{"a", "b", "--fast"}, "unknown option '--fast'"},
         {{"a", "b", "--speed"}, "option '--speed' needs a value"},
         {{"a", "b", "--speed", "fast"}, "--speed takes a percentage of the speed of light, at least 0 and below 100, "
