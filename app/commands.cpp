@@ -1,5 +1,6 @@
 #include "app/commands.h"
 
+#include <cstring>
 #include <string>
 
 #include "app/app_state.h"
@@ -35,6 +36,33 @@ void show_what_is_held(ui_services& ui)
     ui.request_repaint();
 }
 
+// The first steps of every open: released before the file is known, so a
+// cancelled open leaves no picture and the window then shows the empty view,
+// as it always has.
+void release_for_open()
+{
+    free_images();
+    reset_observer();
+    app_state.view_mode = view_choice::original;
+}
+
+// The steps of an open once open_path names the file.
+void open_named_picture(ui_services& ui)
+{
+    if (load_picture(open_path) != 0) {
+        ui.show_error_box(open_error_text(open_path).c_str(), "Error");
+        show_what_is_held(ui);
+        return;
+    }
+    app_state.show_intro = 0;
+    restore_default_settings();
+    app_state.view_mode = view_choice::relativity_version;
+    set_observer(0, source_height() / 2);
+    render_with_settings();
+    ui.update_scroll_bars();
+    ui.request_repaint();
+}
+
 }  // namespace
 
 void render_with_settings()
@@ -53,29 +81,26 @@ void init_app_state()
 
 void open_picture(ui_services& ui)
 {
-    // Released before the chooser shows, so a cancelled open leaves no
-    // picture: the window then shows the empty view, as it always has.
-    free_images();
-    reset_observer();
-    app_state.view_mode = view_choice::original;
+    release_for_open();
     // The pictures are gone (or only the rows of a failed read are left):
     // the window must not go on showing what it no longer holds.
     if (!ui.choose_open_file(open_path)) {
         show_what_is_held(ui);
         return;
     }
-    if (load_picture(open_path) != 0) {
-        ui.show_error_box(open_error_text(open_path).c_str(), "Error");
+    open_named_picture(ui);
+}
+
+void open_picture_file(ui_services& ui, const char* path)
+{
+    release_for_open();
+    if (std::strlen(path) >= sizeof open_path) {
+        ui.show_error_box(open_error_text(path).c_str(), "Error");
         show_what_is_held(ui);
         return;
     }
-    app_state.show_intro = 0;
-    restore_default_settings();
-    app_state.view_mode = view_choice::relativity_version;
-    set_observer(0, source_height() / 2);
-    render_with_settings();
-    ui.update_scroll_bars();
-    ui.request_repaint();
+    std::strcpy(open_path, path);
+    open_named_picture(ui);
 }
 
 void save_picture_as(ui_services& ui)

@@ -23,6 +23,11 @@ public:
 
 void init_app_state();
 void open_picture(ui_services& ui);
+// The Open command for a file named rather than chosen (on the command line,
+// dropped on the window): the same steps with path in place of the chooser's
+// answer. path is copied into open_path, where the next chooser starts; a
+// path too long for it is refused with the command's own error box.
+void open_picture_file(ui_services& ui, const char* path);
 void save_picture_as(ui_services& ui);
 void show_original(ui_services& ui);
 void show_relativity_version(ui_services& ui);

@@ -7,6 +7,8 @@
 #define IDD_RENDER_QUALITY 102
 #define IDD_SETTINGS 103
 #define IDI_LUMIRUN 104
+/* Ctrl+O, Ctrl+S and F1 for Open, Save As and Help; the menu texts stay as they are */
+#define IDR_ACCELERATORS 105
 
 /* Menu commands */
 #define IDM_OPEN 40006

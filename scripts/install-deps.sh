@@ -7,8 +7,9 @@ set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 # The portable core, its tests and benchmarks, built natively; libwebp for
-# lumirun-render's movies (webp: its tools, to check what we write).
-PKGS_NATIVE=(g++ cmake ninja-build pkg-config libjpeg62-turbo-dev libwebp-dev webp libgtest-dev googletest libbenchmark-dev)
+# lumirun-render's movies (webp: its tools, to check what we write); tidy
+# checks the HTML help page.
+PKGS_NATIVE=(g++ cmake ninja-build pkg-config libjpeg62-turbo-dev libwebp-dev webp libgtest-dev googletest libbenchmark-dev tidy)
 # The Windows build (mingw-w64, nasm and Debian's libjpeg-turbo source) and
 # running it under Wine without a display. fonts-wine is only a Recommends
 # of wine, but without it dialogs have no usable font.

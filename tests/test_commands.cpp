@@ -178,6 +178,31 @@ TEST_F(Commands, OpenRendersWithDefaultsFromTheLeftEdgeHalfWayDown)
     EXPECT_EQ(observer.observer_y, 300.0);
 }
 
+TEST_F(Commands, OpenByPathDoesWhatTheChooserOpenDoesAndRefusesAPathTooLong)
+{
+    const std::string seven = make_jpeg("named on the command line.jpg", 13, 7);
+    scripted_ui ui;
+    app_state.speed_fraction = 0.8f;
+    open_picture_file(ui, seven.c_str());
+    EXPECT_EQ(ui.calls, (std::vector<std::string>{"update_scroll_bars", "request_repaint"}));
+    EXPECT_STREQ(open_path, seven.c_str());
+    EXPECT_EQ(observer.observer_y, 3.0);
+    EXPECT_EQ(app_state.view_mode, view_choice::relativity_version);
+    EXPECT_EQ(app_state.show_intro, 0);
+    const std::string rendered = raster_digest(rendered_image);
+    EXPECT_EQ(rendered, default_render_digest());
+
+    // 260 characters do not fit the 260-byte buffer with its terminator.
+    const std::string too_long = temp_path(std::string(260, 'x'));
+    ui.calls.clear();
+    open_picture_file(ui, too_long.c_str());
+    EXPECT_EQ(ui.calls, (std::vector<std::string>{"error_box Error Error opening file " + too_long + ".",
+                                                  "update_scroll_bars", "request_repaint"}));
+    EXPECT_STREQ(open_path, seven.c_str());
+    EXPECT_FALSE(source_image.pixels);
+    EXPECT_EQ(app_state.view_mode, view_choice::original);
+}
+
 TEST_F(Commands, CancelledOpenReleasesThePictureAndKeepsTheRest)
 {
     scripted_ui ui;

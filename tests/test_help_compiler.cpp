@@ -295,4 +295,28 @@ TEST(help_compiler, html_holds_every_topic_escaped)
               std::string::npos);
 }
 
+TEST(help_compiler, html_opens_on_the_contents_styled_with_the_keywords_out_of_the_text)
+{
+    const std::string html = build_help_html(parsed(small_source));
+    const std::size_t body = html.find("<body>");
+    ASSERT_NE(body, std::string::npos);
+    const std::string head = html.substr(0, body);
+    const std::string text = html.substr(body);
+    EXPECT_NE(head.find("<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\" />"),
+              std::string::npos);
+    EXPECT_NE(head.find("font-family: sans-serif"), std::string::npos);
+    EXPECT_NE(head.find("max-width: 36em"), std::string::npos);
+    EXPECT_NE(head.find("<meta name=\"keywords\" content=\"zebra, Alpha, middle\" />"), std::string::npos);
+    EXPECT_EQ(text.find("zebra"), std::string::npos);
+    EXPECT_EQ(text.find("Index"), std::string::npos);
+    // The contents topic first, and the only list the one it holds.
+    EXPECT_LT(text.find("<section id=\"second\">"), text.find("<section id=\"first\">"));
+    EXPECT_EQ(text.find("<ul>"), text.rfind("<ul>"));
+    EXPECT_NE(text.find("<p class=\"contents-link\"><a href=\"#second\">Contents</a></p>\n</section>\n<"
+                        "/body>"),
+              std::string::npos)
+        << "every other topic leads back to the contents";
+    EXPECT_EQ(text.find("href=\"#second\">Contents"), text.rfind("href=\"#second\">Contents"));
+}
+
 }  // namespace

@@ -3,7 +3,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <string>
 
 #include "app/app_state.h"
 #include "resources/resource_ids.h"
@@ -51,45 +51,56 @@ void show_speed(HWND dialog)
     SetDlgItemTextA(dialog, IDC_SPEED, text);
 }
 
-// The value of the longest leading decimal number in text (after blanks):
-// optional sign, digits with an optional fraction, optional exponent; 0 when
-// there is none. Only that part is handed to strtod, so hexadecimal, "inf" or
-// "nan" read as 0 whatever the C library's own atof would make of them.
-double leading_decimal(const char* text)
+bool is_digit(char c)
+{
+    return std::isdigit(static_cast<unsigned char>(c)) != 0;
+}
+
+// The percentage typed into the speed box, when the whole text is one
+// decimal number: blanks around it, an optional sign, digits with an
+// optional fraction after a decimal point or a decimal comma ("45,5" as
+// German and French users type it), an optional exponent, and an optional
+// "%" at the end. Anything else ("abc", "12abc", "", "0x20", "inf") is not a
+// speed and gives false. Only the number's own characters, the comma made a
+// point, reach strtod, so the C library's hexadecimal and "inf" forms never
+// count.
+bool typed_percent(const char* text, double* percent)
 {
     const char* p = text;
     while (std::isspace(static_cast<unsigned char>(*p)))
         ++p;
-    const char* start = p;
+    std::string number;
     if (*p == '+' || *p == '-')
-        ++p;
-    const char* digits = p;
-    while (std::isdigit(static_cast<unsigned char>(*p)))
-        ++p;
-    bool has_digits = p != digits;
-    if (*p == '.') {
-        const char* fraction = ++p;
-        while (std::isdigit(static_cast<unsigned char>(*p)))
-            ++p;
-        has_digits = has_digits || p != fraction;
+        number += *p++;
+    bool has_digits = false;
+    for (; is_digit(*p); ++p, has_digits = true)
+        number += *p;
+    if (*p == '.' || *p == ',') {
+        number += '.';
+        for (++p; is_digit(*p); ++p, has_digits = true)
+            number += *p;
     }
     if (!has_digits)
-        return 0.0;
+        return false;
     if (*p == 'e' || *p == 'E') {
-        const char* q = p + 1;
-        if (*q == '+' || *q == '-')
-            ++q;
-        if (std::isdigit(static_cast<unsigned char>(*q))) {
-            while (std::isdigit(static_cast<unsigned char>(*q)))
-                ++q;
-            p = q;
-        }
+        number += *p++;
+        if (*p == '+' || *p == '-')
+            number += *p++;
+        if (!is_digit(*p))
+            return false;
+        for (; is_digit(*p); ++p)
+            number += *p;
     }
-    char number[dialog_text_size];
-    std::size_t length = static_cast<std::size_t>(p - start);
-    std::memcpy(number, start, length);
-    number[length] = '\0';
-    return std::strtod(number, nullptr);
+    while (std::isspace(static_cast<unsigned char>(*p)))
+        ++p;
+    if (*p == '%')
+        ++p;
+    while (std::isspace(static_cast<unsigned char>(*p)))
+        ++p;
+    if (*p != '\0')
+        return false;
+    *percent = std::strtod(number.c_str(), nullptr);
+    return true;
 }
 
 // "Faster" and "Slower" step in double precision and store single precision;
@@ -110,15 +121,18 @@ void slow_down()
         app_state.speed_fraction = 0.0f;
 }
 
-// "Apply": takes the typed percentage when it lies in [0, 100) after rounding
-// to single precision; otherwise explains the range and keeps the dialog open.
+// "Apply": takes the typed percentage when it is a number in [0, 100) after
+// rounding to single precision; otherwise explains the range and keeps the
+// dialog open with the text in place.
 void apply_typed_speed(HWND dialog)
 {
     char text[dialog_text_size];
     GetDlgItemTextA(dialog, IDC_SPEED, text, sizeof text);
-    double fraction = leading_decimal(text) / 100.0;
+    double percent = 0.0;
+    const bool is_number = typed_percent(text, &percent);
+    double fraction = percent / 100.0;
     float stored = static_cast<float>(fraction);
-    if (fraction < 0.0 || stored >= 1.0f) {
+    if (!is_number || fraction < 0.0 || stored >= 1.0f) {
         message_box_call(dialog, speed_range_error, "Error", MB_ICONERROR | MB_OK);
         return;
     }

@@ -1,9 +1,11 @@
 #include "ui/main_window.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "app/app_state.h"
 #include "app/commands.h"
@@ -11,10 +13,12 @@
 #include "app/alert.h"
 #include "app/status.h"
 #include "resources/resource_ids.h"
+#include "ui/command_line_file.h"
 #include "ui/dialogs.h"
 #include "ui/file_choosers.h"
 #include "ui/help_about.h"
 #include "ui/platform_calls.h"
+#include "ui/scroll_input.h"
 
 main_window_state window_state;
 
@@ -27,7 +31,6 @@ const char intro_line_3[] = "For the latest in fun physics, visit us at https://
 namespace {
 
 constexpr int status_bar_id = 1024;
-constexpr int line_step = 10;
 
 // BeginPaint/EndPaint as one owned object.
 class paint_session {
@@ -91,21 +94,6 @@ const raster* shown_raster()
     if (app_state.view_mode == view_choice::original) return &source_image;
     if (app_state.view_mode == view_choice::relativity_version) return &rendered_image;
     return nullptr;
-}
-
-// The part of the client area a picture can be seen in: the status bar
-// covers the bottom strip.
-void visible_client_size(HWND window, std::int32_t* width, std::int32_t* height)
-{
-    RECT client{};
-    GetClientRect(window, &client);
-    std::int32_t covered = 0;
-    RECT bar{};
-    if (window_state.status_bar && GetWindowRect(window_state.status_bar, &bar)) {
-        covered = bar.bottom - bar.top;
-    }
-    *width = client.right - client.left;
-    *height = std::max<std::int32_t>(0, client.bottom - client.top - covered);
 }
 
 // One bar: hidden with offset 0 when the raster is smaller than the client
@@ -179,18 +167,18 @@ void run_menu_command(HWND window, int id)
 
 // Line steps and the final thumb position move the view; every other code
 // changes nothing.
-void scroll(HWND window, int bar, WPARAM wparam, std::int32_t& offset)
+void scroll(HWND window, int bar, WPARAM wparam, std::int32_t offset)
 {
     switch (LOWORD(wparam)) {
-    case SB_LINELEFT: offset = std::max<std::int32_t>(0, offset - line_step); break;
-    case SB_LINERIGHT: offset += line_step; break;
+    case SB_LINELEFT:
+        scroll_view_to(window, bar, std::max<std::int32_t>(0, offset - line_scroll_step));
+        break;
+    case SB_LINERIGHT: scroll_view_to(window, bar, offset + line_scroll_step); break;
     // The message's 16-bit position, as the viewer has always taken it: past
     // 65535 pixels it wraps (GetScrollInfo would have the full 32 bits).
-    case SB_THUMBPOSITION: offset = HIWORD(wparam); break;
-    default: return;
+    case SB_THUMBPOSITION: scroll_view_to(window, bar, HIWORD(wparam)); break;
+    default: break;
     }
-    SetScrollPos(window, bar, offset, TRUE);
-    InvalidateRect(window, nullptr, TRUE);
 }
 
 void on_create(HWND window)
@@ -201,6 +189,7 @@ void on_create(HWND window)
     window_state.scroll_x = 0;
     window_state.scroll_y = 0;
     init_app_state();
+    DragAcceptFiles(window, TRUE);
 }
 
 void on_size(HWND window, LPARAM lparam)
@@ -222,6 +211,32 @@ void on_destroy(HWND window)
     free_images();
 }
 
+// The first of the files dropped on the window opens; the others are left.
+void open_dropped_file(HWND window, HDROP drop)
+{
+    const UINT length = DragQueryFileA(drop, 0, nullptr, 0);
+    std::string path(length, '\0');
+    const bool named = length > 0 && DragQueryFileA(drop, 0, &path[0], length + 1) == length;
+    DragFinish(drop);
+    if (named)
+        open_file_by_path(window, path.c_str());
+}
+
+// The full path of a file named relative to the current folder, as the
+// chooser would have given it; the path as it is when that fails.
+std::string full_path(const char* path)
+{
+    const DWORD size = GetFullPathNameA(path, 0, nullptr, nullptr);
+    if (size == 0)
+        return path;
+    std::string full(size, '\0');
+    const DWORD length = GetFullPathNameA(path, size, &full[0], nullptr);
+    if (length == 0 || length >= size)
+        return path;
+    full.resize(length);
+    return full;
+}
+
 // The picture parts' own failure boxes: no owner, warning icon.
 void show_warning_message(const char* text, const char* caption)
 {
@@ -229,6 +244,39 @@ void show_warning_message(const char* text, const char* caption)
 }
 
 }  // namespace
+
+void scroll_view_to(HWND window, int bar, std::int32_t offset)
+{
+    (bar == SB_HORZ ? window_state.scroll_x : window_state.scroll_y) = offset;
+    SetScrollPos(window, bar, offset, TRUE);
+    InvalidateRect(window, nullptr, TRUE);
+}
+
+void visible_client_size(HWND window, std::int32_t* width, std::int32_t* height)
+{
+    RECT client{};
+    GetClientRect(window, &client);
+    std::int32_t covered = 0;
+    RECT bar{};
+    if (window_state.status_bar && GetWindowRect(window_state.status_bar, &bar)) {
+        covered = bar.bottom - bar.top;
+    }
+    *width = client.right - client.left;
+    *height = std::max<std::int32_t>(0, client.bottom - client.top - covered);
+}
+
+void open_file_by_path(HWND window, const char* path)
+{
+    window_services ui(window);
+    open_picture_file(ui, full_path(path).c_str());
+}
+
+void open_command_line_file(HWND window, const char* command_line)
+{
+    const std::string path = first_command_line_argument(command_line);
+    if (!path.empty())
+        open_file_by_path(window, path.c_str());
+}
 
 void connect_core_to_window()
 {
@@ -275,6 +323,12 @@ LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
     case WM_COMMAND: run_menu_command(window, LOWORD(wparam)); return 0;
     case WM_HSCROLL: scroll(window, SB_HORZ, wparam, window_state.scroll_x); return 0;
     case WM_VSCROLL: scroll(window, SB_VERT, wparam, window_state.scroll_y); return 0;
+    case WM_MOUSEWHEEL:
+    case WM_MOUSEHWHEEL: scroll_by_wheel(window, message, wparam); return 0;
+    case WM_KEYDOWN:
+        if (scroll_by_key(window, wparam)) return 0;
+        return DefWindowProcA(window, message, wparam, lparam);
+    case WM_DROPFILES: open_dropped_file(window, reinterpret_cast<HDROP>(wparam)); return 0;
     case WM_MOUSEMOVE:
         window_state.last_mouse_x = LOWORD(lparam);
         window_state.last_mouse_y = HIWORD(lparam);
@@ -330,9 +384,19 @@ int run_main_window(HINSTANCE instance, int show_command)
     }
     ShowWindow(window, show_command);
     UpdateWindow(window);
+    // "Open with", or a picture dropped on the program's icon: opened once
+    // the window shows, so the render's progress is seen in its status bar.
+    open_command_line_file(window, GetCommandLineA());
+    return run_message_loop(window);
+}
 
+int run_message_loop(HWND window)
+{
+    HACCEL shortcuts = LoadAcceleratorsA(app_instance, MAKEINTRESOURCEA(IDR_ACCELERATORS));
     MSG message{};
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        if (shortcuts && TranslateAcceleratorA(window, shortcuts, &message))
+            continue;
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }

@@ -69,8 +69,32 @@ void update_scroll_bars(HWND window, std::int32_t client_width, std::int32_t cli
 // without pixels draws nothing.
 void paint_raster(HDC dc, const raster& image, std::int32_t offset_x, std::int32_t offset_y);
 
+// The scroll bars' line step in pixels.
+constexpr std::int32_t line_scroll_step = 10;
+
+// The scroll bars' common step: the view's offset on that bar (SB_HORZ or
+// SB_VERT) becomes offset, the thumb follows, and the window is repainted.
+void scroll_view_to(HWND window, int bar, std::int32_t offset);
+
+// The client area less the strip the status bar covers.
+void visible_client_size(HWND window, std::int32_t* width, std::int32_t* height);
+
+// Opens a picture file named by path, as "File" > "Open..." opens the file
+// chosen in its chooser; a relative path is taken from the current folder.
+void open_file_by_path(HWND window, const char* path);
+
+// Opens the file that the command line's first argument names, if any (see
+// ui/command_line_file.h).
+void open_command_line_file(HWND window, const char* command_line);
+
+// The message loop until the quit message, with the keyboard shortcuts of
+// resource IDR_ACCELERATORS (from app_instance) for window. Returns the quit
+// message's code.
+int run_message_loop(HWND window);
+
 // The entry's work: registers the class, saves the command line, creates
-// and shows the window, runs the message loop. Returns the exit code.
+// and shows the window, opens the file named on the command line, runs the
+// message loop. Returns the exit code.
 int run_main_window(HINSTANCE instance, int show_command);
 
 #endif

@@ -6,8 +6,9 @@ read from the screen (ImageMagick's import) and through lumirun_probe.exe,
 which looks at the program's windows from inside Wine. Every wait is bounded.
 
 --sessions names what runs: main (every command), close-box, open-save (the
-short round a packaged program must pass) and non-ascii (file names beyond
-the legacy code page).
+short round a packaged program must pass), non-ascii (file names beyond
+the legacy code page) and file-argument ("Open with": a picture named on the
+command line, then typed speeds in the Settings dialog).
 
 Needs DISPLAY (an Xvfb with a Wine virtual desktop at its origin) and
 WINEPREFIX set: ctest in build/windows runs it so from scripts/test.sh
@@ -27,6 +28,7 @@ WHITE = b"\xff\xff\xff"
 RED = (255, 0, 0)
 BLUE = (0, 0, 255)
 SETTINGS_SPEED_BOX = 1005
+SETTINGS_APPLY = 1
 SETTINGS_FASTER = 1007
 SETTINGS_RENDER_IT = 1012
 CHOOSER_FILE_NAME = 1148
@@ -803,11 +805,76 @@ def run_non_ascii_session(args, probe, results, folder):
         s.kill()
 
 
+def type_speed(s, dialog, text):
+    """Types text into the Settings dialog's speed box, as a user does."""
+    s.click_control(s.child(dialog["hwnd"], SETTINGS_SPEED_BOX))
+    for attempt in range(3):
+        s.keys("End", "shift+Home", "BackSpace")
+        xdo("type", "--delay", 60, text)
+        if poll(lambda: s.child(dialog["hwnd"], SETTINGS_SPEED_BOX)["text"] == text, timeout=3):
+            return
+    raise Failure(f"typing {text!r} into the speed box gave {s.child(dialog['hwnd'], SETTINGS_SPEED_BOX)['text']!r}")
+
+
+def run_file_argument_session(args, probe, results, folder):
+    """"Open with": the program started as Explorer starts it for a picture,
+    the picture's quoted path (a folder with a blank, a name beyond the
+    legacy code page) after the program's, shows the picture's relativity
+    version at once. Then the Settings dialog refuses "abc" with the range
+    box and renders nothing, and takes "45,5" as 45.5 %."""
+    plain = os.path.join(folder, "plain-argument.jpg")
+    directory = os.path.join(folder, "Open with")
+    named = os.path.join(directory, NON_ASCII_PICTURE)
+    os.makedirs(directory, exist_ok=True)
+    shutil.copyfile(args.sample, plain)
+    shutil.copyfile(args.sample, named)
+    s = Session(args, probe, results, command_line=f'"{windows_path(args.exe)}" "{windows_path(named)}"')
+    expected = Expected(probe, folder, args.render, s.check)
+    try:
+        s.check(s.find(cls="#32770") is None, "file argument: the picture opens without a chooser or a box")
+        source = expected.source(plain)
+        observer = (0, source.height // 2)
+        at_50 = expected.rendered(plain, observer)
+        s.compare(f"file argument: \"Open with/{NON_ASCII_PICTURE}\" shows the relativity version", at_50, 0, 0)
+
+        s.menu("s")
+        dialog = s.wait_window("Settings", owner=s.main)
+        type_speed(s, dialog, "abc")
+        s.click_control(s.child(dialog["hwnd"], SETTINGS_APPLY))
+        box = s.wait_window("Error", owner=dialog["hwnd"])
+        text = s.dialog_text(box["hwnd"])
+        s.check(text.startswith("Error: The speed settings must be between 0% and 100%"),
+                "speed \"abc\": the range box, owned by the dialog", text)
+        s.answer_box(box)
+        s.check(s.find(title="Settings", cls="#32770") is not None
+                and s.child(dialog["hwnd"], SETTINGS_SPEED_BOX)["text"] == "abc",
+                "speed \"abc\": the dialog stays open with the text")
+        type_speed(s, dialog, "45,5")
+        s.click_control(s.child(dialog["hwnd"], SETTINGS_APPLY))
+        s.wait_gone(dialog["hwnd"], "the Settings dialog")
+        s.check(s.find(cls="#32770") is None, "speed \"45,5\": taken without a box")
+        s.compare("speed \"abc\", then \"45,5\" applied: nothing rendered", at_50, 0, 0)
+
+        s.menu("s")
+        dialog = s.wait_window("Settings", owner=s.main)
+        shown = poll(lambda: s.child(dialog["hwnd"], SETTINGS_SPEED_BOX)["text"], timeout=5)
+        s.check(shown == "45.50", "speed \"45,5\": the dialog shows 45.50", shown)
+        s.click_control(s.child(dialog["hwnd"], SETTINGS_RENDER_IT))
+        s.wait_gone(dialog["hwnd"], "the Settings dialog")
+        s.wait_idle(timeout=120)
+        s.compare("speed \"45,5\": \"Render It\" renders at 45.5 %", expected.rendered(plain, observer, 45.5), 0, 0)
+        code = s.quit_and_exit_code(lambda: s.menu("f", "q"))
+        s.check(code == 0, "file argument: \"&Quit\" ends the program with exit code 0", f"exit code {code}")
+    finally:
+        s.kill()
+
+
 SESSIONS = {
     "main": run_main_session,
     "close-box": lambda args, probe, results, folder: run_close_box_session(args, probe, results),
     "open-save": run_open_save_session,
     "non-ascii": run_non_ascii_session,
+    "file-argument": run_file_argument_session,
     "help-unquoted": lambda args, probe, results, folder: run_help_session(args, probe, results, quoted=False),
     "help-quoted": lambda args, probe, results, folder: run_help_session(args, probe, results, quoted=True),
     "help-non-ascii": run_help_non_ascii_session,

@@ -150,18 +150,17 @@ TEST_F(settings_dialog, apply_takes_a_typed_percentage_and_closes_without_render
     EXPECT_EQ(shown_speed(), "75.00");
 }
 
-TEST_F(settings_dialog, apply_reads_the_leading_number_like_atof)
+TEST_F(settings_dialog, apply_reads_a_whole_number_with_a_decimal_point_or_comma)
 {
-    // The percentage each text stands for: blanks skipped, the longest
-    // leading decimal number taken, anything else read as 0.
+    // The percentage each text stands for: blanks around it and a "%" after
+    // it allowed, a decimal comma read as a decimal point.
     struct typed_case {
         const char* text;
         double percent;
     };
     const typed_case cases[] = {
-        {"  50%", 50.0}, {"abc", 0.0},  {"", 0.0},    {"12.5e0x", 12.5}, {"+40", 40.0},
-        {".5", 0.5},     {"1e1", 10.0}, {"33.", 33.0}, {"0x20", 0.0},    {"inf", 0.0},
-        {"nan", 0.0},    {"7 5", 7.0},
+        {"  50%", 50.0}, {"+40", 40.0}, {".5", 0.5}, {"1e1", 10.0}, {"33.", 33.0},
+        {"45,5", 45.5},  {" 7,25 % ", 7.25}, {",5", 0.5}, {"1,5e1", 15.0},
     };
     for (const typed_case& c : cases) {
         app_state.speed_fraction = 0.25f;
@@ -170,11 +169,15 @@ TEST_F(settings_dialog, apply_reads_the_leading_number_like_atof)
         EXPECT_EQ(app_state.speed_fraction, static_cast<float>(c.percent / 100.0)) << '"' << c.text << '"';
     }
     EXPECT_TRUE(recorder.boxes.empty());
+    EXPECT_EQ(shown_speed(), "15.00");
 }
 
-TEST_F(settings_dialog, apply_refuses_speeds_outside_0_to_100_and_stays_open)
+TEST_F(settings_dialog, apply_refuses_speeds_outside_0_to_100_or_not_numbers_and_stays_open)
 {
-    const char* refused[] = {"100", "-5", "99.999999", "150", "-0.0001", "1e999"};
+    // Out of range, or not a number as a whole: the same box.
+    const char* refused[] = {"100", "-5",  "99.999999", "150",     "-0.0001", "1e999", "abc",
+                             "",    "12abc", "0x20",    "inf",     "nan",     "7 5",   "12.5e0x",
+                             "1,2,3", "4.5,5", "1e", "%", "-", "50%%"};
     const std::string error_text =
         "Error: The speed settings must be between 0% and 100%\n\n"
         "0% means completely stopped, and 100% means the speed of light.\n\n"

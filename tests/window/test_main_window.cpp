@@ -5,10 +5,13 @@
 
 #include <commctrl.h>
 #include <commdlg.h>
+#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -21,7 +24,9 @@
 #include "resources/resource_ids.h"
 #include "tests/jpeg_test_support.h"
 #include "tests/test_support.h"
+#include "ui/command_line_file.h"
 #include "ui/dialogs.h"
+#include "ui/help_about.h"
 #include "ui/main_window.h"
 #include "ui/platform_calls.h"
 
@@ -107,6 +112,30 @@ std::string status_text()
     char text[256] = {};
     SendMessageA(window_state.status_bar, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
     return text;
+}
+
+TEST(command_line_file, the_first_argument_after_the_program_by_the_runtime_rules)
+{
+    const struct {
+        const char* line;
+        const char* first;
+    } cases[] = {
+        {R"("C:\Program Files\Lumirun\lumirun.exe" "D:\My Photos\a b.jpg")", R"(D:\My Photos\a b.jpg)"},
+        {R"(lumirun.exe D:\photo.jpg second.jpg)", R"(D:\photo.jpg)"},
+        {"lumirun.exe\t  photo.jpg  ", "photo.jpg"},
+        {R"("lumirun.exe"photo.jpg)", "photo.jpg"},
+        {R"(lumirun.exe "D:\My Photos"\a.jpg)", R"(D:\My Photos\a.jpg)"},
+        {R"(lumirun.exe D:\"My)", R"(D:"My)"},
+        {R"(lumirun.exe "a\\" b)", R"(a\)"},
+        {R"(lumirun.exe a\\\"b)", R"(a\"b)"},
+        {R"(lumirun.exe C:\dir\\file.jpg)", R"(C:\dir\\file.jpg)"},
+        {"lumirun.exe", ""},
+        {R"("C:\x y\lumirun.exe"   )", ""},
+        {R"(lumirun.exe "")", ""},
+        {"", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(first_command_line_argument(c.line), c.first) << c.line;
 }
 
 class main_window_test : public testing::Test {
@@ -575,6 +604,245 @@ TEST_F(main_window_test, start_up_hint_lines_are_centred_by_their_estimated_widt
         for (std::size_t i = 0; i < painted.size(); ++i) differing += painted[i] != expected[i];
         EXPECT_EQ(differing, 0) << line.text << ": drawn elsewhere than from x = " << x;
     }
+}
+
+// A folder with a blank in its name and a picture whose name is beyond any
+// legacy code page: the ANSI calls carry UTF-8 (the manifest's code page).
+struct named_picture {
+    test_support::temp_folder folder;
+    std::string directory = folder.path("Open with");
+    std::string path = directory + "\\Größe 日本 photo.jpg";
+
+    named_picture()
+    {
+        CreateDirectoryA(directory.c_str(), nullptr);
+        EXPECT_EQ(write_jpeg_file(path.c_str(), test_support::gradient_picture(40, 30), 90).result, 0);
+    }
+};
+
+// What "File" > "Open..." shows for path: the rendered raster's digest.
+std::string digest_of_chooser_open(HWND window, const std::string& path)
+{
+    next_choice = path;
+    SendMessageA(window, WM_COMMAND, IDM_OPEN, 0);
+    next_choice.clear();
+    return test_support::raster_digest(rendered_image);
+}
+
+TEST_F(main_window_test, a_file_named_on_the_command_line_opens_as_the_open_command_opens_it)
+{
+    named_picture picture;
+    const std::string by_chooser = digest_of_chooser_open(window, picture.path);
+    choosers.clear();
+    free_images();
+    std::memset(open_path, 0, sizeof open_path);
+
+    open_command_line_file(window, ("\"C:\\Lumirun\\lumirun.exe\" \"" + picture.path + "\"").c_str());
+    EXPECT_TRUE(choosers.empty());
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_STREQ(open_path, picture.path.c_str());
+    EXPECT_EQ(app_state.view_mode, view_choice::relativity_version);
+    EXPECT_EQ(app_state.show_intro, 0);
+    EXPECT_EQ(test_support::raster_digest(rendered_image), by_chooser);
+    EXPECT_TRUE(repaint_pending());
+
+    // A name relative to the current folder becomes the full path the
+    // chooser would have given.
+    char previous[MAX_PATH] = {};
+    GetCurrentDirectoryA(sizeof previous, previous);
+    ASSERT_TRUE(SetCurrentDirectoryA(picture.directory.c_str()));
+    free_images();
+    open_command_line_file(window, "lumirun.exe \"Größe 日本 photo.jpg\"");
+    SetCurrentDirectoryA(previous);
+    EXPECT_STREQ(open_path, picture.path.c_str());
+    EXPECT_EQ(test_support::raster_digest(rendered_image), by_chooser);
+
+    // No argument: nothing happens.
+    free_images();
+    open_command_line_file(window, "\"C:\\Lumirun\\lumirun.exe\" ");
+    EXPECT_FALSE(source_image.pixels);
+    EXPECT_TRUE(boxes.empty());
+}
+
+// An HDROP as the shell makes it: DROPFILES, then the wide names, each
+// ended by a zero, and a further zero.
+HGLOBAL dropped_files(const std::vector<std::string>& paths)
+{
+    std::wstring names;
+    for (const std::string& path : paths) {
+        std::wstring wide(path.size() + 1, L'\0');
+        const int length = MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, &wide[0],
+                                               static_cast<int>(wide.size()));
+        names += wide.substr(0, static_cast<std::size_t>(length));  // with its zero
+    }
+    names += L'\0';
+    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + names.size() * sizeof(wchar_t));
+    auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
+    header->pFiles = sizeof(DROPFILES);
+    header->fWide = TRUE;
+    std::memcpy(header + 1, names.data(), names.size() * sizeof(wchar_t));
+    GlobalUnlock(memory);
+    return memory;
+}
+
+TEST_F(main_window_test, the_first_of_the_files_dropped_on_the_window_opens)
+{
+    named_picture picture;
+    const std::string by_chooser = digest_of_chooser_open(window, picture.path);
+    const std::string other = picture.folder.path("other.jpg");
+    ASSERT_EQ(write_jpeg_file(other.c_str(), test_support::gradient_picture(12, 8), 90).result, 0);
+    choosers.clear();
+    free_images();
+
+    EXPECT_EQ(GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_ACCEPTFILES, WS_EX_ACCEPTFILES);
+    PostMessageA(window, WM_DROPFILES, reinterpret_cast<WPARAM>(dropped_files({picture.path, other})), 0);
+    pump();
+    EXPECT_TRUE(choosers.empty());
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_STREQ(open_path, picture.path.c_str());
+    EXPECT_EQ(app_state.view_mode, view_choice::relativity_version);
+    EXPECT_EQ(test_support::raster_digest(rendered_image), by_chooser);
+
+    // A dropped file that is no picture fails as the chooser's would.
+    const std::string text_file = picture.folder.path("notes.jpg");
+    test_support::write_file(text_file, test_support::bytes{'t', 'e', 'x', 't'});
+    PostMessageA(window, WM_DROPFILES, reinterpret_cast<WPARAM>(dropped_files({text_file})), 0);
+    pump();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Error opening file " + text_file + ".");
+    EXPECT_EQ(app_state.view_mode, view_choice::original);
+}
+
+UINT wheel_setting(UINT action)
+{
+    UINT value = 0;
+    EXPECT_TRUE(SystemParametersInfoA(action, 0, &value, 0));
+    return value;
+}
+
+TEST_F(main_window_test, wheel_and_keys_scroll_through_the_bars_and_stop_at_the_ends)
+{
+    test_support::make_gradient_picture(1200, 900);
+    command(IDM_ORIGINAL);
+    const int last_x = scroll_info(window, SB_HORZ).nMax;
+    const int last_y = scroll_info(window, SB_VERT).nMax;
+    ASSERT_GT(last_x, 0);
+    ASSERT_GT(last_y, 0);
+    RECT client{};
+    GetClientRect(window, &client);
+    RECT bar{};
+    GetWindowRect(window_state.status_bar, &bar);
+    const int page = client.bottom - (bar.bottom - bar.top);
+    const int lines = static_cast<int>(wheel_setting(SPI_GETWHEELSCROLLLINES));
+    const int characters = static_cast<int>(wheel_setting(SPI_GETWHEELSCROLLCHARS));
+    ASSERT_GT(lines, 0);
+    ASSERT_GT(characters, 0);
+
+    auto wheel = [&](UINT message, int delta, WORD keys = 0) {
+        SendMessageA(window, message, MAKEWPARAM(keys, static_cast<WORD>(static_cast<short>(delta))), 0);
+    };
+    auto key = [&](WPARAM virtual_key) { return SendMessageA(window, WM_KEYDOWN, virtual_key, 1); };
+    auto at = [&](int x, int y) {
+        EXPECT_EQ(window_state.scroll_x, x);
+        EXPECT_EQ(window_state.scroll_y, y);
+        EXPECT_EQ(GetScrollPos(window, SB_HORZ), x);
+        EXPECT_EQ(GetScrollPos(window, SB_VERT), y);
+    };
+
+    wheel(WM_MOUSEWHEEL, -WHEEL_DELTA);  // towards the user: down
+    at(0, lines * 10);
+    wheel(WM_MOUSEWHEEL, -WHEEL_DELTA / 10);  // a fine-grained wheel's share
+    at(0, lines * 10 + lines);
+    wheel(WM_MOUSEWHEEL, -WHEEL_DELTA, MK_SHIFT);  // with Shift: right
+    at(lines * 10, lines * 11);
+    wheel(WM_MOUSEHWHEEL, WHEEL_DELTA);  // tilted right
+    at(lines * 10 + characters * 10, lines * 11);
+    wheel(WM_MOUSEWHEEL, 3 * WHEEL_DELTA);  // away from the user: up, to the top only
+    wheel(WM_MOUSEHWHEEL, -3 * WHEEL_DELTA);
+    at(std::max(0, lines * 10 - characters * 20), 0);
+
+    key(VK_HOME);
+    at(0, 0);
+    ValidateRect(window, nullptr);
+    key(VK_UP);
+    key(VK_LEFT);
+    key(VK_PRIOR);
+    at(0, 0);
+    EXPECT_FALSE(repaint_pending()) << "at the top-left corner nothing moves";
+    key(VK_DOWN);
+    key(VK_RIGHT);
+    at(10, 10);
+    EXPECT_TRUE(repaint_pending());
+    key(VK_NEXT);
+    at(10, 10 + page);
+    key(VK_PRIOR);
+    at(10, 10);
+    key(VK_END);
+    at(last_x, last_y);
+    ValidateRect(window, nullptr);
+    key(VK_DOWN);
+    key(VK_RIGHT);
+    key(VK_NEXT);
+    wheel(WM_MOUSEWHEEL, -WHEEL_DELTA);
+    wheel(WM_MOUSEHWHEEL, WHEEL_DELTA);
+    at(last_x, last_y);
+    EXPECT_FALSE(repaint_pending()) << "at the bottom-right corner nothing moves";
+    key(VK_LEFT);
+    at(last_x - 10, last_y);
+
+    // Past the end by the bars' arrows, which have no limit: a step onwards
+    // does not pull the view back.
+    for (int i = 0; i < 5; ++i) hscroll(SB_LINERIGHT);
+    key(VK_RIGHT);
+    EXPECT_EQ(window_state.scroll_x, last_x + 40);
+
+    // A picture the window holds whole: its bars are hidden, nothing scrolls.
+    test_support::make_gradient_picture(40, 30);
+    command(IDM_ORIGINAL);
+    key(VK_END);
+    wheel(WM_MOUSEWHEEL, -WHEEL_DELTA);
+    EXPECT_EQ(window_state.scroll_x, 0);
+    EXPECT_EQ(window_state.scroll_y, 0);
+}
+
+TEST_F(main_window_test, ctrl_o_ctrl_s_and_f1_reach_their_commands_through_the_message_loop)
+{
+    test_support::make_gradient_picture(16, 12);
+    SendMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+    ASSERT_TRUE(rendered_image.pixels);
+    std::strcpy(saved_command_line, "\"C:\\Lumirun\\Lumirun.exe\" ");
+
+    BYTE keys[256] = {};
+    auto press = [&](bool control, WPARAM virtual_key) {
+        GetKeyboardState(keys);
+        keys[VK_CONTROL] = control ? 0x80 : 0;
+        SetKeyboardState(keys);
+        PostMessageA(window, WM_KEYDOWN, virtual_key, 1);
+        PostQuitMessage(5);
+        EXPECT_EQ(run_message_loop(window), 5);
+    };
+    press(true, 'S');  // the save chooser, cancelled
+    press(false, 'S');
+    press(false, 'O');
+    press(true, 'O');  // the open chooser, cancelled
+    press(false, VK_F1);
+    press(true, VK_F1);
+    press(false, 0);  // leaves Ctrl up
+
+    ASSERT_EQ(choosers.size(), 2u);
+    EXPECT_EQ(choosers[0].flags, static_cast<DWORD>(OFN_OVERWRITEPROMPT));
+    EXPECT_EQ(choosers[0].buffer, save_path);
+    EXPECT_EQ(choosers[1].flags, static_cast<DWORD>(OFN_HIDEREADONLY | OFN_CREATEPROMPT));
+    EXPECT_EQ(choosers[1].buffer, open_path);
+    ASSERT_EQ(helps.size(), 1u);
+    EXPECT_EQ(helps[0].file, "c:\\lumirun\\lumirun.hlp");
+    EXPECT_EQ(helps[0].command, static_cast<UINT>(HELP_INDEX));
+    EXPECT_TRUE(boxes.empty());
+
+    // The menu keeps its texts: no shortcut is shown there.
+    char text[64] = {};
+    GetMenuStringA(GetMenu(window), IDM_OPEN, text, sizeof text, MF_BYCOMMAND);
+    EXPECT_STREQ(text, "&Open...");
 }
 
 }  // namespace
