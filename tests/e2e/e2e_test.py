@@ -7,8 +7,10 @@ which looks at the program's windows from inside Wine. Every wait is bounded.
 
 --sessions names what runs: main (every command), close-box, open-save (the
 short round a packaged program must pass), non-ascii (file names beyond
-the legacy code page) and file-argument ("Open with": a picture named on the
-command line, then typed speeds in the Settings dialog).
+the legacy code page), file-argument ("Open with": a picture named on the
+command line, then typed speeds in the Settings dialog), help-unquoted and
+help-quoted (Help as the program's path is given) and help-non-ascii (Help
+from a folder whose name the system's code page cannot spell).
 
 Needs DISPLAY (an Xvfb with a Wine virtual desktop at its origin) and
 WINEPREFIX set: ctest in build/windows runs it so from scripts/test.sh
