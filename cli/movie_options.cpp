@@ -60,11 +60,8 @@ bool parse_frame_count(const std::string& text, std::int32_t* frames)
 
 bool parse_frame_rate(const std::string& text, double* fps)
 {
-    if (text.empty() || !(is_digit(text[0]) || text[0] == '.'))
-        return false;
-    char* end = nullptr;
-    const double value = std::strtod(text.c_str(), &end);
-    if (*end != '\0' || !(value >= 0.1) || !(value <= 1000.0))
+    double value = 0.0;
+    if (!parse_number(text, &value) || !(value >= 0.1) || !(value <= 1000.0))
         return false;
     *fps = value;
     return true;

@@ -18,7 +18,7 @@ bool parse_observer_range(const std::string& text, std::int32_t* x1, std::int32_
 // A whole number from 1 to max_movie_frames.
 bool parse_frame_count(const std::string& text, std::int32_t* frames);
 
-// Frames per second: a number from 0.1 to 1000 (WebP times frames in whole
+// Frames per second: a decimal number (as parse_number) from 0.1 to 1000 (WebP times frames in whole
 // milliseconds, and max_movie_frames at 0.1 a second still fit in 32 bits).
 bool parse_frame_rate(const std::string& text, double* fps);
 

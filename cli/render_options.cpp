@@ -17,7 +17,8 @@ const char* const render_usage =
     "Renders the JPEG picture INPUT as an observer flying past it at a large\n"
     "fraction of the speed of light would see it, and saves the result as the\n"
     "JPEG file OUTPUT (quality 100), exactly as the viewer's \"Save As...\" would.\n"
-    "INPUT - reads standard input, OUTPUT - writes standard output.\n"
+    "INPUT - reads standard input, OUTPUT - writes standard output (not a\n"
+    "terminal).\n"
     "\n"
     "Options:\n"
     "  --speed PERCENT    speed in percent of the speed of light, 0 <= PERCENT < 100\n"
@@ -48,12 +49,16 @@ const char* const render_usage =
     "rounded to whole pixels. All frames share one canvas, black where a frame\n"
     "does not reach. MOVIE is either NAME.webp, a looping animated WebP, or a\n"
     "frame pattern such as frame-%04d.jpg, one JPEG file (quality 100) a frame,\n"
-    "numbered from 0.\n"
+    "numbered from 0: %d or %0Nd (N from 1 to 10), any other % written %%.\n"
+    "Every frame's file is checked before the work; one that exists is refused.\n"
     "  --frames N         the number of frames, 1 to 100000\n"
     "  --fps F            frames per second, 0.1 to 1000 (default 24)\n"
     "  --lossless         a WebP movie with exact pixels (default: lossy)\n"
+    "  --overwrite        frame files may replace existing files (never INPUT)\n"
     "\n"
-    "Exit status: 0 success, 1 failure (no output written), 2 usage error.\n";
+    "Exit status: 0 success; 1 failure (no output written, except that a frame\n"
+    "sequence failing while it is written keeps the frames before the failed\n"
+    "one); 2 usage error, or a frame file that exists.\n";
 
 const char* const render_version = "lumirun-render " LUMIRUN_VERSION "\n" LUMIRUN_COPYRIGHT ". MIT License.\n";
 
@@ -116,7 +121,52 @@ bool is_decimal_number(const std::string& text)
     return i == text.size();
 }
 
-// A finite decimal number, wholly: no blanks, no hexadecimal, nothing after.
+// The message with each control character of a quoted argument (a line
+// end, an escape) written as \xHH, so that it stays one line on a terminal.
+std::string one_line(const std::string& message)
+{
+    static const char hex[] = "0123456789abcdef";
+    std::string line;
+    for (const char c : message) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7f) {
+            line += "\\x";
+            line += hex[byte >> 4];
+            line += hex[byte & 15];
+        } else {
+            line += c;
+        }
+    }
+    return line;
+}
+
+// What a movie's options lack or have too many of; empty when they fit.
+std::string movie_usage_error(const render_options& options, bool fps_given)
+{
+    const bool range = options.speed_range || options.observer_range;
+    if (options.frames == 0) {
+        if (range)
+            return "a range (A:B) needs --frames N";
+        if (fps_given || options.lossless || options.overwrite)
+            return std::string(fps_given ? "--fps" : options.lossless ? "--lossless" : "--overwrite")
+                   + " needs --frames N";
+        return std::string();
+    }
+    if (!range)
+        return "--frames needs a range to move: --speed A:B or --observer X1,Y1:X2,Y2";
+    const movie_output kind = movie_output_kind(options.output);
+    if (kind == movie_output::unknown)
+        return "with --frames, OUTPUT is NAME.webp (an animation) or a frame pattern such as frame-%04d.jpg"
+               " (one JPEG file a frame), not '" + options.output + "'";
+    if (kind == movie_output::frame_files && options.lossless)
+        return "--lossless is for a .webp movie; frame files are JPEG at quality 100";
+    if (kind != movie_output::frame_files && options.overwrite)
+        return "--overwrite is for a frame pattern; other outputs are replaced whole";
+    return std::string();
+}
+
+}  // namespace
+
 bool parse_number(const std::string& text, double* value)
 {
     if (!is_decimal_number(text))
@@ -128,30 +178,6 @@ bool parse_number(const std::string& text, double* value)
     *value = x;
     return true;
 }
-
-// What a movie's options lack or have too many of; empty when they fit.
-std::string movie_usage_error(const render_options& options, bool fps_given)
-{
-    const bool range = options.speed_range || options.observer_range;
-    if (options.frames == 0) {
-        if (range)
-            return "a range (A:B) needs --frames N";
-        if (fps_given || options.lossless)
-            return std::string(fps_given ? "--fps" : "--lossless") + " needs --frames N";
-        return std::string();
-    }
-    if (!range)
-        return "--frames needs a range to move: --speed A:B or --observer X1,Y1:X2,Y2";
-    const movie_output kind = movie_output_kind(options.output);
-    if (kind == movie_output::unknown)
-        return "with --frames, OUTPUT is NAME.webp (an animation) or a frame pattern such as frame-%04d.jpg"
-               " (one JPEG file a frame), not '" + options.output + "'";
-    if (kind == movie_output::frame_files && options.lossless)
-        return "--lossless is for a .webp movie; frame files are JPEG at quality 100";
-    return std::string();
-}
-
-}  // namespace
 
 bool parse_speed_percent(const std::string& text, float* speed_fraction)
 {
@@ -224,7 +250,7 @@ parse_result parse_render_arguments(int argc, const char* const* argv)
     render_options& options = result.options;
     auto fail = [&result](const std::string& message) {
         result.outcome = parse_outcome::usage_error;
-        result.error = message;
+        result.error = one_line(message);
         return result;
     };
 
@@ -236,6 +262,8 @@ parse_result parse_render_arguments(int argc, const char* const* argv)
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         if (options_ended || argument.size() < 2 || argument[0] != '-') {
+            if (argument.empty())
+                return fail(std::string("an empty name for ") + (positional == 0 ? "INPUT" : "OUTPUT"));
             if (positional == 0)
                 options.input = argument;
             else if (positional == 1)
@@ -273,6 +301,10 @@ parse_result parse_render_arguments(int argc, const char* const* argv)
         }
         if (argument == "--lossless") {
             options.lossless = true;
+            continue;
+        }
+        if (argument == "--overwrite") {
+            options.overwrite = true;
             continue;
         }
 

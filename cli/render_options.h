@@ -4,7 +4,7 @@
 //                  [--doppler[=colour] [--temperature K] [--exposure EV|auto]
 //                   [--tonemap clip|reinhard]]
 //   lumirun-render INPUT MOVIE --frames N [--speed A:B] [--observer X1,Y1:X2,Y2]
-//                  [--fps F] [--lossless] [the options above]
+//                  [--fps F] [--lossless] [--overwrite] [the options above]
 //   lumirun-render --help | --version
 // Defaults are the program's after a successful open: speed 50 %, direction
 // 0, quality 1, observer (0, source height / 2).
@@ -33,6 +33,9 @@ parse_result parse_render_arguments(int argc, const char* const* argv);
 // stored so rounded. Unlike the dialog, text that is not wholly a finite
 // number (a trailing "%" allowed) is refused. False when refused.
 bool parse_speed_percent(const std::string& text, float* speed_fraction);
+
+// A finite decimal number, wholly: no blanks, no hexadecimal, nothing after.
+bool parse_number(const std::string& text, double* value);
 
 // 0, 1, 2 or left-to-right, top-to-bottom, straight-at-it.
 bool parse_direction(const std::string& text, std::int32_t* direction);

@@ -98,9 +98,11 @@ else()
 "render a JPEG picture as seen flying past it near light speed
 lumirun-render reads a JPEG picture, renders it as an observer flying past
 it at a large fraction of the speed of light would see it (Lorentz
-contraction and light travel time, solved for every sample point) and saves
-the result as a JPEG file, byte for byte as the Lumirun JPG viewer saves
-it.")
+contraction and light travel time, solved for every sample point, and on
+request the Doppler shift of its colours) and saves the result as a JPEG
+file, byte for byte as the Lumirun JPG viewer saves it. It also makes
+movies of a moving speed or observer: an animated WebP file, or a numbered
+JPEG file a frame.")
 endif()
 
 set(CPACK_PACKAGE_NAME lumirun)

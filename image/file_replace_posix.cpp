@@ -49,6 +49,17 @@ bool keep_owner(int fd, const struct stat& replaced)
 
 bool find_save_target(const char* path, save_target* target, std::string* error)
 {
+    // What the path leads to decides, not a link's text: /dev/stdout and
+    // /dev/fd/N name a pipe as "pipe:[N]", which is no file name.
+    struct stat followed {};
+    if (stat(path, &followed) == 0 && !S_ISREG(followed.st_mode) && !S_ISDIR(followed.st_mode)) {
+        if (access(path, W_OK) != 0) {
+            *error = system_error(errno);
+            return false;
+        }
+        *target = save_target{path, true, true};
+        return true;
+    }
     std::string current = path;
     for (int links = 0;; ++links) {
         struct stat status {};

@@ -24,13 +24,40 @@ std::string system_error(DWORD code)
     return message.empty() ? "error " + std::to_string(code) : message;
 }
 
-// The ANSI file calls take paths of at most MAX_PATH - 1 characters.
+// The path as the system's wide calls take it.
+std::wstring wide_path(const std::string& path)
+{
+    const int length = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
+    if (length <= 0)
+        return std::wstring();
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &wide[0], length);
+    wide.pop_back();
+    return wide;
+}
+
+// The ANSI file calls take paths of at most MAX_PATH - 1 characters once
+// made full (the current folder before a relative name), not as typed.
 bool fits(const std::string& path, std::string* error)
 {
-    if (path.size() < MAX_PATH)
+    const std::wstring wide = wide_path(path);
+    const DWORD full = wide.empty() ? 0 : GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (path.size() < MAX_PATH && full != 0 && full <= MAX_PATH)
         return true;
     *error = "the path is longer than the " + std::to_string(MAX_PATH - 1) + " characters Windows programs can open";
     return false;
+}
+
+// A device (NUL, CON, a serial port) or a pipe: written in place.
+bool is_device(const std::string& path)
+{
+    const HANDLE handle = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                      0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    const DWORD type = GetFileType(handle);
+    CloseHandle(handle);
+    return type == FILE_TYPE_CHAR || type == FILE_TYPE_PIPE;
 }
 
 std::string folder_of(const std::string& path)
@@ -45,6 +72,10 @@ std::string folder_of(const std::string& path)
 
 bool find_save_target(const char* path, save_target* target, std::string* error)
 {
+    if (is_device(path)) {
+        *target = save_target{path, true, true};
+        return true;
+    }
     if (!fits(path, error))
         return false;
     const DWORD attributes = GetFileAttributesA(path);
@@ -71,7 +102,8 @@ bool find_save_target(const char* path, save_target* target, std::string* error)
 
 std::FILE* open_in_place(const save_target& target, std::string* error)
 {
-    std::FILE* file = std::fopen(target.path.c_str(), "r+b");
+    // Only devices and pipes are written in place here: nothing to keep.
+    std::FILE* file = std::fopen(target.path.c_str(), "wb");
     if (!file)
         *error = std::strerror(errno);
     return file;

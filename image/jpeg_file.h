@@ -34,6 +34,7 @@ struct jpeg_read {
     // rows decoded before the error.
     raster picture;
     std::string message;     // the warning box's text, when one is due
+    std::string reason;      // the system's reason a file could not be opened
     bool too_large = false;  // the picture's memory could not be had
     bool too_many_scans = false;
     // The library's own words, one line each, when it had any: the fatal

@@ -2,10 +2,13 @@
 // drives it: the stream is opened first, the error manager embeds the
 // library's own first, and the recovery point sits in a small function that
 // holds no C++ object with a destructor.
+#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
 #include <string>
+
+#include <sys/stat.h>
 
 #include "image/file_handle.h"
 #include "image/jpeg_file.h"
@@ -165,10 +168,17 @@ std::int32_t decode_picture(jpeg_decompress_struct* cinfo, FILE* file, const jpe
 
 jpeg_read read_jpeg_file(const char* path, const jpeg_read_limits& limits)
 {
+    errno = 0;
     file_handle file(std::fopen(path, "rb"));
-    if (!file) {
+    int code = errno;
+    // A folder opens on some systems, and would then read as an empty file.
+    struct stat status {};
+    if (stat(path, &status) == 0 && S_ISDIR(status.st_mode))
+        code = EISDIR;
+    if (!file || code == EISDIR) {
         jpeg_read read;
         read.message = std::string("Error: Can't open file ") + path + " for reading.";
+        read.reason = code != 0 ? std::strerror(code) : "";
         return read;
     }
     return read_jpeg_stream(file.get(), path, limits);

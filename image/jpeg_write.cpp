@@ -8,6 +8,8 @@
 
 #include "image/jpeg_file.h"
 #include "image/jpeg_library.h"
+
+#include <jerror.h>
 #include "image/safe_save.h"
 
 namespace {
@@ -19,12 +21,19 @@ struct writer_error_manager {
     jpeg_error_mgr pub;  // first: the library's err pointer is also a pointer to this
     std::jmp_buf recovery;
     char message[JMSG_LENGTH_MAX];
+    bool system_reason;  // a failed write says the system's reason
 };
 
 void writer_error_exit(j_common_ptr cinfo)
 {
+    const int code = errno;
     auto* manager = reinterpret_cast<writer_error_manager*>(cinfo->err);
-    (*cinfo->err->format_message)(cinfo, manager->message);
+    // A stream's failed write has a reason of the system's (a closed pipe,
+    // a full disk) that the library's guess replaces.
+    if (manager->system_reason && cinfo->err->msg_code == JERR_FILE_WRITE && code != 0)
+        std::snprintf(manager->message, sizeof manager->message, "%s", std::strerror(code));
+    else
+        (*cinfo->err->format_message)(cinfo, manager->message);
     std::longjmp(manager->recovery, 1);
 }
 
@@ -59,12 +68,15 @@ std::int32_t encode_picture(jpeg_compress_struct* cinfo, FILE* file, const raste
 }
 
 // False with the library's message when it gave up.
-bool encode(std::FILE* file, const raster& picture, std::int32_t quality, std::string* reason)
+bool encode(std::FILE* file, const raster& picture, std::int32_t quality, std::string* reason,
+            bool system_reason = false)
 {
     jpeg_compress_struct cinfo{};
     writer_error_manager manager{};
+    manager.system_reason = system_reason;
     cinfo.err = jpeg_std_error(&manager.pub);
     manager.pub.error_exit = writer_error_exit;
+    errno = 0;
     const std::int32_t result = encode_picture(&cinfo, file, &picture, quality);
     jpeg_destroy_compress(&cinfo);
     if (result != 0)
@@ -80,7 +92,7 @@ jpeg_write write_jpeg_stream(std::FILE* file, const char* name, const raster& pi
     if (!picture.pixels || picture.width < 0 || picture.height < 0)
         return write;
     std::string reason;
-    if (!encode(file, picture, quality, &reason)) {
+    if (!encode(file, picture, quality, &reason, true)) {
         write.message = cannot_write_text(name, reason);
     } else if (std::fflush(file) != 0) {
         write.message = cannot_write_text(name, std::strerror(errno));

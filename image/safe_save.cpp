@@ -5,6 +5,7 @@
 
 #include "image/file_handle.h"
 #include "image/file_replace.h"
+#include "image/temporary_files.h"
 
 namespace {
 
@@ -50,6 +51,25 @@ std::string check_save_target(const char* path)
     return find_save_target(path, &target, &reason) ? std::string() : cannot_create_text(path, reason);
 }
 
+std::string probe_save_target(const char* path)
+{
+    save_target target;
+    std::string reason;
+    if (!find_save_target(path, &target, &reason))
+        return cannot_create_text(path, reason);
+    if (target.in_place)
+        return std::string();
+    std::string temporary;
+    file_handle file(create_temporary_for(target, &temporary, &reason));
+    if (!file)
+        return cannot_create_text(path, reason);
+    register_temporary(temporary);
+    file.close();
+    std::remove(temporary.c_str());
+    unregister_temporary(temporary);
+    return std::string();
+}
+
 save_result save_file(const char* path, const stream_writer& write)
 {
     save_result saved;
@@ -76,16 +96,16 @@ save_result save_file(const char* path, const stream_writer& write)
         saved.message = cannot_create_text(path, reason);
         return saved;
     }
+    register_temporary(temporary);
     if (!write_and_close(&file, true, write, &reason)) {
         std::remove(temporary.c_str());
         saved.message = cannot_write_text(path, reason);
-        return saved;
-    }
-    if (!replace_with(temporary, target, &reason)) {
+    } else if (!replace_with(temporary, target, &reason)) {
         std::remove(temporary.c_str());
         saved.message = cannot_create_text(path, reason);
-        return saved;
+    } else {
+        saved.result = 0;
     }
-    saved.result = 0;
+    unregister_temporary(temporary);
     return saved;
 }

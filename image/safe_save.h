@@ -22,6 +22,14 @@ using stream_writer = std::function<bool(std::FILE* file, std::string* reason)>;
 // folder, a read-only file, a path the platform cannot take).
 std::string check_save_target(const char* path);
 
+// check_save_target, and for a file that a save replaces, a new file
+// created and removed again in its folder: a folder that cannot be written
+// (read-only, full of files, out of quota for new ones) is found before the
+// work, not after it.
+std::string probe_save_target(const char* path);
+
+// Writes through a temporary file (noted in image/temporary_files.h while it
+// exists, so that a signal removes it), or in place for a pipe or a device.
 save_result save_file(const char* path, const stream_writer& write);
 
 std::string cannot_create_text(const char* path, const std::string& reason);

@@ -101,7 +101,13 @@ bool webp_animation::add_frame(const raster& canvas, std::int32_t timestamp_ms, 
     return true;
 }
 
-webp_write webp_animation::save(const char* path, std::int32_t end_ms)
+std::uint64_t webp_encoder_memory(std::int32_t width, std::int32_t height, bool lossless)
+{
+    const std::uint64_t pixels = std::uint64_t{static_cast<std::uint32_t>(width)} * static_cast<std::uint32_t>(height);
+    return pixels * (lossless ? 56 : 40);
+}
+
+webp_write webp_animation::save(const char* path, std::int32_t end_ms, std::uint64_t largest_file)
 {
     webp_write write;
     if (!state_)
@@ -110,6 +116,13 @@ webp_write webp_animation::save(const char* path, std::int32_t end_ms)
     if (!WebPAnimEncoderAdd(state_->encoder.get(), nullptr, end_ms, nullptr)
         || !WebPAnimEncoderAssemble(state_->encoder.get(), &owner.data)) {
         write.message = cannot_write_text(path, encoder_error(state_->encoder.get(), "Encoder error"));
+        return write;
+    }
+    state_.reset();  // the compressed frames, now copied into the file's bytes
+    if (owner.data.size > largest_file) {
+        write.message = cannot_write_text(path, "the movie would be " + std::to_string(owner.data.size)
+                                                    + " bytes, and a WebP file holds at most "
+                                                    + std::to_string(largest_file));
         return write;
     }
     const save_result saved = save_file(path, [&owner](std::FILE* file, std::string* reason) {

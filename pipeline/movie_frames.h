@@ -12,11 +12,15 @@ constexpr std::int32_t max_movie_frames = 100000;
 
 enum class movie_output { webp, frame_files, unknown };
 
-// *.webp (any case) or a frame pattern: exactly one "%d", "%Nd" or "%0Nd"
-// with N at most 10, and no other "%", not ending in .webp.
+// A frame pattern: exactly one "%d" or "%0Nd" (N from 1 to 10: numbers
+// padded with zeros, never blanks), any other "%" written "%%", not ending
+// in .webp. Otherwise *.webp (any case), its "%" taken literally, unless it
+// holds a frame number's conversion (a sequence of WebP files, which is not
+// made).
 movie_output movie_output_kind(const std::string& name);
 
-// The pattern with its conversion replaced by frame, padded as asked.
+// The pattern with its conversion replaced by frame, padded as asked, and
+// each "%%" by "%"; a name that is no frame pattern unchanged.
 std::string frame_file_name(const std::string& pattern, std::int32_t frame);
 
 // The value at t = frame / (frames - 1) on the straight line from `from` to

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <filesystem>
 #include <future>
 #include <memory>
 #include <system_error>
 
+#include "image/file_replace.h"
 #include "image/jpeg_file.h"
 #include "image/safe_save.h"
 #include "image/webp_file.h"
@@ -27,8 +29,8 @@ double seconds_since(clock_type::time_point start)
 // Where the frames go: the animation's encoder, or a file per frame.
 class movie_sink {
 public:
-    movie_sink(const render_options& options, movie_output kind, const raster& canvas)
-        : options_(options), kind_(kind)
+    movie_sink(const render_options& options, movie_output kind, const raster& canvas, std::uint64_t largest_file)
+        : options_(options), kind_(kind), largest_file_(largest_file)
     {
         if (kind_ == movie_output::webp)
             animation_ = std::make_unique<webp_animation>(canvas.width, canvas.height, options.lossless,
@@ -62,7 +64,8 @@ public:
     {
         if (kind_ != movie_output::webp)
             return true;
-        const webp_write written = animation_->save(options_.output.c_str(), frame_time(options_.frames));
+        const webp_write written
+            = animation_->save(options_.output.c_str(), frame_time(options_.frames), largest_file_);
         if (written.result == 0)
             return true;
         if (!written.message.empty())
@@ -80,6 +83,7 @@ private:
 
     const render_options& options_;
     movie_output kind_;
+    std::uint64_t largest_file_;
     std::unique_ptr<webp_animation> animation_;
 };
 
@@ -91,10 +95,76 @@ render_progress frame_progress(job_progress* bar, bool measuring, std::int32_t f
     };
 }
 
-// Pass 1 of every frame; false with the message when one cannot render.
-bool measure_frames(const render_options& options, const raster& source, job_progress* bar,
+// The part of a path before its file name.
+std::string folder_part(const std::string& path)
+{
+    const std::size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+bool same_file(const std::string& a, const std::string& b)
+{
+    std::error_code error;
+    return a != "-" && std::filesystem::equivalent(a, b, error);
+}
+
+// Every file the movie writes, checked before any work: 0 when all can be
+// written; 1 when one cannot (a missing or read-only folder, a name too
+// long), 2 when a frame would replace a file (the input never, others only
+// with --overwrite); the lines to tell the user in *messages.
+int check_targets(const render_options& options, movie_output kind, std::vector<std::string>* messages)
+{
+    if (kind == movie_output::webp) {
+        const std::string refused = probe_save_target(options.output.c_str());
+        if (refused.empty())
+            return 0;
+        messages->push_back(refused);
+        messages->push_back("Error saving file " + options.output + ".");
+        return 1;
+    }
+    std::string probed;
+    for (std::int32_t k = 0; k < options.frames; ++k) {
+        const std::string name = frame_file_name(options.output, k);
+        const std::string frame = " (frame " + std::to_string(k) + ")";
+        save_target target;
+        std::string reason;
+        std::string refused;
+        if (!find_save_target(name.c_str(), &target, &reason))
+            refused = cannot_create_text(name.c_str(), reason);
+        else if (target.exists && (!options.overwrite || same_file(options.input, name))) {
+            messages->push_back("Error: " + name + frame + " exists; "
+                                + (options.overwrite ? "it is the input picture, which a movie never replaces."
+                                                     : "a movie replaces existing files only with --overwrite."));
+            return 2;
+        } else if (k == 0 || folder_part(name) != probed) {
+            // One new file in each folder tells whether the folder takes them.
+            refused = probe_save_target(name.c_str());
+            probed = folder_part(name);
+        }
+        if (!refused.empty()) {
+            messages->push_back(refused);
+            messages->push_back("Error saving file " + name + frame + "; no frame is written.");
+            return 1;
+        }
+    }
+    return 0;
+}
+
+// The largest side each output holds.
+std::int32_t side_limit(movie_output kind)
+{
+    return kind == movie_output::webp ? webp_max_dimension : largest_jpeg_side;
+}
+
+// Pass 1 of the frames, in order, stopping early (fewer extents than
+// frames) once the canvas must pass the output's side: a canvas reaches
+// from the least corner to each frame's far side, less at most half a pixel
+// of rounding. False with the message when a frame cannot render.
+bool measure_frames(const render_options& options, const raster& source, movie_output kind, job_progress* bar,
                     std::vector<frame_extent>* extents, std::vector<std::string>* messages)
 {
+    const double limit = side_limit(kind);
+    double left = 0.0, top = 0.0, right = 0.0, bottom = 0.0;
     for (std::int32_t k = 0; k < options.frames; ++k) {
         const render_output measured = measure_picture(source, movie_frame_settings(options, source, k),
                                                        frame_progress(bar, true, k, options.frames));
@@ -104,37 +174,65 @@ bool measure_frames(const render_options& options, const raster& source, job_pro
             messages->push_back(render_failure_text(measured));
             return false;
         }
-        extents->push_back(frame_extent{measured.box, measured.picture.width, measured.picture.height});
+        const frame_extent e{measured.box, measured.picture.width, measured.picture.height};
+        extents->push_back(e);
+        left = k == 0 ? e.box.min_x : std::min(left, e.box.min_x);
+        top = k == 0 ? e.box.min_y : std::min(top, e.box.min_y);
+        right = k == 0 ? e.box.min_x + e.width : std::max(right, e.box.min_x + e.width);
+        bottom = k == 0 ? e.box.min_y + e.height : std::max(bottom, e.box.min_y + e.height);
+        if (right - left - 0.5 > limit || bottom - top - 0.5 > limit)
+            break;
     }
     return true;
 }
 
+std::string megabytes(std::uint64_t bytes)
+{
+    return std::to_string((bytes + (1u << 20) - 1) >> 20) + " MB";
+}
+
 // The two canvases (one filled while the other is encoded), or a refusal
-// naming what does not fit.
-bool canvases_for(const canvas_layout& layout, const std::vector<frame_extent>& extents, movie_output kind,
+// naming what does not fit: a side, or the memory of the whole movie at
+// once (the canvases, the largest frame and the encoder's buffers, which
+// the system would otherwise grant lazily and take back by ending the
+// process once they are written).
+bool canvases_for(const render_options& options, const canvas_layout& layout,
+                  const std::vector<frame_extent>& extents, movie_output kind, std::uint64_t memory,
                   raster canvases[2], std::vector<std::string>* messages)
 {
-    const std::int32_t limit = kind == movie_output::webp ? webp_max_dimension : largest_jpeg_side;
-    if (!layout.ok || layout.width > limit || layout.height > limit) {
+    const std::int32_t limit = side_limit(kind);
+    const bool all = static_cast<std::int32_t>(extents.size()) == options.frames;
+    if (!all || !layout.ok || layout.width > limit || layout.height > limit) {
+        const std::string size = std::to_string(layout.width) + " by " + std::to_string(layout.height) + " pixels";
         messages->push_back(
-            (layout.ok ? "The movie's canvas of " + std::to_string(layout.width) + " by "
-                             + std::to_string(layout.height) + " pixels"
-                       : std::string("The movie's canvas"))
-            + " passes the " + std::to_string(limit) + "-pixel limit of "
-            + (kind == movie_output::webp ? "WebP" : "JPEG") + " on a side.");
+            (all && layout.ok ? "The movie's canvas of " + size : std::string("The movie's canvas")) + " passes the "
+            + std::to_string(limit) + "-pixel limit of " + (kind == movie_output::webp ? "WebP" : "JPEG")
+            + " on a side"
+            + (all || !layout.ok ? std::string(".")
+                                 : ": " + size + " at frame " + std::to_string(extents.size() - 1) + " of "
+                                       + std::to_string(options.frames) + ", with the other frames still to come."));
         return false;
     }
-    canvases[0] = allocate_raster(layout.width, layout.height);
-    canvases[1] = allocate_raster(layout.width, layout.height);
-    // Cleared memory costs nothing until written: holding the largest frame
-    // for a moment tells whether a frame and the canvases fit side by side.
-    std::int32_t largest = 0;
-    for (std::size_t k = 1; k < extents.size(); ++k)
-        if (std::int64_t{extents[k].width} * extents[k].height
-            > std::int64_t{extents[largest].width} * extents[largest].height)
-            largest = static_cast<std::int32_t>(k);
-    const raster trial = allocate_raster(extents[largest].width, extents[largest].height);
-    if (!canvases[0].pixels || !canvases[1].pixels || !trial.pixels) {
+    std::uint64_t largest = 0;
+    for (const frame_extent& e : extents)
+        largest = std::max(largest, std::uint64_t{3} * static_cast<std::uint32_t>(e.width)
+                                        * static_cast<std::uint32_t>(e.height));
+    const std::uint64_t canvas = std::uint64_t{3} * static_cast<std::uint32_t>(layout.width)
+                                 * static_cast<std::uint32_t>(layout.height);
+    const std::uint64_t encoder
+        = kind == movie_output::webp ? webp_encoder_memory(layout.width, layout.height, options.lossless) : 0;
+    const std::uint64_t needed = 2 * canvas + largest + encoder;
+    const std::uint64_t available = memory != 0 ? memory : memory_available();
+    if (available != 0 && needed > available) {
+        messages->push_back("Error: Not enough memory for the movie: its " + std::to_string(layout.width) + " by "
+                            + std::to_string(layout.height) + " canvas needs " + megabytes(needed)
+                            + " (two canvases, the largest frame and the encoder's buffers), and "
+                            + megabytes(available) + " can be had.");
+        return false;
+    }
+    canvases[0] = allocate_raster(layout.width, layout.height, memory);
+    canvases[1] = allocate_raster(layout.width, layout.height, memory);
+    if (!canvases[0].pixels || !canvases[1].pixels) {
         messages->push_back("Error: Not enough memory for the movie's " + std::to_string(layout.width) + " by "
                             + std::to_string(layout.height) + " canvas and its frames!");
         return false;
@@ -202,6 +300,7 @@ bool movie_colour(const render_options& options, const raster& source, job_progr
         return true;
     }
     doppler_statistics statistics;
+    colour_table_cache tables;
     for (std::int32_t k = 0; k < options.frames; ++k) {
         const render_settings settings = movie_frame_settings(options, source, k);
         const render_output rendered = render_picture(source, settings, frame_progress(bar, true, k, options.frames));
@@ -213,7 +312,7 @@ bool movie_colour(const render_options& options, const raster& source, job_progr
         }
         const view_parameters view{settings.observer, motion_for_speed(settings.speed)};
         if (!measure_doppler(rendered.picture, doppler_source{&rendered.box, &rendered.origins}, view,
-                             settings.direction, options.colour, &statistics)) {
+                             settings.direction, options.colour, &statistics, &tables)) {
             messages->push_back("The colours cannot be worked out with these settings.");
             return false;
         }
@@ -243,17 +342,14 @@ render_settings movie_frame_settings(const render_options& options, const raster
 }
 
 int render_movie(const render_options& options, job_progress* bar, std::vector<std::string>* messages,
-                 movie_timing* timing)
+                 movie_timing* timing, const movie_limits& limits)
 {
     movie_timing spent;
     const movie_output kind = movie_output_kind(options.output);
-    // A protected target is refused before the work, not after it.
-    const std::string refused = kind == movie_output::webp ? check_save_target(options.output.c_str()) : "";
-    if (!refused.empty()) {
-        messages->push_back(refused);
-        messages->push_back("Error saving file " + options.output + ".");
-        return 1;
-    }
+    // What cannot be written is refused before the work, not after it.
+    const int refused = check_targets(options, kind, messages);
+    if (refused != 0)
+        return refused;
     raster source;
     if (!open_source(options, &source, messages))
         return 1;
@@ -262,14 +358,17 @@ int render_movie(const render_options& options, job_progress* bar, std::vector<s
     clock_type::time_point start = started;
     std::vector<frame_extent> extents;
     colour_shift_settings colour;
-    if (!measure_frames(options, source, bar, &extents, messages)
+    if (!measure_frames(options, source, kind, bar, &extents, messages)
         || !movie_colour(options, source, bar, &colour, messages))
         return 1;
     const canvas_layout layout = lay_out_canvas(extents);
     raster canvases[2];
-    if (!canvases_for(layout, extents, kind, canvases, messages))
+    if (!canvases_for(options, layout, extents, kind, limits.memory, canvases, messages)) {
+        if (bar)
+            bar->finish();
         return 1;
-    movie_sink sink(options, kind, canvases[0]);
+    }
+    movie_sink sink(options, kind, canvases[0], limits.webp_file_bytes);
     if (!sink.ready()) {
         messages->push_back("Error: Not enough memory to encode the movie!");
         return 1;
@@ -277,14 +376,15 @@ int render_movie(const render_options& options, job_progress* bar, std::vector<s
     spent.measure = seconds_since(start);
 
     encoding_thread encoder(&sink);
+    colour_table_cache colour_tables;
     bool ok = true;
     for (std::int32_t k = 0; ok && k < options.frames; ++k) {
         start = clock_type::now();
         const render_settings settings = movie_frame_settings(options, source, k);
         render_output rendered = render_picture(source, settings, frame_progress(bar, false, k, options.frames));
         raster* canvas = &canvases[k % 2];
-        const bool coloured
-            = rendered.status != render_status::done || apply_colour(options, colour, settings, &rendered, messages);
+        const bool coloured = rendered.status != render_status::done
+                              || apply_colour(options, colour, settings, &rendered, messages, &colour_tables);
         const bool placed = rendered.status == render_status::done && coloured
                             && draw_on_canvas(rendered.picture, place_on_canvas(layout, rendered.box), canvas);
         spent.render += seconds_since(start);
@@ -308,6 +408,7 @@ int render_movie(const render_options& options, job_progress* bar, std::vector<s
     spent.total = seconds_since(started);
     // A warning that every frame gives is told once.
     messages->erase(std::unique(messages->begin(), messages->end()), messages->end());
+    spent.colour_tables = colour_tables.builds();
     if (bar)
         ok ? bar->complete_movie(options.frames) : bar->finish();
     if (timing)

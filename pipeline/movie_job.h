@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "image/webp_file.h"
 #include "pipeline/job_progress.h"
 #include "pipeline/render_job.h"
 #include "render/renderer.h"
@@ -23,17 +24,30 @@ struct movie_timing {
     double measure = 0.0;  // pass 1 of every frame, for the canvas
     double render = 0.0;   // the frames' renders and their placing
     double encode = 0.0;   // encoding, and writing the file(s)
+    std::int32_t colour_tables = 0;  // --doppler's tables built
 };
 
-// Makes the movie of options (frames above 0, a known output kind). Measures
-// every frame first and refuses, before anything is written, a canvas the
-// output cannot hold or whose memory cannot be had. A WebP movie is written
-// whole or not at all; a frame sequence keeps the frames written before a
-// failure, and the message names the frame that failed. 0 on success; 1
-// with the lines to tell the user in *messages. Memory: the source, one
-// frame's raster, two canvases (one filling while the other is encoded)
-// and the encoder's compressed frames.
+// What a movie may take: the bytes of memory (0: what the machine can give
+// now, memory_available()), and of an animated WebP file.
+struct movie_limits {
+    std::uint64_t memory = 0;
+    std::uint64_t webp_file_bytes = webp_max_file_bytes;
+};
+
+// Makes the movie of options (frames above 0, a known output kind).
+// Refused before any work, in this order: a target that cannot be written
+// (every frame file's name and folder, by creating a file there and
+// removing it); a frame file that exists (status 2), unless
+// options.overwrite, and the input always. Then measures the frames,
+// stopping as soon as the canvas must pass the output's side, and refuses
+// a canvas the output cannot hold or whose memory (two canvases, the
+// largest frame, the encoder's buffers, as one sum) cannot be had. A WebP
+// movie is written whole or not at all, and not when its file would pass
+// limits.webp_file_bytes; a frame sequence keeps the frames written before
+// a failure, and the message names the frame that failed. 0 on success; 1
+// (or 2) with the lines to tell the user in *messages. The colour pass's
+// table is built once for each speed.
 int render_movie(const render_options& options, job_progress* bar, std::vector<std::string>* messages,
-                 movie_timing* timing = nullptr);
+                 movie_timing* timing = nullptr, const movie_limits& limits = {});
 
 #endif

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "image/jpeg_file.h"
+#include "image/safe_save.h"
 #include "pipeline/standard_streams.h"
 #include "render/doppler.h"
 
@@ -51,7 +52,10 @@ bool open_source(const render_options& options, raster* picture, std::vector<std
     if (!read.library_error.empty())
         messages->push_back(read.library_error);
     if (read.result != 0) {
-        if (!read.message.empty())
+        // The box's sentence, with the system's reason when there is one.
+        if (!read.reason.empty() && !read.message.empty() && read.message.back() == '.')
+            messages->push_back(read.message.substr(0, read.message.size() - 1) + ": " + read.reason + ".");
+        else if (!read.message.empty())
             messages->push_back(read.message);
         if (read.too_large)
             messages->push_back(too_large_text(read.picture));
@@ -90,14 +94,15 @@ std::string render_failure_text(const render_output& rendered)
 }
 
 bool apply_colour(const render_options& options, const colour_shift_settings& colour,
-                  const render_settings& settings, render_output* rendered, std::vector<std::string>* messages)
+                  const render_settings& settings, render_output* rendered, std::vector<std::string>* messages,
+                  colour_table_cache* cache)
 {
     if (!options.doppler)
         return true;
     const view_parameters view{settings.observer, motion_for_speed(settings.speed)};
     bool nearly_black = false;
     if (apply_doppler(&rendered->picture, doppler_source{&rendered->box, &rendered->origins}, view, settings.direction,
-                      colour, &nearly_black)) {
+                      colour, &nearly_black, cache)) {
         if (nearly_black)
             messages->push_back("warning: the picture comes out nearly black; a brighter --exposure (in stops, or"
                                 " auto) shows more");
@@ -107,11 +112,27 @@ bool apply_colour(const render_options& options, const colour_shift_settings& co
     return false;
 }
 
+std::string output_refusal(const std::string& output)
+{
+    if (output != "-")
+        return probe_save_target(output.c_str());
+    if (is_terminal(stdout))
+        return "Error: picture data is not written to a terminal; send standard output to a file or a pipe.";
+    return std::string();
+}
+
 int render_file(const render_options& options, job_progress* bar, std::vector<std::string>* messages)
 {
     raster source;
     if (!open_source(options, &source, messages))
         return 1;
+    // Refused before the render, not after it.
+    const std::string refused = output_refusal(options.output);
+    if (!refused.empty()) {
+        messages->push_back(refused);
+        messages->push_back("Error saving file " + options.output + ".");
+        return 1;
+    }
 
     render_settings settings = settings_for(options, source);
     // Refused as soon as its size is known: a JPEG file could never hold it.

@@ -5,16 +5,24 @@
 #ifndef LUMIRUN_PIPELINE_PICTURE_JOB_H
 #define LUMIRUN_PIPELINE_PICTURE_JOB_H
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "pipeline/job_progress.h"
 #include "pipeline/render_job.h"
+#include "render/doppler.h"
 #include "render/renderer.h"
 
 // Reads options.input as the viewer's open does. False with the lines to
 // tell the user appended to *messages (see render_file).
 bool open_source(const render_options& options, raster* picture, std::vector<std::string>* messages);
+
+// Why nothing could be saved to output ("-": standard output), found before
+// any work: a missing or read-only folder, a folder or read-only file in
+// its place, a name the system cannot take, a terminal for picture bytes
+// (as compressors refuse). Empty when a save can be tried.
+std::string output_refusal(const std::string& output);
 
 // The render settings of options for this source: its speed (the range's
 // first end for a movie), direction, quality and observer.
@@ -24,11 +32,13 @@ render_settings settings_for(const render_options& options, const raster& source
 std::string render_failure_text(const render_output& rendered);
 
 // The --doppler colour pass on a rendered picture, when the options ask for
-// it, with colour (options.colour, or a movie's settled exposure); false
-// with the line to tell the user appended to *messages. A picture that comes
-// out nearly black adds a warning line.
+// it, with colour (options.colour, or a movie's settled exposure) and its
+// table from cache when one is given; false with the line to tell the user
+// appended to *messages. A picture that comes out nearly black adds a
+// warning line.
 bool apply_colour(const render_options& options, const colour_shift_settings& colour,
-                  const render_settings& settings, render_output* rendered, std::vector<std::string>* messages);
+                  const render_settings& settings, render_output* rendered, std::vector<std::string>* messages,
+                  colour_table_cache* cache = nullptr);
 
 // Loads options.input, renders it with the options' settings and observer,
 // gives it the colours the observer sees when options.doppler asks, and

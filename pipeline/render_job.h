@@ -32,6 +32,8 @@ struct render_options {
     std::int32_t observer_y_to = 0;
     double fps = 24.0;
     bool lossless = false;
+    // A frame pattern may replace existing files (never the input).
+    bool overwrite = false;
 };
 
 #endif

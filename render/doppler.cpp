@@ -110,12 +110,10 @@ private:
     fly_by_direction direction_;
 };
 
-bool make_table(const view_parameters& view, const colour_shift_settings& colour, colour_shift_table* table)
+bool same_colour(const colour_shift_settings& a, const colour_shift_settings& b)
 {
-    double d_min = 0.0;
-    double d_max = 0.0;
-    doppler_range(view.motion, &d_min, &d_max);
-    return make_colour_shift_table(colour, d_min, d_max, table);
+    return a.mode == b.mode && a.temperature == b.temperature && a.exposure == b.exposure && a.tone == b.tone
+           && a.auto_exposure == b.auto_exposure && a.white == b.white;
 }
 
 double luminance(const std::array<double, 3>& rgb)
@@ -222,13 +220,15 @@ constexpr int nearly_black_byte = 24;
 // pass that follows.
 bool measure(const raster& picture, const doppler_source& source, const view_parameters& view,
              fly_by_direction direction, const colour_shift_settings& colour, doppler_statistics* statistics,
-             std::vector<double>* kept)
+             std::vector<double>* kept, colour_table_cache* cache)
 {
     if (!is_fly_by_direction(direction))
         return false;
-    colour_shift_table table;
-    if (!make_table(view, colour, &table))
+    colour_table_cache own;
+    const colour_shift_table* held = (cache ? cache : &own)->table_for(view.motion, colour);
+    if (!held)
         return false;
+    const colour_shift_table& table = *held;
     if (!picture.pixels)
         return true;
     const pixel_factors factors(picture, source, view, direction);
@@ -257,11 +257,27 @@ bool measure(const raster& picture, const doppler_source& source, const view_par
 
 }  // namespace
 
+const colour_shift_table* colour_table_cache::table_for(const motion_parameters& motion,
+                                                        const colour_shift_settings& colour)
+{
+    if (!held_ || motion.beta != beta_ || !same_colour(colour, colour_)) {
+        ++builds_;
+        double d_min = 0.0;
+        double d_max = 0.0;
+        doppler_range(motion, &d_min, &d_max);
+        built_ = make_colour_shift_table(colour, d_min, d_max, &table_);
+        held_ = true;
+        beta_ = motion.beta;
+        colour_ = colour;
+    }
+    return built_ ? &table_ : nullptr;
+}
+
 bool measure_doppler(const raster& picture, const doppler_source& source, const view_parameters& view,
                      fly_by_direction direction, const colour_shift_settings& colour,
-                     doppler_statistics* statistics)
+                     doppler_statistics* statistics, colour_table_cache* cache)
 {
-    return measure(picture, source, view, direction, colour, statistics, nullptr);
+    return measure(picture, source, view, direction, colour, statistics, nullptr, cache);
 }
 
 bool needs_statistics(const colour_shift_settings& colour)
@@ -304,7 +320,8 @@ colour_shift_settings settle_exposure(const colour_shift_settings& colour, const
 }
 
 bool apply_doppler(raster* picture, const doppler_source& source, const view_parameters& view,
-                   fly_by_direction direction, const colour_shift_settings& colour, bool* nearly_black)
+                   fly_by_direction direction, const colour_shift_settings& colour, bool* nearly_black,
+                   colour_table_cache* cache)
 {
     if (nearly_black)
         *nearly_black = false;
@@ -317,12 +334,14 @@ bool apply_doppler(raster* picture, const doppler_source& source, const view_par
     // out.
     std::vector<double> kept;
     doppler_statistics statistics;
-    if (needs_statistics(colour) && !measure(*picture, source, view, direction, colour, &statistics, &kept))
+    if (needs_statistics(colour) && !measure(*picture, source, view, direction, colour, &statistics, &kept, cache))
         return false;
     const colour_shift_settings settled = settle_exposure(colour, statistics);
-    colour_shift_table table;
-    if (!make_table(view, settled, &table))
+    colour_table_cache own;
+    const colour_shift_table* held = (cache ? cache : &own)->table_for(view.motion, settled);
+    if (!held)
         return false;
+    const colour_shift_table& table = *held;
     if (!picture->pixels)
         return true;
     const pixel_factors factors(*picture, source, view, direction);

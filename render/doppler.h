@@ -56,11 +56,33 @@ struct doppler_statistics {
     std::vector<std::int64_t> seen_histogram = std::vector<std::int64_t>(white_buckets, 0);
 };
 
-// Adds the picture's lit pixels to *statistics. False for a direction
-// outside the three or a colour model that cannot be built.
+// The colour pass's table for the last motion and colour settings asked:
+// built once while they stay (a movie whose observer moves, or whose speed
+// range has equal ends, and a movie's statistics pass and its frames), not
+// once a frame.
+class colour_table_cache {
+public:
+    // The table for this motion and these settings; null when it cannot be
+    // built.
+    const colour_shift_table* table_for(const motion_parameters& motion, const colour_shift_settings& colour);
+    // How many tables were built.
+    std::int32_t builds() const { return builds_; }
+
+private:
+    bool held_ = false;
+    bool built_ = false;
+    double beta_ = 0.0;
+    colour_shift_settings colour_;
+    colour_shift_table table_;
+    std::int32_t builds_ = 0;
+};
+
+// Adds the picture's lit pixels to *statistics, the table from cache when
+// one is given. False for a direction outside the three or a colour model
+// that cannot be built.
 bool measure_doppler(const raster& picture, const doppler_source& source, const view_parameters& view,
                      fly_by_direction direction, const colour_shift_settings& colour,
-                     doppler_statistics* statistics);
+                     doppler_statistics* statistics, colour_table_cache* cache = nullptr);
 
 // Whether settle_exposure needs the picture's statistics for these
 // settings: the colour alone keeps its luminance, and only Reinhard's curve
@@ -83,9 +105,11 @@ colour_shift_settings settle_exposure(const colour_shift_settings& colour, const
 // alone. At speed 0, with no exposure and clipping, every byte stays as it
 // was. False, and the picture unchanged, for a direction outside the three
 // or a colour model that cannot be built. *nearly_black (when given) tells
-// whether the picture came out nearly black though it was not at rest.
+// whether the picture came out nearly black though it was not at rest. The
+// table comes from cache when one is given.
 bool apply_doppler(raster* picture, const doppler_source& source, const view_parameters& view,
-                   fly_by_direction direction, const colour_shift_settings& colour, bool* nearly_black = nullptr);
+                   fly_by_direction direction, const colour_shift_settings& colour, bool* nearly_black = nullptr,
+                   colour_table_cache* cache = nullptr);
 
 // The same with each pixel's D at its corner.
 inline bool apply_doppler(raster* picture, const position_box& box, const view_parameters& view,

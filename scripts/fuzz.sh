@@ -1,35 +1,68 @@
 #!/usr/bin/env bash
-# Fuzzes the JPEG reader with libFuzzer (ASan, UBSan, against an instrumented
-# libjpeg), seeded with libjpeg-turbo's test images, progressive, grayscale
-# and CMYK versions of one of them, and files crafted to cost time or memory.
-# The corpus grows from run to run in build/fuzz/corpus; a fault fails the
-# run and leaves its input in build/fuzz/findings.
-#   bash scripts/fuzz.sh [MINUTES]     default 1 (what the test script runs)
+# Fuzzes with libFuzzer (ASan, UBSan) one of two targets:
+#   jpeg     the JPEG reader, against an instrumented libjpeg, seeded with
+#            libjpeg-turbo's test images, progressive, grayscale and CMYK
+#            versions of one of them, and files crafted to cost time or memory;
+#   options  lumirun-render's option and frame-pattern parsers, seeded with
+#            command lines (arguments split at NULs) and a dictionary of
+#            the command line's words.
+# Each target's corpus grows from run to run in build/fuzz/corpus-TARGET; a
+# fault fails the run and leaves its input in build/fuzz/findings.
+#   bash scripts/fuzz.sh [MINUTES] [TARGET]     default 1 minute of jpeg
 set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 minutes=${1:-1}
+target=${2:-jpeg}
 seconds=$(awk -v m="$minutes" 'BEGIN { printf "%d", m * 60 }')
-[ "$seconds" -gt 0 ] || die "usage: scripts/fuzz.sh [MINUTES]"
+[ "$seconds" -gt 0 ] || die "usage: scripts/fuzz.sh [MINUTES] [jpeg|options]"
 dir="$LUMIRUN_BUILD/fuzz"
 images="$LUMIRUN_JPEG_SRC/testimages"
 
 bash "$LUMIRUN_ROOT/scripts/build-libjpeg-fuzz.sh"
 cmake_configure fuzz -DLUMIRUN_WERROR=ON
-cmake_build "$dir" fuzz_jpeg_reader
-rm -rf "$dir/seeds"
-mkdir -p "$dir/seeds" "$dir/corpus" "$dir/findings"
-cp "$images"/*.jpg "$dir/seeds/"
-convert "$images/testorig.jpg" -interlace JPEG "$dir/seeds/progressive.jpg"
-convert "$images/testorig.jpg" -colorspace Gray "$dir/seeds/gray.jpg"
-convert "$images/testorig.jpg" -colorspace CMYK "$dir/seeds/cmyk.jpg"
-python3 "$LUMIRUN_ROOT/scripts/craft-jpeg.py" "$images/testorig.jpg" "$dir/seeds/progressive.jpg" "$dir/seeds"
+seeds="$dir/seeds-$target"
+rm -rf "$seeds"
+mkdir -p "$seeds" "$dir/corpus-$target" "$dir/findings"
+case $target in
+jpeg)
+    program=fuzz_jpeg_reader
+    what="the JPEG reader"
+    # -timeout: no input may take more than 10 s (the reader bounds scans
+    # and memory; a slow input is a finding).
+    options=(-timeout=10 -rss_limit_mb=2048 -max_len=20000)
+    cp "$images"/*.jpg "$seeds/"
+    convert "$images/testorig.jpg" -interlace JPEG "$seeds/progressive.jpg"
+    convert "$images/testorig.jpg" -colorspace Gray "$seeds/gray.jpg"
+    convert "$images/testorig.jpg" -colorspace CMYK "$seeds/cmyk.jpg"
+    python3 "$LUMIRUN_ROOT/scripts/craft-jpeg.py" "$images/testorig.jpg" "$seeds/progressive.jpg" "$seeds"
+    ;;
+options)
+    program=fuzz_render_options
+    what="the option and frame-pattern parsers"
+    options=(-timeout=5 -rss_limit_mb=1024 -max_len=512 -dict="$LUMIRUN_ROOT/fuzz/render_options.dict")
+    n=0
+    while IFS= read -r line; do
+        n=$((n + 1))
+        printf '%s' "$line" | tr ' ' '\0' > "$seeds/line-$n"
+    done <<'LINES'
+in.jpg out.jpg --speed 90 --direction top-to-bottom --quality=ultra --observer 100,20
+in.jpg out.jpg --doppler=colour --temperature 5000 --exposure -1.5 --tonemap reinhard --quiet
+in.jpg movie.webp --frames 48 --speed 10:95% --observer -5,7:300,-2 --fps 12.5 --lossless
+in.jpg frame-%04d.jpg --frames=3 --observer 0,0:226,148 --overwrite
+- 50%%-%d.jpg --frames 2 --speed 0:1e1
+in.jpg speed-50%.webp --frames 100000 --speed 0:99.999
+--help
+--version
+LINES
+    ;;
+*) die "unknown fuzz target '$target': jpeg or options" ;;
+esac
+cmake_build "$dir" "$program"
 
-# -timeout: no input may take more than 10 s (the reader bounds scans and
-# memory; a slow input is a finding).
-(cd "$dir" && timeout $((seconds + 120)) ./fuzz/fuzz_jpeg_reader -max_total_time="$seconds" -timeout=10 \
-    -rss_limit_mb=2048 -max_len=20000 -close_fd_mask=3 -print_final_stats=1 -artifact_prefix=findings/ \
-    corpus seeds) >"$dir/fuzz.log" 2>&1 ||
-    { tail -n 60 "$dir/fuzz.log" >&2; die "the fuzzer found a fault: see $dir/findings and $dir/fuzz.log"; }
-runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$dir/fuzz.log")
-say "fuzz: $runs runs of the JPEG reader in $seconds s, corpus $(ls "$dir/corpus" | wc -l) files, no fault"
+log="$dir/fuzz-$target.log"
+(cd "$dir" && timeout $((seconds + 120)) "./fuzz/$program" -max_total_time="$seconds" "${options[@]}" \
+    -close_fd_mask=3 -print_final_stats=1 -artifact_prefix=findings/ "corpus-$target" "$seeds") >"$log" 2>&1 ||
+    { tail -n 60 "$log" >&2; die "the fuzzer found a fault: see $dir/findings and $log"; }
+runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
+say "fuzz: $runs runs of $what in $seconds s, corpus $(ls "$dir/corpus-$target" | wc -l) files, no fault"

@@ -171,13 +171,16 @@ test_sanitized() {
     run_ctest sanitized sanitize -j "$LUMIRUN_JOBS"
 }
 
-# About a minute of libFuzzer on the JPEG reader (scripts/fuzz.sh; longer
-# campaigns run it by hand with more minutes).
+# About a minute of libFuzzer on each target, the JPEG reader and the
+# command line's parsers (scripts/fuzz.sh; longer campaigns run it by hand
+# with more minutes).
 fuzz_reader() {
-    local minutes log="$LUMIRUN_BUILD/fuzz-summary.log"
+    local minutes target log="$LUMIRUN_BUILD/fuzz-summary.log"
     minutes=$(awk -v s="${LUMIRUN_FUZZ_SECONDS:-60}" 'BEGIN { printf "%g", s / 60 }')
-    bash "$LUMIRUN_ROOT/scripts/fuzz.sh" "$minutes" | tee "$log"
-    note "$(tail -n 1 "$log")"
+    for target in jpeg options; do
+        bash "$LUMIRUN_ROOT/scripts/fuzz.sh" "$minutes" "$target" | tee "$log"
+        note "$(tail -n 1 "$log")"
+    done
 }
 
 # run_ctest NAME PRESET [CTEST-ARGS...]: a bounded run of a test preset (which
@@ -253,7 +256,7 @@ main() {
     step windows-bench  "Windows benchmark smoke run"   bench_windows
     step compare        "Native and Windows renders"    compare_windows
     step sanitize       "Tests under ASan and UBSan"    test_sanitized
-    step fuzz           "Fuzzing the JPEG reader"       fuzz_reader
+    step fuzz           "Fuzzing the reader and parsers" fuzz_reader
 
     [ "${#SUMMARY[@]}" -gt 0 ] || die "no step named: ${SELECTED[*]}"
     summary

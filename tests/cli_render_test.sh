@@ -99,7 +99,7 @@ expect_err "lumirun-render: warning: the picture comes out nearly black; a brigh
 " "a nearly black picture"
 run 2 "$images/testorig.jpg" "$work/tonemap.jpg" --tonemap reinhard
 expect_err "lumirun-render: --temperature, --exposure and --tonemap need --doppler
-Try 'lumirun-render --help' for more information.
+lumirun-render: Try 'lumirun-render --help' for more information.
 " "a colour setting without --doppler"
 expect_absent "$work/tonemap.jpg"
 
@@ -112,9 +112,14 @@ expect_absent "$work/out12.jpg"
 
 # A missing file: the reader's message, then the one for the failed open.
 run 1 "$work/missing.jpg" "$work/out.jpg"
-expect_err "lumirun-render: Error: Can't open file $work/missing.jpg for reading.
+expect_err "lumirun-render: Error: Can't open file $work/missing.jpg for reading: No such file or directory.
 lumirun-render: Error opening file $work/missing.jpg.
 " "missing file"
+# A folder: its own reason, not an empty file's.
+run 1 "$work" "$work/out.jpg"
+expect_err "lumirun-render: Error: Can't open file $work for reading: Is a directory.
+lumirun-render: Error opening file $work.
+" "a folder as input"
 expect_absent "$work/out.jpg"
 
 printf 'not a picture\n' > "$work/text.jpg"
@@ -169,7 +174,7 @@ for arguments in "--speed abc" "--speed 100" "--speed -5" "--speed 0x10" "--spee
 done
 run 2 "$images/testorig.jpg"
 for arguments in "--frames 3 --speed 50:100" "--frames 3 --speed a:b" "--frames 0 --speed 0:90" "--frames 3" \
-    "--frames 3 --observer 1,2:" "--speed 0:90"; do
+    "--frames 3 --observer 1,2:" "--speed 0:90" "--frames 3 --speed 0:90 --fps 0x10"; do
     # shellcheck disable=SC2086
     run 2 "$images/testorig.jpg" "$work/usage.webp" $arguments
     [ "$(wc -l < "$work/err")" = 2 ] && grep -q "^lumirun-render: " "$work/err" \
@@ -207,12 +212,112 @@ fi
 run 1 "$images/testorig.jpg" "$work/no-folder/movie.webp" --frames 3 --speed 0:50
 expect_err_lines "lumirun-render: Error: Can't open file $work/no-folder/movie.webp for writing: ?*." \
     "lumirun-render: Error saving file $work/no-folder/movie.webp."
-# A frame that cannot be written: the frames before it stay, none after it.
+# Every frame's name is checked before any work: a folder where frame 1
+# goes stops the movie before frame 0 is written.
 mkdir -p "$work/seq/f-1.jpg"
 run 1 "$images/testorig.jpg" "$work/seq/f-%d.jpg" --frames 3 --speed 10:20
-[ "$(tail -n 1 "$work/err")" = "lumirun-render: Error saving file $work/seq/f-1.jpg (frame 1); the frames before it are written." ] \
+[ "$(tail -n 1 "$work/err")" = "lumirun-render: Error saving file $work/seq/f-1.jpg (frame 1); no frame is written." ] \
     || fail "failed frame not named: $(cat "$work/err")"
-[ "$(ls -A "$work/seq" | tr '\n' ' ')" = "f-0.jpg f-1.jpg " ] || fail "after a failed frame: $(ls -A "$work/seq")"
+[ "$(ls -A "$work/seq" | tr '\n' ' ')" = "f-1.jpg " ] || fail "after a refused frame: $(ls -A "$work/seq")"
+# So is its folder (missing).
+run 1 "$images/testorig.jpg" "$work/no-folder/f-%d.jpg" --frames 3 --speed 10:20
+expect_err_lines "lumirun-render: Error: Can't open file $work/no-folder/f-0.jpg for writing: ?*." \
+    "lumirun-render: Error saving file $work/no-folder/f-0.jpg (frame 0); no frame is written."
+
+# A frame pattern never replaces a file unless --overwrite, and never the
+# input: refused before any work with status 2, naming the first such file.
+mkdir "$work/ow"
+cp "$images/testorig.jpg" "$work/ow/photo-0002.jpg"
+printf 'old' > "$work/ow/photo-0001.jpg"
+run 2 "$work/ow/photo-0002.jpg" "$work/ow/photo-%04d.jpg" --frames 5 --speed 0:50
+expect_err "lumirun-render: Error: $work/ow/photo-0001.jpg (frame 1) exists; a movie replaces existing files only with --overwrite.
+" "a frame pattern over existing files"
+run 2 "$work/ow/photo-0002.jpg" "$work/ow/photo-%04d.jpg" --frames 5 --speed 0:50 --overwrite
+expect_err "lumirun-render: Error: $work/ow/photo-0002.jpg (frame 2) exists; it is the input picture, which a movie never replaces.
+" "a frame pattern over its input"
+[ "$(ls -A "$work/ow" | tr '\n' ' ')" = "photo-0001.jpg photo-0002.jpg " ] && [ "$(cat "$work/ow/photo-0001.jpg")" = old ] \
+    && cmp -s "$work/ow/photo-0002.jpg" "$images/testorig.jpg" || fail "a refused frame pattern changed files"
+run 0 "$images/testorig.jpg" "$work/ow/photo-%04d.jpg" --frames 3 --speed 0:50 --overwrite
+is_jpeg "$work/ow/photo-0001.jpg" || fail "--overwrite did not replace photo-0001.jpg"
+# A .webp name takes % literally.
+run 0 "$images/testorig.jpg" "$work/speed-50%.webp" --frames 2 --speed 0:50
+[ "$(head -c 4 "$work/speed-50%.webp")" = RIFF ] || fail "speed-50%.webp not written"
+
+# A closed standard output: the system's reason (not the library's guess
+# of a full disk), status 1.
+checks=$((checks + 1))
+"${render[@]}" "$images/testorig.jpg" - >&- 2> "$work/err.raw"
+status=$?
+tr -d '\r' < "$work/err.raw" > "$work/err"
+[ "$status" = 1 ] || fail "closed standard output: status $status"
+expect_err_lines "lumirun-render: Error: Can't write file (standard output): ?*." "lumirun-render: Error saving file -."
+grep -q "out of disk space" "$work/err" && fail "closed standard output taken for a full disk"
+
+# Windows only: devices by their names, and the path's length in full.
+if [ "${render[0]}" = wine ]; then
+    run 0 "$images/testorig.jpg" NUL && expect_err "" "NUL as OUTPUT"
+    # A short relative name in a deep folder passes 259 characters in full.
+    deep="$work/$(printf 'd%.0s' $(seq 100))/$(printf 'e%.0s' $(seq 100))"
+    name="$(printf 'f%.0s' $(seq 60)).jpg"
+    mkdir -p "$deep"
+    cd "$deep" || exit 1
+    run 1 "$images/testorig.jpg" "$name"
+    cd - > /dev/null || exit 1
+    expect_err "lumirun-render: Error: Can't open file $name for writing: the path is longer than the 259 characters Windows programs can open.
+lumirun-render: Error saving file $name.
+" "a relative name whose full path is too long"
+    [ -z "$(ls -A "$deep")" ] || fail "a path too long left: $(ls -A "$deep")"
+fi
+
+# Native only: POSIX files, signals and limits.
+if [ "${render[0]}" != wine ]; then
+    # A folder where no file can be created (even by root), found before
+    # the work: a WebP movie and a frame sequence.
+    run 1 "$images/testorig.jpg" /proc/movie.webp --frames 2 --speed 0:50
+    expect_err_lines "lumirun-render: Error: Can't open file /proc/movie.webp for writing: ?*." \
+        "lumirun-render: Error saving file /proc/movie.webp."
+    run 1 "$images/testorig.jpg" /proc/f-%d.jpg --frames 2 --speed 0:50
+    expect_err_lines "lumirun-render: Error: Can't open file /proc/f-0.jpg for writing: ?*." \
+        "lumirun-render: Error saving file /proc/f-0.jpg (frame 0); no frame is written."
+    # The longest frame name: frames 0 to 9 fit in 255 bytes, frame 10 does
+    # not (Windows refuses the whole path sooner, as its own test shows).
+    mkdir "$work/long"
+    long=$(printf 'x%.0s' $(seq 249))
+    run 1 "$images/testorig.jpg" "$work/long/$long-%d.jpg" --frames 11 --speed 10:20
+    expect_err_lines "lumirun-render: Error: Can't open file $work/long/$long-10.jpg for writing: ?*." \
+        "lumirun-render: Error saving file $work/long/$long-10.jpg (frame 10); no frame is written."
+    [ -z "$(ls -A "$work/long")" ] || fail "a name too long left: $(ls -A "$work/long")"
+    # /dev/stdout as a pipe is written in place.
+    checks=$((checks + 1))
+    "${render[@]}" "$images/testorig.jpg" /dev/stdout 2> "$work/err" | cat > "$work/piped.jpg"
+    [ "${PIPESTATUS[0]}" = 0 ] && cmp -s "$work/piped.jpg" "$work/testorig.jpg" \
+        || fail "/dev/stdout through a pipe: $(cat "$work/err")"
+    # A file size limit: the write error reported, the old file kept, no
+    # temporary file left.
+    mkdir "$work/limit" && printf 'old' > "$work/limit/out.jpg"
+    checks=$((checks + 1))
+    (ulimit -f 8; exec "${render[@]}" "$images/testorig.jpg" "$work/limit/out.jpg" --speed 90) 2> "$work/err"
+    status=$?
+    [ "$status" = 1 ] && [ "$(tail -n 1 "$work/err")" = "lumirun-render: Error saving file $work/limit/out.jpg." ] \
+        || fail "over the file size limit: status $status, $(cat "$work/err")"
+    [ "$(ls -A "$work/limit")" = out.jpg ] && [ "$(cat "$work/limit/out.jpg")" = old ] \
+        || fail "over the file size limit: $(ls -A "$work/limit")"
+    # A full standard output: the system's reason, status 1.
+    checks=$((checks + 1))
+    "${render[@]}" --help > /dev/full 2> "$work/err" && fail "--help to a full disk exited 0"
+    expect_err_lines "lumirun-render: Error writing standard output: ?*."
+    # SIGTERM during a movie: the conventional status, no temporary file.
+    mkdir "$work/signal"
+    checks=$((checks + 1))
+    "${render[@]}" "$images/testorig.jpg" "$work/signal/f-%03d.jpg" --frames 400 --speed 0:90 --quality 4 2> /dev/null &
+    pid=$!
+    sleep 1
+    kill -TERM "$pid"
+    wait "$pid"
+    status=$?
+    [ "$status" = 143 ] || fail "SIGTERM: status $status, not 143"
+    ls -A "$work/signal" | grep -q '\.tmp$' && fail "SIGTERM left $(ls -A "$work/signal" | grep '\.tmp$')"
+fi
 
 # The progress bar appears on a terminal only, and --quiet silences it
 # there too (native runs: script(1) provides the terminal).
@@ -227,6 +332,11 @@ if [ "${render[0]}" != wine ] && command -v script > /dev/null; then
     script -qec "$quoted $(printf '%q' "$images/testorig.jpg") $(printf '%q' "$work/tty.webp") --frames 2 --speed 0:50" \
         /dev/null < /dev/null > "$work/tty" 2>&1
     grep -q '\[#*\] 100%  frame 2 of 2, 100%' "$work/tty" || fail "no movie progress bar on a terminal"
+    # Picture bytes are not written to a terminal.
+    script -qec "$quoted --quiet $(printf '%q' "$images/testorig.jpg") -" /dev/null < /dev/null > "$work/tty" 2>&1 \
+        && fail "JPEG bytes written to a terminal"
+    grep -q "^lumirun-render: Error: picture data is not written to a terminal" "$work/tty" \
+        || fail "no refusal of a terminal: $(head -c 200 "$work/tty")"
 fi
 run 0 --help && grep -q "^Usage: lumirun-render INPUT OUTPUT" "$work/out" || fail "--help shows no usage"
 grep -q -- "--version" "$work/out" || fail "--help does not mention --version"

@@ -11,6 +11,7 @@
 #include "image/jpeg_file.h"
 #include "image/jpeg_library.h"
 #include "image/raster.h"
+#include "image/temporary_files.h"
 #include "tests/jpeg_test_support.h"
 #include "tests/test_support.h"
 
@@ -594,3 +595,36 @@ TEST_F(jpeg_file_test, SavesFollowLinksKeepModesAndWriteIntoPipes)
     EXPECT_EQ(folder.entries().size(), 8u + 100u);  // no temporary file left
 }
 #endif
+
+// A save's temporary file is removed when a signal ends the program, which
+// then ends as the signal would have; a file size limit's signal is
+// ignored, so that the write error is reported. (Windows: the console
+// event's handler does the same removal.)
+TEST(temporary_files, SignalRemovesTheFilesBeingWritten)
+{
+    temp_folder folder;
+    const std::string kept = folder.path("kept.tmp");
+    const std::string noted = folder.path(".lumirun-0000abcd.tmp");
+    write_file(kept, {'k'});
+#ifdef _WIN32
+    write_file(noted, {'t'});
+    ASSERT_TRUE(register_temporary(noted));
+    remove_registered_temporaries();
+    unregister_temporary(noted);
+#else
+    const auto child = [&] {
+        remove_temporaries_on_signals();
+        if (std::signal(SIGXFSZ, SIG_IGN) != SIG_IGN)
+            std::_Exit(3);
+        write_file(noted, {'t'});
+        register_temporary(kept);
+        unregister_temporary(kept);
+        if (!register_temporary(noted))
+            std::_Exit(4);
+        std::raise(SIGTERM);
+        std::_Exit(5);
+    };
+    EXPECT_EXIT(child(), ::testing::KilledBySignal(SIGTERM), "");
+#endif
+    EXPECT_EQ(folder.entries(), (std::vector<std::string>{"kept.tmp"}));
+}

@@ -176,6 +176,9 @@ TEST(render_arguments, UsageErrorsSayWhatIsWrong)
         {{}, "missing INPUT and OUTPUT"},
         {{"in.jpg"}, "missing OUTPUT"},
         {{"a", "b", "c"}, "unexpected argument 'c'"},
+        {{"a", "b", "--x\n\x1b"}, "unknown option '--x\\x0a\\x1b'"},
+        {{"", "b"}, "an empty name for INPUT"},
+        {{"a", ""}, "an empty name for OUTPUT"},
         {{"a", "b", "--fast"}, "unknown option '--fast'"},
         {{"a", "b", "--speed"}, "option '--speed' needs a value"},
         {{"a", "b", "--speed", "fast"}, "--speed takes a percentage of the speed of light, at least 0 and below 100, "
@@ -214,6 +217,16 @@ TEST(render_arguments, UsageErrorsSayWhatIsWrong)
          " a frame), not 'b.jpg'"},
         {{"a", "f-%d.jpg", "--frames", "3", "--speed", "0:90", "--lossless"},
          "--lossless is for a .webp movie; frame files are JPEG at quality 100"},
+        {{"a", "b.webp", "--frames", "3", "--speed", "0:90", "--fps", "0x10"},
+         "--fps takes a number of frames per second from 0.1 to 1000, not '0x10'"},
+        {{"a", "b.webp", "--frames", "3", "--speed", "0:90", "--fps", " 24"},
+         "--fps takes a number of frames per second from 0.1 to 1000, not ' 24'"},
+        {{"a", "b.jpg", "--overwrite"}, "--overwrite needs --frames N"},
+        {{"a", "b.webp", "--frames", "3", "--speed", "0:90", "--overwrite"},
+         "--overwrite is for a frame pattern; other outputs are replaced whole"},
+        {{"a", "f-%5d.jpg", "--frames", "3", "--speed", "0:90"},
+         "with --frames, OUTPUT is NAME.webp (an animation) or a frame pattern such as frame-%04d.jpg (one JPEG file"
+         " a frame), not 'f-%5d.jpg'"},
     };
     for (const auto& [arguments, message] : cases) {
         const parse_result result = parse(arguments);
@@ -235,17 +248,30 @@ TEST(render_arguments, MovieRangesFramesAndOutputNames)
     EXPECT_EQ(std::vector<std::int32_t>({o.observer_x, o.observer_y, o.observer_x_to, o.observer_y_to}),
               std::vector<std::int32_t>({-5, 7, 300, -2}));
     EXPECT_EQ(o.fps, 12.5);
+    EXPECT_FALSE(o.overwrite);
+    const parse_result over = parse({"in.jpg", "f-%d.jpg", "--frames", "2", "--speed", "0:9", "--overwrite",
+                                     "--fps", "1e1"});
+    ASSERT_EQ(over.outcome, parse_outcome::run) << over.error;
+    EXPECT_TRUE(over.options.overwrite);
+    EXPECT_EQ(over.options.fps, 10.0);
 
-    // A frame pattern: one %d, with a zero flag and a width up to 10, and no other %.
-    for (const char* name : {"f%d.jpg", "frame-%04d.jpg", "%10d", "a/%3d.jpeg"})
+    // A frame pattern: one %d, or %0Nd with N from 1 to 10 (zeros, never
+    // blanks), any other % written %%.
+    for (const char* name : {"f%d.jpg", "frame-%04d.jpg", "%010d", "a/%03d.jpeg", "50%%-%d.jpg", "%d%%"})
         EXPECT_EQ(movie_output_kind(name), movie_output::frame_files) << name;
     for (const char* name : {"f.jpg", "f%s.jpg", "f%d%d.jpg", "100%-%d.jpg", "f%%d.jpg", "f%011d.jpg", "f%0d.jpg",
-                             "f%-4d.jpg", "f%04d.webp", "f%ld.jpg", "webp"})
+                             "f%-4d.jpg", "f%04d.webp", "f%ld.jpg", "webp", "%10d", "a/%3d.jpeg", "f%5d.jpg",
+                             "f%00d.jpg", "f%004d.jpg", "f%d%", "f%%%d%.jpg"})
         EXPECT_EQ(movie_output_kind(name), movie_output::unknown) << name;
-    EXPECT_EQ(movie_output_kind("x.WEBP"), movie_output::webp);
+    // A .webp name takes % literally.
+    for (const char* name : {"x.WEBP", "speed-50%.webp", "100%%.webp", "%s.webp"})
+        EXPECT_EQ(movie_output_kind(name), movie_output::webp) << name;
     EXPECT_EQ(frame_file_name("frame-%04d.jpg", 7), "frame-0007.jpg");
     EXPECT_EQ(frame_file_name("%3d-%d", 12345), "%3d-%d");  // not a pattern: left alone
-    EXPECT_EQ(frame_file_name("f%3d.jpg", 12345), "f12345.jpg");
+    EXPECT_EQ(frame_file_name("f%03d.jpg", 12345), "f12345.jpg");
+    EXPECT_EQ(frame_file_name("%%%d-100%%.jpg", 7), "%7-100%.jpg");
+    EXPECT_EQ(frame_file_name("f%010d", 2147483647), "f2147483647");
+    EXPECT_EQ(frame_file_name("speed-50%.webp", 3), "speed-50%.webp");
 
     // Frame k of N at k / (N - 1), both ends exact; one frame is the first end.
     EXPECT_EQ(movie_position(0.25, 0.75, 0, 5), 0.25);

@@ -2,7 +2,9 @@
 // open, settings and click.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -128,8 +130,18 @@ TEST(render_command, FailuresSayWhatTheViewersBoxesSayThenNameTheFile)
     options.output = folder.path("out.jpg");
     std::vector<std::string> messages;
     EXPECT_EQ(render_file(options, nullptr, &messages), 1);
-    EXPECT_EQ(messages, (std::vector<std::string>{"Error: Can't open file " + options.input + " for reading.",
+    // The box's sentence with the system's reason: a missing file, a folder.
+    EXPECT_EQ(messages, (std::vector<std::string>{"Error: Can't open file " + options.input + " for reading: "
+                                                      + std::strerror(ENOENT) + ".",
                                                   "Error opening file " + options.input + "."}));
+    messages.clear();
+    options.input = folder.path("a folder");
+    ASSERT_TRUE(std::filesystem::create_directory(options.input));
+    EXPECT_EQ(render_file(options, nullptr, &messages), 1);
+    EXPECT_EQ(messages, (std::vector<std::string>{"Error: Can't open file " + options.input + " for reading: "
+                                                      + std::strerror(EISDIR) + ".",
+                                                  "Error opening file " + options.input + "."}));
+    std::filesystem::remove(options.input);
 
     messages.clear();
     options.input = jpeg_test_image("testorig.jpg");

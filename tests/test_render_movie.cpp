@@ -249,11 +249,144 @@ TEST(render_movie, FailuresLeaveNoHalfWrittenFile)
     EXPECT_EQ(folder.entries(), (std::vector<std::string>{"in.jpg", "movie.webp"}));
     EXPECT_TRUE(std::filesystem::is_empty(options.output));
 
+    // A folder that appears where frame 1 goes once frame 1 renders, after
+    // the check of every name before the work.
     options.output = folder.path("frame-%02d.jpg");
-    ASSERT_TRUE(std::filesystem::create_directory(folder.path("frame-01.jpg")));
+    struct make_folder_at_frame_1 : job_progress {
+        std::string path;
+        void update_movie(bool measuring, int frame, int, int, int) override
+        {
+            if (!measuring && frame == 1 && !std::filesystem::exists(path))
+                std::filesystem::create_directory(path);
+        }
+    } hook;
+    hook.path = folder.path("frame-01.jpg");
     messages.clear();
-    EXPECT_EQ(render_movie(options, nullptr, &messages), 1);
+    EXPECT_EQ(render_movie(options, &hook, &messages), 1);
     EXPECT_EQ(messages.back(), "Error saving file " + folder.path("frame-01.jpg")
                                    + " (frame 1); the frames before it are written.");
     EXPECT_EQ(folder.entries(), (std::vector<std::string>{"frame-00.jpg", "frame-01.jpg", "in.jpg", "movie.webp"}));
+}
+
+namespace {
+
+// A small movie of a 24 by 17 picture into folder, 3 frames.
+render_options small_movie(const temp_folder& folder, const std::string& output)
+{
+    render_options options;
+    options.input = folder.path("in.jpg");
+    EXPECT_EQ(write_jpeg_file(options.input.c_str(), gradient_picture(24, 17), 95).result, 0);
+    options.output = folder.path(output);
+    options.frames = 3;
+    options.speed_range = true;
+    options.speed_fraction_to = 0.9f;
+    options.lossless = true;
+    return options;
+}
+
+// The frames pass 1 measured.
+struct measured_frames : job_progress {
+    std::vector<int> frames;
+    void update_movie(bool measuring, int frame, int, int, int) override
+    {
+        if (measuring && (frames.empty() || frames.back() != frame))
+            frames.push_back(frame);
+    }
+};
+
+}  // namespace
+
+// The memory of the whole movie is one sum (two canvases, the largest frame
+// and the encoder's buffers) against what can be had, here a bound that
+// each canvas alone would pass.
+TEST(render_movie, MemoryIsCheckedAsOneSum)
+{
+    temp_folder folder;
+    const render_options options = small_movie(folder, "movie.webp");
+    std::vector<std::string> messages;
+    ASSERT_EQ(render_movie(options, nullptr, &messages), 0);
+    const decoded_movie movie = decode_movie(options.output);
+    ASSERT_TRUE(movie.ok);
+    const std::uint64_t canvas = std::uint64_t{3} * movie.width * movie.height;
+    std::filesystem::remove(options.output);
+
+    movie_limits limits;
+    limits.memory = 2 * canvas;
+    EXPECT_EQ(render_movie(options, nullptr, &messages, nullptr, limits), 1);
+    EXPECT_EQ(messages.back(), "Error: Not enough memory for the movie: its " + std::to_string(movie.width) + " by "
+                                   + std::to_string(movie.height) + " canvas needs 1 MB (two canvases, the largest"
+                                   " frame and the encoder's buffers), and 1 MB can be had.");
+    EXPECT_EQ(folder.entries(), (std::vector<std::string>{"in.jpg"}));
+    limits.memory = 2 * canvas + canvas + webp_encoder_memory(movie.width, movie.height, true);
+    EXPECT_EQ(render_movie(options, nullptr, &messages, nullptr, limits), 0);
+}
+
+// An animated WebP whose file would pass the format's size is refused, and
+// the file of that name stays as it was.
+TEST(render_movie, WebPFileOverItsSizeIsNeverWritten)
+{
+    temp_folder folder;
+    const render_options options = small_movie(folder, "movie.webp");
+    write_file(options.output, {'o', 'l', 'd'});
+    movie_limits limits;
+    limits.webp_file_bytes = 1000;
+    std::vector<std::string> messages;
+    EXPECT_EQ(render_movie(options, nullptr, &messages, nullptr, limits), 1);
+    ASSERT_EQ(messages.size(), 2u);
+    const std::string start = "Error: Can't write file " + options.output + ": the movie would be ";
+    EXPECT_EQ(messages[0].compare(0, start.size(), start), 0) << messages[0];
+    EXPECT_NE(messages[0].find(" bytes, and a WebP file holds at most 1000."), std::string::npos) << messages[0];
+    EXPECT_EQ(messages[1], "Error saving file " + options.output + ".");
+    EXPECT_EQ(read_file(options.output), (bytes{'o', 'l', 'd'}));
+    EXPECT_EQ(folder.entries(), (std::vector<std::string>{"in.jpg", "movie.webp"}));
+}
+
+// Measuring stops at the first frame that makes the canvas too wide, and
+// nothing is written.
+TEST(render_movie, CanvasTooLargeIsFoundAtTheFirstFrameThatMakesIt)
+{
+    temp_folder folder;
+    render_options options;
+    options.input = jpeg_test_image("testorig.jpg");
+    options.frames = 20;
+    options.speed_range = true;
+    ASSERT_TRUE(parse_speed_percent("99.999", &options.speed_fraction));
+    for (const char* output : {"wide.webp", "wide-%02d.jpg"}) {
+        SCOPED_TRACE(output);
+        options.output = folder.path(output);
+        if (options.output.back() == 'g') {  // a JPEG frame holds 65500 pixels on a side
+            ASSERT_TRUE(parse_speed_percent("99.99999", &options.speed_fraction));
+        }
+        measured_frames measured;
+        std::vector<std::string> messages;
+        EXPECT_EQ(render_movie(options, &measured, &messages), 1);
+        EXPECT_EQ(measured.frames, (std::vector<int>{0}));
+        ASSERT_FALSE(messages.empty());
+        EXPECT_NE(messages.back().find("on a side: "), std::string::npos) << messages.back();
+        EXPECT_NE(messages.back().find(" pixels at frame 0 of 20, with the other frames still to come."),
+                  std::string::npos)
+            << messages.back();
+        EXPECT_TRUE(folder.entries().empty());
+    }
+}
+
+// --doppler's colour table is built once while the speed stays.
+TEST(render_movie, ColourTableIsBuiltOncePerSpeed)
+{
+    temp_folder folder;
+    render_options options = small_movie(folder, "movie.webp");
+    options.doppler = true;
+    options.speed_range = false;
+    options.speed_fraction = 0.6f;
+    options.observer_range = true;
+    options.observer_given = true;
+    options.observer_x_to = 20;
+    options.observer_y_to = 10;
+    std::vector<std::string> messages;
+    movie_timing timing;
+    ASSERT_EQ(render_movie(options, nullptr, &messages, &timing), 0);
+    EXPECT_EQ(timing.colour_tables, 1);
+    options.speed_range = true;  // 60 % to 90 %: three speeds
+    ASSERT_EQ(render_movie(options, nullptr, &messages, &timing), 0);
+    EXPECT_EQ(timing.colour_tables, 3);
 }

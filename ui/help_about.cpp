@@ -19,6 +19,28 @@ const char about_text[] =
     "\n"
     "https://lumirun.example.org/";
 
+// The help engine is a program of its own that reads the path in the
+// system's code page, while ours (UTF-8, by its manifest) may name letters
+// that code page lacks. The file's short name is plain ASCII and reaches it
+// whole; when there is none (the file missing), the path stays as it is.
+void use_short_path(char* path, std::size_t size)
+{
+    wchar_t wide[MAX_PATH];
+    wchar_t short_wide[MAX_PATH];
+    char short_path[MAX_PATH];
+    if (MultiByteToWideChar(CP_ACP, 0, path, -1, wide, MAX_PATH) == 0)
+        return;
+    const DWORD length = GetShortPathNameW(wide, short_wide, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH
+        || WideCharToMultiByte(CP_ACP, 0, short_wide, -1, short_path, MAX_PATH, nullptr, nullptr) == 0)
+        return;
+    for (const char* c = short_path; *c; ++c)
+        if (static_cast<unsigned char>(*c) >= 0x80)
+            return;
+    if (std::strlen(short_path) < size)
+        std::strcpy(path, short_path);
+}
+
 }  // namespace
 
 void save_command_line()
@@ -31,8 +53,10 @@ void save_command_line()
 void show_help_index(HWND main_window)
 {
     char help_path[260];
-    if (derive_help_path(saved_command_line, help_path, sizeof help_path))
-        win_help_call(main_window, help_path, HELP_INDEX, 0);
+    if (!derive_help_path(saved_command_line, help_path, sizeof help_path))
+        return;
+    use_short_path(help_path, sizeof help_path);
+    win_help_call(main_window, help_path, HELP_INDEX, 0);
 }
 
 void show_about_box(HWND main_window)

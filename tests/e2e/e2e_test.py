@@ -7,8 +7,10 @@ which looks at the program's windows from inside Wine. Every wait is bounded.
 
 --sessions names what runs: main (every command), close-box, open-save (the
 short round a packaged program must pass), non-ascii (file names beyond
-the legacy code page) and file-argument ("Open with": a picture named on the
-command line, then typed speeds in the Settings dialog).
+the legacy code page), file-argument ("Open with": a picture named on the
+command line, then typed speeds in the Settings dialog), help-unquoted and
+help-quoted (Help as the program's path is given) and help-non-ascii (Help
+from a folder whose name the system's code page cannot spell).
 
 Needs DISPLAY (an Xvfb with a Wine virtual desktop at its origin) and
 WINEPREFIX set: ctest in build/windows runs it so from scripts/test.sh
@@ -654,13 +656,13 @@ def help_engines(probe):
     return [w for w in probe.ask("windows") if w["class"] == "MS_WINHELP"]
 
 
-def run_help_session(args, probe, results, quoted):
+def run_help_session(args, probe, results, quoted, program=None):
     """"Help! > Help..." opens the help engine on the contents topic of
     lumirun.hlp beside the program, its index lists the keywords and jumps to
     a keyword's topic, and quitting the program closes the engine."""
     title, keywords = help_source(args.help_source)
-    exe = windows_path(args.exe)
-    how = f"help ({'quoted' if quoted else 'unquoted'} program path)"
+    exe = windows_path(program or args.exe)
+    how = f"help ({'quoted' if quoted else 'unquoted'} program path{' in ' + program if program else ''})"
     wait_until("no help engine from before", lambda: not help_engines(probe))
     s = Session(args, probe, results, command_line=f'"{exe}"' if quoted else exe)
     try:
@@ -753,6 +755,18 @@ def run_open_save_session(args, probe, results, folder):
         s.kill()
 
 
+def run_help_non_ascii_session(args, probe, results, folder):
+    """Help from a folder whose name the system's code page cannot spell (a
+    zip unpacked into it): the engine still finds the help file."""
+    where = os.path.join(folder, NON_ASCII_FOLDER)
+    os.makedirs(where, exist_ok=True)
+    program = os.path.join(where, "lumirun.exe")
+    shutil.copyfile(args.exe, program)
+    shutil.copyfile(os.path.join(os.path.dirname(args.exe), "lumirun.hlp"), os.path.join(where, "lumirun.hlp"))
+    run_help_session(args, probe, results, quoted=True, program=program)
+
+
+NON_ASCII_FOLDER = "Größe 日本 dir"
 NON_ASCII_PICTURE = "Größe-日本.jpg"
 NON_ASCII_SAVED = "Relativität-相対性.jpg"
 
@@ -865,6 +879,7 @@ SESSIONS = {
     "file-argument": run_file_argument_session,
     "help-unquoted": lambda args, probe, results, folder: run_help_session(args, probe, results, quoted=False),
     "help-quoted": lambda args, probe, results, folder: run_help_session(args, probe, results, quoted=True),
+    "help-non-ascii": run_help_non_ascii_session,
 }
 
 

@@ -1,0 +1,31 @@
+// Temporary files that a save is writing, removed when a signal (Ctrl+C, a
+// closed terminal, a kill; Windows' console events) ends the program, so that
+// none is left behind. Registration is safe from any thread; the removal
+// only makes calls that are safe inside a signal handler.
+#ifndef LUMIRUN_IMAGE_TEMPORARY_FILES_H
+#define LUMIRUN_IMAGE_TEMPORARY_FILES_H
+
+#include <string>
+
+// Notes a temporary file; false when it cannot be noted (a path too long, or
+// more files at once than the few a program writes).
+bool register_temporary(const std::string& path);
+
+// Forgets it again, once it is renamed or removed.
+void unregister_temporary(const std::string& path);
+
+// Removes every file noted: what the signal handler does.
+void remove_registered_temporaries();
+
+// For a command-line program: SIGINT, SIGTERM and SIGHUP (Windows: the
+// console's Ctrl+C, Ctrl+Break, close, logoff and shutdown events) remove the
+// noted files and end the program as the signal would have, with its
+// conventional status; a signal that was ignored at start stays ignored.
+// SIGXFSZ is ignored, so that a write past the file size limit fails as any
+// write error does and is reported.
+void remove_temporaries_on_signals();
+
+// The platform's removal, safe inside a signal handler.
+void remove_file_now(const char* path);
+
+#endif
