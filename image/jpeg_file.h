@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "image/raster.h"
 
@@ -33,6 +34,11 @@ struct jpeg_read {
     // A fatal library error after the allocation leaves it present with the
     // rows decoded before the error.
     raster picture;
+    std::int32_t image_width = 0;  // the file's own width, before rounding
+    // The file's ICC profile (its APP2 segments joined) and Exif block (its
+    // first APP1 segment starting "Exif"), when it has them.
+    std::vector<unsigned char> icc_profile;
+    std::vector<unsigned char> exif;
     std::string message;     // the warning box's text, when one is due
     bool too_large = false;  // the picture's memory could not be had
     bool too_many_scans = false;
@@ -73,11 +79,13 @@ struct jpeg_write {
 // is written in place. Refuses, before touching any file, an absent raster
 // (with no message), a side over 65500 pixels, a read-only target and a
 // path the platform's file calls cannot take. Every message is one line
-// with the system's (or the library's) reason.
-jpeg_write write_jpeg_file(const char* path, const raster& picture, std::int32_t quality);
+// with the system's (or the library's) reason. Colour is kept at half
+// resolution both ways (4:2:0) unless full_chroma asks for every pixel's.
+jpeg_write write_jpeg_file(const char* path, const raster& picture, std::int32_t quality, bool full_chroma = false);
 
 // Encodes picture into an open stream (standard output, say); the caller
 // closes it and learns there of errors the stream still holds.
-jpeg_write write_jpeg_stream(std::FILE* file, const char* name, const raster& picture, std::int32_t quality);
+jpeg_write write_jpeg_stream(std::FILE* file, const char* name, const raster& picture, std::int32_t quality,
+                             bool full_chroma = false);
 
 #endif

@@ -1,0 +1,196 @@
+#include "image/png_file.h"
+
+#include <cerrno>
+#include <csetjmp>
+#include <cstring>
+#include <limits>
+
+#include <png.h>
+
+namespace {
+
+// libpng's own error handling would print and abort the process: ours keeps
+// the message and jumps back to the recovery point. Warnings (a damaged
+// ancillary chunk, say) change nothing the user sees and are dropped.
+struct png_error_state {
+    char message[200];
+};
+
+void keep_error(png_structp png, png_const_charp text)
+{
+    auto* state = static_cast<png_error_state*>(png_get_error_ptr(png));
+    std::snprintf(state->message, sizeof state->message, "%s", text);
+    png_longjmp(png, 1);
+}
+
+void drop_warning(png_structp, png_const_charp) {}
+
+// The transformations that turn any PNG into 8-bit blue, green, red on
+// black; the file's profile kept for the caller.
+void choose_output(png_structp png, png_infop info, png_read* read)
+{
+    png_charp name = nullptr;
+    int compression = 0;
+    png_bytep profile = nullptr;
+    png_uint_32 length = 0;
+    if (png_get_iCCP(png, info, &name, &compression, &profile, &length) && profile && length > 0)
+        read->icc_profile.assign(profile, profile + length);
+    png_set_expand(png);    // palette to colour, grey below 8 bits to 8, transparency to alpha
+    png_set_scale_16(png);  // 16 to 8 bits, rounded
+    png_set_gray_to_rgb(png);
+    png_color_16 black{};
+    png_set_background(png, &black, PNG_BACKGROUND_GAMMA_SCREEN, 1, 1.0);
+    png_set_bgr(png);
+}
+
+std::int32_t read_steps(png_structp png, png_infop info, std::FILE* file, std::uint64_t memory_limit, png_read* read)
+{
+    png_init_io(png, file);
+    png_read_info(png, info);
+    choose_output(png, info, read);
+    const int passes = png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    if (png_get_channels(png, info) != 3 || png_get_bit_depth(png, info) != 8)
+        png_error(png, "unexpected sample layout after conversion");
+
+    const png_uint_32 width = png_get_image_width(png, info);
+    const png_uint_32 height = png_get_image_height(png, info);
+    std::int32_t rounded = 0;
+    if (width > static_cast<png_uint_32>(std::numeric_limits<std::int32_t>::max())
+        || height > static_cast<png_uint_32>(std::numeric_limits<std::int32_t>::max())
+        || !round_width_to_4(static_cast<std::int32_t>(width), &rounded))
+        png_error(png, "picture too large");
+    read->image_width = static_cast<std::int32_t>(width);
+    read->picture = allocate_raster(rounded, static_cast<std::int32_t>(height), memory_limit);
+    if (!read->picture.pixels) {
+        read->too_large = true;
+        return 1;
+    }
+    const std::size_t stride = 3 * static_cast<std::size_t>(rounded);
+    // An interlaced file's later passes fill in the rows the earlier ones
+    // left: each pass goes over every row of the raster.
+    for (int pass = 0; pass < passes; ++pass)
+        for (png_uint_32 y = 0; y < height; ++y)
+            png_read_row(png, read->picture.pixels.get() + y * stride, nullptr);
+    read->picture.rows_filled = read->picture.height;
+    png_read_end(png, nullptr);
+    return 0;
+}
+
+std::int32_t read_with_recovery(png_structp png, png_infop info, std::FILE* file, std::uint64_t memory_limit,
+                                png_read* read)
+{
+    if (setjmp(png_jmpbuf(png)))
+        return 1;
+    return read_steps(png, info, file, memory_limit, read);
+}
+
+// Writes the header (with an sRGB chunk: the pixels are sRGB) and then
+// rows, each made by row(y) into the buffer.
+struct png_writer {
+    std::int32_t width;
+    std::int32_t height;
+    int depth;
+    const std::function<const unsigned char*(std::int32_t y)>* row;
+};
+
+std::int32_t write_steps(png_structp png, png_infop info, std::FILE* file, const png_writer* writer, bool bgr)
+{
+    png_init_io(png, file);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(writer->width), static_cast<png_uint_32>(writer->height),
+                 writer->depth, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    png_set_sRGB(png, info, PNG_sRGB_INTENT_PERCEPTUAL);
+    png_write_info(png, info);
+    if (bgr)
+        png_set_bgr(png);
+    for (std::int32_t y = 0; y < writer->height; ++y)
+        png_write_row(png, (*writer->row)(y));
+    png_write_end(png, info);
+    return 0;
+}
+
+std::int32_t write_with_recovery(png_structp png, png_infop info, std::FILE* file, const png_writer* writer, bool bgr)
+{
+    if (setjmp(png_jmpbuf(png)))
+        return 1;
+    return write_steps(png, info, file, writer, bgr);
+}
+
+bool write_rows(std::FILE* file, const png_writer& writer, bool bgr, std::string* reason)
+{
+    if (writer.width < 1 || writer.height < 1) {
+        *reason = "the picture is empty";
+        return false;
+    }
+    png_error_state state{};
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &state, keep_error, drop_warning);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (!info) {
+        png_destroy_write_struct(&png, nullptr);
+        *reason = "not enough memory";
+        return false;
+    }
+    const std::int32_t result = write_with_recovery(png, info, file, &writer, bgr);
+    png_destroy_write_struct(&png, &info);
+    if (result != 0) {
+        *reason = state.message;
+        return false;
+    }
+    if (std::fflush(file) != 0) {
+        *reason = std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool is_png_signature(const unsigned char* bytes, std::size_t size)
+{
+    return size >= 8 && png_sig_cmp(bytes, 0, 8) == 0;
+}
+
+png_read read_png_stream(std::FILE* file, std::uint64_t memory_limit)
+{
+    png_read read;
+    png_error_state state{};
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &state, keep_error, drop_warning);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (!info) {
+        png_destroy_read_struct(&png, nullptr, nullptr);
+        read.message = "not enough memory";
+        return read;
+    }
+    read.result = read_with_recovery(png, info, file, memory_limit, &read);
+    png_destroy_read_struct(&png, &info, nullptr);
+    if (read.result != 0 && !read.too_large)
+        read.message = state.message;
+    return read;
+}
+
+bool write_png(std::FILE* file, const raster& picture, std::string* reason)
+{
+    const std::size_t stride = 3 * static_cast<std::size_t>(picture.width);
+    const std::function<const unsigned char*(std::int32_t)> row = [&picture, stride](std::int32_t y) {
+        return picture.pixels.get() + static_cast<std::size_t>(y) * stride;
+    };
+    return write_rows(file, png_writer{picture.width, picture.height, 8, &row}, true, reason);
+}
+
+bool write_png16(std::FILE* file, std::int32_t width, std::int32_t height, const png_rows16& rows,
+                 std::string* reason)
+{
+    std::vector<std::uint16_t> samples(3 * static_cast<std::size_t>(width > 0 ? width : 0));
+    std::vector<unsigned char> bytes(2 * samples.size());
+    // PNG keeps 16-bit samples most significant byte first.
+    const std::function<const unsigned char*(std::int32_t)> row = [&](std::int32_t y) {
+        rows(y, samples.data());
+        for (std::size_t i = 0; i < samples.size(); ++i) {
+            bytes[2 * i] = static_cast<unsigned char>(samples[i] >> 8);
+            bytes[2 * i + 1] = static_cast<unsigned char>(samples[i] & 0xff);
+        }
+        return static_cast<const unsigned char*>(bytes.data());
+    };
+    return write_rows(file, png_writer{width, height, 16, &row}, false, reason);
+}
