@@ -35,6 +35,13 @@ int main(int argc, char** argv)
         return 2;
     }
 
+    // Refused as a usage error before anything is read or written.
+    const std::string same = same_file_refusal(parsed.options);
+    if (!same.empty()) {
+        std::fprintf(stderr, "%s: %s\n", program_name, same.c_str());
+        return 2;
+    }
+
     progress_bar bar(stderr);
     const bool show_bar = !parsed.options.quiet && is_terminal(stderr);
     std::vector<std::string> messages;

@@ -10,10 +10,11 @@
 // The most frames a movie may have.
 constexpr std::int32_t max_movie_frames = 100000;
 
-enum class movie_output { webp, frame_files, unknown };
+enum class movie_output { webp, frame_files, y4m, ffmpeg, unknown };
 
-// *.webp (any case) or a frame pattern: exactly one "%d", "%Nd" or "%0Nd"
-// with N at most 10, and no other "%", not ending in .webp.
+// *.webp, *.y4m or "-" (a YUV4MPEG2 stream), *.mp4, *.webm, *.mkv or *.gif
+// (made by ffmpeg), in any case, or a frame pattern: exactly one "%d",
+// "%Nd" or "%0Nd" with N at most 10, and no other "%", not ending in .webp.
 movie_output movie_output_kind(const std::string& name);
 
 // The pattern with its conversion replaced by frame, padded as asked.
