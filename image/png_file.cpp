@@ -164,8 +164,12 @@ png_read read_png_stream(std::FILE* file, std::uint64_t memory_limit)
     }
     read.result = read_with_recovery(png, info, file, memory_limit, &read);
     png_destroy_read_struct(&png, &info, nullptr);
+    // libpng's own words name the chunk at fault; its reader says only
+    // "Read Error" when the file ends early.
     if (read.result != 0 && !read.too_large)
-        read.message = state.message;
+        read.message = std::string("Damaged or unsupported PNG file: ")
+                       + (std::strcmp(state.message, "Read Error") == 0 ? "it ends before its picture does"
+                                                                         : state.message);
     return read;
 }
 

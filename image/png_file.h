@@ -20,7 +20,7 @@ struct png_read {
     std::int32_t image_width = 0;
     std::vector<unsigned char> icc_profile;  // the iCCP chunk's profile, when there is one
     bool too_large = false;                  // the picture's memory could not be had
-    std::string message;                     // the library's (or the system's) reason, one line
+    std::string message;                     // why the file was refused, one line
 };
 
 // Any PNG file: grey and palette pictures become blue, green, red; 16-bit

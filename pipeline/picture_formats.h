@@ -5,6 +5,7 @@
 #ifndef LUMIRUN_PIPELINE_PICTURE_FORMATS_H
 #define LUMIRUN_PIPELINE_PICTURE_FORMATS_H
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
