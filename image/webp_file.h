@@ -24,9 +24,10 @@ constexpr float webp_photo_quality = 90.0f;
 // keeps pixels "close enough" to the frame before, which lets the error
 // build up over the frames into visible streaks.
 constexpr int webp_movie_near_lossless = 40;
-// The lossless encoder's effort for such movies: most of the size gain of
-// its default at less time.
-constexpr float webp_movie_effort = 50.0f;
+// The lossless encoder's effort for such movies: on a 24-frame sweep of the
+// sample chart, effort 35 gave a file within 0.3 % of effort 50's in less
+// than half its time (25 was 19 % larger).
+constexpr float webp_movie_effort = 35.0f;
 
 struct webp_write {
     std::int32_t result = 1;  // 0 success, 1 failure
