@@ -4,6 +4,8 @@
 #include <csetjmp>
 #include <cstring>
 #include <limits>
+#include <new>
+#include <vector>
 
 #include <png.h>
 
@@ -25,8 +27,9 @@ void keep_error(png_structp png, png_const_charp text)
 
 void drop_warning(png_structp, png_const_charp) {}
 
-// The transformations that turn any PNG into 8-bit blue, green, red on
-// black; the file's profile kept for the caller.
+// The transformations that turn any PNG into 8-bit blue, green, red, alpha
+// (opaque where the file has no transparency), the samples as stored: no
+// gamma correction is asked for. The file's profile is kept for the caller.
 void choose_output(png_structp png, png_infop info, png_read* read)
 {
     png_charp name = nullptr;
@@ -38,51 +41,109 @@ void choose_output(png_structp png, png_infop info, png_read* read)
     png_set_expand(png);    // palette to colour, grey below 8 bits to 8, transparency to alpha
     png_set_scale_16(png);  // 16 to 8 bits, rounded
     png_set_gray_to_rgb(png);
-    png_color_16 black{};
-    png_set_background(png, &black, PNG_BACKGROUND_GAMMA_SCREEN, 1, 1.0);
+    png_set_filler(png, 0xff, PNG_FILLER_AFTER);
     png_set_bgr(png);
 }
 
-std::int32_t read_steps(png_structp png, png_infop info, std::FILE* file, std::uint64_t memory_limit, png_read* read)
+struct png_layout {
+    png_uint_32 width = 0;
+    png_uint_32 height = 0;
+    int passes = 1;
+};
+
+std::int32_t read_header(png_structp png, png_infop info, std::FILE* file, png_read* read, png_layout* layout)
 {
     png_init_io(png, file);
     png_read_info(png, info);
     choose_output(png, info, read);
-    const int passes = png_set_interlace_handling(png);
+    layout->passes = png_set_interlace_handling(png);
     png_read_update_info(png, info);
-    if (png_get_channels(png, info) != 3 || png_get_bit_depth(png, info) != 8)
+    if (png_get_channels(png, info) != 4 || png_get_bit_depth(png, info) != 8)
         png_error(png, "unexpected sample layout after conversion");
+    layout->width = png_get_image_width(png, info);
+    layout->height = png_get_image_height(png, info);
+    return 0;
+}
 
-    const png_uint_32 width = png_get_image_width(png, info);
-    const png_uint_32 height = png_get_image_height(png, info);
-    std::int32_t rounded = 0;
-    if (width > static_cast<png_uint_32>(std::numeric_limits<std::int32_t>::max())
-        || height > static_cast<png_uint_32>(std::numeric_limits<std::int32_t>::max())
-        || !round_width_to_4(static_cast<std::int32_t>(width), &rounded))
-        png_error(png, "picture too large");
-    read->image_width = static_cast<std::int32_t>(width);
-    read->picture = allocate_raster(rounded, static_cast<std::int32_t>(height), memory_limit);
-    if (!read->picture.pixels) {
-        read->too_large = true;
+std::int32_t header_with_recovery(png_structp png, png_infop info, std::FILE* file, png_read* read,
+                                  png_layout* layout)
+{
+    if (setjmp(png_jmpbuf(png)))
         return 1;
+    return read_header(png, info, file, read, layout);
+}
+
+// Lays a row of blue, green, red, alpha on black: each colour times its
+// alpha, rounded.
+void lay_on_black(const unsigned char* bgra, png_uint_32 width, unsigned char* bgr)
+{
+    for (png_uint_32 x = 0; x < width; ++x) {
+        const unsigned alpha = bgra[4 * x + 3];
+        for (int c = 0; c < 3; ++c)
+            bgr[3 * x + c] = static_cast<unsigned char>((bgra[4 * x + c] * alpha + 127) / 255);
     }
-    const std::size_t stride = 3 * static_cast<std::size_t>(rounded);
-    // An interlaced file's later passes fill in the rows the earlier ones
-    // left: each pass goes over every row of the raster.
-    for (int pass = 0; pass < passes; ++pass)
-        for (png_uint_32 y = 0; y < height; ++y)
-            png_read_row(png, read->picture.pixels.get() + y * stride, nullptr);
-    read->picture.rows_filled = read->picture.height;
+}
+
+// The rows, into the raster: one at a time, or for an interlaced file
+// (whose later passes fill in the rows the earlier ones left) all of them
+// into rows first.
+std::int32_t read_rows(png_structp png, const png_layout* layout, unsigned char* rows, raster* picture)
+{
+    const std::size_t stride = 4 * static_cast<std::size_t>(layout->width);
+    const std::size_t raster_stride = 3 * static_cast<std::size_t>(picture->width);
+    for (int pass = 0; pass < layout->passes; ++pass)
+        for (png_uint_32 y = 0; y < layout->height; ++y) {
+            unsigned char* row = layout->passes > 1 ? rows + y * stride : rows;
+            png_read_row(png, row, nullptr);
+            if (layout->passes == 1)
+                lay_on_black(row, layout->width, picture->pixels.get() + y * raster_stride);
+        }
+    if (layout->passes > 1)
+        for (png_uint_32 y = 0; y < layout->height; ++y)
+            lay_on_black(rows + y * stride, layout->width, picture->pixels.get() + y * raster_stride);
     png_read_end(png, nullptr);
     return 0;
 }
 
-std::int32_t read_with_recovery(png_structp png, png_infop info, std::FILE* file, std::uint64_t memory_limit,
-                                png_read* read)
+std::int32_t rows_with_recovery(png_structp png, const png_layout* layout, unsigned char* rows, raster* picture)
 {
     if (setjmp(png_jmpbuf(png)))
         return 1;
-    return read_steps(png, info, file, memory_limit, read);
+    return read_rows(png, layout, rows, picture);
+}
+
+// Reads the picture with png and info made; 1 on failure (the library's
+// message in its error state, or read->too_large).
+std::int32_t read_picture(png_structp png, png_infop info, std::FILE* file, std::uint64_t memory_limit,
+                          png_read* read)
+{
+    png_layout layout;
+    if (header_with_recovery(png, info, file, read, &layout) != 0)
+        return 1;
+    std::int32_t rounded = 0;
+    if (layout.width > static_cast<png_uint_32>(std::numeric_limits<std::int32_t>::max())
+        || layout.height > static_cast<png_uint_32>(std::numeric_limits<std::int32_t>::max())
+        || !round_width_to_4(static_cast<std::int32_t>(layout.width), &rounded)) {
+        read->too_large = true;
+        return 1;
+    }
+    read->image_width = static_cast<std::int32_t>(layout.width);
+    read->picture = allocate_raster(rounded, static_cast<std::int32_t>(layout.height), memory_limit);
+    // An interlaced file needs all its rows at once, 4 bytes a pixel.
+    std::vector<unsigned char> rows;
+    try {
+        rows.resize(4 * static_cast<std::size_t>(layout.width) * (layout.passes > 1 ? layout.height : 1));
+    } catch (const std::bad_alloc&) {
+        read->picture.pixels.reset();
+    }
+    if (!read->picture.pixels) {
+        read->too_large = true;
+        return 1;
+    }
+    if (rows_with_recovery(png, &layout, rows.data(), &read->picture) != 0)
+        return 1;
+    read->picture.rows_filled = read->picture.height;
+    return 0;
 }
 
 // Writes the header (with an sRGB chunk: the pixels are sRGB) and then
@@ -162,7 +223,7 @@ png_read read_png_stream(std::FILE* file, std::uint64_t memory_limit)
         read.message = "not enough memory";
         return read;
     }
-    read.result = read_with_recovery(png, info, file, memory_limit, &read);
+    read.result = read_picture(png, info, file, memory_limit, &read);
     png_destroy_read_struct(&png, &info, nullptr);
     // libpng's own words name the chunk at fault; its reader says only
     // "Read Error" when the file ends early.

@@ -158,7 +158,11 @@ fi
 # ---- PNG input ----------------------------------------------------------
 # Every picture of libpng's suite is read (interlaced ones as their plain
 # twins), the damaged ones refused with the library's line and ours.
-for png in "$pngsuite"/*.png "$pngsuite"/../testpngs/crashers/*.png; do
+# Natively also libpng's own test pictures (every colour type, depth and
+# gamma, with and without transparency).
+suite=("$pngsuite"/*.png "$pngsuite"/../testpngs/crashers/*.png)
+$under_wine || suite+=("$pngsuite"/../testpngs/*.png)
+for png in "${suite[@]}"; do
     name=$(basename "$png" .png)
     timeout 300 "${render[@]}" --quiet "$png" "$work/png-$name.png" --speed 0 > /dev/null 2> "$work/err.raw"
     status=$?
@@ -178,6 +182,15 @@ done
 for png in "$pngsuite"/ibasn*.png; do
     name=$(basename "$png" .png)
     cmp -s "$work/png-$name.png" "$work/png-${name#i}.png" || fail "$name: the interlaced twin reads differently"
+done
+# Gamma chunks are not applied, transparent pixels included: the same
+# samples with gamma 1/1.8 or 1.0 give the same picture.
+for name in rgb-alpha-8 gray-alpha-8 rgb-alpha-16; do
+    run 0 "$pngsuite/../testpngs/$name.png" "$work/plain.png" --speed 0 || continue
+    for gamma in 1.8 linear; do
+        run 0 "$pngsuite/../testpngs/$name-$gamma.png" "$work/gamma.png" --speed 0 &&
+            cmp -s "$work/gamma.png" "$work/plain.png" || fail "$name-$gamma.png: the gamma chunk was applied"
+    done
 done
 # Transparency on black, each colour times its alpha, rounded; 16-bit
 # samples scaled to 8 bits, rounded.
