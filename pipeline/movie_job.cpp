@@ -1,13 +1,12 @@
 #include "pipeline/movie_job.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <future>
 #include <memory>
 #include <system_error>
-
-#include <cerrno>
-#include <cstring>
 
 #include "image/jpeg_file.h"
 #include "image/safe_save.h"

@@ -1,6 +1,7 @@
 // Movies: one source, several renders whose speed or
-// observer moves from frame to frame, on one canvas, into an animated WebP
-// or a numbered sequence of JPEG files.
+// observer moves from frame to frame, on one canvas, into an animated WebP,
+// a YUV4MPEG2 stream, a movie made by ffmpeg or a numbered sequence of
+// picture files.
 #ifndef LUMIRUN_PIPELINE_MOVIE_JOB_H
 #define LUMIRUN_PIPELINE_MOVIE_JOB_H
 
@@ -27,8 +28,9 @@ struct movie_timing {
 
 // Makes the movie of options (frames above 0, a known output kind). Measures
 // every frame first and refuses, before anything is written, a canvas the
-// output cannot hold or whose memory cannot be had. A WebP movie is written
-// whole or not at all; a frame sequence keeps the frames written before a
+// output cannot hold or whose memory cannot be had, and a movie that needs
+// an ffmpeg there is none of. A movie file (WebP, YUV4MPEG2, ffmpeg's) is
+// written whole or not at all; a frame sequence keeps the frames written before a
 // failure, and the message names the frame that failed. 0 on success; 1
 // with the lines to tell the user in *messages. Memory: the source, one
 // frame's raster, two canvases (one filling while the other is encoded)

@@ -1,8 +1,5 @@
 #include "pipeline/picture_job.h"
 
-#include <cstdio>
-#include <utility>
-
 #include "image/file_replace.h"
 #include "image/jpeg_file.h"
 #include "pipeline/picture_formats.h"
