@@ -65,7 +65,8 @@ const char* const render_usage =
     "  --fps F            frames per second, 0.1 to 1000 (default 24)\n"
     "  --ffmpeg PATH      the ffmpeg program to run (default: ffmpeg on the PATH)\n"
     "\n"
-    "Exit status: 0 success, 1 failure (no output written), 2 usage error.\n";
+    "Exit status: 0 success, 1 failure (no output written), 2 usage error (or\n"
+    "OUTPUT is the file INPUT names: nothing is read or written).\n";
 
 const char* const render_version = "lumirun-render " LUMIRUN_VERSION "\n" LUMIRUN_COPYRIGHT ". MIT License.\n";
 
