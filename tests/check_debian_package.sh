@@ -46,6 +46,7 @@ dpkg-deb -x "$deb" "$work/root" || fail "dpkg-deb -x failed"
 if grep -r -l -a -F -e "$root" "$work/root"; then
     fail "files above name the build machine's folders"
 fi
+cmp -s "$work/root/usr/share/lumirun-render/sample.jpg" "$sample" || fail "the packaged sample.jpg is not the sample chart"
 program=$work/root/usr/bin/lumirun-render
 out=$("$program" --version | head -n 1)
 [ "$out" = "lumirun-render $version" ] || fail "--version prints '$out'"
