@@ -38,6 +38,15 @@ void choose_output(png_structp png, png_infop info, png_read* read)
     png_uint_32 length = 0;
     if (png_get_iCCP(png, info, &name, &compression, &profile, &length) && profile && length > 0)
         read->icc_profile.assign(profile, profile + length);
+    // An eXIf chunk before the image data holds the TIFF structure alone:
+    // given the header a JPEG's Exif segment has.
+    png_bytep exif = nullptr;
+    png_uint_32 exif_length = 0;
+    if (png_get_eXIf_1(png, info, &exif_length, &exif) && exif && exif_length > 0) {
+        static const unsigned char header[] = {'E', 'x', 'i', 'f', 0, 0};
+        read->exif.assign(header, header + sizeof header);
+        read->exif.insert(read->exif.end(), exif, exif + exif_length);
+    }
     png_set_expand(png);    // palette to colour, grey below 8 bits to 8, transparency to alpha
     png_set_scale_16(png);  // 16 to 8 bits, rounded
     png_set_gray_to_rgb(png);

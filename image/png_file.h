@@ -19,6 +19,7 @@ struct png_read {
     raster picture;
     std::int32_t image_width = 0;
     std::vector<unsigned char> icc_profile;  // the iCCP chunk's profile, when there is one
+    std::vector<unsigned char> exif;         // its eXIf chunk, as a JPEG's Exif segment holds it
     bool too_large = false;                  // the picture's memory could not be had
     std::string message;                     // why the file was refused, one line
 };

@@ -72,6 +72,7 @@ void read_png(std::FILE* file, source_read* source, std::vector<std::string>* me
     source->picture = std::move(read.picture);
     source->image_width = read.image_width;
     source->icc_profile = std::move(read.icc_profile);
+    source->exif = std::move(read.exif);
 }
 
 // A PNG file starts with byte 0x89; anything else goes to the JPEG reader,

@@ -111,6 +111,10 @@ done
 run 0 "$work/stored.jpg" "$work/kept.png" "${setting[@]}" --no-auto-orient --speed 0
 [ "$(ffprobe -v error -show_entries stream=width,height -of csv=p=0 "$work/kept.png")" = "24,40" ] ||
     fail "--no-auto-orient turned the picture"
+# A PNG's eXIf chunk is read as a JPEG's Exif segment.
+exiftool -q -n -overwrite_original -Orientation=8 "$work/kept.png" || fail "exiftool did not tag the PNG"
+run 0 "$work/kept.png" "$work/turned.png" "${setting[@]}" && cmp -s "$work/turned.png" "$work/upright.png" ||
+    fail "a PNG of orientation 8: not the upright render"
 
 # ---- Colour profile -----------------------------------------------------
 # A Display P3 photo (and one in Adobe RGB, icc-profiles-free's): at rest
