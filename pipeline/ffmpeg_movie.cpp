@@ -159,10 +159,19 @@ bool ffmpeg_movie::start(std::int32_t width, std::int32_t height, std::vector<st
 
 void ffmpeg_movie::report_failure(int status, std::vector<std::string>* messages) const
 {
-    messages->push_back("Error: ffmpeg failed ("
-                        + (status < 0 ? std::string("it did not exit normally") : "exit status " + std::to_string(status))
-                        + "): " + last_lines(files_->log.written_name(), 3));
+    const std::string how = status < 0    ? "it did not exit normally"
+                            : status == 0 ? "it stopped reading the frames"
+                                          : "exit status " + std::to_string(status);
+    messages->push_back("Error: ffmpeg failed (" + how + "): " + last_lines(files_->log.written_name(), 3));
     messages->push_back("Error saving file " + output_ + ".");
+}
+
+void ffmpeg_movie::abandon(std::vector<std::string>* messages)
+{
+    if (!pipe_)
+        return;
+    report_failure(close_program_pipe(pipe_), messages);
+    pipe_ = nullptr;
 }
 
 bool ffmpeg_movie::add(const raster& canvas, std::string* reason)

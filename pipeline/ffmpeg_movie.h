@@ -49,6 +49,10 @@ public:
     // with the lines to tell the user (ffmpeg's last lines among them).
     bool finish(std::vector<std::string>* messages);
 
+    // After a frame ffmpeg did not take: waits for it and tells its last
+    // lines; its file is removed, whatever its exit status.
+    void abandon(std::vector<std::string>* messages);
+
 private:
     // ffmpeg's exit status and its last lines, for the user.
     void report_failure(int status, std::vector<std::string>* messages) const;

@@ -89,8 +89,10 @@ public:
             return true;
         }
         // ffmpeg's own words say why it stopped reading.
-        if (kind_ == movie_output::ffmpeg && !ffmpeg_->finish(messages))
+        if (kind_ == movie_output::ffmpeg) {
+            ffmpeg_->abandon(messages);
             return false;
+        }
         messages->push_back("Error encoding frame " + std::to_string(frame) + ": " + reason + ".");
         messages->push_back("Error saving file " + options_.output + ".");
         return false;

@@ -314,6 +314,14 @@ else
 lumirun-render: Error saving file $work/failed/movie.mp4.
 " "ffmpeg failing"
     [ -z "$(ls -A "$work/failed")" ] || fail "a failed ffmpeg left $(ls -A "$work/failed")"
+    # One that reads nothing: the same, whether the pipe took the frames.
+    printf '#!/bin/sh\necho "Invalid data found" >&2\nexit 1\n' > "$work/deaf-ffmpeg"
+    chmod +x "$work/deaf-ffmpeg"
+    run 1 "$source" "$work/failed/movie.mp4" --frames 40 --speed 0:99 --ffmpeg "$work/deaf-ffmpeg"
+    expect_err "lumirun-render: Error: ffmpeg failed (exit status 1): Invalid data found
+lumirun-render: Error saving file $work/failed/movie.mp4.
+" "ffmpeg reading nothing"
+    [ -z "$(ls -A "$work/failed")" ] || fail "a deaf ffmpeg left $(ls -A "$work/failed")"
     # MP4 (H.264) and WebM (VP9): three frames of the canvas padded to even
     # sides, at 24 frames a second, ffmpeg's decoding within the codecs'
     # error (PSNR of each frame over 30 dB: 32 to 34 measured with ffmpeg 5.1) of
