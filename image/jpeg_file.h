@@ -24,6 +24,9 @@ struct jpeg_read_limits {
     // dozen or so); a crafted one can have tens of thousands, each costing
     // a pass over the picture.
     int max_scans = 500;
+    // Also keep the ICC profile and the Exif block (lumirun-render turns
+    // and converts the picture; the viewer shows the stored pixels).
+    bool keep_metadata = false;
 };
 
 struct jpeg_read {
@@ -36,7 +39,8 @@ struct jpeg_read {
     raster picture;
     std::int32_t image_width = 0;  // the file's own width, before rounding
     // The file's ICC profile (its APP2 segments joined) and Exif block (its
-    // first APP1 segment starting "Exif"), when it has them.
+    // first APP1 segment starting "Exif"), when it has them and the limits
+    // asked for them.
     std::vector<unsigned char> icc_profile;
     std::vector<unsigned char> exif;
     std::string message;     // the warning box's text, when one is due

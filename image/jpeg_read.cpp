@@ -67,8 +67,7 @@ void refuse_colour_space(jpeg_decompress_struct* cinfo)
     (*cinfo->err->error_exit)(reinterpret_cast<j_common_ptr>(cinfo));
 }
 
-// The profile and the Exif block, which the read keeps for lumirun-render
-// (the viewer shows the stored pixels as they are).
+// The profile and the Exif block, when the caller asked for them.
 void keep_metadata(jpeg_decompress_struct* cinfo, jpeg_read* read)
 {
     JOCTET* profile = nullptr;
@@ -136,10 +135,13 @@ std::int32_t decode_steps(jpeg_decompress_struct* cinfo, FILE* file, const jpeg_
     // jpeg_create_decompress clears every field but err.
     cinfo->progress = &manager_of(reinterpret_cast<j_common_ptr>(cinfo))->progress;
     jpeg_stdio_src(cinfo, file);
-    jpeg_save_markers(cinfo, JPEG_APP0 + 1, 0xffff);
-    jpeg_save_markers(cinfo, JPEG_APP0 + 2, 0xffff);
+    if (limits->keep_metadata) {
+        jpeg_save_markers(cinfo, JPEG_APP0 + 1, 0xffff);
+        jpeg_save_markers(cinfo, JPEG_APP0 + 2, 0xffff);
+    }
     jpeg_read_header(cinfo, TRUE);
-    keep_metadata(cinfo, read);
+    if (limits->keep_metadata)
+        keep_metadata(cinfo, read);
     choose_output_colour(cinfo);
 
     std::int32_t width = 0;

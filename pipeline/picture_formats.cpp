@@ -39,7 +39,9 @@ struct source_read {
 // viewer's boxes and the library's lines.
 void read_jpeg(std::FILE* file, const char* name, source_read* source, std::vector<std::string>* messages)
 {
-    jpeg_read read = read_jpeg_stream(file, name);
+    jpeg_read_limits limits;
+    limits.keep_metadata = true;
+    jpeg_read read = read_jpeg_stream(file, name, limits);
     if (!read.library_warning.empty())
         messages->push_back("warning: " + read.library_warning);
     if (!read.library_error.empty())
