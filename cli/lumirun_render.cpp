@@ -49,6 +49,13 @@ int main(int argc, char** argv)
     // A signal ends the program without leaving a temporary file behind.
     remove_temporaries_on_signals();
 
+    // Refused as a usage error before anything is read or written.
+    const std::string same = same_file_refusal(parsed.options);
+    if (!same.empty()) {
+        std::fprintf(stderr, "%s: %s\n", program_name, same.c_str());
+        return 2;
+    }
+
     progress_bar bar(stderr);
     const bool show_bar = !parsed.options.quiet && is_terminal(stderr);
     std::vector<std::string> messages;

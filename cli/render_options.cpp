@@ -1,6 +1,8 @@
 #include "cli/render_options.h"
 
 #include "cli/movie_options.h"
+#include "image/file_replace.h"
+#include "pipeline/picture_formats.h"
 
 #include <cerrno>
 #include <cmath>
@@ -14,11 +16,13 @@
 
 const char* const render_usage =
     "Usage: lumirun-render INPUT OUTPUT [options]\n"
-    "Renders the JPEG picture INPUT as an observer flying past it at a large\n"
-    "fraction of the speed of light would see it, and saves the result as the\n"
-    "JPEG file OUTPUT (quality 100), exactly as the viewer's \"Save As...\" would.\n"
-    "INPUT - reads standard input, OUTPUT - writes standard output (not a\n"
-    "terminal).\n"
+    "Renders the picture INPUT (JPEG or PNG) as an observer flying past it at a\n"
+    "large fraction of the speed of light would see it, and saves the result as\n"
+    "OUTPUT, in the format its extension names: .jpg or .jpeg (quality 100, as\n"
+    "the viewer's \"Save As...\" writes it), .png or .webp. INPUT - reads\n"
+    "standard input, OUTPUT - writes standard output (JPEG unless --format).\n"
+    "A photo's Exif orientation is applied and its colour profile converted to\n"
+    "sRGB; a PNG's transparent pixels are laid on black.\n"
     "\n"
     "Options:\n"
     "  --speed PERCENT    speed in percent of the speed of light, 0 <= PERCENT < 100\n"
@@ -39,6 +43,14 @@ const char* const render_usage =
     "                     exposure for all of a movie's frames\n"
     "  --tonemap T        clip (default), which scales light brighter than white\n"
     "                     down keeping its hue, or reinhard, which compresses it\n"
+    "  --format F         jpeg, png or webp for OUTPUT -, y4m for a movie to it\n"
+    "  --jpeg-quality Q   JPEG quality, 1 to 100 (default 100)\n"
+    "  --chroma C         444 (colour at every pixel) or 420 (default) for JPEG\n"
+    "                     and YUV4MPEG2 output\n"
+    "  --depth D          8 (default) or 16 bits a sample for PNG output\n"
+    "  --lossless         exact pixels in a WebP picture or movie (default: lossy\n"
+    "                     pictures, near-lossless movies)\n"
+    "  --no-auto-orient   the stored pixel order, whatever the Exif orientation\n"
     "  --quiet            no progress bar\n"
     "  --help             this text\n"
     "  --version          the program's version\n"
@@ -47,18 +59,22 @@ const char* const render_usage =
     "X1,Y1:X2,Y2, for --speed or --observer (or both); frame k of N takes the\n"
     "value k/(N-1) of the way from the first end to the second, the observer\n"
     "rounded to whole pixels. All frames share one canvas, black where a frame\n"
-    "does not reach. MOVIE is either NAME.webp, a looping animated WebP, or a\n"
-    "frame pattern such as frame-%04d.jpg, one JPEG file (quality 100) a frame,\n"
-    "numbered from 0: %d or %0Nd (N from 1 to 10), any other % written %%.\n"
-    "Every frame's file is checked before the work; one that exists is refused.\n"
+    "does not reach. MOVIE is NAME.webp, a looping animated WebP (near-lossless\n"
+    "unless --lossless); NAME.y4m, a YUV4MPEG2 stream (- with --format y4m for\n"
+    "standard output); NAME.mp4 (H.264), NAME.webm (VP9), NAME.mkv or NAME.gif,\n"
+    "made by ffmpeg; or a frame pattern such as frame-%04d.png, one picture file\n"
+    "a frame, numbered from 0 (JPEG unless the pattern ends in .png): %d or %0Nd\n"
+    "(N from 1 to 10), any other % written %%. Every frame's file is checked\n"
+    "before the work; one that exists is refused.\n"
     "  --frames N         the number of frames, 1 to 100000\n"
     "  --fps F            frames per second, 0.1 to 1000 (default 24)\n"
-    "  --lossless         a WebP movie with exact pixels (default: lossy)\n"
+    "  --ffmpeg PATH      the ffmpeg program to run (default: ffmpeg on the PATH)\n"
     "  --overwrite        frame files may replace existing files (never INPUT)\n"
     "\n"
     "Exit status: 0 success; 1 failure (no output written, except that a frame\n"
     "sequence failing while it is written keeps the frames before the failed\n"
-    "one); 2 usage error, or a frame file that exists.\n";
+    "one); 2 usage error, a frame file that exists, or OUTPUT that is the file\n"
+    "INPUT names (nothing is read or written).\n";
 
 const char* const render_version = "lumirun-render " LUMIRUN_VERSION "\n" LUMIRUN_COPYRIGHT ". MIT License.\n";
 
@@ -140,31 +156,6 @@ std::string one_line(const std::string& message)
     return line;
 }
 
-// What a movie's options lack or have too many of; empty when they fit.
-std::string movie_usage_error(const render_options& options, bool fps_given)
-{
-    const bool range = options.speed_range || options.observer_range;
-    if (options.frames == 0) {
-        if (range)
-            return "a range (A:B) needs --frames N";
-        if (fps_given || options.lossless || options.overwrite)
-            return std::string(fps_given ? "--fps" : options.lossless ? "--lossless" : "--overwrite")
-                   + " needs --frames N";
-        return std::string();
-    }
-    if (!range)
-        return "--frames needs a range to move: --speed A:B or --observer X1,Y1:X2,Y2";
-    const movie_output kind = movie_output_kind(options.output);
-    if (kind == movie_output::unknown)
-        return "with --frames, OUTPUT is NAME.webp (an animation) or a frame pattern such as frame-%04d.jpg"
-               " (one JPEG file a frame), not '" + options.output + "'";
-    if (kind == movie_output::frame_files && options.lossless)
-        return "--lossless is for a .webp movie; frame files are JPEG at quality 100";
-    if (kind != movie_output::frame_files && options.overwrite)
-        return "--overwrite is for a frame pattern; other outputs are replaced whole";
-    return std::string();
-}
-
 }  // namespace
 
 bool parse_number(const std::string& text, double* value)
@@ -178,6 +169,89 @@ bool parse_number(const std::string& text, double* value)
     *value = x;
     return true;
 }
+
+namespace {
+
+// What a movie's options lack or have too many of; empty when they fit.
+std::string movie_usage_error(const render_options& options, bool fps_given, const std::string& format_named)
+{
+    const bool range = options.speed_range || options.observer_range;
+    if (options.frames == 0) {
+        if (range)
+            return "a range (A:B) needs --frames N";
+        if (fps_given || !options.ffmpeg.empty() || options.overwrite)
+            return std::string(fps_given ? "--fps" : !options.ffmpeg.empty() ? "--ffmpeg" : "--overwrite")
+                   + " needs --frames N";
+        return std::string();
+    }
+    if (!range)
+        return "--frames needs a range to move: --speed A:B or --observer X1,Y1:X2,Y2";
+    const movie_output kind = movie_output_kind(options.output);
+    if (kind == movie_output::unknown)
+        return "with --frames, OUTPUT is NAME.webp, NAME.y4m, NAME.mp4, NAME.webm, NAME.mkv, NAME.gif or a frame"
+               " pattern such as frame-%04d.png (one picture file a frame), not '" + options.output + "'";
+    if (options.output == "-" && format_named != "y4m")
+        return "a movie to standard output is a YUV4MPEG2 stream: add --format y4m";
+    if (options.output != "-" && !format_named.empty())
+        return "--format is for OUTPUT - (standard output); a file's format comes from its extension";
+    if (kind == movie_output::frame_files && options.lossless && options.format != picture_format::webp)
+        return "--lossless is for a .webp movie; frame files are JPEG at quality 100";
+    if ((kind == movie_output::y4m || kind == movie_output::ffmpeg) && options.lossless)
+        return "--lossless is for a .webp movie";
+    if (kind != movie_output::ffmpeg && !options.ffmpeg.empty())
+        return "--ffmpeg is for .mp4, .webm, .mkv and .gif movies";
+    if (kind != movie_output::frame_files && options.overwrite)
+        return "--overwrite is for a frame pattern; other outputs are replaced whole";
+    return std::string();
+}
+
+// A pipe or a device named by a path (/dev/stdout, NUL) with no picture
+// extension: written in place, and its format chosen as for "-".
+bool is_stream_target(const std::string& output)
+{
+    picture_format format = picture_format::jpeg;
+    save_target target;
+    std::string error;
+    return !picture_format_of(output, &format) && find_save_target(output.c_str(), &target, &error)
+           && target.in_place;
+}
+
+// What a picture's output options lack or have too many of; empty when they
+// fit. Sets options->format from OUTPUT's extension or --format; a stream's
+// format as "-".
+std::string picture_usage_error(render_options* options, const std::string& format_named)
+{
+    if (options->output == "-" || is_stream_target(options->output)) {
+        if (!format_named.empty() && !picture_format_named(format_named, &options->format))
+            return "--format y4m is for a movie (--frames N); a picture is jpeg, png or webp";
+    } else if (!format_named.empty()) {
+        return "--format is for OUTPUT - (standard output); a file's format comes from its extension";
+    } else if (!picture_format_of(options->output, &options->format)) {
+        return "OUTPUT must end in .jpg, .jpeg, .png or .webp (or be - with --format jpeg|png|webp), not '"
+               + options->output + "'";
+    }
+    return std::string();
+}
+
+// Options that only some formats take.
+std::string format_option_error(const render_options& options, bool quality_given, bool chroma_given,
+                                 bool depth_given)
+{
+    const bool movie_stream = options.frames > 0 && movie_output_kind(options.output) != movie_output::frame_files;
+    const bool yuv = options.frames > 0 && movie_output_kind(options.output) == movie_output::y4m;
+    const picture_format format = options.format;
+    if (quality_given && (movie_stream || format != picture_format::jpeg))
+        return "--jpeg-quality is for JPEG output";
+    if (chroma_given && !yuv && (movie_stream || format != picture_format::jpeg))
+        return "--chroma is for JPEG and YUV4MPEG2 output";
+    if (depth_given && (movie_stream || format != picture_format::png))
+        return "--depth is for PNG output";
+    if (options.lossless && options.frames == 0 && format != picture_format::webp)
+        return "--lossless is for WebP output";
+    return std::string();
+}
+
+}  // namespace
 
 bool parse_speed_percent(const std::string& text, float* speed_fraction)
 {
@@ -259,6 +333,10 @@ parse_result parse_render_arguments(int argc, const char* const* argv)
     bool colour_given = false;
     bool exposure_given = false;
     bool fps_given = false;
+    bool quality_given = false;
+    bool chroma_given = false;
+    bool depth_given = false;
+    std::string format_named;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         if (options_ended || argument.size() < 2 || argument[0] != '-') {
@@ -307,6 +385,10 @@ parse_result parse_render_arguments(int argc, const char* const* argv)
             options.overwrite = true;
             continue;
         }
+        if (argument == "--no-auto-orient") {
+            options.auto_orient = false;
+            continue;
+        }
 
         // Options with a value: "--name VALUE" or "--name=VALUE".
         std::string name = argument;
@@ -317,8 +399,10 @@ parse_result parse_render_arguments(int argc, const char* const* argv)
             value = argument.substr(equals + 1);
         }
         const bool colour_option = name == "--temperature" || name == "--exposure" || name == "--tonemap";
+        const bool format_option = name == "--format" || name == "--jpeg-quality" || name == "--chroma"
+                                   || name == "--depth" || name == "--ffmpeg";
         if (name != "--speed" && name != "--direction" && name != "--quality" && name != "--observer"
-            && name != "--frames" && name != "--fps" && !colour_option)
+            && name != "--frames" && name != "--fps" && !colour_option && !format_option)
             return fail("unknown option '" + name + "'");
         if (equals == std::string::npos) {
             if (i + 1 >= argc)
@@ -343,6 +427,28 @@ parse_result parse_render_arguments(int argc, const char* const* argv)
                 return fail("--fps takes a number of frames per second from 0.1 to 1000, not '" + value
                             + "'");
             fps_given = true;
+        } else if (name == "--format") {
+            if (value != "jpeg" && value != "png" && value != "webp" && value != "y4m")
+                return fail("--format takes jpeg, png, webp or y4m, not '" + value + "'");
+            format_named = value;
+        } else if (name == "--jpeg-quality") {
+            if (!parse_int32(value, &options.jpeg_quality) || options.jpeg_quality < 1 || options.jpeg_quality > 100)
+                return fail("--jpeg-quality takes a whole number from 1 to 100, not '" + value + "'");
+            quality_given = true;
+        } else if (name == "--chroma") {
+            if (value != "444" && value != "420")
+                return fail("--chroma takes 444 or 420, not '" + value + "'");
+            options.full_chroma = value == "444";
+            chroma_given = true;
+        } else if (name == "--depth") {
+            if (value != "8" && value != "16")
+                return fail("--depth takes 8 or 16, not '" + value + "'");
+            options.depth = value == "16" ? 16 : 8;
+            depth_given = true;
+        } else if (name == "--ffmpeg") {
+            if (value.empty())
+                return fail("--ffmpeg takes the path of an ffmpeg program");
+            options.ffmpeg = value;
         } else if (name == "--direction") {
             if (!parse_direction(value, &options.direction))
                 return fail("--direction takes 0, 1, 2, left-to-right, top-to-bottom or straight-at-it, not '"
@@ -382,8 +488,20 @@ parse_result parse_render_arguments(int argc, const char* const* argv)
         return fail("--temperature, --exposure and --tonemap need --doppler");
     if (options.doppler && !exposure_given)
         options.colour.auto_exposure = true;
-    const std::string movie_error = movie_usage_error(options, fps_given);
+    if (options.frames > 0) {
+        // A frame pattern's files take the format of its extension.
+        if (!picture_format_of(options.output, &options.format))
+            options.format = picture_format::jpeg;
+    } else {
+        const std::string picture_error = picture_usage_error(&options, format_named);
+        if (!picture_error.empty())
+            return fail(picture_error);
+    }
+    const std::string movie_error = movie_usage_error(options, fps_given, format_named);
     if (!movie_error.empty())
         return fail(movie_error);
+    const std::string format_error = format_option_error(options, quality_given, chroma_given, depth_given);
+    if (!format_error.empty())
+        return fail(format_error);
     return result;
 }

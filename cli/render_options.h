@@ -3,8 +3,12 @@
 //                  [--quality Q] [--observer X,Y] [--quiet]
 //                  [--doppler[=colour] [--temperature K] [--exposure EV|auto]
 //                   [--tonemap clip|reinhard]]
+//                  [--format jpeg|png|webp] [--jpeg-quality Q] [--chroma 444|420]
+//                  [--depth 8|16] [--lossless] [--no-auto-orient]
 //   lumirun-render INPUT MOVIE --frames N [--speed A:B] [--observer X1,Y1:X2,Y2]
-//                  [--fps F] [--lossless] [--overwrite] [the options above]
+//                  [--fps F] [--ffmpeg PATH] [--overwrite] [the options above]
+// OUTPUT's extension names its format (usage error otherwise); "-" is JPEG
+// unless --format says otherwise.
 //   lumirun-render --help | --version
 // Defaults are the program's after a successful open: speed 50 %, direction
 // 0, quality 1, observer (0, source height / 2).

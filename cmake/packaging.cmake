@@ -45,7 +45,13 @@ if(WIN32)
   set(LUMIRUN_WEBP_SOURCE "${PROJECT_SOURCE_DIR}/build/deps/libwebp-src" CACHE PATH
     "libwebp's source (for its licence texts)")
   include(${PROJECT_SOURCE_DIR}/cmake/third_party_notices.cmake)
-  lumirun_third_party_notices(${LUMIRUN_JPEG_SOURCE} ${LUMIRUN_WEBP_SOURCE} ${docs}/THIRD-PARTY-NOTICES)
+  set(LUMIRUN_PNG_SOURCE "${PROJECT_SOURCE_DIR}/build/deps/libpng-src" CACHE PATH
+    "libpng's source (for its licence text)")
+  set(LUMIRUN_LCMS2_SOURCE "${PROJECT_SOURCE_DIR}/build/deps/lcms2-src" CACHE PATH
+    "Little CMS's source (for its licence text)")
+  find_file(LUMIRUN_ZLIB_HEADER zlib.h)
+  lumirun_third_party_notices(${LUMIRUN_JPEG_SOURCE} ${LUMIRUN_WEBP_SOURCE} ${LUMIRUN_PNG_SOURCE}
+    ${LUMIRUN_LCMS2_SOURCE} ${LUMIRUN_ZLIB_HEADER} ${docs}/THIRD-PARTY-NOTICES)
 
   # Linked without symbol tables: smaller, and without the build machine's
   # paths (libjpeg's assembled objects name their source files). Stripping
@@ -81,6 +87,8 @@ else()
   install(FILES ${docs}/lumirun-render.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES ${docs}/copyright ${docs}/changelog.gz DESTINATION ${doc_dir})
   install(FILES ${LUMIRUN_WEB_PAGE} DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lumirun-render OPTIONAL)
+  # The chart the manual page's examples render.
+  install(FILES ${PROJECT_SOURCE_DIR}/resources/sample.jpg DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lumirun-render)
 
   set(CPACK_GENERATOR DEB)
   set(CPACK_STRIP_FILES ON)
@@ -88,21 +96,23 @@ else()
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
   # dpkg-shlibdeps names the libraries the program links (libjpeg62-turbo,
-  # the C and C++ runtimes) with the versions this build needs.
+  # libwebp, libpng16-16, liblcms2-2, zlib, the C and C++ runtimes) with the
+  # versions this build needs. MP4, WebM and GIF movies need ffmpeg.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  set(CPACK_DEBIAN_PACKAGE_SUGGESTS ffmpeg)
   set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
   set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${LUMIRUN_MAINTAINER}")
   # CPack indents the lines after the first itself.
   set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-"render a JPEG picture as seen flying past it near light speed
-lumirun-render reads a JPEG picture, renders it as an observer flying past
-it at a large fraction of the speed of light would see it (Lorentz
+"render a photo as seen flying past it near light speed
+lumirun-render reads a JPEG or PNG picture, renders it as an observer flying
+past it at a large fraction of the speed of light would see it (Lorentz
 contraction and light travel time, solved for every sample point, and on
 request the Doppler shift of its colours) and saves the result as a JPEG
-file, byte for byte as the Lumirun JPG viewer saves it. It also makes
-movies of a moving speed or observer: an animated WebP file, or a numbered
-JPEG file a frame.")
+file, byte for byte as the Lumirun JPG viewer saves it, or as PNG or WebP;
+movies as animated WebP, numbered picture files, YUV4MPEG2, or through
+ffmpeg as MP4, WebM or GIF.")
 endif()
 
 set(CPACK_PACKAGE_NAME lumirun)

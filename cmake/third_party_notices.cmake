@@ -10,17 +10,38 @@ function(lumirun_read_licence_text variable file hint)
   set(${variable} "${text}" PARENT_SCOPE)
 endfunction()
 
-# lumirun_third_party_notices(JPEG_SOURCE WEBP_SOURCE OUTPUT): writes the
-# notices of the libraries linked into the Windows executables (CRLF line
-# ends), from resources/THIRD-PARTY-NOTICES.in and the licence texts of the
-# source packages libjpeg-turbo and libwebp were built from, word for word.
-function(lumirun_third_party_notices jpeg_source webp_source output)
+# lumirun_third_party_notices(JPEG_SOURCE WEBP_SOURCE PNG_SOURCE LCMS2_SOURCE
+# ZLIB_HEADER OUTPUT): writes the notices of the libraries linked into the
+# Windows executables (CRLF line ends), from resources/THIRD-PARTY-NOTICES.in
+# and the licence texts of the source packages libjpeg-turbo, libwebp, libpng
+# and Little CMS were built from (zlib's from the head of its header), word
+# for word.
+function(lumirun_third_party_notices jpeg_source webp_source png_source lcms2_source zlib_header output)
   set(jpeg_hint "run scripts/fetch-libjpeg-source.sh")
   set(webp_hint "run scripts/build-libwebp-mingw.sh")
   set(readme ${jpeg_source}/README.ijg)
   lumirun_read_licence_text(LUMIRUN_JPEG_LICENSE ${jpeg_source}/LICENSE.md "${jpeg_hint}")
   lumirun_read_licence_text(LUMIRUN_WEBP_LICENSE ${webp_source}/COPYING "${webp_hint}")
   lumirun_read_licence_text(LUMIRUN_WEBP_PATENTS ${webp_source}/PATENTS "${webp_hint}")
+  lumirun_read_licence_text(LUMIRUN_PNG_LICENSE ${png_source}/LICENSE "run scripts/build-png-mingw.sh")
+  lumirun_read_licence_text(LUMIRUN_LCMS2_LICENSE ${lcms2_source}/COPYING "run scripts/build-lcms2-mingw.sh")
+  # zlib.h opens with one comment: its name, the version line, then the
+  # copyright and the licence.
+  lumirun_read_licence_text(zlib ${zlib_header} "install libz-mingw-w64-dev")
+  string(REGEX MATCH "^/\\* zlib.h -- [^\n]*\n  version ([0-9.]+)[^\n]*\n" zlib_head "${zlib}")
+  set(LUMIRUN_ZLIB_VERSION ${CMAKE_MATCH_1})
+  string(LENGTH "${zlib_head}" start)
+  string(FIND "${zlib}" "*/" end)
+  if(NOT zlib_head OR end LESS start)
+    message(FATAL_ERROR "No licence comment at the head of ${zlib_header}")
+  endif()
+  math(EXPR length "${end} - ${start}")
+  string(SUBSTRING "${zlib}" ${start} ${length} LUMIRUN_ZLIB_LICENSE)
+  string(STRIP "${LUMIRUN_ZLIB_LICENSE}" LUMIRUN_ZLIB_LICENSE)
+  file(STRINGS ${png_source}/png.h png_version REGEX "^#define PNG_LIBPNG_VER_STRING \"[0-9.]+\"")
+  string(REGEX REPLACE "^.*\"([0-9.]+)\".*$" "\\1" LUMIRUN_PNG_VERSION "${png_version}")
+  file(STRINGS ${lcms2_source}/configure.ac lcms2_init REGEX "^AC_INIT\\(lcms2, *[0-9.]+\\)")
+  string(REGEX REPLACE "^AC_INIT\\(lcms2, *([0-9.]+)\\).*$" "\\1" LUMIRUN_LCMS2_VERSION "${lcms2_init}")
 
   # README.ijg from its LEGAL ISSUES heading to the next section's.
   lumirun_read_licence_text(ijg ${readme} "${jpeg_hint}")
@@ -55,5 +76,5 @@ function(lumirun_third_party_notices jpeg_source webp_source output)
   string(REPLACE "\n" "\r\n" text "${text}")
   file(WRITE ${output} "${text}")
   set_property(DIRECTORY ${PROJECT_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${jpeg_source}/LICENSE.md
-    ${readme} ${webp_source}/COPYING ${webp_source}/PATENTS)
+    ${readme} ${webp_source}/COPYING ${webp_source}/PATENTS ${png_source}/LICENSE ${lcms2_source}/COPYING)
 endfunction()

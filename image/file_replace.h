@@ -42,4 +42,8 @@ bool flush_to_disk(std::FILE* file, std::string* error);
 // durable where the platform allows it.
 bool replace_with(const std::string& temporary, const save_target& target, std::string* error);
 
+// True when both paths name one existing file: the same device and file
+// number, so also through symbolic and hard links.
+bool same_file(const char* first, const char* second);
+
 #endif

@@ -178,3 +178,10 @@ bool replace_with(const std::string& temporary, const save_target& target, std::
     }
     return true;
 }
+
+bool same_file(const char* first, const char* second)
+{
+    struct stat a {};
+    struct stat b {};
+    return stat(first, &a) == 0 && stat(second, &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}

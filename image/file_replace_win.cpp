@@ -163,3 +163,27 @@ bool replace_with(const std::string& temporary, const save_target& target, std::
     *error = system_error(GetLastError());
     return false;
 }
+
+namespace {
+
+// The volume and file number of an existing file or folder.
+bool file_identity(const char* path, BY_HANDLE_FILE_INFORMATION* information)
+{
+    const HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    const bool known = GetFileInformationByHandle(file, information) != 0;
+    CloseHandle(file);
+    return known;
+}
+
+}  // namespace
+
+bool same_file(const char* first, const char* second)
+{
+    BY_HANDLE_FILE_INFORMATION a{};
+    BY_HANDLE_FILE_INFORMATION b{};
+    return file_identity(first, &a) && file_identity(second, &b) && a.dwVolumeSerialNumber == b.dwVolumeSerialNumber
+           && a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+}

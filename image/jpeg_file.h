@@ -12,7 +12,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
+#include "image/file_handle.h"
 #include "image/raster.h"
 
 // Bounds on what one read may cost.
@@ -23,6 +25,9 @@ struct jpeg_read_limits {
     // dozen or so); a crafted one can have tens of thousands, each costing
     // a pass over the picture.
     int max_scans = 500;
+    // Also keep the ICC profile and the Exif block (lumirun-render turns
+    // and converts the picture; the viewer shows the stored pixels).
+    bool keep_metadata = false;
 };
 
 struct jpeg_read {
@@ -33,6 +38,12 @@ struct jpeg_read {
     // A fatal library error after the allocation leaves it present with the
     // rows decoded before the error.
     raster picture;
+    std::int32_t image_width = 0;  // the file's own width, before rounding
+    // The file's ICC profile (its APP2 segments joined) and Exif block (its
+    // first APP1 segment starting "Exif"), when it has them and the limits
+    // asked for them.
+    std::vector<unsigned char> icc_profile;
+    std::vector<unsigned char> exif;
     std::string message;     // the warning box's text, when one is due
     std::string reason;      // the system's reason a file could not be opened
     bool too_large = false;  // the picture's memory could not be had
@@ -48,6 +59,10 @@ struct jpeg_read {
 // converted as inverted CMYK (the way common editors write it); other
 // component counts are refused before the raster is allocated.
 jpeg_read read_jpeg_file(const char* path, const jpeg_read_limits& limits = {});
+
+// A picture file opened for binary reading; null with the system's reason
+// (a folder is refused as one, though some systems open it).
+file_handle open_for_reading(const char* path, std::string* reason);
 
 // read_jpeg_file on a stream opened for binary reading, named in messages
 // as name; the caller closes it.
@@ -74,11 +89,13 @@ struct jpeg_write {
 // is written in place. Refuses, before touching any file, an absent raster
 // (with no message), a side over 65500 pixels, a read-only target and a
 // path the platform's file calls cannot take. Every message is one line
-// with the system's (or the library's) reason.
-jpeg_write write_jpeg_file(const char* path, const raster& picture, std::int32_t quality);
+// with the system's (or the library's) reason. Colour is kept at half
+// resolution both ways (4:2:0) unless full_chroma asks for every pixel's.
+jpeg_write write_jpeg_file(const char* path, const raster& picture, std::int32_t quality, bool full_chroma = false);
 
 // Encodes picture into an open stream (standard output, say); the caller
 // closes it and learns there of errors the stream still holds.
-jpeg_write write_jpeg_stream(std::FILE* file, const char* name, const raster& picture, std::int32_t quality);
+jpeg_write write_jpeg_stream(std::FILE* file, const char* name, const raster& picture, std::int32_t quality,
+                             bool full_chroma = false);
 
 #endif

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -69,6 +70,24 @@ void refuse_colour_space(jpeg_decompress_struct* cinfo)
     (*cinfo->err->error_exit)(reinterpret_cast<j_common_ptr>(cinfo));
 }
 
+// The profile and the Exif block, when the caller asked for them.
+void keep_metadata(jpeg_decompress_struct* cinfo, jpeg_read* read)
+{
+    JOCTET* profile = nullptr;
+    unsigned int length = 0;
+    if (jpeg_read_icc_profile(cinfo, &profile, &length) && profile) {
+        read->icc_profile.assign(profile, profile + length);
+        std::free(profile);
+    }
+    for (jpeg_saved_marker_ptr marker = cinfo->marker_list; marker; marker = marker->next) {
+        if (marker->marker == JPEG_APP0 + 1 && marker->data_length >= 6
+            && std::memcmp(marker->data, "Exif\0\0", 6) == 0) {
+            read->exif.assign(marker->data, marker->data + marker->data_length);
+            break;
+        }
+    }
+}
+
 // Chooses what the library delivers: blue, green, red for one and three
 // components, CMYK for four (the library turns YCCK into CMYK; we convert
 // the rest). Any other count is refused before the raster is allocated.
@@ -119,11 +138,18 @@ std::int32_t decode_steps(jpeg_decompress_struct* cinfo, FILE* file, const jpeg_
     // jpeg_create_decompress clears every field but err.
     cinfo->progress = &manager_of(reinterpret_cast<j_common_ptr>(cinfo))->progress;
     jpeg_stdio_src(cinfo, file);
+    if (limits->keep_metadata) {
+        jpeg_save_markers(cinfo, JPEG_APP0 + 1, 0xffff);
+        jpeg_save_markers(cinfo, JPEG_APP0 + 2, 0xffff);
+    }
     jpeg_read_header(cinfo, TRUE);
+    if (limits->keep_metadata)
+        keep_metadata(cinfo, read);
     choose_output_colour(cinfo);
 
     std::int32_t width = 0;
     const auto height = static_cast<std::int32_t>(cinfo->image_height);
+    read->image_width = static_cast<std::int32_t>(cinfo->image_width);
     if (!round_width_to_4(static_cast<std::int32_t>(cinfo->image_width), &width))
         return 1;
     read->picture = allocate_raster(width, height, limits->memory);
@@ -166,7 +192,7 @@ std::int32_t decode_picture(jpeg_decompress_struct* cinfo, FILE* file, const jpe
 
 }  // namespace
 
-jpeg_read read_jpeg_file(const char* path, const jpeg_read_limits& limits)
+file_handle open_for_reading(const char* path, std::string* reason)
 {
     errno = 0;
     file_handle file(std::fopen(path, "rb"));
@@ -175,10 +201,20 @@ jpeg_read read_jpeg_file(const char* path, const jpeg_read_limits& limits)
     struct stat status {};
     if (stat(path, &status) == 0 && S_ISDIR(status.st_mode))
         code = EISDIR;
-    if (!file || code == EISDIR) {
+    if (file && code != EISDIR)
+        return file;
+    *reason = code != 0 ? std::strerror(code) : "";
+    return file_handle();
+}
+
+jpeg_read read_jpeg_file(const char* path, const jpeg_read_limits& limits)
+{
+    std::string reason;
+    const file_handle file = open_for_reading(path, &reason);
+    if (!file) {
         jpeg_read read;
         read.message = std::string("Error: Can't open file ") + path + " for reading.";
-        read.reason = code != 0 ? std::strerror(code) : "";
+        read.reason = reason;
         return read;
     }
     return read_jpeg_stream(file.get(), path, limits);

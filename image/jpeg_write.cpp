@@ -37,7 +37,8 @@ void writer_error_exit(j_common_ptr cinfo)
     std::longjmp(manager->recovery, 1);
 }
 
-std::int32_t encode_steps(jpeg_compress_struct* cinfo, FILE* file, const raster* picture, std::int32_t quality)
+std::int32_t encode_steps(jpeg_compress_struct* cinfo, FILE* file, const raster* picture, std::int32_t quality,
+                          bool full_chroma)
 {
     jpeg_create_compress(cinfo);
     jpeg_stdio_dest(cinfo, file);
@@ -47,6 +48,11 @@ std::int32_t encode_steps(jpeg_compress_struct* cinfo, FILE* file, const raster*
     cinfo->in_color_space = JCS_EXT_BGR;
     jpeg_set_defaults(cinfo);
     jpeg_set_quality(cinfo, quality, TRUE);
+    if (full_chroma) {
+        // 4:4:4: the colour at every pixel, as the brightness.
+        cinfo->comp_info[0].h_samp_factor = 1;
+        cinfo->comp_info[0].v_samp_factor = 1;
+    }
     jpeg_start_compress(cinfo, TRUE);
 
     const std::size_t stride = 3 * static_cast<std::size_t>(picture->width);
@@ -60,15 +66,16 @@ std::int32_t encode_steps(jpeg_compress_struct* cinfo, FILE* file, const raster*
 
 // The recovery point of one write: 1 when the library gave up, its message
 // then in the manager.
-std::int32_t encode_picture(jpeg_compress_struct* cinfo, FILE* file, const raster* picture, std::int32_t quality)
+std::int32_t encode_picture(jpeg_compress_struct* cinfo, FILE* file, const raster* picture, std::int32_t quality,
+                            bool full_chroma)
 {
     if (setjmp(reinterpret_cast<writer_error_manager*>(cinfo->err)->recovery))
         return 1;
-    return encode_steps(cinfo, file, picture, quality);
+    return encode_steps(cinfo, file, picture, quality, full_chroma);
 }
 
 // False with the library's message when it gave up.
-bool encode(std::FILE* file, const raster& picture, std::int32_t quality, std::string* reason,
+bool encode(std::FILE* file, const raster& picture, std::int32_t quality, bool full_chroma, std::string* reason,
             bool system_reason = false)
 {
     jpeg_compress_struct cinfo{};
@@ -77,7 +84,7 @@ bool encode(std::FILE* file, const raster& picture, std::int32_t quality, std::s
     cinfo.err = jpeg_std_error(&manager.pub);
     manager.pub.error_exit = writer_error_exit;
     errno = 0;
-    const std::int32_t result = encode_picture(&cinfo, file, &picture, quality);
+    const std::int32_t result = encode_picture(&cinfo, file, &picture, quality, full_chroma);
     jpeg_destroy_compress(&cinfo);
     if (result != 0)
         *reason = manager.message;
@@ -86,13 +93,14 @@ bool encode(std::FILE* file, const raster& picture, std::int32_t quality, std::s
 
 }  // namespace
 
-jpeg_write write_jpeg_stream(std::FILE* file, const char* name, const raster& picture, std::int32_t quality)
+jpeg_write write_jpeg_stream(std::FILE* file, const char* name, const raster& picture, std::int32_t quality,
+                             bool full_chroma)
 {
     jpeg_write write;
     if (!picture.pixels || picture.width < 0 || picture.height < 0)
         return write;
     std::string reason;
-    if (!encode(file, picture, quality, &reason, true)) {
+    if (!encode(file, picture, quality, full_chroma, &reason, true)) {
         write.message = cannot_write_text(name, reason);
     } else if (std::fflush(file) != 0) {
         write.message = cannot_write_text(name, std::strerror(errno));
@@ -102,7 +110,7 @@ jpeg_write write_jpeg_stream(std::FILE* file, const char* name, const raster& pi
     return write;
 }
 
-jpeg_write write_jpeg_file(const char* path, const raster& picture, std::int32_t quality)
+jpeg_write write_jpeg_file(const char* path, const raster& picture, std::int32_t quality, bool full_chroma)
 {
     jpeg_write write;
     if (!picture.pixels || picture.width < 0 || picture.height < 0)
@@ -113,7 +121,7 @@ jpeg_write write_jpeg_file(const char* path, const raster& picture, std::int32_t
         return write;
     }
     const save_result saved = save_file(path, [&](std::FILE* file, std::string* reason) {
-        return encode(file, picture, quality, reason);
+        return encode(file, picture, quality, full_chroma, reason);
     });
     write.result = saved.result;
     write.message = saved.message;

@@ -109,3 +109,67 @@ save_result save_file(const char* path, const stream_writer& write)
     unregister_temporary(temporary);
     return saved;
 }
+
+streamed_save::streamed_save(const char* path) : path_(path)
+{
+    save_target target;
+    std::string reason;
+    if (!find_save_target(path, &target, &reason)) {
+        refusal_ = cannot_create_text(path, reason);
+        return;
+    }
+    in_place_ = target.in_place;
+    target_path_ = target.path;
+    target_exists_ = target.exists;
+    file_ = in_place_ ? open_in_place(target, &reason) : create_temporary_for(target, &written_, &reason);
+    if (in_place_)
+        written_ = target.path;
+    if (!file_)
+        refusal_ = cannot_create_text(path, reason);
+}
+
+streamed_save::~streamed_save()
+{
+    if (file_)
+        std::fclose(file_);
+    if (!done_ && !in_place_ && refusal_.empty())
+        std::remove(written_.c_str());
+}
+
+bool streamed_save::close_stream(std::string* reason)
+{
+    if (!file_)
+        return true;
+    errno = 0;
+    const bool closed = std::fclose(file_) == 0;
+    file_ = nullptr;
+    if (!closed)
+        *reason = errno != 0 ? std::strerror(errno) : "Output file write error";
+    return closed;
+}
+
+save_result streamed_save::commit()
+{
+    save_result saved;
+    std::string reason;
+    if (!refusal_.empty()) {
+        saved.message = refusal_;
+        return saved;
+    }
+    if (file_ && !in_place_ && !flush_to_disk(file_, &reason)) {
+        saved.message = cannot_write_text(path_.c_str(), reason);
+        return saved;
+    }
+    if (!close_stream(&reason)) {
+        saved.message = cannot_write_text(path_.c_str(), reason);
+        return saved;
+    }
+    save_target target{target_path_, target_exists_, in_place_};
+    if (!in_place_ && !replace_with(written_, target, &reason)) {
+        saved.message = cannot_create_text(path_.c_str(), reason);
+        return saved;
+    }
+    done_ = true;
+    saved.result = 0;
+    return saved;
+}

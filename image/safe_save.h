@@ -32,6 +32,40 @@ std::string probe_save_target(const char* path);
 // exists, so that a signal removes it), or in place for a pipe or a device.
 save_result save_file(const char* path, const stream_writer& write);
 
+// A file written in several steps (a movie, frame by frame, or by another
+// program) under the same rules: refused as save_file refuses, written to a
+// new file beside the target (or in place for a pipe or a device), and put
+// in the target's place by commit() only when complete. Destroyed
+// uncommitted, it removes what it wrote.
+class streamed_save {
+public:
+    explicit streamed_save(const char* path);
+    ~streamed_save();
+    streamed_save(const streamed_save&) = delete;
+    streamed_save& operator=(const streamed_save&) = delete;
+
+    // Empty when the file is open; otherwise the box's text.
+    const std::string& refusal() const { return refusal_; }
+    std::FILE* file() const { return file_; }
+    // The name being written: the new file's, or the target's in place.
+    const std::string& written_name() const { return written_; }
+    // Closes the stream, so that another program may write the name.
+    bool close_stream(std::string* reason);
+
+    // Flushes (to the disk for a new file), closes and renames.
+    save_result commit();
+
+private:
+    std::string path_;
+    std::string written_;
+    std::string refusal_;
+    std::FILE* file_ = nullptr;
+    bool in_place_ = false;
+    bool done_ = false;
+    std::string target_path_;
+    bool target_exists_ = false;
+};
+
 std::string cannot_create_text(const char* path, const std::string& reason);
 std::string cannot_write_text(const char* path, const std::string& reason);
 

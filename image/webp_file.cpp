@@ -38,7 +38,62 @@ std::string encoder_error(WebPAnimEncoder* encoder, const char* otherwise)
     return error && *error ? error : otherwise;
 }
 
+const char* encoder_error_text(WebPEncodingError error)
+{
+    switch (error) {
+    case VP8_ENC_ERROR_OUT_OF_MEMORY:
+    case VP8_ENC_ERROR_BITSTREAM_OUT_OF_MEMORY:
+        return "not enough memory";
+    case VP8_ENC_ERROR_BAD_DIMENSION:
+        return "the picture passes the 16383-pixel limit of WebP on a side";
+    case VP8_ENC_ERROR_PARTITION0_OVERFLOW:
+    case VP8_ENC_ERROR_PARTITION_OVERFLOW:
+        return "the picture is too large for a lossy WebP file";
+    case VP8_ENC_ERROR_FILE_TOO_BIG:
+        return "the file would pass 4 GiB";
+    default:
+        return "Encoder error";
+    }
+}
+
 }  // namespace
+
+bool encode_webp_picture(const raster& picture, bool lossless, float quality, std::vector<unsigned char>* bytes,
+                         std::string* reason)
+{
+    WebPConfig config;
+    if (!WebPConfigInit(&config)) {
+        *reason = "Encoder error";
+        return false;
+    }
+    config.lossless = lossless ? 1 : 0;
+    config.exact = lossless ? 1 : 0;
+    config.quality = quality;
+    picture_owner owner;
+    WebPPicture& frame = owner.picture;
+    frame.use_argb = 1;
+    frame.width = picture.width;
+    frame.height = picture.height;
+    if (picture.width > webp_max_dimension || picture.height > webp_max_dimension) {
+        *reason = encoder_error_text(VP8_ENC_ERROR_BAD_DIMENSION);
+        return false;
+    }
+    if (!WebPPictureImportBGR(&frame, picture.pixels.get(), 3 * picture.width)) {
+        *reason = "not enough memory";
+        return false;
+    }
+    WebPMemoryWriter writer;
+    WebPMemoryWriterInit(&writer);
+    frame.writer = WebPMemoryWrite;
+    frame.custom_ptr = &writer;
+    const bool encoded = WebPEncode(&config, &frame) != 0;
+    if (encoded)
+        bytes->assign(writer.mem, writer.mem + writer.size);
+    else
+        *reason = encoder_error_text(frame.error_code);
+    WebPMemoryWriterClear(&writer);
+    return encoded;
+}
 
 struct webp_animation::state {
     std::unique_ptr<WebPAnimEncoder, encoder_delete> encoder;
@@ -47,7 +102,7 @@ struct webp_animation::state {
     std::int32_t height = 0;
 };
 
-webp_animation::webp_animation(std::int32_t width, std::int32_t height, bool lossless, float quality)
+webp_animation::webp_animation(std::int32_t width, std::int32_t height, bool lossless)
 {
     if (width < 1 || height < 1 || width > webp_max_dimension || height > webp_max_dimension)
         return;
@@ -59,9 +114,13 @@ webp_animation::webp_animation(std::int32_t width, std::int32_t height, bool los
         return;
     options.anim_params.loop_count = 0;           // forever
     options.anim_params.bgcolor = 0xff000000u;    // opaque black, as the canvas
-    made->config.lossless = lossless ? 1 : 0;
+    made->config.lossless = 1;
     made->config.exact = lossless ? 1 : 0;
-    made->config.quality = quality;
+    made->config.quality = webp_photo_quality;  // the lossless encoder's effort, as before
+    if (!lossless) {
+        made->config.near_lossless = webp_movie_near_lossless;
+        made->config.quality = webp_movie_effort;
+    }
     if (!WebPValidateConfig(&made->config))
         return;
     made->encoder.reset(WebPAnimEncoderNew(width, height, &options));

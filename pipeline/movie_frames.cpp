@@ -1,5 +1,7 @@
 #include "pipeline/movie_frames.h"
 
+#include "pipeline/ffmpeg_movie.h"
+
 namespace {
 
 bool is_digit(char c)
@@ -7,14 +9,19 @@ bool is_digit(char c)
     return c >= '0' && c <= '9';
 }
 
-bool ends_with_webp(const std::string& name)
+bool ends_with(const std::string& name, const std::string& extension)
 {
-    if (name.size() < 5)
+    if (name.size() < extension.size())
         return false;
-    std::string end = name.substr(name.size() - 5);
+    std::string end = name.substr(name.size() - extension.size());
     for (char& c : end)
         c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    return end == ".webp";
+    return end == extension;
+}
+
+bool ends_with_webp(const std::string& name)
+{
+    return ends_with(name, ".webp");
 }
 
 // Where the pattern's conversion starts and ends (one past its 'd'), and its
@@ -90,7 +97,12 @@ movie_output movie_output_kind(const std::string& name)
     if (ends_with_webp(name))
         return has_frame_conversion(name) ? movie_output::unknown : movie_output::webp;
     conversion c;
-    return find_conversion(name, &c) ? movie_output::frame_files : movie_output::unknown;
+    if (find_conversion(name, &c))
+        return movie_output::frame_files;
+    if (name == "-" || ends_with(name, ".y4m"))
+        return movie_output::y4m;
+    ffmpeg_container container = ffmpeg_container::mp4;
+    return ffmpeg_container_of(name, &container) ? movie_output::ffmpeg : movie_output::unknown;
 }
 
 std::string frame_file_name(const std::string& pattern, std::int32_t frame)

@@ -10,13 +10,13 @@
 // The most frames a movie may have.
 constexpr std::int32_t max_movie_frames = 100000;
 
-enum class movie_output { webp, frame_files, unknown };
+enum class movie_output { webp, frame_files, y4m, ffmpeg, unknown };
 
-// A frame pattern: exactly one "%d" or "%0Nd" (N from 1 to 10: numbers
-// padded with zeros, never blanks), any other "%" written "%%", not ending
-// in .webp. Otherwise *.webp (any case), its "%" taken literally, unless it
-// holds a frame number's conversion (a sequence of WebP files, which is not
-// made).
+// *.webp, *.y4m or "-" (a YUV4MPEG2 stream), *.mp4, *.webm, *.mkv or *.gif
+// (made by ffmpeg), in any case, their "%" taken literally; or a frame
+// pattern: exactly one "%d" or "%0Nd" (N from 1 to 10: numbers padded with
+// zeros, never blanks), any other "%" written "%%", not ending in .webp
+// (a sequence of WebP files, which is not made).
 movie_output movie_output_kind(const std::string& name);
 
 // The pattern with its conversion replaced by frame, padded as asked, and

@@ -1,8 +1,10 @@
 #include "pipeline/movie_job.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <future>
 #include <memory>
@@ -12,9 +14,13 @@
 #include "image/jpeg_file.h"
 #include "image/safe_save.h"
 #include "image/webp_file.h"
+#include "image/y4m_file.h"
+#include "pipeline/ffmpeg_movie.h"
 #include "pipeline/movie_canvas.h"
 #include "pipeline/movie_frames.h"
+#include "pipeline/picture_formats.h"
 #include "pipeline/picture_job.h"
+#include "pipeline/standard_streams.h"
 #include "render/doppler.h"
 
 namespace {
@@ -26,42 +32,95 @@ double seconds_since(clock_type::time_point start)
     return std::chrono::duration<double>(clock_type::now() - start).count();
 }
 
-// Where the frames go: the animation's encoder, or a file per frame.
+// Where the frames go: the animation's encoder, a YUV4MPEG2 stream, ffmpeg,
+// or a file per frame.
 class movie_sink {
 public:
-    movie_sink(const render_options& options, movie_output kind, const raster& canvas, std::uint64_t largest_file)
+    movie_sink(const render_options& options, movie_output kind, const raster& canvas, std::uint64_t largest_file,
+               std::string ffmpeg)
         : options_(options), kind_(kind), largest_file_(largest_file)
     {
-        if (kind_ == movie_output::webp)
-            animation_ = std::make_unique<webp_animation>(canvas.width, canvas.height, options.lossless,
-                                                         webp_photo_quality);
+        if (kind_ == movie_output::webp) {
+            animation_ = std::make_unique<webp_animation>(canvas.width, canvas.height, options.lossless);
+        } else if (kind_ == movie_output::y4m) {
+            y4m_.width = canvas.width;
+            y4m_.height = canvas.height;
+            y4m_.full_chroma = options.full_chroma;
+            y4m_rate(options.fps, &y4m_.rate_numerator, &y4m_.rate_denominator);
+        } else if (kind_ == movie_output::ffmpeg) {
+            ffmpeg_container container = ffmpeg_container::mp4;
+            ffmpeg_container_of(options.output, &container);
+            ffmpeg_ = std::make_unique<ffmpeg_movie>(std::move(ffmpeg), container, options.output, options.fps);
+        }
     }
 
     bool ready() const { return kind_ != movie_output::webp || animation_->ready(); }
 
+    // Opens the stream or starts ffmpeg; false with the lines to tell.
+    bool open(const raster& canvas, std::vector<std::string>* messages)
+    {
+        if (kind_ == movie_output::ffmpeg)
+            return ffmpeg_->start(canvas.width, canvas.height, messages);
+        if (kind_ != movie_output::y4m)
+            return true;
+        if (options_.output == "-") {
+            use_binary_mode(stdout);
+            stream_ = stdout;
+        } else {
+            stream_save_ = std::make_unique<streamed_save>(options_.output.c_str());
+            if (!stream_save_->refusal().empty()) {
+                messages->push_back(stream_save_->refusal());
+                messages->push_back("Error saving file " + options_.output + ".");
+                return false;
+            }
+            stream_ = stream_save_->file();
+        }
+        const std::string header = y4m_header(y4m_);
+        if (std::fwrite(header.data(), 1, header.size(), stream_) == header.size())
+            return true;
+        messages->push_back(cannot_write_text(stream_name(), std::strerror(errno)));
+        messages->push_back("Error saving file " + options_.output + ".");
+        return false;
+    }
+
     bool add(const raster& canvas, std::int32_t frame, std::vector<std::string>* messages)
     {
-        if (kind_ == movie_output::webp) {
-            std::string reason;
-            if (animation_->add_frame(canvas, frame_time(frame), &reason))
-                return true;
-            messages->push_back("Error encoding frame " + std::to_string(frame) + ": " + reason + ".");
-            messages->push_back("Error saving file " + options_.output + ".");
+        std::string reason;
+        if (kind_ == movie_output::frame_files)
+            return add_file(canvas, frame, messages);
+        if (kind_ == movie_output::webp ? animation_->add_frame(canvas, frame_time(frame), &reason)
+            : kind_ == movie_output::y4m ? write_y4m_frame(stream_, y4m_, canvas, &reason)
+                                         : ffmpeg_->add(canvas, &reason)) {
+            return true;
+        }
+        // ffmpeg's own words say why it stopped reading.
+        if (kind_ == movie_output::ffmpeg) {
+            ffmpeg_->abandon(messages);
             return false;
         }
-        const std::string name = frame_file_name(options_.output, frame);
-        const jpeg_write written = write_jpeg_file(name.c_str(), canvas, 100);
-        if (written.result == 0)
-            return true;
-        if (!written.message.empty())
-            messages->push_back(written.message);
-        messages->push_back("Error saving file " + name + " (frame " + std::to_string(frame)
-                            + (frame > 0 ? "); the frames before it are written." : ")."));
+        messages->push_back("Error encoding frame " + std::to_string(frame) + ": " + reason + ".");
+        messages->push_back("Error saving file " + options_.output + ".");
         return false;
     }
 
     bool finish(std::vector<std::string>* messages)
     {
+        if (kind_ == movie_output::ffmpeg)
+            return ffmpeg_->finish(messages);
+        if (kind_ == movie_output::y4m) {
+            if (stream_save_) {
+                const save_result saved = stream_save_->commit();
+                if (saved.result == 0)
+                    return true;
+                messages->push_back(saved.message);
+            } else if (std::fflush(stream_) == 0) {
+                return true;
+            } else {
+                messages->push_back(cannot_write_text(stream_name(), std::strerror(errno)));
+            }
+            messages->push_back("Error saving file " + options_.output + ".");
+            return false;
+        }
         if (kind_ != movie_output::webp)
             return true;
         const webp_write written
@@ -75,6 +134,22 @@ public:
     }
 
 private:
+    // One picture file a frame, in the format the pattern's extension names
+    // (JPEG when it names none).
+    bool add_file(const raster& canvas, std::int32_t frame, std::vector<std::string>* messages)
+    {
+        const std::string name = frame_file_name(options_.output, frame);
+        picture_format format = picture_format::jpeg;
+        picture_format_of(options_.output, &format);
+        if (save_picture(options_, format, name, canvas, messages))
+            return true;
+        messages->push_back("Error saving file " + name + " (frame " + std::to_string(frame)
+                            + (frame > 0 ? "); the frames before it are written." : ")."));
+        return false;
+    }
+
+    const char* stream_name() const { return options_.output == "-" ? "(standard output)" : options_.output.c_str(); }
+
     // Milliseconds from the start to frame's start, rounded.
     std::int32_t frame_time(std::int32_t frame) const
     {
@@ -85,6 +160,10 @@ private:
     movie_output kind_;
     std::uint64_t largest_file_;
     std::unique_ptr<webp_animation> animation_;
+    y4m_format y4m_;
+    std::unique_ptr<streamed_save> stream_save_;
+    std::FILE* stream_ = nullptr;
+    std::unique_ptr<ffmpeg_movie> ffmpeg_;
 };
 
 render_progress frame_progress(job_progress* bar, bool measuring, std::int32_t frame, std::int32_t frames)
@@ -114,8 +193,10 @@ bool same_file(const std::string& a, const std::string& b)
 // with --overwrite); the lines to tell the user in *messages.
 int check_targets(const render_options& options, movie_output kind, std::vector<std::string>* messages)
 {
-    if (kind == movie_output::webp) {
-        const std::string refused = probe_save_target(options.output.c_str());
+    if (kind != movie_output::frame_files) {
+        // Standard output: refused only where it is a terminal.
+        const std::string refused
+            = options.output == "-" ? output_refusal("-") : probe_save_target(options.output.c_str());
         if (refused.empty())
             return 0;
         messages->push_back(refused);
@@ -206,7 +287,8 @@ bool canvases_for(const render_options& options, const canvas_layout& layout,
         const std::string size = std::to_string(layout.width) + " by " + std::to_string(layout.height) + " pixels";
         messages->push_back(
             (all && layout.ok ? "The movie's canvas of " + size : std::string("The movie's canvas")) + " passes the "
-            + std::to_string(limit) + "-pixel limit of " + (kind == movie_output::webp ? "WebP" : "JPEG")
+            + std::to_string(limit) + "-pixel limit of "
+            + (kind == movie_output::webp ? "WebP" : kind == movie_output::frame_files ? "JPEG" : "this movie")
             + " on a side"
             + (all || !layout.ok ? std::string(".")
                                  : ": " + size + " at frame " + std::to_string(extents.size() - 1) + " of "
@@ -346,10 +428,22 @@ int render_movie(const render_options& options, job_progress* bar, std::vector<s
 {
     movie_timing spent;
     const movie_output kind = movie_output_kind(options.output);
-    // What cannot be written is refused before the work, not after it.
+    // What cannot be written, or a movie that needs an ffmpeg there is none
+    // of, is refused before the work, not after it.
     const int refused = check_targets(options, kind, messages);
     if (refused != 0)
         return refused;
+    std::string ffmpeg;
+    if (kind == movie_output::ffmpeg) {
+        ffmpeg_container container = ffmpeg_container::mp4;
+        ffmpeg_container_of(options.output, &container);
+        std::string missing;
+        ffmpeg = find_ffmpeg(options.ffmpeg, container, &missing);
+        if (ffmpeg.empty()) {
+            messages->push_back(missing + ".");
+            return 1;
+        }
+    }
     raster source;
     if (!open_source(options, &source, messages))
         return 1;
@@ -368,11 +462,13 @@ int render_movie(const render_options& options, job_progress* bar, std::vector<s
             bar->finish();
         return 1;
     }
-    movie_sink sink(options, kind, canvases[0], limits.webp_file_bytes);
+    movie_sink sink(options, kind, canvases[0], limits.webp_file_bytes, ffmpeg);
     if (!sink.ready()) {
         messages->push_back("Error: Not enough memory to encode the movie!");
         return 1;
     }
+    if (!sink.open(canvases[0], messages))
+        return 1;
     spent.measure = seconds_since(start);
 
     encoding_thread encoder(&sink);

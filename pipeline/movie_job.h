@@ -1,6 +1,7 @@
 // Movies: one source, several renders whose speed or
-// observer moves from frame to frame, on one canvas, into an animated WebP
-// or a numbered sequence of JPEG files.
+// observer moves from frame to frame, on one canvas, into an animated WebP,
+// a YUV4MPEG2 stream, a movie made by ffmpeg or a numbered sequence of
+// picture files.
 #ifndef LUMIRUN_PIPELINE_MOVIE_JOB_H
 #define LUMIRUN_PIPELINE_MOVIE_JOB_H
 
@@ -38,15 +39,16 @@ struct movie_limits {
 // Refused before any work, in this order: a target that cannot be written
 // (every frame file's name and folder, by creating a file there and
 // removing it); a frame file that exists (status 2), unless
-// options.overwrite, and the input always. Then measures the frames,
-// stopping as soon as the canvas must pass the output's side, and refuses
-// a canvas the output cannot hold or whose memory (two canvases, the
-// largest frame, the encoder's buffers, as one sum) cannot be had. A WebP
-// movie is written whole or not at all, and not when its file would pass
-// limits.webp_file_bytes; a frame sequence keeps the frames written before
-// a failure, and the message names the frame that failed. 0 on success; 1
-// (or 2) with the lines to tell the user in *messages. The colour pass's
-// table is built once for each speed.
+// options.overwrite, and the input always; a movie that needs an ffmpeg
+// there is none of. Then measures the frames, stopping as soon as the
+// canvas must pass the output's side, and refuses a canvas the output
+// cannot hold or whose memory (two canvases, the largest frame, the
+// encoder's buffers, as one sum) cannot be had. A movie file (WebP,
+// YUV4MPEG2, ffmpeg's) is written whole or not at all, a WebP file not when
+// it would pass limits.webp_file_bytes; a frame sequence keeps the frames
+// written before a failure, and the message names the frame that failed.
+// 0 on success; 1 (or 2) with the lines to tell the user in *messages. The
+// colour pass's table is built once for each speed.
 int render_movie(const render_options& options, job_progress* bar, std::vector<std::string>* messages,
                  movie_timing* timing = nullptr, const movie_limits& limits = {});
 

@@ -1,10 +1,9 @@
 #include "pipeline/picture_job.h"
 
-#include <cstdio>
-#include <utility>
-
+#include "image/file_replace.h"
 #include "image/jpeg_file.h"
 #include "image/safe_save.h"
+#include "pipeline/picture_formats.h"
 #include "pipeline/standard_streams.h"
 #include "render/doppler.h"
 
@@ -24,46 +23,19 @@ observer_position observer_for(const render_options& options, const raster& pict
     return observer;
 }
 
-// "-" is standard input; the stream is read as the file would be.
-jpeg_read read_input(const std::string& input)
-{
-    if (input != "-")
-        return read_jpeg_file(input.c_str());
-    use_binary_mode(stdin);
-    return read_jpeg_stream(stdin, "(standard input)");
-}
-
-// "-" is standard output.
-jpeg_write write_output(const std::string& output, const raster& picture)
-{
-    if (output != "-")
-        return write_jpeg_file(output.c_str(), picture, 100);
-    use_binary_mode(stdout);
-    return write_jpeg_stream(stdout, "(standard output)", picture, 100);
-}
-
 }  // namespace
 
 bool open_source(const render_options& options, raster* picture, std::vector<std::string>* messages)
 {
-    jpeg_read read = read_input(options.input);
-    if (!read.library_warning.empty())
-        messages->push_back("warning: " + read.library_warning);
-    if (!read.library_error.empty())
-        messages->push_back(read.library_error);
-    if (read.result != 0) {
-        // The box's sentence, with the system's reason when there is one.
-        if (!read.reason.empty() && !read.message.empty() && read.message.back() == '.')
-            messages->push_back(read.message.substr(0, read.message.size() - 1) + ": " + read.reason + ".");
-        else if (!read.message.empty())
-            messages->push_back(read.message);
-        if (read.too_large)
-            messages->push_back(too_large_text(read.picture));
-        messages->push_back("Error opening file " + options.input + ".");
-        return false;
-    }
-    *picture = std::move(read.picture);
-    return true;
+    return read_picture(options, picture, messages);
+}
+
+std::string same_file_refusal(const render_options& options)
+{
+    if (options.input == "-" || options.output == "-" || !same_file(options.input.c_str(), options.output.c_str()))
+        return std::string();
+    return "OUTPUT " + options.output + " is the file INPUT " + options.input
+           + " names: the picture would be replaced by its render; write another file";
 }
 
 render_settings settings_for(const render_options& options, const raster& source)
@@ -151,12 +123,5 @@ int render_file(const render_options& options, job_progress* bar, std::vector<st
     if (!apply_colour(options, options.colour, settings, &rendered, messages))
         return 1;
 
-    const jpeg_write written = write_output(options.output, rendered.picture);
-    if (written.result != 0) {
-        if (!written.message.empty())
-            messages->push_back(written.message);
-        messages->push_back("Error saving file " + options.output + ".");
-        return 1;
-    }
-    return 0;
+    return write_picture(options, options.format, options.output, rendered.picture, messages) ? 0 : 1;
 }

@@ -14,7 +14,8 @@
 #include "render/doppler.h"
 #include "render/renderer.h"
 
-// Reads options.input as the viewer's open does. False with the lines to
+// Reads options.input as the viewer's open does (a JPEG file), or a PNG
+// file, with its profile and orientation applied (pipeline/picture_formats.h). False with the lines to
 // tell the user appended to *messages (see render_file).
 bool open_source(const render_options& options, raster* picture, std::vector<std::string>* messages);
 
@@ -23,6 +24,10 @@ bool open_source(const render_options& options, raster* picture, std::vector<std
 // its place, a name the system cannot take, a terminal for picture bytes
 // (as compressors refuse). Empty when a save can be tried.
 std::string output_refusal(const std::string& output);
+// Empty when OUTPUT may be written; otherwise the line that refuses it:
+// OUTPUT is INPUT (the same file, through links too), which the render would
+// replace before anyone saw it. Checked before reading.
+std::string same_file_refusal(const render_options& options);
 
 // The render settings of options for this source: its speed (the range's
 // first end for a movie), direction, quality and observer.

@@ -9,6 +9,9 @@
 
 #include "render/spectral_colour.h"
 
+// A picture file's format.
+enum class picture_format { jpeg, png, webp };
+
 struct render_options {
     std::string input;
     std::string output;
@@ -21,6 +24,19 @@ struct render_options {
     bool quiet = false;
     bool doppler = false;  // the colour pass after the render
     colour_shift_settings colour;
+
+    // Reading: the Exif orientation applied (the stored pixel order kept
+    // otherwise); an ICC profile is always converted to sRGB.
+    bool auto_orient = true;
+
+    // Writing a picture (or a frame file): the format (by the output's
+    // extension, or named for standard output), JPEG quality and colour
+    // resolution, PNG sample depth (8 or 16), lossless WebP.
+    picture_format format = picture_format::jpeg;
+    std::int32_t jpeg_quality = 100;
+    bool full_chroma = false;  // 4:4:4 JPEG or YUV4MPEG2; 4:2:0 otherwise
+    std::int32_t depth = 8;
+    std::string ffmpeg;  // the program for MP4, WebM, Matroska and GIF movies; empty: ffmpeg on the PATH
 
     // A movie when frames is above 0: a range moves its setting from the
     // value above (the range's first end) to the *_to value.

@@ -87,3 +87,10 @@ cmake_build() {
 
 configure_native() { cmake_configure native "$@"; }
 configure_windows() { cmake_configure windows "$@"; }
+
+# libpng and Little CMS, cross-built for Windows from Debian's source
+# packages (scripts/build-png-mingw.sh, scripts/build-lcms2-mingw.sh).
+LUMIRUN_PNG_SRC="$LUMIRUN_BUILD/deps/libpng-src"
+LUMIRUN_PNG_MINGW="$LUMIRUN_BUILD/deps/libpng-mingw"
+LUMIRUN_LCMS2_SRC="$LUMIRUN_BUILD/deps/lcms2-src"
+LUMIRUN_LCMS2_MINGW="$LUMIRUN_BUILD/deps/lcms2-mingw"

@@ -59,8 +59,19 @@ if [ "$(id -u)" -eq 0 ] && id _apt >/dev/null 2>&1; then
 fi
 rm -rf "$src.tmp"
 mkdir -p "$(dirname "$src")"
-(cd "$dl" && timeout 600 apt-get -q source --download-only "$package" </dev/null) ||
-    die "downloading the $package source package failed"
+# The newest version first; when a mirror lacks its files (a security
+# update's source can be missing there), the other versions apt knows.
+download() {
+    local version
+    (cd "$dl" && timeout 600 apt-get -q source --download-only "$package" </dev/null) && return 0
+    for version in $(apt-cache showsrc "$package" 2>/dev/null | sed -n 's/^Version: //p' | sort -r -V -u); do
+        rm -f "$dl"/*
+        say "Trying $package $version instead."
+        (cd "$dl" && timeout 600 apt-get -q source --download-only "$package=$version" </dev/null) && return 0
+    done
+    return 1
+}
+download || die "downloading the $package source package failed"
 dsc=$(ls "$dl/${package}_"*.dsc 2>/dev/null | head -n 1)
 [ -n "$dsc" ] || die "no .dsc file after downloading the $package source"
 

@@ -6,14 +6,21 @@
 set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
-# The portable core, its tests and benchmarks, built natively; libwebp for
-# lumirun-render's movies (webp: its tools, to check what we write); tidy
-# checks the HTML help page.
-PKGS_NATIVE=(g++ cmake ninja-build pkg-config libjpeg62-turbo-dev libwebp-dev webp libgtest-dev googletest libbenchmark-dev tidy)
+# The portable core, its tests and benchmarks, built natively; libwebp,
+# libpng (with zlib) and Little CMS for lumirun-render's pictures and movies.
+# For the tests only: webp (its tools, to check what we write),
+# libjpeg-turbo-progs (cjpeg, djpeg, jpegtran), exiftool, liblcms2-utils
+# (transicc), icc-profiles-free, ffmpeg (decodes our movies; lumirun-render
+# itself only suggests it), ImageMagick (reads animated WebP), python3 and
+# tidy (checks the HTML help page).
+PKGS_NATIVE=(g++ cmake ninja-build pkg-config libjpeg62-turbo-dev libwebp-dev libpng-dev zlib1g-dev liblcms2-dev
+    webp libgtest-dev googletest libbenchmark-dev libjpeg-turbo-progs libimage-exiftool-perl liblcms2-utils
+    icc-profiles-free ffmpeg imagemagick python3 tidy)
 # The Windows build (mingw-w64, nasm and Debian's libjpeg-turbo source) and
 # running it under Wine without a display. fonts-wine is only a Recommends
 # of wine, but without it dialogs have no usable font.
-PKGS_WINDOWS=(g++-mingw-w64-x86-64 nasm dpkg-dev wine wine64 fonts-wine xvfb xdotool imagemagick)
+# zlib for libpng comes built for mingw-w64 (libz-mingw-w64-dev).
+PKGS_WINDOWS=(g++-mingw-w64-x86-64 nasm dpkg-dev libz-mingw-w64-dev wine wine64 fonts-wine xvfb xdotool imagemagick)
 # Building and checking the packages: CPack's Debian generator runs file and
 # dpkg-shlibdeps; unzip, the manual page's lint, lintian.
 PKGS_PACKAGE=(file dpkg-dev unzip mandoc lintian)

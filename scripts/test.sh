@@ -19,6 +19,9 @@ install_deps() { bash "$LUMIRUN_ROOT/scripts/install-deps.sh" all; }
 
 fetch_jpeg_source() { bash "$LUMIRUN_ROOT/scripts/fetch-libjpeg-source.sh"; }
 
+# libpng's source: its PNG suite for the formats test (and the Windows build).
+fetch_png_source() { bash "$LUMIRUN_ROOT/scripts/fetch-debian-source.sh" libpng1.6 "$LUMIRUN_PNG_SRC" png.h; }
+
 build_native() {
     configure_native "$WERROR"
     cmake_build "$LUMIRUN_NATIVE"
@@ -78,6 +81,10 @@ test_web() {
 build_jpeg_windows() { bash "$LUMIRUN_ROOT/scripts/build-libjpeg-mingw.sh"; }
 
 build_webp_windows() { bash "$LUMIRUN_ROOT/scripts/build-libwebp-mingw.sh"; }
+
+build_png_windows() { bash "$LUMIRUN_ROOT/scripts/build-png-mingw.sh"; }
+
+build_lcms2_windows() { bash "$LUMIRUN_ROOT/scripts/build-lcms2-mingw.sh"; }
 
 build_windows() {
     configure_windows "$WERROR"
@@ -153,12 +160,23 @@ bench_windows() {
 }
 
 # The native and the Windows lumirun-render must write the same bytes.
+# Also a photo lying on its side (Exif orientation 6) and one with a Display
+# P3 profile (made by the native tree's lumirun_make_profile), from the sample.
 compare_windows() {
     wine_prefix
-    local images="$LUMIRUN_JPEG_SRC/testimages" log="$LUMIRUN_BUILD/compare.log"
+    local images="$LUMIRUN_JPEG_SRC/testimages" log="$LUMIRUN_BUILD/compare.log" made
+    made=$(mktemp -d)
+    at_exit "rm -rf '$made'"
+    cp "$LUMIRUN_ROOT/resources/sample.jpg" "$made/oriented.jpg"
+    cp "$LUMIRUN_ROOT/resources/sample.jpg" "$made/profiled.jpg"
+    exiftool -q -n -overwrite_original -Orientation=6 "$made/oriented.jpg" &&
+        "$LUMIRUN_NATIVE/tests/lumirun_make_profile" "$made/p3.icc" &&
+        exiftool -q -overwrite_original "-ICC_Profile<=$made/p3.icc" "$made/profiled.jpg" ||
+        die "could not make the oriented and the profiled photo"
     bash "$LUMIRUN_ROOT/tests/cli_compare.sh" "$LUMIRUN_NATIVE/cli/lumirun-render" \
         "$LUMIRUN_WINDOWS/cli/lumirun-render.exe" "$images/testorig.jpg" "$images/testimgari.jpg" \
-        "$images/testimgint.jpg" "$LUMIRUN_ROOT/resources/sample.jpg" 2>&1 | tee "$log"
+        "$images/testimgint.jpg" "$LUMIRUN_ROOT/resources/sample.jpg" "$made/oriented.jpg" \
+        "$made/profiled.jpg" 2>&1 | tee "$log"
     note "native = Windows lumirun-render: $(tail -n 1 "$log")"
 }
 
@@ -242,6 +260,7 @@ summary() {
 main() {
     step deps           "Packages"                      install_deps
     step jpeg-source    "libjpeg-turbo source"          fetch_jpeg_source
+    step png-source     "libpng source"                 fetch_png_source
     step native-build   "Native build"                  build_native
     step native-tests   "Native tests"                  test_native
     step tsan-renderer  "Renderer under ThreadSanitizer" test_renderer_tsan
@@ -250,6 +269,8 @@ main() {
     step native-package "Debian package"                package_native
     step jpeg-windows   "libjpeg-turbo for Windows"     build_jpeg_windows
     step webp-windows   "libwebp for Windows"           build_webp_windows
+    step png-windows    "libpng for Windows"            build_png_windows
+    step lcms2-windows  "Little CMS for Windows"        build_lcms2_windows
     step windows-build  "Windows build"                 build_windows
     step windows-tests  "Windows tests under Wine"      test_windows
     step windows-package "Windows zip, unpacked and run" package_windows

@@ -29,13 +29,17 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Architecture)" = "$(dpkg --print-architecture)" ] || fail "Architecture: $(field Architecture)"
 depends=$(field Depends)
 echo "Depends: $depends"
-printf '%s' "$depends" | grep -q -E '(^|, )libjpeg62-turbo \(>= [^)]*\)' || fail "no versioned libjpeg62-turbo dependency"
+for library in libjpeg62-turbo libpng16-16 liblcms2-2; do
+    printf '%s' "$depends" | grep -q -E "(^|, )$library \\(>= [^)]*\\)" || fail "no versioned $library dependency"
+done
+[ "$(field Suggests)" = ffmpeg ] || fail "Suggests: $(field Suggests)"
 
 # Exactly these files (folders aside), owned by root.
 files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}')
 want='./usr/bin/lumirun-render
 ./usr/share/doc/lumirun-render/changelog.gz
 ./usr/share/doc/lumirun-render/copyright
+./usr/share/lumirun-render/sample.jpg
 ./usr/share/man/man1/lumirun-render.1.gz'
 [ -z "$page" ] || want=$(printf '%s\n' "$want" ./usr/share/lumirun-render/lumirun.html | LC_ALL=C sort)
 [ "$files" = "$want" ] || fail "the package holds: $(echo $files)"
@@ -47,6 +51,7 @@ if grep -r -l -a -F -e "$root" "$work/root"; then
 fi
 [ -z "$page" ] || cmp -s "$work/root/usr/share/lumirun-render/lumirun.html" "$page" ||
     fail "lumirun.html is not the one the build made"
+cmp -s "$work/root/usr/share/lumirun-render/sample.jpg" "$sample" || fail "the packaged sample.jpg is not the sample chart"
 program=$work/root/usr/bin/lumirun-render
 out=$("$program" --version | head -n 1)
 [ "$out" = "lumirun-render $version" ] || fail "--version prints '$out'"

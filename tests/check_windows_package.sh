@@ -56,7 +56,8 @@ grep -q "lumirun-render INPUT OUTPUT" "$dir/README.txt" || fail "README.txt lack
 grep -q "^Lumirun JPG $version" "$dir/README.txt" || fail "README.txt lacks the version"
 for notice in "This software is based in part on the work of the Independent JPEG" \
     "The Modified (3-clause) BSD License" "LEGAL ISSUES" "winpthreads" "GCC RUNTIME LIBRARY EXCEPTION" \
-    "Copyright (c) 2010, Google Inc." "Additional IP Rights Grant (Patents)"; do
+    "Copyright (c) 2010, Google Inc." "Additional IP Rights Grant (Patents)" "PNG Reference Library License" \
+    "Jean-loup Gailly and Mark Adler" "Marti Maria Saguer"; do
     grep -q -F "$notice" "$dir/THIRD-PARTY-NOTICES" || fail "THIRD-PARTY-NOTICES lacks '$notice'"
 done
 

@@ -1,7 +1,9 @@
 #!/bin/bash
 # The native and the Windows lumirun-render must write the same bytes for
 # the same picture and settings: libjpeg-turbo's test images and the README's
-# sample, at several settings each, and three movies of the first picture.
+# sample (an oriented and a profiled photo among the pictures given), at
+# several settings each, the first picture in every output format, and
+# movies of it, one with one exposure for all its frames.
 #
 # Usage: tests/cli_compare.sh NATIVE_RENDER WINDOWS_RENDER PICTURE...
 #   (the Windows program runs through wine, with the caller's Wine settings)
@@ -41,13 +43,39 @@ for picture in "$@"; do
         rm -f "$work/native.jpg" "$work/windows.jpg"
     done
 done
-# Movies: a small lossless animation and two frame sequences, one with one
+# Every output format of the first picture.
+picture=$1
+outputs=("out.png" "out.png --depth 16" "out.webp" "out.webp --lossless" "out.jpg --jpeg-quality 80 --chroma 444")
+for output in "${outputs[@]}"; do
+    runs=$((runs + 1))
+    name=${output%% *}
+    options=${output#"$name"}
+    mkdir -p "$work/native" "$work/windows"
+    # shellcheck disable=SC2086
+    timeout 300 "$native" "$picture" "$work/native/$name" --quiet --speed 80 $options
+    native_status=$?
+    # shellcheck disable=SC2086
+    timeout 300 wine "$windows" "$picture" "$work/windows/$name" --quiet --speed 80 $options
+    windows_status=$?
+    if [ $native_status != 0 ] || [ $windows_status != 0 ]; then
+        echo "FAIL: $picture $output: exit $native_status (native), $windows_status (Windows)" >&2
+        failures=$((failures + 1))
+    elif ! cmp -s "$work/native/$name" "$work/windows/$name"; then
+        echo "FAIL: $picture $output: the two programs wrote different files" >&2
+        failures=$((failures + 1))
+    else
+        echo "same bytes: $(basename "$picture") $output ($(wc -c < "$work/native/$name") bytes)"
+    fi
+    rm -rf "$work/native" "$work/windows"
+done
+# Movies: a small lossless animation, a frame sequence of each kind, the
+# default (near-lossless) animation, a YUV4MPEG2 stream, and one with one
 # exposure for all its frames.
 movies=("--frames 3 --speed 0:90 --lossless" "--frames 3 --observer 0,0:200,100 --speed 80 --direction 1"
+        "--frames 3 --speed 10:60" "--frames 2 --speed 0:90" "--frames 3 --speed 0:90 --chroma 444"
         "--frames 3 --speed 20:95 --doppler --tonemap reinhard")
-names=("movie.webp" "frame-%02d.jpg" "doppler-%02d.jpg")
-picture=$1
-for i in 0 1 2; do
+names=("movie.webp" "frame-%02d.jpg" "frame-%02d.png" "movie.webp" "movie.y4m" "doppler-%02d.jpg")
+for i in "${!movies[@]}"; do
     runs=$((runs + 1))
     mkdir -p "$work/native" "$work/windows"
     # shellcheck disable=SC2086

@@ -213,8 +213,8 @@ TEST(render_arguments, UsageErrorsSayWhatIsWrong)
         {{"a", "b.webp", "--frames", "3", "--speed", "0:90", "--fps", "0.09"},
          "--fps takes a number of frames per second from 0.1 to 1000, not '0.09'"},
         {{"a", "b.jpg", "--frames", "3", "--speed", "0:90"},
-         "with --frames, OUTPUT is NAME.webp (an animation) or a frame pattern such as frame-%04d.jpg (one JPEG file"
-         " a frame), not 'b.jpg'"},
+         "with --frames, OUTPUT is NAME.webp, NAME.y4m, NAME.mp4, NAME.webm, NAME.mkv, NAME.gif or a frame pattern"
+         " such as frame-%04d.png (one picture file a frame), not 'b.jpg'"},
         {{"a", "f-%d.jpg", "--frames", "3", "--speed", "0:90", "--lossless"},
          "--lossless is for a .webp movie; frame files are JPEG at quality 100"},
         {{"a", "b.webp", "--frames", "3", "--speed", "0:90", "--fps", "0x10"},
@@ -225,8 +225,28 @@ TEST(render_arguments, UsageErrorsSayWhatIsWrong)
         {{"a", "b.webp", "--frames", "3", "--speed", "0:90", "--overwrite"},
          "--overwrite is for a frame pattern; other outputs are replaced whole"},
         {{"a", "f-%5d.jpg", "--frames", "3", "--speed", "0:90"},
-         "with --frames, OUTPUT is NAME.webp (an animation) or a frame pattern such as frame-%04d.jpg (one JPEG file"
-         " a frame), not 'f-%5d.jpg'"},
+         "with --frames, OUTPUT is NAME.webp, NAME.y4m, NAME.mp4, NAME.webm, NAME.mkv, NAME.gif or a frame pattern"
+         " such as frame-%04d.png (one picture file a frame), not 'f-%5d.jpg'"},
+        {{"a", "b.mp4", "--frames", "3", "--speed", "0:90", "--lossless"}, "--lossless is for a .webp movie"},
+        {{"a", "-", "--frames", "3", "--speed", "0:90"},
+         "a movie to standard output is a YUV4MPEG2 stream: add --format y4m"},
+        {{"a", "b.y4m", "--frames", "3", "--speed", "0:90", "--ffmpeg", "f"},
+         "--ffmpeg is for .mp4, .webm, .mkv and .gif movies"},
+        // Formats.
+        {{"a", "b.tif"}, "OUTPUT must end in .jpg, .jpeg, .png or .webp (or be - with --format jpeg|png|webp), not"
+                         " 'b.tif'"},
+        {{"a", "b"}, "OUTPUT must end in .jpg, .jpeg, .png or .webp (or be - with --format jpeg|png|webp), not 'b'"},
+        {{"a", "b.png", "--format", "png"},
+         "--format is for OUTPUT - (standard output); a file's format comes from its extension"},
+        {{"a", "-", "--format", "gif"}, "--format takes jpeg, png, webp or y4m, not 'gif'"},
+        {{"a", "-", "--format", "y4m"}, "--format y4m is for a movie (--frames N); a picture is jpeg, png or webp"},
+        {{"a", "b.jpg", "--jpeg-quality", "0"}, "--jpeg-quality takes a whole number from 1 to 100, not '0'"},
+        {{"a", "b.png", "--jpeg-quality", "90"}, "--jpeg-quality is for JPEG output"},
+        {{"a", "b.jpg", "--chroma", "422"}, "--chroma takes 444 or 420, not '422'"},
+        {{"a", "b.webp", "--chroma", "444"}, "--chroma is for JPEG and YUV4MPEG2 output"},
+        {{"a", "b.jpg", "--depth", "16"}, "--depth is for PNG output"},
+        {{"a", "b.png", "--depth", "12"}, "--depth takes 8 or 16, not '12'"},
+        {{"a", "b.jpg", "--lossless"}, "--lossless is for WebP output"},
     };
     for (const auto& [arguments, message] : cases) {
         const parse_result result = parse(arguments);
@@ -266,6 +286,11 @@ TEST(render_arguments, MovieRangesFramesAndOutputNames)
     // A .webp name takes % literally.
     for (const char* name : {"x.WEBP", "speed-50%.webp", "100%%.webp", "%s.webp"})
         EXPECT_EQ(movie_output_kind(name), movie_output::webp) << name;
+    EXPECT_EQ(movie_output_kind("x.WEBP"), movie_output::webp);
+    for (const char* name : {"x.y4m", "-"})
+        EXPECT_EQ(movie_output_kind(name), movie_output::y4m) << name;
+    for (const char* name : {"x.mp4", "x.WebM", "x.mkv", "x.gif"})
+        EXPECT_EQ(movie_output_kind(name), movie_output::ffmpeg) << name;
     EXPECT_EQ(frame_file_name("frame-%04d.jpg", 7), "frame-0007.jpg");
     EXPECT_EQ(frame_file_name("%3d-%d", 12345), "%3d-%d");  // not a pattern: left alone
     EXPECT_EQ(frame_file_name("f%03d.jpg", 12345), "f12345.jpg");
@@ -278,6 +303,28 @@ TEST(render_arguments, MovieRangesFramesAndOutputNames)
     EXPECT_EQ(movie_position(0.25, 0.75, 1, 5), 0.375);
     EXPECT_EQ(movie_position(0.1f, 0.9f, 2, 3), static_cast<double>(0.9f));
     EXPECT_EQ(movie_position(7.0, 9.0, 0, 1), 7.0);
+}
+
+TEST(render_arguments, OutputFormatFromExtensionOrFormat)
+{
+    const std::vector<std::pair<std::vector<const char*>, picture_format>> cases = {
+        {{"in.png", "out.JPG"}, picture_format::jpeg},  {{"in.jpg", "out.jpeg"}, picture_format::jpeg},
+        {{"in.jpg", "out.Png"}, picture_format::png},   {{"in.jpg", "a.b/out.webp"}, picture_format::webp},
+        {{"in.jpg", "-"}, picture_format::jpeg},        {{"in.jpg", "-", "--format=png"}, picture_format::png},
+        {{"-", "-", "--format", "webp", "--lossless"}, picture_format::webp},
+        {{"in.jpg", "f-%03d.png", "--frames", "2", "--speed", "0:50", "--depth", "16"}, picture_format::png},
+    };
+    for (const auto& [arguments, format] : cases) {
+        const parse_result result = parse(arguments);
+        ASSERT_EQ(result.outcome, parse_outcome::run) << result.error;
+        EXPECT_EQ(result.options.format, format) << arguments[1];
+    }
+    const parse_result all = parse({"in.jpg", "out.jpg", "--jpeg-quality", "85", "--chroma=444", "--no-auto-orient"});
+    ASSERT_EQ(all.outcome, parse_outcome::run) << all.error;
+    EXPECT_EQ(all.options.jpeg_quality, 85);
+    EXPECT_TRUE(all.options.full_chroma);
+    EXPECT_FALSE(all.options.auto_orient);
+    EXPECT_TRUE(parse({"in.jpg", "out.jpg"}).options.auto_orient);
 }
 
 TEST(progress_bar, BothPassesMapOntoOneBar)

@@ -1,7 +1,8 @@
 // A movie's time: 48 frames of the 640 x 480 sample at High quality,
-// direction 0, speed 0 to 95 %, as lossy and as lossless WebP and as a JPEG
-// frame sequence; the share spent measuring (pass 1 of every frame, for the
-// canvas), rendering and encoding. Figures only.
+// direction 0, speed 0 to 95 %, in every movie format (WebP near-lossless
+// and lossless, JPEG and PNG frame sequences, YUV4MPEG2 and, when ffmpeg is
+// on the PATH, MP4, WebM and GIF); the share spent measuring (pass 1 of
+// every frame, for the canvas), rendering and encoding. Figures only.
 //
 //   lumirun_bench_movie            the full movie
 //   lumirun_bench_movie --quick    4 frames at Low quality, for a smoke run
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "pipeline/movie_job.h"
+#include "pipeline/program_pipe.h"
 #include "render/fast/kernels.h"
 #include "render/fast/parallel.h"
 
@@ -42,11 +44,23 @@ int main(int argc, char** argv)
         const char* name;
         bool lossless;
     };
-    const run runs[] = {{"WebP lossy (default)", "movie.webp", false},
+    const run runs[] = {{"WebP (default)", "movie.webp", false},
                         {"WebP lossless", "lossless.webp", true},
-                        {"JPEG frames", "frame-%02d.jpg", false}};
+                        {"JPEG frames", "frame-%02d.jpg", false},
+                        {"PNG frames", "frame-%02d.png", false},
+                        {"YUV4MPEG2 4:2:0", "movie.y4m", false},
+                        {"MP4 (ffmpeg)", "movie.mp4", false},
+                        {"WebM (ffmpeg)", "movie.webm", false},
+                        {"GIF (ffmpeg)", "movie.gif", false}};
+    const bool ffmpeg = !find_on_path("ffmpeg").empty();
     int status = 0;
     for (const run& r : runs) {
+        const std::string name = r.name;
+        if (!ffmpeg && name.size() > 4 && name.compare(0, 6, "movie.") == 0 && name != "movie.webp"
+            && name != "movie.y4m") {
+            std::printf("%-22s (no ffmpeg on the PATH)\n", r.label);
+            continue;
+        }
         options.output = (folder / r.name).string();
         options.lossless = r.lossless;
         std::vector<std::string> messages;
@@ -70,7 +84,8 @@ int main(int argc, char** argv)
     fs::remove_all(folder);
     std::printf("\ntotal: wall time from the first measure to the file(s) written. measure: pass 1 of every frame,\n"
                 "for the shared canvas; render: both passes of every frame and its placing on the canvas; encode:\n"
-                "the encoder (WebP) or the JPEG writes, and the file, on a second thread beside the next render,\n"
+                "the encoder (WebP, ffmpeg through its pipe) or the picture writes, and the file, on a second\n"
+                "thread beside the next render (ffmpeg's own threads run beside both),\n"
                 "so the three may add up to more than the total. The shares: of measure + render + encode.\n");
     return status;
 }

@@ -1,0 +1,42 @@
+// The picture files lumirun-render reads and writes: the format chosen by
+// a name's extension, the source read whatever its format (its Exif
+// orientation and colour profile applied), and the result written in the
+// format asked for, through the same safe save as every picture file.
+#ifndef LUMIRUN_PIPELINE_PICTURE_FORMATS_H
+#define LUMIRUN_PIPELINE_PICTURE_FORMATS_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "image/raster.h"
+#include "pipeline/render_job.h"
+
+// .jpg, .jpeg, .png or .webp at the end of name, in any case; false for
+// any other name.
+bool picture_format_of(const std::string& name, picture_format* format);
+
+// jpeg, png or webp (as --format names them).
+bool picture_format_named(const std::string& text, picture_format* format);
+
+// Reads options.input ("-": standard input), a JPEG or PNG file told by its
+// first bytes, converts an ICC profile's colours to sRGB (a profile that
+// cannot be used adds a warning line) and, when options.auto_orient, turns
+// the picture as its Exif orientation says. False with the lines to tell
+// the user appended to *messages, the last "Error opening file INPUT.".
+bool read_picture(const render_options& options, raster* picture, std::vector<std::string>* messages);
+
+// Writes picture to name ("-": standard output) in format with the
+// options' settings. False with the lines to tell the user: the reason,
+// which save_picture stops at, then "Error saving file NAME.".
+bool save_picture(const render_options& options, picture_format format, const std::string& name,
+                  const raster& picture, std::vector<std::string>* messages);
+bool write_picture(const render_options& options, picture_format format, const std::string& name,
+                   const raster& picture, std::vector<std::string>* messages);
+
+// A 16-bit PNG's rows from an 8-bit picture: each sample widened to
+// x * 257 (0 to 0, 255 to 65535). The hook where a result kept in linear
+// light at higher precision would be encoded instead.
+void widen_row(const raster& picture, std::int32_t y, std::uint16_t* rgb);
+
+#endif

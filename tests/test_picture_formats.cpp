@@ -1,0 +1,129 @@
+// The picture files' small parts that the end-to-end formats test
+// (cli_formats_test.sh) cannot reach exactly: a turned picture narrower than
+// its raster, Exif blocks in both byte orders, YUV4MPEG2's numbers, and the
+// 16-bit widening.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "image/exif_orientation.h"
+#include "image/y4m_file.h"
+#include "pipeline/picture_formats.h"
+
+namespace {
+
+// A picture w pixels wide (its raster rounded up to 4), pixel (x, y) holding
+// blue x, green y, red 200; the alignment columns black.
+raster numbered(std::int32_t w, std::int32_t h)
+{
+    std::int32_t rounded = 0;
+    round_width_to_4(w, &rounded);
+    raster picture = allocate_raster(rounded, h);
+    for (std::int32_t y = 0; y < h; ++y)
+        for (std::int32_t x = 0; x < w; ++x) {
+            unsigned char* p = picture.pixels.get() + (static_cast<std::size_t>(y) * rounded + x) * 3;
+            p[0] = static_cast<unsigned char>(x);
+            p[1] = static_cast<unsigned char>(y);
+            p[2] = 200;
+        }
+    return picture;
+}
+
+// The stored (x, y) of each turned pixel, row by row, "." for black.
+std::string layout(const raster& picture)
+{
+    std::string text;
+    for (std::int32_t y = 0; y < picture.height; ++y) {
+        for (std::int32_t x = 0; x < picture.width; ++x) {
+            const unsigned char* p = picture.pixels.get() + (static_cast<std::size_t>(y) * picture.width + x) * 3;
+            text += p[2] == 0 ? std::string(".") : std::to_string(p[0]) + std::to_string(p[1]);
+            text += ' ';
+        }
+        text += '|';
+    }
+    return text;
+}
+
+}  // namespace
+
+TEST(exif_orientation, TurnedPicturesKeepTheirAlignmentColumnsBlack)
+{
+    // 5 by 2 in a raster 8 wide: 3 black columns that must not be turned in.
+    const raster stored = numbered(5, 2);
+    const std::vector<std::pair<int, std::string>> cases = {
+        {1, "00 10 20 30 40 . . . |01 11 21 31 41 . . . |"},
+        {2, "40 30 20 10 00 . . . |41 31 21 11 01 . . . |"},
+        {3, "41 31 21 11 01 . . . |40 30 20 10 00 . . . |"},
+        {4, "01 11 21 31 41 . . . |00 10 20 30 40 . . . |"},
+        {5, "00 01 . . |10 11 . . |20 21 . . |30 31 . . |40 41 . . |"},
+        {6, "01 00 . . |11 10 . . |21 20 . . |31 30 . . |41 40 . . |"},
+        {7, "41 40 . . |31 30 . . |21 20 . . |11 10 . . |01 00 . . |"},
+        {8, "40 41 . . |30 31 . . |20 21 . . |10 11 . . |00 01 . . |"},
+    };
+    for (const auto& [orientation, expected] : cases) {
+        std::int32_t width = 0;
+        const raster turned = orient_picture(stored, 5, orientation, &width);
+        EXPECT_EQ(width, orientation >= 5 ? 2 : 5) << orientation;
+        EXPECT_EQ(layout(turned), expected) << orientation;
+    }
+}
+
+TEST(exif_orientation, ReadsBothByteOrdersAndRefusesWhatIsNotThere)
+{
+    // "Exif\0\0", TIFF header, IFD0 with two entries, Orientation second.
+    const std::vector<unsigned char> motorola = {'E', 'x', 'i', 'f', 0, 0, 'M', 'M', 0, 42, 0, 0, 0, 8, 0, 2,
+                                                 0x01, 0x0f, 0, 2, 0, 0, 0, 1, 0, 0, 0, 0,
+                                                 0x01, 0x12, 0, 3, 0, 0, 0, 1, 0, 6, 0, 0, 0, 0, 0, 0};
+    std::vector<unsigned char> intel = {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0, 2, 0,
+                                        0x0f, 0x01, 2, 0, 1, 0, 0, 0, 0, 0, 0, 0,
+                                        0x12, 0x01, 3, 0, 1, 0, 0, 0, 8, 0, 0, 0, 0, 0, 0, 0};
+    EXPECT_EQ(exif_orientation(motorola.data(), motorola.size()), 6);
+    EXPECT_EQ(exif_orientation(intel.data(), intel.size()), 8);
+    intel[36] = 9;  // out of range
+    EXPECT_EQ(exif_orientation(intel.data(), intel.size()), 1);
+    EXPECT_EQ(exif_orientation(motorola.data(), 30), 1);  // cut before the entry
+    EXPECT_EQ(exif_orientation(nullptr, 0), 1);
+}
+
+TEST(y4m_file, HeaderRateAndLimitedRangeSamples)
+{
+    std::uint32_t n = 0;
+    std::uint32_t d = 0;
+    y4m_rate(29.97, &n, &d);
+    EXPECT_EQ(n * 1000 + d, 2997u * 1000 + 100);
+    y4m_format format;
+    format.width = 3;
+    format.height = 1;
+    y4m_rate(24.0, &format.rate_numerator, &format.rate_denominator);
+    EXPECT_EQ(y4m_header(format), "YUV4MPEG2 W3 H1 F24:1 Ip A1:1 C420jpeg XCOLORRANGE=LIMITED\n");
+
+    // Black, white and pure red (blue, green, red order), 4:4:4.
+    raster picture = allocate_raster(4, 1);
+    const unsigned char pixels[] = {0, 0, 0, 255, 255, 255, 0, 0, 255};
+    std::copy(pixels, pixels + 9, picture.pixels.get());
+    format.full_chroma = true;
+    std::FILE* file = std::tmpfile();
+    ASSERT_NE(file, nullptr);
+    std::string reason;
+    ASSERT_TRUE(write_y4m_frame(file, format, picture, &reason)) << reason;
+    format.full_chroma = false;  // 4:2:0: the mean of black and white, then red again
+    ASSERT_TRUE(write_y4m_frame(file, format, picture, &reason)) << reason;
+    std::rewind(file);
+    std::vector<unsigned char> bytes(64);
+    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
+    std::fclose(file);
+    const std::vector<unsigned char> expected = {'F', 'R', 'A', 'M', 'E', '\n', 16, 235, 82, 128, 128, 90,
+                                                 128, 128, 240, 'F', 'R', 'A', 'M', 'E', '\n', 16, 235, 82,
+                                                 128, 90, 128, 240};
+    EXPECT_EQ(bytes, expected);
+}
+
+TEST(picture_formats, SixteenBitRowsWidenEachSample)
+{
+    const raster picture = numbered(3, 1);
+    std::vector<std::uint16_t> row(3 * 4);
+    widen_row(picture, 0, row.data());
+    EXPECT_EQ(row, (std::vector<std::uint16_t>{51400, 0, 0, 51400, 0, 257, 51400, 0, 514, 0, 0, 0}));
+}
