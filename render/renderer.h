@@ -23,7 +23,14 @@
 #include "render/position_box.h"
 #include "render/sample_coordinates.h"
 
+// exact: the two-pass renderer above, the viewer's bytes. smooth: the
+// renderer of render/smooth/smooth_renderer.h, which pulls every output
+// pixel through the inverse map and filters the source (quality, steps and
+// the machine's path are not used; steps are reported as 0 by 0).
+enum class render_method : std::int32_t { exact, smooth };
+
 struct render_settings {
+    render_method method = render_method::exact;
     fly_by_direction direction = fly_by_direction::left_to_right;
     double speed = 0.0;  // metres per second
     quality_level quality = quality_level::low;
