@@ -66,6 +66,33 @@ bool radial_scales_at(const view_parameters& view, double rho, radial_scales* sc
     return true;
 }
 
+bool radial_sample_at(const view_parameters& view, double apparent_x, double apparent_y, radial_sample* sample)
+{
+    const observer_position& o = view.observer;
+    const motion_parameters& m = view.motion;
+    const double dx = (apparent_x / 20.0) - o.observer_x;
+    const double dy = (apparent_y / 20.0) - o.observer_y;
+    const double rho_squared = (dx * dx) + (dy * dy);
+    const double q = radial_q(view, rho_squared);
+    const double denominator = 1.0 - (q * m.beta_gamma_squared);
+    if (!(denominator > 0.0))
+        return false;
+    const double root = std::sqrt(1.0 + q);
+    const double numerator = m.gamma_squared * (1.0 + (m.beta * root));
+    const double k = numerator / denominator;
+    sample->x = o.observer_x + (dx * k);
+    sample->y = o.observer_y + (dy * k);
+    const double numerator_slope = (m.gamma_squared * m.beta) / (2.0 * root);
+    const double slope = ((numerator_slope * denominator) + (numerator * m.beta_gamma_squared))
+                         / (denominator * denominator);
+    sample->scales.across = k;
+    sample->scales.along = k + ((2.0 * q) * slope);
+    const double rho = std::sqrt(rho_squared);
+    sample->cos = rho > 0.0 ? dx / rho : 1.0;
+    sample->sin = rho > 0.0 ? dy / rho : 0.0;
+    return true;
+}
+
 bool smooth_canvas(const view_parameters& view, fly_by_direction direction, std::int32_t width,
                    std::int32_t height, position_box* box)
 {

@@ -38,6 +38,18 @@ struct radial_scales {
 };
 bool radial_scales_at(const view_parameters& view, double rho, radial_scales* scales);
 
+// Both at once for one apparent point: the source point (the same bits as
+// source_point_radial's), the scales there, and the unit direction of the
+// radius ((1, 0) at the observer's point).
+struct radial_sample {
+    double x;
+    double y;
+    radial_scales scales;
+    double cos;
+    double sin;
+};
+bool radial_sample_at(const view_parameters& view, double apparent_x, double apparent_y, radial_sample* sample);
+
 // The bounding box of the image of the whole source rectangle [0, W] x
 // [0, H]. The map is monotone along every row, column and radius, so its
 // extremes lie among the corners and the observer's projections onto the

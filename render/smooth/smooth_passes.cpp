@@ -316,7 +316,6 @@ struct pass_context {
     const smooth_target* target;
     const srgb_light_tables* tables;
     double rho_max;          // straight at it: the farthest source corner's apparent distance
-    std::int32_t most_subsamples;  // straight at it: per axis of one pixel
 };
 
 // From left to right: output row i is source row i (the map keeps y).
@@ -369,6 +368,7 @@ void draw_band_along_y(const pass_context& p, std::int32_t band, worker_buffers*
 
 // The weights of the pixels a kernel centred at x covers on an axis of
 // `length` pixels, clipped to the source: false when it covers none.
+// weights: room for the support plus 2.
 bool axis_weights(const footprint_kernel& kernel, double x, std::int32_t length, std::int32_t* first, std::int32_t* last,
                   double* weights)
 {
@@ -388,25 +388,95 @@ bool axis_weights(const footprint_kernel& kernel, double x, std::int32_t length,
     return true;
 }
 
-std::int32_t subsamples_for(double scale, std::int32_t most)
+// Straight at it, the steps of the quadrature below span about this many
+// source pixels an axis.
+constexpr double radial_step_extent = 1.5;
+// Steps grow with the footprint up to this, a quarter of its extent: where
+// a pixel covers hundreds of source pixels the coarser steps cost little
+// accuracy and save most of the time.
+constexpr double largest_radial_step = 1.5;
+// Footprints up to this many source pixels along and across the radius are
+// covered by a grid of subsamples square with the output pixel; longer
+// ones, by strips along the radius.
+constexpr double largest_grid_footprint = 16.0;
+
+double step_extent_for(double footprint)
 {
-    const double n = std::ceil(scale);
-    if (!(n >= 1.0))
-        return 1;
-    return n < static_cast<double>(most) ? static_cast<std::int32_t>(n) : most;
+    const double quarter = footprint / 4.0;
+    if (!(quarter > radial_step_extent))
+        return radial_step_extent;
+    return quarter < largest_radial_step ? quarter : largest_radial_step;
 }
 
-// Straight at it: each output pixel is split into subsamples so that each
-// covers at most about a source pixel along each axis (the map's local scale
-// from its derivatives at the pixel's corner farthest from the observer,
-// where it is largest); each subsample averages the source over its share
-// of the footprint with the filter of the other directions, per axis.
+// Adds the source averaged about (x, y) over a parallelogram of the
+// footprint with sides u and v: its shadow on the x axis is box(|u_x|) *
+// box(|v_x|), on the y axis box(|u_y|) * box(|v_y|), each blurred further as
+// the pixel's filter asks.
+void add_parallelogram(const pass_context& p, worker_buffers* b, double x, double y, double x_u, double x_v,
+                       double y_u, double y_v, double blur_x, double blur_y, double weight, double sum[3])
+{
+    const smooth_source& s = *p.source;
+    const footprint_kernel kx = make_kernel(x_u, x_v, blur_x);
+    const footprint_kernel ky = make_kernel(y_u, y_v, blur_y);
+    double* weights_x = b->weights.data();
+    double* weights_y = weights_x + (static_cast<std::int64_t>(s.width) + 3);
+    std::int32_t x0 = 0, x1 = 0, y0 = 0, y1 = 0;
+    if (!axis_weights(kx, x, s.width, &x0, &x1, weights_x) || !axis_weights(ky, y, s.height, &y0, &y1, weights_y))
+        return;
+    for (std::int32_t i = y0; i <= y1; ++i) {
+        const double wy_i = weight * weights_y[i - y0];
+        const std::int64_t row_at = static_cast<std::int64_t>(i) * s.width * 3;
+        for (std::int32_t k = x0; k <= x1; ++k) {
+            const double w = wy_i * weights_x[k - x0];
+            const std::int64_t offset = row_at + static_cast<std::int64_t>(k) * 3;
+            for (int ch = 0; ch < 3; ++ch)
+                sum[ch] += w * static_cast<double>(s.at(*p.tables, offset + ch));
+        }
+    }
+}
+
+// The part [s0, s1] of the line through (cx, cy) along (ux, uy) (a unit
+// vector) inside the square [left, left + 1] x [top, top + 1]; false when
+// it misses the square.
+bool line_in_square(double cx, double cy, double ux, double uy, double left, double top, double* s0, double* s1)
+{
+    double lo = -1e300, hi = 1e300;
+    const double from[2] = {cx, cy};
+    const double step[2] = {ux, uy};
+    const double low[2] = {left, top};
+    for (int axis = 0; axis < 2; ++axis) {
+        if (step[axis] == 0.0) {
+            if (from[axis] < low[axis] || from[axis] > low[axis] + 1.0)
+                return false;
+            continue;
+        }
+        double a = (low[axis] - from[axis]) / step[axis];
+        double b = ((low[axis] + 1.0) - from[axis]) / step[axis];
+        if (a > b) {
+            const double t = a;
+            a = b, b = t;
+        }
+        lo = a > lo ? a : lo;
+        hi = b < hi ? b : hi;
+    }
+    *s0 = lo;
+    *s1 = hi;
+    return hi > lo;
+}
+
+// Straight at it: an output pixel's value. Where the view magnifies the
+// picture, the source averaged over the pixel's footprint about its middle.
+// Where it shrinks it, footprints are long along the radius (near the map's
+// limit its scale grows many times over across one pixel) and the pixel is
+// integrated in strips along the radius, each about 2.5 source pixels wide
+// across it, stepped along with the local scale so that each step covers
+// about 2.5 source pixels; every step adds the source averaged over its own
+// part of the footprint.
 void draw_radial_pixel(const pass_context& p, std::int32_t row, std::int32_t column, worker_buffers* b,
                        double sum[3])
 {
     sum[0] = sum[1] = sum[2] = 0.0;
     const view_parameters& view = *p.view;
-    const smooth_source& s = *p.source;
     const double left = p.target->box.min_x + static_cast<double>(column);
     const double top = p.target->box.min_y + static_cast<double>(row);
     const double dx = ((left + 0.5) / 20.0) - view.observer.observer_x;
@@ -415,62 +485,122 @@ void draw_radial_pixel(const pass_context& p, std::int32_t row, std::int32_t col
     // Half a pixel's diagonal in source units (a pixel is 1/20 of one).
     if (rho - 0.0353553390593274 > p.rho_max)
         return;
-    const double far_x = std::fabs(dx) + 0.025;
-    const double far_y = std::fabs(dy) + 0.025;
-    const double far = std::sqrt((far_x * far_x) + (far_y * far_y));
-    radial_scales scales;
-    if (!radial_scales_at(view, far < p.rho_max ? far : p.rho_max, &scales))
+    radial_scales middle;
+    if (!radial_scales_at(view, rho < p.rho_max ? rho : p.rho_max, &middle))
         return;
-    const double cx = rho > 0.0 ? dx / rho : 1.0;
-    const double cy = rho > 0.0 ? dy / rho : 0.0;
-    const double stretch = scales.along - scales.across;
-    const double jxx = std::fabs((scales.across + ((stretch * cx) * cx)) / 20.0);
-    const double jxy = std::fabs(((stretch * cx) * cy) / 20.0);
-    const double jyy = std::fabs((scales.across + ((stretch * cy) * cy)) / 20.0);
-    const std::int32_t nx = subsamples_for(jxx > jxy ? jxx : jxy, p.most_subsamples);
-    const std::int32_t ny = subsamples_for(jyy > jxy ? jyy : jxy, p.most_subsamples);
-    const double sub_x = static_cast<double>(nx);
-    const double sub_y = static_cast<double>(ny);
-    // Each subsample's footprint is the pixel's parallelogram shrunk n times
-    // (each box at most a pixel, should the cap be reached); the blur is the
-    // whole pixel's.
-    const footprint_kernel kx = make_kernel(std::fmin(jxx / sub_x, 1.0), std::fmin(jxy / sub_y, 1.0),
-                                            std::fmax(1.0 - (jxx + jxy), 0.0));
-    const footprint_kernel ky = make_kernel(std::fmin(jxy / sub_x, 1.0), std::fmin(jyy / sub_y, 1.0),
-                                            std::fmax(1.0 - (jxy + jyy), 0.0));
-    double* weights_x = b->weights.data();
-    double* weights_y = weights_x + 4;
-    for (std::int32_t sy = 0; sy < ny; ++sy) {
-        const double y_at = top + ((static_cast<double>(sy) + 0.5) / sub_y);
-        for (std::int32_t sx = 0; sx < nx; ++sx) {
-            const double x_at = left + ((static_cast<double>(sx) + 0.5) / sub_x);
-            double x = 0.0, y = 0.0;
-            if (!source_point_radial(view, x_at, y_at, &x, &y))
-                continue;
-            std::int32_t x0 = 0, x1 = 0, y0 = 0, y1 = 0;
-            if (!axis_weights(kx, x, s.width, &x0, &x1, weights_x) || !axis_weights(ky, y, s.height, &y0, &y1, weights_y))
-                continue;
-            for (std::int32_t i = y0; i <= y1; ++i) {
-                const double wy_i = weights_y[i - y0];
-                const std::int64_t row_at = static_cast<std::int64_t>(i) * s.width * 3;
-                for (std::int32_t j = x0; j <= x1; ++j) {
-                    const double w = wy_i * weights_x[j - x0];
-                    const std::int64_t at = row_at + static_cast<std::int64_t>(j) * 3;
-                    for (int c = 0; c < 3; ++c)
-                        sum[c] += w * static_cast<double>(s.at(*p.tables, at + c));
-                }
+    const double cos = rho > 0.0 ? dx / rho : 1.0;
+    const double sin = rho > 0.0 ? dy / rho : 0.0;
+    // Source pixels per output pixel along and across the radius.
+    const double along = middle.along / 20.0;
+    const double across = middle.across / 20.0;
+    // The footprint of the pixel's square is a parallelogram: its shadows
+    // on the axes set the blur, and, where the view magnifies, the filter.
+    const double stretch = along - across;
+    const double jxx = std::fabs(across + ((stretch * cos) * cos));
+    const double jxy = std::fabs((stretch * cos) * sin);
+    const double jyy = std::fabs(across + ((stretch * sin) * sin));
+    const double extent_x = jxx + jxy;
+    const double extent_y = jxy + jyy;
+    const double blur_x = extent_x < 1.0 ? 1.0 - extent_x : 0.0;
+    const double blur_y = extent_y < 1.0 ? 1.0 - extent_y : 0.0;
+    if (along <= radial_step_extent && across <= radial_step_extent) {
+        radial_sample at;
+        if (radial_sample_at(view, left + 0.5, top + 0.5, &at))
+            add_parallelogram(p, b, at.x, at.y, jxx, jxy, jxy, jyy, blur_x, blur_y, 1.0, sum);
+        return;
+    }
+    if (along <= largest_grid_footprint && across <= largest_grid_footprint) {
+        // A grid of subsamples over the square, each averaging its own part
+        // of the footprint through the map's derivatives where it lies.
+        const auto nx = static_cast<std::int32_t>(std::ceil(extent_x / radial_step_extent));
+        const auto ny = static_cast<std::int32_t>(std::ceil(extent_y / radial_step_extent));
+        const double sub_x = static_cast<double>(nx);
+        const double sub_y = static_cast<double>(ny);
+        const double weight = 1.0 / (sub_x * sub_y);
+        for (std::int32_t sy = 0; sy < ny; ++sy)
+            for (std::int32_t sx = 0; sx < nx; ++sx) {
+                radial_sample at;
+                if (!radial_sample_at(view, left + ((static_cast<double>(sx) + 0.5) / sub_x),
+                                      top + ((static_cast<double>(sy) + 0.5) / sub_y), &at))
+                    continue;
+                const double local_along = at.scales.along / 20.0;
+                const double local_across = at.scales.across / 20.0;
+                const double local_stretch = local_along - local_across;
+                const double lxx = std::fabs(local_across + ((local_stretch * at.cos) * at.cos));
+                const double lxy = std::fabs((local_stretch * at.cos) * at.sin);
+                const double lyy = std::fabs(local_across + ((local_stretch * at.sin) * at.sin));
+                add_parallelogram(p, b, at.x, at.y, lxx / sub_x, lxy / sub_y, lxy / sub_x, lyy / sub_y, blur_x, blur_y,
+                                  weight, sum);
             }
+        return;
+    }
+    // Strips across the radius: the square's shadow on the tangent.
+    const double width = static_cast<double>(p.source->width);
+    const double height = static_cast<double>(p.source->height);
+    const double centre_x = left + 0.5;
+    const double centre_y = top + 0.5;
+    const double reach = 0.5 * (std::fabs(cos) + std::fabs(sin));
+    const double step_extent = step_extent_for(along);
+    const double strip_extent = step_extent_for(across);
+    const auto strips = static_cast<std::int32_t>(std::ceil((2.0 * reach * across) / strip_extent));
+    const double strip = (2.0 * reach) / static_cast<double>(strips);
+    double covered = 0.0;
+    for (std::int32_t k = 0; k < strips; ++k) {
+        const double offset = (-reach) + ((static_cast<double>(k) + 0.5) * strip);
+        const double ox = centre_x - (offset * sin);
+        const double oy = centre_y + (offset * cos);
+        double s0 = 0.0, s1 = 0.0;
+        if (!line_in_square(ox, oy, cos, sin, left, top, &s0, &s1))
+            continue;
+        covered += (s1 - s0) * strip;
+        // Stepped outward; each step's length from the scale where the last
+        // one was measured.
+        double scale = along;
+        for (double at_s = s0; at_s < s1;) {
+            double length = step_extent / scale;
+            if (!(length > 0.0) || length > s1 - at_s)
+                length = s1 - at_s;
+            const double mid = at_s + (length / 2.0);
+            radial_sample at;
+            // Past the map's limit, or leaving the picture along the radius:
+            // nothing more on this strip.
+            if (!radial_sample_at(view, ox + (mid * cos), oy + (mid * sin), &at))
+                break;
+            scale = at.scales.along / 20.0;
+            const double margin = (scale * length) + 1.0;
+            if ((at.x > width + margin && at.cos > 0.0) || (at.x < -margin && at.cos < 0.0)
+                || (at.y > height + margin && at.sin > 0.0) || (at.y < -margin && at.sin < 0.0))
+                break;
+            // The step's rectangle (length along the strip, strip across it)
+            // through the map's derivatives where it lies: a parallelogram.
+            const double local_across = at.scales.across / 20.0;
+            const double local_stretch = scale - local_across;
+            const double lxx = local_across + ((local_stretch * at.cos) * at.cos);
+            const double lxy = (local_stretch * at.cos) * at.sin;
+            const double lyy = local_across + ((local_stretch * at.sin) * at.sin);
+            const double ux = cos * length, uy = sin * length;
+            const double vx = -sin * strip, vy = cos * strip;
+            add_parallelogram(p, b, at.x, at.y, std::fabs((lxx * ux) + (lxy * uy)), std::fabs((lxx * vx) + (lxy * vy)),
+                              std::fabs((lxy * ux) + (lyy * uy)), std::fabs((lxy * vx) + (lyy * vy)), blur_x, blur_y,
+                              length * strip, sum);
+            at_s += length;
         }
     }
-    const double count = sub_x * sub_y;
-    for (int c = 0; c < 3; ++c)
-        sum[c] = sum[c] / count;
+    if (covered > 0.0)
+        for (int c = 0; c < 3; ++c)
+            sum[c] = sum[c] / covered;
 }
 
-void draw_row_radial(const pass_context& p, std::int32_t row, worker_buffers* b)
+// Straight at it the work of a pixel varies by thousands of times (the
+// footprints near the map's limit are huge), so rows are shared out in
+// pieces this long.
+constexpr std::int32_t radial_chunk = 16;
+
+void draw_chunk_radial(const pass_context& p, std::int32_t row, std::int32_t chunk, worker_buffers* b)
 {
     const smooth_target& out = *p.target;
-    for (std::int32_t j = 0; j < out.width; ++j) {
+    const std::int32_t end = std::min((chunk + 1) * radial_chunk, out.width);
+    for (std::int32_t j = chunk * radial_chunk; j < end; ++j) {
         double sum[3];
         draw_radial_pixel(p, row, j, b, sum);
         put(out, *p.tables, static_cast<std::int64_t>(row) * out.width + j, sum);
@@ -501,21 +631,27 @@ double farthest_corner(const view_parameters& view, const smooth_source& s)
 void draw_smooth(const smooth_view& view, const smooth_source& source, const smooth_target& target,
                  const render_machine& machine, const smooth_reporter& report)
 {
-    pass_context p{view.view, view.direction, &source, &target, &srgb_light(), 0.0, 1};
-    std::int32_t units = target.height;
+    pass_context p{view.view, view.direction, &source, &target, &srgb_light(), 0.0};
+    // Units of work: rows, bands of columns, or pieces of rows; `per_line`
+    // of them make an output line (a row, or a band's last column).
+    std::int32_t lines = target.height;
+    std::int32_t per_line = 1;
     if (view.direction == fly_by_direction::top_to_bottom)
-        units = (target.width + band_columns - 1) / band_columns;
+        lines = (target.width + band_columns - 1) / band_columns;
     if (view.direction == fly_by_direction::straight_at_it) {
         p.rho_max = farthest_corner(*view.view, source);
-        const std::int32_t side = source.width > source.height ? source.width : source.height;
-        p.most_subsamples = side < (1 << 29) ? 2 * side + 2 : (1 << 30);
+        per_line = (target.width + radial_chunk - 1) / radial_chunk;
     }
+    const std::int32_t units = lines * per_line;
     const bool present = source.present() && source.width > 0 && source.height > 0;
     column_progress progress(units, [&](std::int32_t unit) {
-        const auto percent = static_cast<int>((static_cast<double>(unit + 1) / static_cast<double>(units)) * 100.0);
+        if ((unit + 1) % per_line != 0)
+            return;
+        const std::int32_t done = (unit + 1) / per_line;
+        const auto percent = static_cast<int>((static_cast<double>(done) / static_cast<double>(lines)) * 100.0);
         const std::int32_t line = view.direction == fly_by_direction::top_to_bottom
-                                      ? std::min((unit + 1) * band_columns, target.width) - 1
-                                      : unit;
+                                      ? std::min(done * band_columns, target.width) - 1
+                                      : done - 1;
         report(percent, line);
     });
     const std::int64_t work = static_cast<std::int64_t>(target.width) * target.height
@@ -539,7 +675,7 @@ void draw_smooth(const smooth_view& view, const smooth_source& source, const smo
                     b.points.resize((static_cast<std::size_t>(target.height) + 1) * 3);
                     b.values.resize(static_cast<std::size_t>(target.height) * 3 * band_columns);
                 } else {
-                    b.weights.resize(8);
+                    b.weights.resize(static_cast<std::size_t>(source.width) + static_cast<std::size_t>(source.height) + 6);
                 }
             }
         },
@@ -555,7 +691,7 @@ void draw_smooth(const smooth_view& view, const smooth_source& source, const smo
                     else if (view.direction == fly_by_direction::top_to_bottom)
                         draw_band_along_y(p, unit, b);
                     else
-                        draw_row_radial(p, unit, b);
+                        draw_chunk_radial(p, unit / per_line, unit % per_line, b);
                 }
                 progress.complete(unit, unit + 1);
                 if (worker == 0)
