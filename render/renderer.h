@@ -49,7 +49,9 @@ struct render_settings {
 
 // Called after each column of each pass (1, then 2), in column order, on the
 // calling thread: percent is trunc((x / W) * 100.0), x being the column's
-// sample coordinate and W the source width.
+// sample coordinate and W the source width. The smooth renderer calls (1, 0,
+// 0) once its canvas is known, then (2, percent, line) as its output lines
+// finish (render/smooth/smooth_renderer.h).
 using render_progress = std::function<void(int pass, int percent, std::int32_t column)>;
 
 enum class render_status : std::int32_t {

@@ -45,6 +45,11 @@ struct smooth_view {
 // nondecreasing, line the last output row (column, from top to bottom) done.
 using smooth_reporter = std::function<void(int percent, std::int32_t line)>;
 
+// The bytes the workers' buffers take (running sums, edges, weights), for
+// `workers` workers, so that callers can tell the whole render's memory.
+std::uint64_t smooth_working_bytes(fly_by_direction direction, std::int32_t source_width, std::int32_t source_height,
+                                   std::int32_t target_width, std::int32_t target_height, int workers);
+
 // Draws the whole canvas. Throws std::bad_alloc when the workers' buffers
 // cannot be had (before anything is drawn).
 void draw_smooth(const smooth_view& view, const smooth_source& source, const smooth_target& target,
