@@ -17,11 +17,18 @@
 // it magnifies it, the source itself at speed 0 from left to right or top
 // to bottom. Pixels the source covers in part get the covered share over
 // black; everything outside stays black.
-// - From left to right and top to bottom the footprint lies along one row
-//   (column): running sums of the row give its average in constant time.
-// - Straight at it each output pixel is split into subsamples, as many as
-//   the map's local scale needs for each to cover at most about one source
-//   pixel an axis, each averaging its own share of the footprint.
+// - From left to right and top to bottom the footprint lies in one source
+//   row (column), between the curves the pixel's two edges sweep across the
+//   output row: running sums of the row give the average in constant time.
+//   Where the edges bend (near the observer) they are followed in more
+//   straight pieces, and a pixel across which the map's scale changes is
+//   split into halves; every part of the output pixel counts alike.
+// - Straight at it an output pixel is covered by subsamples, each averaging
+//   its own part of the footprint through the map's derivatives where it
+//   lies: a grid square with the pixel where the footprint spans up to 16
+//   source pixels, else strips along the radius stepped with the local
+//   scale (near the map's limit one pixel's footprint spans hundreds of
+//   source pixels along the radius and a few across it).
 //
 // Same bytes on every machine and thread count: nothing per pixel but + - *
 // / and sqrt in double, in the written order.
