@@ -21,6 +21,7 @@ struct source_line {
     std::int64_t first;  // the source offset of pixel 0's first channel
     std::int64_t step;   // between pixels
     std::int32_t length;
+    const float* copy;   // when given, the line's values, 3 a pixel, read in place of the source
 };
 
 // Sums pixel i of a line into `sum` with a weight.
@@ -29,6 +30,12 @@ void add_pixel(const source_line& line, const smooth_source& source, const srgb_
 {
     if (i < 0 || i >= line.length)
         return;
+    if (line.copy) {
+        const float* v = line.copy + (3 * static_cast<std::int64_t>(i));
+        for (int c = 0; c < 3; ++c)
+            sum[c] += weight * static_cast<double>(v[c]);
+        return;
+    }
     const std::int64_t at = line.first + (line.step * i);
     for (int c = 0; c < 3; ++c)
         sum[c] += weight * static_cast<double>(source.at(t, at + c));
@@ -293,7 +300,7 @@ void draw_row_along_x(const pass_context& p, std::int32_t row, worker_buffers* b
         return;
     const std::int64_t first = static_cast<std::int64_t>(row) * s.width * 3;
     fill_running_sums(s, *p.tables, first, 3, s.width, b->prefix.data(), 3);
-    const source_line line{b->prefix.data(), 3, first, 3, s.width};
+    const source_line line{b->prefix.data(), 3, first, 3, s.width, nullptr};
     const line_pass pass{&line, &s, p.tables, p.view, true, out.box.min_x, out.box.min_y + static_cast<double>(row), 2};
     const std::int64_t row_start = static_cast<std::int64_t>(row) * out.width;
     line_pixels(pass, &b->pieces, b->points.data(), out.width,
@@ -311,14 +318,27 @@ void draw_band_along_y(const pass_context& p, std::int32_t band, worker_buffers*
     const std::int32_t begin = band * band_columns;
     const std::int32_t end = std::min(begin + band_columns, s.width);
     const std::int64_t n = static_cast<std::int64_t>(out.height);
+    // Each column's values and running sums copied out together, so that
+    // the pass along a column reads memory in order.
+    const std::int64_t rows = s.height;
     for (std::int32_t j = begin; j < end; ++j) {
-        double* prefix = b->prefix.data() + ((j - begin) * 3);
-        fill_running_sums(s, *p.tables, static_cast<std::int64_t>(j) * 3, static_cast<std::int64_t>(s.width) * 3,
-                          s.height, prefix, band_columns * 3);
+        double* prefix = b->prefix.data() + ((rows + 1) * 3 * (j - begin));
+        prefix[0] = prefix[1] = prefix[2] = 0.0;
+    }
+    for (std::int64_t i = 0; i < rows; ++i) {
+        const std::int64_t row_at = (i * s.width) * 3;
+        for (std::int32_t j = begin; j < end; ++j) {
+            double* prefix = b->prefix.data() + ((rows + 1) * 3 * (j - begin)) + (3 * i);
+            float* copy = b->column.data() + (rows * 3 * (j - begin)) + (3 * i);
+            for (int c = 0; c < 3; ++c) {
+                copy[c] = s.at(*p.tables, row_at + (3 * static_cast<std::int64_t>(j)) + c);
+                prefix[3 + c] = prefix[c] + static_cast<double>(copy[c]);
+            }
+        }
     }
     for (std::int32_t j = begin; j < end; ++j) {
-        const source_line line{b->prefix.data() + ((j - begin) * 3), band_columns * 3,
-                               static_cast<std::int64_t>(j) * 3, static_cast<std::int64_t>(s.width) * 3, s.height};
+        const source_line line{b->prefix.data() + ((rows + 1) * 3 * (j - begin)), 3, 0, 3, s.height,
+                               b->column.data() + (rows * 3 * (j - begin))};
         const line_pass pass{&line, &s, p.tables, p.view, false, out.box.min_y, out.box.min_x + static_cast<double>(j),
                              2};
         double* values = b->values.data() + (3 * n * (j - begin));

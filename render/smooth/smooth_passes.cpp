@@ -28,6 +28,7 @@ void size_buffers(fly_by_direction direction, std::int32_t source_width, std::in
         b->pieces.resize((th + 7) * plain_pieces);
         b->points.resize((th + 1) * 3);
         b->values.resize(th * 3 * band_columns);
+        b->column.resize(sh * 3 * band_columns);
     } else {
         b->weights.resize(sw + sh + 6);
     }
@@ -47,7 +48,8 @@ std::uint64_t smooth_working_bytes(fly_by_direction direction, std::int32_t sour
         doubles = ((sw + 1) * 3) + ((tw + 1) * 3);
         pieces = (tw + 7) * plain_pieces;
     } else if (direction == fly_by_direction::top_to_bottom) {
-        doubles = ((sh + 1) * band_columns * 3) + ((th + 1) * 3) + (th * 3 * band_columns);
+        // The columns' float copies count as half a double each.
+        doubles = ((sh + 1) * band_columns * 3) + ((th + 1) * 3) + (th * 3 * band_columns) + ((sh * 3 * band_columns) / 2);
         pieces = (th + 7) * plain_pieces;
     } else {
         doubles = sw + sh + 6;

@@ -30,6 +30,7 @@ struct worker_buffers {
     std::vector<sweep_piece> pieces;  // output pixel edges across a line, piece by piece
     std::vector<double> points;       // the edges' source coordinates at the middle and ends
     std::vector<double> values;      // a band's output pixels, column by column
+    std::vector<float> column;       // a band's source columns, column by column
     std::vector<double> weights; // a subsample's weights along x, then y
 };
 
