@@ -8,6 +8,7 @@
 #include "render/fast/fast_passes.h"
 #include "render/fast/terms_view.h"
 #include "render/render_passes.h"
+#include "render/smooth/smooth_renderer.h"
 
 namespace {
 
@@ -147,10 +148,14 @@ render_output run_passes(const raster& source, const render_settings& settings, 
 render_output render_picture(const raster& source, const render_settings& settings, const render_progress& progress,
                              raster* replaced)
 {
+    if (settings.method == render_method::smooth)
+        return render_smooth(source, settings, progress, replaced, true);
     return run_passes(source, settings, progress, replaced, true);
 }
 
 render_output measure_picture(const raster& source, const render_settings& settings, const render_progress& progress)
 {
+    if (settings.method == render_method::smooth)
+        return render_smooth(source, settings, progress, nullptr, false);
     return run_passes(source, settings, progress, nullptr, false);
 }

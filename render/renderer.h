@@ -24,7 +24,14 @@
 #include "render/position_box.h"
 #include "render/sample_coordinates.h"
 
+// exact: the two-pass renderer above, the viewer's bytes. smooth: the
+// renderer of render/smooth/smooth_renderer.h, which pulls every output
+// pixel through the inverse map and filters the source (quality, steps and
+// the machine's path are not used; steps are reported as 0 by 0).
+enum class render_method : std::int32_t { exact, smooth };
+
 struct render_settings {
+    render_method method = render_method::exact;
     fly_by_direction direction = fly_by_direction::left_to_right;
     double speed = 0.0;  // metres per second
     quality_level quality = quality_level::low;
@@ -57,7 +64,9 @@ struct pixel_origins {
 
 // Called after each column of each pass (1, then 2), in column order, on the
 // calling thread: percent is trunc((x / W) * 100.0), x being the column's
-// sample coordinate and W the source width.
+// sample coordinate and W the source width. The smooth renderer calls (1, 0,
+// 0) once its canvas is known, then (2, percent, line) as its output lines
+// finish (render/smooth/smooth_renderer.h).
 using render_progress = std::function<void(int pass, int percent, std::int32_t column)>;
 
 enum class render_status : std::int32_t {

@@ -12,6 +12,12 @@
 //                            4000 x 3000 at Ultra-high, direction 0
 //   lumirun_bench --quick    small pictures, for a smoke run
 //   lumirun_bench --doppler  the colour pass alone, 640 x 480
+//   lumirun_bench --smooth   the smooth renderer alone beside the exact one
+//
+// Then the smooth renderer beside the exact one at Low and Ultra-high, at
+// 60 % of c in every direction (640 x 480 and 6000 x 4000; --quick: small),
+// with its memory; it fails (exit 1) when its bytes differ between thread
+// counts.
 //
 // Then the Doppler colour pass (lumirun-render --doppler) beside the render
 // it follows: its table, and its cost per coloured pixel.
@@ -29,6 +35,8 @@
 #include "render/fast/kernels.h"
 #include "render/fast/parallel.h"
 #include "render/renderer.h"
+#include "render/smooth/smooth_passes.h"
+#include "render/fast/thread_count.h"
 #include "tests/bench/baseline_renderer.h"
 #include "tests/bench/probes.h"
 
@@ -173,6 +181,69 @@ void doppler_figures(std::int32_t width, std::int32_t height)
     std::printf("pixels: those not black; ns/pixel: the pass without its two tables, per such pixel.\n");
 }
 
+// The smooth renderer against the exact one at Low and Ultra-high: wall
+// times (best of 3; Ultra-high on the large picture once), and the smooth
+// render's memory. Returns false when its bytes differ between thread counts.
+bool smooth_figures(bool quick)
+{
+    const std::int32_t sizes[2][2] = {{quick ? 64 : 640, quick ? 48 : 480}, {quick ? 400 : 6000, quick ? 300 : 4000}};
+    std::printf("\nThe smooth renderer (lumirun-render --quality smooth) beside the exact one, 60 %% of c, %d threads:\n",
+                hardware_threads());
+    std::printf("%-11s %3s %10s %9s %9s %10s %9s %10s %8s %8s %8s %6s\n", "picture", "dir", "canvas", "smooth ms",
+                "Low ms", "Ultra ms", "vs Low", "vs Ultra", "src MB", "out MB", "sums MB", "bytes");
+    bool all_same = true;
+    const auto no_progress = [](int, int, std::int32_t) {};
+    for (const auto& size : sizes) {
+        const raster source = make_picture(size[0], size[1]);
+        for (std::int32_t direction = 0; direction < 3; ++direction) {
+            render_settings settings;
+            settings.direction = static_cast<fly_by_direction>(direction);
+            settings.speed = 0.6 * speed_of_light;
+            settings.observer = observer_position{0.0, static_cast<double>(size[1] / 2), 0.0};
+            observer_depth(settings.direction, &settings.observer.observer_z);
+            render_settings smooth = settings;
+            smooth.method = render_method::smooth;
+            std::uint64_t smooth_digest = 0, other = 0;
+            const double smooth_time = best_seconds(
+                3, [&] { return render_picture(source, smooth, no_progress).picture; }, &smooth_digest);
+            bool same = smooth_digest != 0;
+            for (int threads : {1, 3}) {
+                render_settings counted = smooth;
+                counted.machine.threads = threads;
+                std::uint64_t d = 0;
+                best_seconds(1, [&] { return render_picture(source, counted, no_progress).picture; }, &d);
+                same = same && d == smooth_digest;
+            }
+            all_same = all_same && same;
+            settings.quality = quality_level::low;
+            const double low = best_seconds(3, [&] { return render_picture(source, settings, no_progress).picture; },
+                                            &other);
+            settings.quality = quality_level::ultra;
+            const bool large = static_cast<double>(size[0]) * size[1] > 1e6;
+            const double ultra = best_seconds(
+                large ? 1 : 3, [&] { return render_picture(source, settings, no_progress).picture; }, &other);
+            const render_output canvas = measure_picture(source, smooth, no_progress);
+            const std::int64_t pixels = std::int64_t{canvas.picture.width} * canvas.picture.height;
+            const int workers = render_threads_for(0, (pixels + std::int64_t{size[0]} * size[1]) * 16);
+            const double sums = static_cast<double>(smooth_working_bytes(settings.direction, size[0], size[1],
+                                                                         canvas.picture.width, canvas.picture.height,
+                                                                         workers));
+            char picture[32], canvas_text[32];
+            std::snprintf(picture, sizeof picture, "%dx%d", size[0], size[1]);
+            std::snprintf(canvas_text, sizeof canvas_text, "%dx%d", canvas.picture.width, canvas.picture.height);
+            std::printf("%-11s %3d %10s %9.1f %9.1f %10.1f %8.2fx %9.1fx %8.1f %8.1f %8.1f %6s\n", picture, direction,
+                        canvas_text, smooth_time * 1e3, low * 1e3, ultra * 1e3, smooth_time / low, ultra / smooth_time,
+                        static_cast<double>(size[0]) * size[1] * 3 / 1e6, static_cast<double>(pixels) * 3 / 1e6,
+                        sums / 1e6, same ? "same" : "DIFFER");
+            std::fflush(stdout);
+        }
+    }
+    std::printf("vs Low: smooth time over Low's (1 or less: smooth is faster); vs Ultra: Ultra's over smooth's.\n"
+                "src, out: the source and smooth rasters; sums: the smooth workers' running sums and edges.\n"
+                "bytes: smooth gives the same raster on 1, 3 and every thread.\n");
+    return all_same;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -182,6 +253,8 @@ int main(int argc, char** argv)
         doppler_figures(640, 480);
         return 0;
     }
+    if (argc > 1 && std::strcmp(argv[1], "--smooth") == 0)
+        return smooth_figures(false) ? 0 : 1;
     std::vector<bench_case> cases;
     const std::int32_t small_w = quick ? 64 : 640;
     const std::int32_t small_h = quick ? 48 : 480;
@@ -247,5 +320,6 @@ int main(int argc, char** argv)
                 "arithmetic on registers alone, on every thread, measured after each case. vs limit: fast time\n"
                 "over the limit's time for as many positions. bytes: base, ref and fast give the same raster.\n");
     doppler_figures(small_w, small_h);
-    return all_match ? 0 : 1;
+    const bool smooth_same = smooth_figures(quick);
+    return all_match && smooth_same ? 0 : 1;
 }

@@ -1,0 +1,116 @@
+#include "render/smooth/inverse_map.h"
+
+#include <cmath>
+
+double source_x(const view_parameters& view, double apparent, double y)
+{
+    const observer_position& o = view.observer;
+    const double along = apparent + o.observer_x;
+    const double across = y - o.observer_y;
+    const double r = std::sqrt(((along * along) + (across * across)) + (o.observer_z * o.observer_z));
+    return view.motion.gamma * (apparent + (view.motion.beta * r));
+}
+
+double source_y(const view_parameters& view, double apparent, double x)
+{
+    const observer_position& o = view.observer;
+    const double along = apparent + o.observer_y;
+    const double across = x - o.observer_x;
+    const double r = std::sqrt(((along * along) + (across * across)) + (o.observer_z * o.observer_z));
+    return view.motion.gamma * (apparent + (view.motion.beta * r));
+}
+
+namespace {
+
+// q = rho^2 / oz^2 for the apparent offset (dx, dy) in source units.
+double radial_q(const view_parameters& view, double rho_squared)
+{
+    const double depth = view.observer.observer_z;
+    return rho_squared / (depth * depth);
+}
+
+}  // namespace
+
+bool source_point_radial(const view_parameters& view, double apparent_x, double apparent_y, double* x, double* y)
+{
+    const observer_position& o = view.observer;
+    const motion_parameters& m = view.motion;
+    const double dx = (apparent_x / 20.0) - o.observer_x;
+    const double dy = (apparent_y / 20.0) - o.observer_y;
+    const double q = radial_q(view, (dx * dx) + (dy * dy));
+    const double denominator = 1.0 - (q * m.beta_gamma_squared);
+    if (!(denominator > 0.0))
+        return false;
+    const double k = (m.gamma_squared * (1.0 + (m.beta * std::sqrt(1.0 + q)))) / denominator;
+    *x = o.observer_x + (dx * k);
+    *y = o.observer_y + (dy * k);
+    return true;
+}
+
+bool radial_scales_at(const view_parameters& view, double rho, radial_scales* scales)
+{
+    const motion_parameters& m = view.motion;
+    const double q = radial_q(view, rho * rho);
+    const double denominator = 1.0 - (q * m.beta_gamma_squared);
+    if (!(denominator > 0.0))
+        return false;
+    const double root = std::sqrt(1.0 + q);
+    const double numerator = m.gamma_squared * (1.0 + (m.beta * root));
+    const double k = numerator / denominator;
+    // dk/dq by the quotient rule; d(rho k)/d(rho) = k + 2 q dk/dq.
+    const double numerator_slope = (m.gamma_squared * m.beta) / (2.0 * root);
+    const double slope = ((numerator_slope * denominator) + (numerator * m.beta_gamma_squared))
+                         / (denominator * denominator);
+    scales->across = k;
+    scales->along = k + ((2.0 * q) * slope);
+    return true;
+}
+
+bool radial_sample_at(const view_parameters& view, double apparent_x, double apparent_y, radial_sample* sample)
+{
+    const observer_position& o = view.observer;
+    const motion_parameters& m = view.motion;
+    const double dx = (apparent_x / 20.0) - o.observer_x;
+    const double dy = (apparent_y / 20.0) - o.observer_y;
+    const double rho_squared = (dx * dx) + (dy * dy);
+    const double q = radial_q(view, rho_squared);
+    const double denominator = 1.0 - (q * m.beta_gamma_squared);
+    if (!(denominator > 0.0))
+        return false;
+    const double root = std::sqrt(1.0 + q);
+    const double numerator = m.gamma_squared * (1.0 + (m.beta * root));
+    const double k = numerator / denominator;
+    sample->x = o.observer_x + (dx * k);
+    sample->y = o.observer_y + (dy * k);
+    const double numerator_slope = (m.gamma_squared * m.beta) / (2.0 * root);
+    const double slope = ((numerator_slope * denominator) + (numerator * m.beta_gamma_squared))
+                         / (denominator * denominator);
+    sample->scales.across = k;
+    sample->scales.along = k + ((2.0 * q) * slope);
+    const double rho = std::sqrt(rho_squared);
+    sample->cos = rho > 0.0 ? dx / rho : 1.0;
+    sample->sin = rho > 0.0 ? dy / rho : 0.0;
+    return true;
+}
+
+bool smooth_canvas(const view_parameters& view, fly_by_direction direction, std::int32_t width,
+                   std::int32_t height, position_box* box)
+{
+    const double w = static_cast<double>(width);
+    const double h = static_cast<double>(height);
+    const double ox = view.observer.observer_x;
+    const double oy = view.observer.observer_y;
+    const double cx = ox < 0.0 ? 0.0 : (ox > w ? w : ox);
+    const double cy = oy < 0.0 ? 0.0 : (oy > h ? h : oy);
+    const double candidates[8][2] = {{0.0, 0.0}, {w, 0.0}, {0.0, h}, {w, h},
+                                     {0.0, cy},  {w, cy},  {cx, 0.0}, {cx, h}};
+    position_box found = empty_box();
+    for (const auto& c : candidates) {
+        const apparent_point p = apparent_position(view, direction, c[0], c[1]);
+        if (!std::isfinite(p.x) || !std::isfinite(p.y))
+            return false;
+        include_position(&found, p.x, p.y);
+    }
+    *box = found;
+    return true;
+}

@@ -1,0 +1,60 @@
+// The apparent-position map run backwards, and the canvas it fills.
+//
+// The solvers of render/observer.h take a source point to where it is seen;
+// the smooth renderer asks the opposite question for every output pixel, and
+// these closed forms answer it with one square root (and, straight at it, one
+// division). Arithmetic is IEEE double in the written order, as everywhere in
+// the renderer.
+#ifndef LUMIRUN_RENDER_SMOOTH_INVERSE_MAP_H
+#define LUMIRUN_RENDER_SMOOTH_INVERSE_MAP_H
+
+#include <cstdint>
+
+#include "render/observer.h"
+#include "render/position_box.h"
+
+// From left to right: the source x seen at apparent x on row y,
+// x = gamma (X + beta R), R = sqrt((X + ox)^2 + (y - oy)^2 + oz^2).
+// Increasing in X.
+double source_x(const view_parameters& view, double apparent, double y);
+
+// From top to bottom: the same with the roles of x and y exchanged.
+double source_y(const view_parameters& view, double apparent, double x);
+
+// Straight at it, everything is radial about the observer. For an apparent
+// point (X, Y) (drawn at 20 times the scale), with d = (X / 20 - ox,
+// Y / 20 - oy) and q = |d|^2 / oz^2, the source point is o + d k(q),
+//     k(q) = gamma^2 (1 + beta sqrt(1 + q)) / (1 - q beta^2 gamma^2).
+// Where the denominator is not positive no source point is seen: false.
+bool source_point_radial(const view_parameters& view, double apparent_x, double apparent_y, double* x, double* y);
+
+// How far the source moves, in source pixels, per source unit of apparent
+// distance from the observer's point, at apparent distance rho (source
+// units): `along` the radius, d(rho k)/d(rho), and `across` it, k. Both grow
+// with rho. false beyond the denominator's limit.
+struct radial_scales {
+    double along;
+    double across;
+};
+bool radial_scales_at(const view_parameters& view, double rho, radial_scales* scales);
+
+// Both at once for one apparent point: the source point (the same bits as
+// source_point_radial's), the scales there, and the unit direction of the
+// radius ((1, 0) at the observer's point).
+struct radial_sample {
+    double x;
+    double y;
+    radial_scales scales;
+    double cos;
+    double sin;
+};
+bool radial_sample_at(const view_parameters& view, double apparent_x, double apparent_y, radial_sample* sample);
+
+// The bounding box of the image of the whole source rectangle [0, W] x
+// [0, H]. The map is monotone along every row, column and radius, so its
+// extremes lie among the corners and the observer's projections onto the
+// sides. false, and the box untouched, when a candidate is not finite.
+bool smooth_canvas(const view_parameters& view, fly_by_direction direction, std::int32_t width,
+                   std::int32_t height, position_box* box);
+
+#endif

@@ -1,0 +1,58 @@
+// The smooth renderer's drawing: every output pixel pulls its value through
+// the inverse map, rows (or bands of columns) in parallel.
+#ifndef LUMIRUN_RENDER_SMOOTH_SMOOTH_PASSES_H
+#define LUMIRUN_RENDER_SMOOTH_SMOOTH_PASSES_H
+
+#include <cstdint>
+#include <functional>
+
+#include "render/machine.h"
+#include "render/observer.h"
+#include "render/position_box.h"
+#include "render/smooth/linear_light.h"
+
+// The source as linear light: floats, or bytes decoded through the table
+// as they are read (the two give the same values). Neither: no pixels.
+struct smooth_source {
+    const float* values;
+    const unsigned char* bytes;
+    std::int32_t width;
+    std::int32_t height;
+
+    bool present() const { return values != nullptr || bytes != nullptr; }
+    float at(const srgb_light_tables& t, std::int64_t offset) const
+    {
+        return values ? values[offset] : t.decode[bytes[offset]];
+    }
+};
+
+// Where the averages go: rounded to float, then stored, or encoded to the
+// nearest byte. The canvas is cleared beforehand.
+struct smooth_target {
+    float* values;
+    unsigned char* bytes;
+    std::int32_t width;
+    std::int32_t height;
+    position_box box;  // pixel (j, i) covers [min_x + j, min_x + j + 1) x [min_y + i, ...)
+};
+
+struct smooth_view {
+    const view_parameters* view;
+    fly_by_direction direction;
+};
+
+// Called on the calling thread as lines finish, in order: percent
+// nondecreasing, line the last output row (column, from top to bottom) done.
+using smooth_reporter = std::function<void(int percent, std::int32_t line)>;
+
+// The bytes the workers' buffers take (running sums, edges, weights), for
+// `workers` workers, so that callers can tell the whole render's memory.
+std::uint64_t smooth_working_bytes(fly_by_direction direction, std::int32_t source_width, std::int32_t source_height,
+                                   std::int32_t target_width, std::int32_t target_height, int workers);
+
+// Draws the whole canvas. Throws std::bad_alloc when the workers' buffers
+// cannot be had (before anything is drawn).
+void draw_smooth(const smooth_view& view, const smooth_source& source, const smooth_target& target,
+                 const render_machine& machine, const smooth_reporter& report);
+
+#endif

@@ -1,0 +1,122 @@
+#include "render/smooth/smooth_renderer.h"
+
+#include <new>
+
+#include "render/smooth/inverse_map.h"
+#include "render/smooth/smooth_passes.h"
+
+namespace {
+
+// ceil of an extent, at least 1, or false when it does not fit.
+bool side_for(double extent, double most, std::int32_t* side)
+{
+    if (!(extent < most))
+        return false;
+    auto n = static_cast<std::int32_t>(extent);
+    if (static_cast<double>(n) < extent)
+        ++n;
+    *side = n < 1 ? 1 : n;
+    return true;
+}
+
+struct canvas_plan {
+    render_status status = render_status::done;
+    position_box box{0.0, 0.0, 0.0, 0.0};
+    bool finite = false;  // some source point is seen: there is something to draw
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+};
+
+canvas_plan plan_canvas(const view_parameters& view, fly_by_direction direction, std::int32_t source_width,
+                        std::int32_t source_height, const render_settings& settings)
+{
+    canvas_plan plan;
+    plan.finite = smooth_canvas(view, direction, source_width, source_height, &plan.box);
+    if (!plan.finite)
+        plan.box = position_box{0.0, 0.0, 0.0, 0.0};
+    std::int32_t width = 0;
+    if (!side_for(plan.box.max_x - plan.box.min_x, 2147483644.0, &width) || !round_width_to_4(width, &plan.width)
+        || !side_for(plan.box.max_y - plan.box.min_y, 2147483647.0, &plan.height)) {
+        plan.width = plan.height = 0;
+        plan.status = render_status::out_of_memory;
+        return plan;
+    }
+    if (settings.largest_side > 0 && (plan.width > settings.largest_side || plan.height > settings.largest_side))
+        plan.status = render_status::too_large;
+    return plan;
+}
+
+smooth_reporter pass_2(const render_progress& progress)
+{
+    return [&progress](int percent, std::int32_t line) { progress(2, percent, line); };
+}
+
+}  // namespace
+
+render_output render_smooth(const raster& source, const render_settings& settings, const render_progress& progress,
+                            raster* replaced, bool draw)
+{
+    render_output out;
+    out.steps = sample_steps{0.0, 0.0};
+    if (!is_fly_by_direction(settings.direction)) {
+        out.status = render_status::unknown_direction;
+        return out;
+    }
+    const view_parameters view{settings.observer, motion_for_speed(settings.speed)};
+    const canvas_plan plan = plan_canvas(view, settings.direction, source.width, source.height, settings);
+    out.box = plan.box;
+    out.status = plan.status;
+    out.picture.width = plan.width;
+    out.picture.height = plan.height;
+    progress(1, 0, 0);
+    if (plan.status != render_status::done || !draw)
+        return out;
+    if (replaced)
+        replaced->pixels.reset();
+    out.picture = allocate_raster(plan.width, plan.height, settings.memory_limit);
+    if (!out.picture.pixels) {
+        out.status = render_status::out_of_memory;
+        return out;
+    }
+    const smooth_source from{nullptr, plan.finite ? source.pixels.get() : nullptr, source.width, source.height};
+    const smooth_target to{nullptr, out.picture.pixels.get(), plan.width, plan.height, plan.box};
+    try {
+        draw_smooth(smooth_view{&view, settings.direction}, from, to, settings.machine, pass_2(progress));
+    } catch (const std::bad_alloc&) {
+        out.picture = raster{};
+        out.picture.width = plan.width;
+        out.picture.height = plan.height;
+        out.status = render_status::out_of_memory;
+    }
+    return out;
+}
+
+render_status render_smooth_linear(const linear_picture& source, const render_settings& settings,
+                                   const render_progress& progress, linear_picture* out, position_box* box)
+{
+    *out = linear_picture{};
+    if (!is_fly_by_direction(settings.direction))
+        return render_status::unknown_direction;
+    const view_parameters view{settings.observer, motion_for_speed(settings.speed)};
+    const canvas_plan plan = plan_canvas(view, settings.direction, source.width, source.height, settings);
+    *box = plan.box;
+    out->width = plan.width;
+    out->height = plan.height;
+    progress(1, 0, 0);
+    if (plan.status != render_status::done)
+        return plan.status;
+    const bool present = plan.finite && !source.values.empty();
+    const std::uint64_t bytes = static_cast<std::uint64_t>(plan.width) * static_cast<std::uint64_t>(plan.height) * 12;
+    if (settings.memory_limit > 0 && bytes > settings.memory_limit)
+        return render_status::out_of_memory;
+    try {
+        out->values.assign(static_cast<std::size_t>(plan.width) * static_cast<std::size_t>(plan.height) * 3, 0.0f);
+        const smooth_source from{present ? source.values.data() : nullptr, nullptr, source.width, source.height};
+        const smooth_target to{out->values.data(), nullptr, plan.width, plan.height, plan.box};
+        draw_smooth(smooth_view{&view, settings.direction}, from, to, settings.machine, pass_2(progress));
+    } catch (const std::bad_alloc&) {
+        out->values.clear();
+        return render_status::out_of_memory;
+    }
+    return render_status::done;
+}
