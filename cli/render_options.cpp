@@ -20,7 +20,9 @@ const char* const render_usage =
     "large fraction of the speed of light would see it, and saves the result as\n"
     "OUTPUT, in the format its extension names: .jpg or .jpeg (quality 100, as\n"
     "the viewer's \"Save As...\" writes it), .png or .webp. INPUT - reads\n"
-    "standard input, OUTPUT - writes standard output (JPEG unless --format).\n"
+    "standard input, OUTPUT - writes standard output (JPEG unless --format; not\n"
+    "a terminal). The smooth renderer draws the picture without gaps; --quality\n"
+    "low to ultra give the viewer's exact pictures, byte for byte.\n"
     "A photo's Exif orientation is applied and its colour profile converted to\n"
     "sRGB; a PNG's transparent pixels are laid on black.\n"
     "\n"
@@ -29,7 +31,10 @@ const char* const render_usage =
     "                     (default 50)\n"
     "  --direction D      0 or left-to-right (default), 1 or top-to-bottom,\n"
     "                     2 or straight-at-it\n"
-    "  --quality Q        1 or low (default), 2 or medium, 3 or high, 4 or ultra\n"
+    "  --quality Q        smooth (default): every pixel pulled through the\n"
+    "                     inverted view and filtered, no gaps or moire; or the\n"
+    "                     viewer's exact renderer: 1 or low, 2 or medium, 3 or\n"
+    "                     high, 4 or ultra\n"
     "  --observer X,Y     the observer's position in source pixels, as a click in\n"
     "                     the viewer places it (default 0,HEIGHT/2)\n"
     "  --doppler          colour and brightness as the observer sees them: light\n"
@@ -281,6 +286,18 @@ bool parse_quality(const std::string& text, std::int32_t* quality)
     return pick_name(text, names, 1, 4, quality);
 }
 
+bool parse_render_quality(const std::string& text, render_method* method, std::int32_t* quality)
+{
+    if (text == "smooth") {
+        *method = render_method::smooth;
+        return true;
+    }
+    if (!parse_quality(text, quality))
+        return false;
+    *method = render_method::exact;
+    return true;
+}
+
 bool parse_observer(const std::string& text, std::int32_t* x, std::int32_t* y)
 {
     const std::size_t comma = text.find(',');
@@ -322,6 +339,8 @@ parse_result parse_render_arguments(int argc, const char* const* argv)
 {
     parse_result result;
     render_options& options = result.options;
+    // The gap-free picture unless the viewer's exact bytes are asked for.
+    options.method = render_method::smooth;
     auto fail = [&result](const std::string& message) {
         result.outcome = parse_outcome::usage_error;
         result.error = one_line(message);
@@ -454,8 +473,8 @@ parse_result parse_render_arguments(int argc, const char* const* argv)
                 return fail("--direction takes 0, 1, 2, left-to-right, top-to-bottom or straight-at-it, not '"
                             + value + "'");
         } else if (name == "--quality") {
-            if (!parse_quality(value, &options.quality))
-                return fail("--quality takes 1, 2, 3, 4, low, medium, high or ultra, not '" + value + "'");
+            if (!parse_render_quality(value, &options.method, &options.quality))
+                return fail("--quality takes smooth, or 1, 2, 3, 4, low, medium, high or ultra, not '" + value + "'");
         } else if (name == "--temperature") {
             if (!parse_temperature(value, &options.colour.temperature))
                 return fail("--temperature takes kelvin from 1000 to 40000, not '" + value + "'");

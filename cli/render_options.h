@@ -10,8 +10,9 @@
 // OUTPUT's extension names its format (usage error otherwise); "-" is JPEG
 // unless --format says otherwise.
 //   lumirun-render --help | --version
-// Defaults are the program's after a successful open: speed 50 %, direction
-// 0, quality 1, observer (0, source height / 2).
+// Defaults are the program's after a successful open (speed 50 %, direction
+// 0, observer (0, source height / 2)), with the smooth renderer; --quality 1
+// to 4 gives the viewer's exact renderer.
 #ifndef LUMIRUN_CLI_RENDER_OPTIONS_H
 #define LUMIRUN_CLI_RENDER_OPTIONS_H
 
@@ -46,6 +47,9 @@ bool parse_direction(const std::string& text, std::int32_t* direction);
 
 // 1 to 4 or low, medium, high, ultra.
 bool parse_quality(const std::string& text, std::int32_t* quality);
+
+// smooth, or a quality as parse_quality takes it for the exact renderer.
+bool parse_render_quality(const std::string& text, render_method* method, std::int32_t* quality);
 
 // "X,Y", two 32-bit integers.
 bool parse_observer(const std::string& text, std::int32_t* x, std::int32_t* y);

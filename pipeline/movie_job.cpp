@@ -393,7 +393,7 @@ bool movie_colour(const render_options& options, const raster& source, job_progr
             return false;
         }
         const view_parameters view{settings.observer, motion_for_speed(settings.speed)};
-        if (!measure_doppler(rendered.picture, doppler_source{&rendered.box, &rendered.origins}, view,
+        if (!measure_doppler(rendered.picture, colour_source(rendered, settings), view,
                              settings.direction, options.colour, &statistics, &tables)) {
             messages->push_back("The colours cannot be worked out with these settings.");
             return false;

@@ -43,12 +43,20 @@ render_settings settings_for(const render_options& options, const raster& source
     render_settings settings;
     settings.direction = static_cast<fly_by_direction>(options.direction);
     settings.speed = static_cast<double>(options.speed_fraction) * speed_of_light;
+    settings.method = options.method;
     settings.quality = static_cast<quality_level>(options.quality);
     settings.observer = observer_for(options, source);
     observer_depth(settings.direction, &settings.observer.observer_z);
     // The colour pass takes each pixel's D from the sample drawn there.
-    settings.keep_origins = options.doppler;
+    // The exact renderer tells which sample each pixel shows; a smooth
+    // pixel's D is at its centre.
+    settings.keep_origins = options.doppler && options.method == render_method::exact;
     return settings;
+}
+
+doppler_source colour_source(const render_output& rendered, const render_settings& settings)
+{
+    return doppler_source{&rendered.box, &rendered.origins, settings.method == render_method::smooth};
 }
 
 std::string render_failure_text(const render_output& rendered)
@@ -73,7 +81,7 @@ bool apply_colour(const render_options& options, const colour_shift_settings& co
         return true;
     const view_parameters view{settings.observer, motion_for_speed(settings.speed)};
     bool nearly_black = false;
-    if (apply_doppler(&rendered->picture, doppler_source{&rendered->box, &rendered->origins}, view, settings.direction,
+    if (apply_doppler(&rendered->picture, colour_source(*rendered, settings), view, settings.direction,
                       colour, &nearly_black, cache)) {
         if (nearly_black)
             messages->push_back("warning: the picture comes out nearly black; a brighter --exposure (in stops, or"

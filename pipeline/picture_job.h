@@ -33,6 +33,10 @@ std::string same_file_refusal(const render_options& options);
 // first end for a movie), direction, quality and observer.
 render_settings settings_for(const render_options& options, const raster& source);
 
+// Where the colour pass takes each pixel's Doppler factor from: the exact
+// renderer's samples, or the smooth renderer's pixel centres.
+doppler_source colour_source(const render_output& rendered, const render_settings& settings);
+
 // The text for a render that did not end done.
 std::string render_failure_text(const render_output& rendered);
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "render/renderer.h"
 #include "render/spectral_colour.h"
 
 // A picture file's format.
@@ -17,6 +18,9 @@ struct render_options {
     std::string output;
     float speed_fraction = 0.5f;
     std::int32_t direction = 0;
+    // exact (the viewer's renderer, at quality 1 to 4) or smooth. The
+    // command line's default is smooth; a job made here is the viewer's.
+    render_method method = render_method::exact;
     std::int32_t quality = 1;
     bool observer_given = false;  // otherwise (0, source height / 2)
     std::int32_t observer_x = 0;

@@ -91,8 +91,10 @@ public:
     {
         const pixel_origins* o = source_.origins;
         if (!o || o->sample.empty()) {
-            return doppler_factor(view_.motion, doppler_cosine(view_, direction_, static_cast<double>(i) + source_.box->min_x,
-                                                              static_cast<double>(j) + source_.box->min_y));
+            const double inside = source_.centres ? 0.5 : 0.0;
+            return doppler_factor(view_.motion,
+                                  doppler_cosine(view_, direction_, (static_cast<double>(i) + inside) + source_.box->min_x,
+                                                 (static_cast<double>(j) + inside) + source_.box->min_y));
         }
         const std::int64_t s = o->sample[static_cast<std::size_t>(j) * static_cast<std::size_t>(picture_.width)
                                          + static_cast<std::size_t>(i)];

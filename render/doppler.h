@@ -34,10 +34,13 @@ void doppler_range(const motion_parameters& motion, double* d_min, double* d_max
 // The light of each pixel of a rendered picture comes from the sample drawn
 // there last: its D is that sample's, taken at its exact apparent position
 // (origins, from render_picture with keep_origins). Without origins, the D
-// of the pixel's own corner (x = i + box.min_x, y = j + box.min_y).
+// of the pixel's own corner (x = i + box.min_x, y = j + box.min_y), or with
+// centres the D at its centre: a smooth render's pixel is the average of
+// points all drawn inside it, and D depends only on where a point is drawn.
 struct doppler_source {
     const position_box* box;
     const pixel_origins* origins;  // may be null
+    bool centres = false;
 };
 
 // What the colour pass learns of a picture before it changes it: enough to

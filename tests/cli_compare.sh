@@ -14,7 +14,9 @@ windows=$2
 shift 2
 work=$(mktemp -d "${TMPDIR:-/tmp}/lumirun-compare.XXXXXX")
 trap 'rm -rf "$work"' EXIT
-settings=("" "--speed 90 --direction top-to-bottom --quality medium" "--speed 75 --direction 2 --quality 3"
+# "" is the smooth renderer (the default), in every direction below too.
+settings=("" "--quality low" "--speed 95 --direction 1 --observer 200,-30" "--speed 60 --direction 2 --quality smooth"
+          "--speed 90 --direction top-to-bottom --quality medium" "--speed 75 --direction 2 --quality 3"
           "--speed 99 --observer 100,40" "--speed 60 --observer -320,240 --doppler --tonemap reinhard"
           "--speed 90 --direction 2 --doppler=colour --temperature 4000"
           "--speed 90 --observer 320,240 --doppler --tonemap reinhard" "--speed 80 --doppler=colour --exposure auto"

@@ -198,7 +198,7 @@ if run 0 "$images/testorig.jpg" "$work/frame-%03d.jpg" --frames 3 --observer 0,0
     expect_absent "$work/frame-003.jpg"
 fi
 # A canvas WebP cannot hold is refused before anything is written.
-run 1 "$images/testorig.jpg" "$work/wide.webp" --frames 2 --speed 0:99.999
+run 1 "$images/testorig.jpg" "$work/wide.webp" --frames 2 --speed 0:99.999 --quality low
 expect_err "lumirun-render: The movie's canvas of 16764 by 149 pixels passes the 16383-pixel limit of WebP on a side.
 " "canvas too wide for WebP"
 expect_absent "$work/wide.webp"

@@ -28,7 +28,7 @@ TEST(render_arguments, DefaultsAreThoseAfterAnOpen)
     EXPECT_EQ(result.options.output, "out.jpg");
     EXPECT_EQ(result.options.speed_fraction, 0.5f);
     EXPECT_EQ(result.options.direction, 0);
-    EXPECT_EQ(result.options.quality, 1);
+    EXPECT_EQ(result.options.method, render_method::smooth);
     EXPECT_FALSE(result.options.observer_given);
     EXPECT_FALSE(result.options.quiet);
     EXPECT_FALSE(result.options.doppler);
@@ -48,6 +48,7 @@ TEST(render_arguments, EveryOptionInBothFormsAndInAnyPlace)
     EXPECT_EQ(result.options.output, "out.jpg");
     EXPECT_EQ(result.options.speed_fraction, static_cast<float>(0.8));
     EXPECT_EQ(result.options.direction, 2);
+    EXPECT_EQ(result.options.method, render_method::exact);
     EXPECT_EQ(result.options.quality, 4);
     EXPECT_TRUE(result.options.observer_given);
     EXPECT_EQ(result.options.observer_x, -3);
@@ -125,6 +126,11 @@ TEST(render_arguments, DirectionAndQualityByNumberOrName)
         EXPECT_FALSE(parse_direction(refused, &value)) << refused;
     for (const char* refused : {"0", "5", "Low", "ultra-high", "1.0"})
         EXPECT_FALSE(parse_quality(refused, &value)) << refused;
+    // smooth is the other renderer; the exact one keeps the quality given.
+    render_method method = render_method::exact;
+    EXPECT_TRUE(parse_render_quality("smooth", &method, &value) && method == render_method::smooth);
+    EXPECT_TRUE(parse_render_quality("high", &method, &value) && method == render_method::exact && value == 3);
+    EXPECT_FALSE(parse_render_quality("Smooth", &method, &value));
 }
 
 TEST(render_arguments, ObserverIsTwoWholeNumbers)
@@ -185,7 +191,7 @@ TEST(render_arguments, UsageErrorsSayWhatIsWrong)
                                         "not 'fast'"},
         {{"a", "b", "--direction=3"}, "--direction takes 0, 1, 2, left-to-right, top-to-bottom or straight-at-it, "
                                       "not '3'"},
-        {{"a", "b", "--quality", "5"}, "--quality takes 1, 2, 3, 4, low, medium, high or ultra, not '5'"},
+        {{"a", "b", "--quality", "5"}, "--quality takes smooth, or 1, 2, 3, 4, low, medium, high or ultra, not '5'"},
         {{"a", "b", "--observer", "5"}, "--observer takes two whole numbers X,Y, not '5'"},
         {{"a", "b", "--doppler=full"}, "--doppler takes no value, or =colour for the colour alone, not 'full'"},
         {{"a", "b", "--doppler="}, "--doppler takes no value, or =colour for the colour alone, not ''"},

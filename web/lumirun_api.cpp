@@ -136,7 +136,7 @@ EMSCRIPTEN_KEEPALIVE int lr_set_settings(const char* speed, std::int32_t directi
         return fail(std::string("The speed ") + speed + " is not a percentage below 100.");
     if (direction < 0 || direction > 2)
         return fail("The direction must be 0, 1 or 2.");
-    if (!parse_quality(quality, &options.quality))
+    if (!parse_render_quality(quality, &options.method, &options.quality))
         return fail(std::string("The quality ") + quality + " is none the renderer knows.");
     if (doppler < 0 || doppler > 2)
         return fail("The Doppler choice must be off, colour or full.");

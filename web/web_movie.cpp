@@ -51,7 +51,7 @@ bool webp_movie_bytes(const raster& source, const render_options& options, const
         return false;
     }
     raster canvas = allocate_raster(layout.width, layout.height);
-    webp_animation animation(layout.width, layout.height, options.lossless, webp_photo_quality);
+    webp_animation animation(layout.width, layout.height, options.lossless);
     if (!canvas.pixels || !animation.ready()) {
         messages->push_back("Error: Not enough memory for the movie's " + std::to_string(layout.width) + " by "
                             + std::to_string(layout.height) + " canvas and its frames!");
@@ -67,7 +67,7 @@ bool webp_movie_bytes(const raster& source, const render_options& options, const
             messages->push_back(render_failure_text(rendered));
             return false;
         }
-        if (!apply_colour(options, settings, &rendered, messages))
+        if (!apply_colour(options, options.colour, settings, &rendered, messages))
             return false;
         if (!draw_on_canvas(rendered.picture, place_on_canvas(layout, rendered.box), &canvas)) {
             messages->push_back("Frame " + std::to_string(k) + " does not fit the movie's canvas.");

@@ -104,17 +104,17 @@ bool render_for_page(const raster& source, const render_options& options, const 
         messages->push_back(render_failure_text(*rendered));
         return false;
     }
-    return apply_colour(options, settings, rendered, messages);
+    return apply_colour(options, options.colour, settings, rendered, messages);
 }
 
-// For now the exact renderer at low quality on a reduced source; the smooth
-// renderer will take the view's size itself.
+// The smooth renderer on a source reduced to about the view's size: gap-free
+// and quick enough to follow a slider.
 preview_output preview_for_page(const raster& source, const render_options& options, std::int32_t view_width,
                                 std::int32_t view_height, preview_memory* memory,
                                 std::vector<std::string>* messages)
 {
     render_options quick = options;
-    quick.quality = 1;
+    quick.method = render_method::smooth;
     // The next render, at nearly the same settings, comes out nearly as
     // much larger than its source as the last.
     const double ratio = std::max(memory->growth_x * source.width / std::max(1, view_width),
@@ -140,7 +140,7 @@ preview_output preview_for_page(const raster& source, const render_options& opti
         messages->push_back(render_failure_text(rendered));
         return preview_output{};
     }
-    if (!apply_colour(quick, settings, &rendered, messages))
+    if (!apply_colour(quick, quick.colour, settings, &rendered, messages))
         return preview_output{};
     memory->growth_x = double(rendered.picture.width) / small.width;
     memory->growth_y = double(rendered.picture.height) / small.height;

@@ -106,13 +106,17 @@ const scenarios = {
     await type('#speed', '93.7');
     await type('#observer-x', '150');
     await type('#observer-y', '300');
-    for (const direction of [0, 1, 2]) {
-      await page.click(`input[name=direction][value="${direction}"]`);
-      await idle();
-      const bytes = await exported('#save-jpeg');
-      const expected = cli(`direction-${direction}.jpg`, '--speed', '93.7', '--direction', String(direction),
-                           '--observer', '150,300');
-      check(sha(bytes) === sha(expected), `direction ${direction}: the page's JPEG differs from lumirun-render's`);
+    for (const quality of ['smooth', 'low']) {
+      await page.select('#quality', quality);
+      for (const direction of [0, 1, 2]) {
+        await page.click(`input[name=direction][value="${direction}"]`);
+        await idle();
+        const bytes = await exported('#save-jpeg');
+        const expected = cli(`direction-${direction}.jpg`, '--speed', '93.7', '--direction', String(direction),
+                             '--observer', '150,300', '--quality', quality);
+        check(sha(bytes) === sha(expected),
+              `${quality}, direction ${direction}: the page's JPEG differs from lumirun-render's`);
+      }
     }
     // The Doppler colours and exposure too.
     await page.select('#doppler', '2');
