@@ -197,7 +197,7 @@ TEST(render_movie, ADopplerMovieHasOneExposure)
         settings.push_back(movie_frame_settings(parsed.options, source, k));
         singles.push_back(render_picture(source, settings.back(), [](int, int, std::int32_t) {}));
         const render_output& r = singles.back();
-        ASSERT_TRUE(measure_doppler(r.picture, doppler_source{&r.box, &r.origins},
+        ASSERT_TRUE(measure_doppler(r.picture, colour_source(r, settings[k]),
                                     view_parameters{settings[k].observer, motion_for_speed(settings[k].speed)},
                                     settings[k].direction, parsed.options.colour, &statistics));
     }
@@ -208,7 +208,7 @@ TEST(render_movie, ADopplerMovieHasOneExposure)
     double top = 1e300;
     for (std::int32_t k = 0; k < 3; ++k) {
         render_output& r = singles[k];
-        ASSERT_TRUE(apply_doppler(&r.picture, doppler_source{&r.box, &r.origins},
+        ASSERT_TRUE(apply_doppler(&r.picture, colour_source(r, settings[k]),
                                   view_parameters{settings[k].observer, motion_for_speed(settings[k].speed)},
                                   settings[k].direction, movie_colour));
         left = std::min(left, r.box.min_x);
