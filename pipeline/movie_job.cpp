@@ -5,7 +5,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
-#include <filesystem>
 #include <future>
 #include <memory>
 #include <system_error>
@@ -181,12 +180,6 @@ std::string folder_part(const std::string& path)
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-bool same_file(const std::string& a, const std::string& b)
-{
-    std::error_code error;
-    return a != "-" && std::filesystem::equivalent(a, b, error);
-}
-
 // Every file the movie writes, checked before any work: 0 when all can be
 // written; 1 when one cannot (a missing or read-only folder, a name too
 // long), 2 when a frame would replace a file (the input never, others only
@@ -212,7 +205,7 @@ int check_targets(const render_options& options, movie_output kind, std::vector<
         std::string refused;
         if (!find_save_target(name.c_str(), &target, &reason))
             refused = cannot_create_text(name.c_str(), reason);
-        else if (target.exists && (!options.overwrite || same_file(options.input, name))) {
+        else if (target.exists && (!options.overwrite || (options.input != "-" && same_file(options.input.c_str(), name.c_str())))) {
             messages->push_back("Error: " + name + frame + " exists; "
                                 + (options.overwrite ? "it is the input picture, which a movie never replaces."
                                                      : "a movie replaces existing files only with --overwrite."));

@@ -33,7 +33,7 @@ test_native() { run_ctest native native -j "$LUMIRUN_JOBS"; }
 # ThreadSanitizer: a race that changes no pixel this time still fails here.
 # Its own tree; only the test program.
 LUMIRUN_TSAN_TREE="$LUMIRUN_BUILD/tsan"
-RENDERER_TESTS='FastRenderer*:RenderKernels*:Partition*:Workers*:ColumnProgress*:Renderer*:render_movie*'
+RENDERER_TESTS='FastRenderer*:RenderKernels*:Partition*:Workers*:ColumnProgress*:Renderer*:render_movie*:SmoothRenderer.SameBytes*'
 test_renderer_tsan() {
     cmake_configure tsan "$WERROR"
     cmake_build "$LUMIRUN_TSAN_TREE" lumirun_tests

@@ -197,14 +197,14 @@ double pixel_blur(const line_pass& p, const sweep_piece* e0, const sweep_piece* 
 // its chord, in source pixels.
 constexpr double chord_tolerance = 1.0 / 256.0;
 
+constexpr int most_pieces = 64;
+
 int pieces_for_bend(double bend)
 {
     if (!(bend > chord_tolerance))
         return 2;
-    return bend > 16.0 * chord_tolerance ? 64 : 8;
+    return bend > 16.0 * chord_tolerance ? most_pieces : 8;
 }
-
-constexpr int most_pieces = 64;
 
 // Where the map bends along the line within an output pixel (near the
 // observer its scale changes many times over across one pixel), the pixel
