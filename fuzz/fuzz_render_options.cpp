@@ -10,6 +10,7 @@
 
 #include "cli/render_options.h"
 #include "pipeline/movie_frames.h"
+#include "pipeline/picture_formats.h"
 
 namespace {
 
@@ -51,15 +52,18 @@ void check_parsed(const parse_result& result)
     require(o.colour.exposure >= -20.0 && o.colour.exposure <= 20.0);
     require(o.frames >= 0 && o.frames <= max_movie_frames);
     require(o.fps >= 0.1 && o.fps <= 1000.0);
+    // --lossless is for WebP: a picture, or a movie.
     if (o.frames == 0) {
-        require(!o.speed_range && !o.observer_range && !o.lossless && !o.overwrite);
+        require(!o.speed_range && !o.observer_range && !o.overwrite);
+        require(!o.lossless || o.format == picture_format::webp);
         return;
     }
     require(o.speed_range || o.observer_range);
     require(o.speed_fraction_to >= 0.0f && o.speed_fraction_to < 1.0f);
     const movie_output kind = movie_output_kind(o.output);
     require(kind != movie_output::unknown);
-    require(kind == movie_output::webp || (!o.lossless && frame_file_name(o.output, 0) != o.output));
+    require(kind == movie_output::webp || !o.lossless);
+    require(kind != movie_output::frame_files || frame_file_name(o.output, 0) != o.output);
 }
 
 }  // namespace
