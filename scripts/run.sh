@@ -13,6 +13,8 @@ bash "$LUMIRUN_ROOT/scripts/install-deps.sh" native windows
 bash "$LUMIRUN_ROOT/scripts/fetch-libjpeg-source.sh"
 bash "$LUMIRUN_ROOT/scripts/build-libjpeg-mingw.sh"
 bash "$LUMIRUN_ROOT/scripts/build-libwebp-mingw.sh"
+bash "$LUMIRUN_ROOT/scripts/build-png-mingw.sh"
+bash "$LUMIRUN_ROOT/scripts/build-lcms2-mingw.sh"
 configure_native
 cmake_build "$LUMIRUN_NATIVE"
 configure_windows
