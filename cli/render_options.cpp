@@ -1,6 +1,5 @@
 #include "cli/render_options.h"
 
-#include "cli/movie_options.h"
 #include "image/file_replace.h"
 #include "pipeline/picture_formats.h"
 
@@ -85,63 +84,6 @@ const char* const render_version = "lumirun-render " LUMIRUN_VERSION "\n" LUMIRU
 
 namespace {
 
-// A whole decimal integer in the 32-bit range.
-bool parse_int32(const std::string& text, std::int32_t* value)
-{
-    if (text.empty() || !(text[0] == '-' || text[0] == '+' || (text[0] >= '0' && text[0] <= '9')))
-        return false;
-    errno = 0;
-    char* end = nullptr;
-    const long long parsed = std::strtoll(text.c_str(), &end, 10);
-    if (errno != 0 || *end != '\0' || parsed < std::numeric_limits<std::int32_t>::min()
-        || parsed > std::numeric_limits<std::int32_t>::max())
-        return false;
-    *value = static_cast<std::int32_t>(parsed);
-    return true;
-}
-
-bool pick_name(const std::string& text, const char* const names[], std::int32_t first, std::int32_t count,
-               std::int32_t* value)
-{
-    for (std::int32_t i = 0; i < count; ++i) {
-        if (text == names[i] || text == std::to_string(first + i)) {
-            *value = first + i;
-            return true;
-        }
-    }
-    return false;
-}
-
-// [+-] digits [. digits] [e [+-] digits], with a digit before or after the
-// point.
-bool is_decimal_number(const std::string& text)
-{
-    std::size_t i = 0;
-    const auto digits = [&] {
-        const std::size_t start = i;
-        while (i < text.size() && text[i] >= '0' && text[i] <= '9')
-            ++i;
-        return i - start;
-    };
-    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-        ++i;
-    std::size_t mantissa = digits();
-    if (i < text.size() && text[i] == '.') {
-        ++i;
-        mantissa += digits();
-    }
-    if (mantissa == 0)
-        return false;
-    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-        ++i;
-        if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-            ++i;
-        if (digits() == 0)
-            return false;
-    }
-    return i == text.size();
-}
-
 // The message with each control character of a quoted argument (a line
 // end, an escape) written as \xHH, so that it stays one line on a terminal.
 std::string one_line(const std::string& message)
@@ -160,22 +102,6 @@ std::string one_line(const std::string& message)
     }
     return line;
 }
-
-}  // namespace
-
-bool parse_number(const std::string& text, double* value)
-{
-    if (!is_decimal_number(text))
-        return false;
-    char* end = nullptr;
-    const double x = std::strtod(text.c_str(), &end);
-    if (*end != '\0' || !std::isfinite(x))
-        return false;
-    *value = x;
-    return true;
-}
-
-namespace {
 
 // What a movie's options lack or have too many of; empty when they fit.
 std::string movie_usage_error(const render_options& options, bool fps_given, const std::string& format_named)
@@ -257,83 +183,6 @@ std::string format_option_error(const render_options& options, bool quality_give
 }
 
 }  // namespace
-
-bool parse_speed_percent(const std::string& text, float* speed_fraction)
-{
-    std::string number = text;
-    if (!number.empty() && number.back() == '%')
-        number.pop_back();
-    double x = 0.0;
-    if (!parse_number(number, &x))
-        return false;
-    const double q = x / 100.0;
-    const float e = static_cast<float>(q);
-    if (q < 0.0 || e >= 1.0f)
-        return false;
-    *speed_fraction = e;
-    return true;
-}
-
-bool parse_direction(const std::string& text, std::int32_t* direction)
-{
-    static const char* const names[] = {"left-to-right", "top-to-bottom", "straight-at-it"};
-    return pick_name(text, names, 0, 3, direction);
-}
-
-bool parse_quality(const std::string& text, std::int32_t* quality)
-{
-    static const char* const names[] = {"low", "medium", "high", "ultra"};
-    return pick_name(text, names, 1, 4, quality);
-}
-
-bool parse_render_quality(const std::string& text, render_method* method, std::int32_t* quality)
-{
-    if (text == "smooth") {
-        *method = render_method::smooth;
-        return true;
-    }
-    if (!parse_quality(text, quality))
-        return false;
-    *method = render_method::exact;
-    return true;
-}
-
-bool parse_observer(const std::string& text, std::int32_t* x, std::int32_t* y)
-{
-    const std::size_t comma = text.find(',');
-    if (comma == std::string::npos)
-        return false;
-    return parse_int32(text.substr(0, comma), x) && parse_int32(text.substr(comma + 1), y);
-}
-
-bool parse_temperature(const std::string& text, double* kelvin)
-{
-    double t = 0.0;
-    if (!parse_number(text, &t) || t < 1000.0 || t > 40000.0)
-        return false;
-    *kelvin = t;
-    return true;
-}
-
-bool parse_exposure(const std::string& text, double* stops)
-{
-    double e = 0.0;
-    if (!parse_number(text, &e) || e < -20.0 || e > 20.0)
-        return false;
-    *stops = e;
-    return true;
-}
-
-bool parse_tone_map(const std::string& text, tone_map* tone)
-{
-    if (text == "clip")
-        *tone = tone_map::clip;
-    else if (text == "reinhard")
-        *tone = tone_map::reinhard;
-    else
-        return false;
-    return true;
-}
 
 parse_result parse_render_arguments(int argc, const char* const* argv)
 {

@@ -20,6 +20,7 @@
 #include <string>
 
 #include "pipeline/render_job.h"
+#include "pipeline/setting_texts.h"
 #include "render/spectral_colour.h"
 
 
@@ -32,37 +33,6 @@ struct parse_result {
 };
 
 parse_result parse_render_arguments(int argc, const char* const* argv);
-
-// A percentage as the Settings dialog's "Apply" takes it: q = x / 100 is
-// accepted when q >= 0 and q rounded to single precision is below 1, and
-// stored so rounded. Unlike the dialog, text that is not wholly a finite
-// number (a trailing "%" allowed) is refused. False when refused.
-bool parse_speed_percent(const std::string& text, float* speed_fraction);
-
-// A finite decimal number, wholly: no blanks, no hexadecimal, nothing after.
-bool parse_number(const std::string& text, double* value);
-
-// 0, 1, 2 or left-to-right, top-to-bottom, straight-at-it.
-bool parse_direction(const std::string& text, std::int32_t* direction);
-
-// 1 to 4 or low, medium, high, ultra.
-bool parse_quality(const std::string& text, std::int32_t* quality);
-
-// smooth, or a quality as parse_quality takes it for the exact renderer.
-bool parse_render_quality(const std::string& text, render_method* method, std::int32_t* quality);
-
-// "X,Y", two 32-bit integers.
-bool parse_observer(const std::string& text, std::int32_t* x, std::int32_t* y);
-
-// Kelvin, 1000 to 40000: colder or hotter, the illuminant lacks blue or red
-// so nearly that the colour model cannot be inverted.
-bool parse_temperature(const std::string& text, double* kelvin);
-
-// Stops, -20 to 20 ("auto", which the parser takes too, is not a number).
-bool parse_exposure(const std::string& text, double* stops);
-
-// clip or reinhard.
-bool parse_tone_map(const std::string& text, tone_map* tone);
 
 extern const char* const render_usage;
 

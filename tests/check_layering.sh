@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The arrows between the folders: ui -> app -> {image, render},
 # render -> image, pipeline -> {image, render}, cli -> pipeline (and what
-# it passes on), web -> pipeline (and cli's parsers of the settings' texts),
+# it passes on), web -> pipeline,
 # and no others, both in the includes and in what each library links.
 #   check_layering.sh SOURCE-ROOT [LIBRARY=LINKED+LINKED...]...
 set -euo pipefail
@@ -15,7 +15,7 @@ declare -A may_include=(
     [pipeline]="pipeline image render"
     [cli]="cli pipeline image render"
     [ui]="ui app resources"
-    [web]="web pipeline cli image render"
+    [web]="web pipeline image render"
 )
 declare -A may_link=(
     [lumirun_image]=""

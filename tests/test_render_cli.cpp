@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "cli/movie_options.h"
 #include "cli/progress_bar.h"
 #include "cli/render_options.h"
 

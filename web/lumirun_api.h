@@ -4,7 +4,7 @@
 // picture rendered for display.
 //
 // Settings are a job of the picture pipeline (pipeline/render_job.h), their
-// texts parsed by the command line's own functions (cli/render_options.h),
+// texts parsed as the command line parses them (pipeline/setting_texts.h),
 // so a picture rendered or exported here has the bytes the command line
 // gives for the same settings. Every call returns 0 on success
 // and 1 on failure; a failure leaves the session as it was and puts the
