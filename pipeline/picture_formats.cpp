@@ -35,6 +35,17 @@ struct source_read {
     std::vector<unsigned char> exif;
 };
 
+// What a reader that succeeded found: a jpeg_read or a png_read.
+template <class Read>
+void take_source(Read* read, source_read* source)
+{
+    source->ok = true;
+    source->picture = std::move(read->picture);
+    source->image_width = read->image_width;
+    source->icc_profile = std::move(read->icc_profile);
+    source->exif = std::move(read->exif);
+}
+
 // A JPEG file (or stream) read as the viewer reads it, its messages as the
 // viewer's boxes and the library's lines.
 void read_jpeg(std::FILE* file, const char* name, source_read* source, std::vector<std::string>* messages)
@@ -42,39 +53,18 @@ void read_jpeg(std::FILE* file, const char* name, source_read* source, std::vect
     jpeg_read_limits limits;
     limits.keep_metadata = true;
     jpeg_read read = read_jpeg_stream(file, name, limits);
-    if (!read.library_warning.empty())
-        messages->push_back("warning: " + read.library_warning);
-    if (!read.library_error.empty())
-        messages->push_back(read.library_error);
-    if (read.result != 0) {
-        if (!read.message.empty())
-            messages->push_back(read.message);
-        if (read.too_large)
-            messages->push_back(too_large_text(read.picture));
-        return;
-    }
-    source->ok = true;
-    source->picture = std::move(read.picture);
-    source->image_width = read.image_width;
-    source->icc_profile = std::move(read.icc_profile);
-    source->exif = std::move(read.exif);
+    append_jpeg_read_lines(read, messages);
+    if (read.result == 0)
+        take_source(&read, source);
 }
 
 void read_png(std::FILE* file, source_read* source, std::vector<std::string>* messages)
 {
     png_read read = read_png_stream(file);
-    if (read.result != 0) {
-        if (read.too_large)
-            messages->push_back(too_large_text(read.picture));
-        else
-            messages->push_back(read.message);
-        return;
-    }
-    source->ok = true;
-    source->picture = std::move(read.picture);
-    source->image_width = read.image_width;
-    source->icc_profile = std::move(read.icc_profile);
-    source->exif = std::move(read.exif);
+    if (read.result != 0)
+        messages->push_back(read.too_large ? too_large_text(read.picture) : read.message);
+    else
+        take_source(&read, source);
 }
 
 // A PNG file starts with byte 0x89; anything else goes to the JPEG reader,
@@ -107,6 +97,20 @@ bool write_to(const std::string& name, const stream_writer& write, std::vector<s
 }
 
 }  // namespace
+
+void append_jpeg_read_lines(const jpeg_read& read, std::vector<std::string>* messages)
+{
+    if (!read.library_warning.empty())
+        messages->push_back("warning: " + read.library_warning);
+    if (!read.library_error.empty())
+        messages->push_back(read.library_error);
+    if (read.result == 0)
+        return;
+    if (!read.message.empty())
+        messages->push_back(read.message);
+    if (read.too_large)
+        messages->push_back(too_large_text(read.picture));
+}
 
 bool picture_format_of(const std::string& name, picture_format* format)
 {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "image/jpeg_file.h"
 #include "image/raster.h"
 #include "pipeline/render_job.h"
 
@@ -18,6 +19,11 @@ bool picture_format_of(const std::string& name, picture_format* format);
 
 // jpeg, png or webp (as --format names them).
 bool picture_format_named(const std::string& text, picture_format* format);
+
+// The lines a JPEG read gives the user, in the order the command line
+// prints them: the library's warning and error, then, when it failed, the
+// box's text and the size that could not be had.
+void append_jpeg_read_lines(const jpeg_read& read, std::vector<std::string>* messages);
 
 // Reads options.input ("-": standard input), a JPEG or PNG file told by its
 // first bytes, converts an ICC profile's colours to sRGB (a profile that

@@ -7,11 +7,11 @@
 
 #include <emscripten.h>
 
-#include "cli/movie_options.h"
-#include "cli/render_options.h"
 #include "image/jpeg_file.h"
 #include "pipeline/movie_frames.h"
+#include "pipeline/picture_formats.h"
 #include "pipeline/picture_job.h"
+#include "pipeline/setting_texts.h"
 #include "web/web_movie.h"
 #include "web/web_picture.h"
 
@@ -101,15 +101,8 @@ EMSCRIPTEN_KEEPALIVE int lr_open_jpeg(const std::uint8_t* bytes, std::size_t siz
     std::fclose(file);
     // The command line's lines, in its order.
     std::vector<std::string> lines;
-    if (!read.library_warning.empty())
-        lines.push_back("warning: " + read.library_warning);
-    if (!read.library_error.empty())
-        lines.push_back(read.library_error);
+    append_jpeg_read_lines(read, &lines);
     if (read.result != 0) {
-        if (!read.message.empty())
-            lines.push_back(read.message);
-        if (read.too_large)
-            lines.push_back(too_large_text(read.picture));
         lines.push_back(std::string("Error opening file ") + name + ".");
         return fail(lines);
     }
