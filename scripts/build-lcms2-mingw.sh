@@ -9,10 +9,7 @@ set -euo pipefail
 
 prefix="$LUMIRUN_LCMS2_MINGW"
 stamp="$prefix/.lumirun-built"
-if [ -f "$stamp" ] && [ -f "$prefix/lib/liblcms2.a" ] && [ -f "$prefix/include/lcms2.h" ]; then
-    say "Little CMS for Windows: $(cat "$stamp") in $prefix"
-    exit 0
-fi
+built_already "Little CMS for Windows" "$prefix" lib/liblcms2.a include/lcms2.h && exit 0
 
 bash "$LUMIRUN_ROOT/scripts/fetch-debian-source.sh" lcms2 "$LUMIRUN_LCMS2_SRC" include/lcms2.h
 command -v x86_64-w64-mingw32-gcc-posix >/dev/null || die "mingw-w64 missing: run scripts/install-deps.sh"

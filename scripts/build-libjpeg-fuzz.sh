@@ -12,10 +12,7 @@ set -euo pipefail
 
 prefix="$LUMIRUN_BUILD/deps/libjpeg-fuzz"
 stamp="$prefix/.lumirun-built"
-if [ -f "$stamp" ] && [ -f "$prefix/lib/libjpeg.a" ]; then
-    say "instrumented libjpeg: $(cat "$stamp") in $prefix"
-    exit 0
-fi
+built_already "instrumented libjpeg" "$prefix" lib/libjpeg.a && exit 0
 bash "$LUMIRUN_ROOT/scripts/fetch-libjpeg-source.sh"
 command -v clang >/dev/null || die "clang missing: run scripts/install-deps.sh"
 

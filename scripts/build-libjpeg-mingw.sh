@@ -10,10 +10,7 @@ set -euo pipefail
 
 prefix="$LUMIRUN_JPEG_MINGW"
 stamp="$prefix/.lumirun-built"
-if [ -f "$stamp" ] && [ -f "$prefix/lib/libjpeg.a" ] && [ -f "$prefix/include/jpeglib.h" ]; then
-    say "libjpeg for Windows: $(cat "$stamp") in $prefix"
-    exit 0
-fi
+built_already "libjpeg for Windows" "$prefix" lib/libjpeg.a include/jpeglib.h && exit 0
 
 bash "$LUMIRUN_ROOT/scripts/fetch-libjpeg-source.sh"
 command -v nasm >/dev/null || die "nasm missing: run scripts/install-deps.sh"

@@ -10,10 +10,7 @@ set -euo pipefail
 
 prefix="$LUMIRUN_JPEG_WASM"
 stamp="$prefix/.lumirun-built"
-if [ -f "$stamp" ] && [ -f "$prefix/lib/libjpeg.a" ] && [ -f "$prefix/include/jpeglib.h" ]; then
-    say "libjpeg for WebAssembly: $(cat "$stamp") in $prefix"
-    exit 0
-fi
+built_already "libjpeg for WebAssembly" "$prefix" lib/libjpeg.a include/jpeglib.h && exit 0
 
 bash "$LUMIRUN_ROOT/scripts/fetch-libjpeg-source.sh"
 use_emscripten

@@ -10,17 +10,8 @@ set -euo pipefail
 
 prefix="$LUMIRUN_WEBP_MINGW"
 stamp="$prefix/.lumirun-built"
-installed() {
-    local file
-    for file in lib/libwebp.a lib/libwebpmux.a lib/libwebpdemux.a \
-        include/webp/encode.h include/webp/mux.h include/webp/demux.h; do
-        [ -f "$prefix/$file" ] || return 1
-    done
-}
-if [ -f "$stamp" ] && installed; then
-    say "libwebp for Windows: $(cat "$stamp") in $prefix"
-    exit 0
-fi
+built_already "libwebp for Windows" "$prefix" lib/libwebp.a lib/libwebpmux.a lib/libwebpdemux.a \
+    include/webp/encode.h include/webp/mux.h include/webp/demux.h && exit 0
 
 bash "$LUMIRUN_ROOT/scripts/fetch-debian-source.sh" libwebp "$LUMIRUN_WEBP_SRC" src/webp/mux.h
 command -v x86_64-w64-mingw32-gcc-posix >/dev/null || die "mingw-w64 missing: run scripts/install-deps.sh"

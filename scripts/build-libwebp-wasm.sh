@@ -10,17 +10,8 @@ set -euo pipefail
 
 prefix="$LUMIRUN_WEBP_WASM"
 stamp="$prefix/.lumirun-built"
-installed() {
-    local file
-    for file in lib/libwebp.a lib/libwebpmux.a lib/libwebpdemux.a \
-        include/webp/encode.h include/webp/mux.h include/webp/demux.h; do
-        [ -f "$prefix/$file" ] || return 1
-    done
-}
-if [ -f "$stamp" ] && installed; then
-    say "libwebp for WebAssembly: $(cat "$stamp") in $prefix"
-    exit 0
-fi
+built_already "libwebp for WebAssembly" "$prefix" lib/libwebp.a lib/libwebpmux.a lib/libwebpdemux.a \
+    include/webp/encode.h include/webp/mux.h include/webp/demux.h && exit 0
 
 bash "$LUMIRUN_ROOT/scripts/fetch-debian-source.sh" libwebp "$LUMIRUN_WEBP_SRC" src/webp/mux.h
 use_emscripten

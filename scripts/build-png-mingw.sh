@@ -10,16 +10,7 @@ set -euo pipefail
 
 prefix="$LUMIRUN_PNG_MINGW"
 stamp="$prefix/.lumirun-built"
-installed() {
-    local file
-    for file in lib/libpng16.a include/png.h include/pnglibconf.h; do
-        [ -f "$prefix/$file" ] || return 1
-    done
-}
-if [ -f "$stamp" ] && installed; then
-    say "libpng for Windows: $(cat "$stamp") in $prefix"
-    exit 0
-fi
+built_already "libpng for Windows" "$prefix" lib/libpng16.a include/png.h include/pnglibconf.h && exit 0
 
 bash "$LUMIRUN_ROOT/scripts/fetch-debian-source.sh" libpng1.6 "$LUMIRUN_PNG_SRC" png.h
 command -v x86_64-w64-mingw32-gcc-posix >/dev/null || die "mingw-w64 missing: run scripts/install-deps.sh"

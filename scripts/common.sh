@@ -16,6 +16,19 @@ LUMIRUN_JOBS=${LUMIRUN_JOBS:-2}
 say() { printf '%s\n' "$*"; }
 die() { printf 'ERROR: %s\n' "$*" >&2; exit 1; }
 
+# built_already LABEL PREFIX FILE...: true, after saying so, when PREFIX
+# holds the stamp of an earlier build of ours and every FILE (relative to
+# PREFIX): each library script builds once.
+built_already() {
+    local label=$1 prefix=$2 file
+    shift 2
+    [ -f "$prefix/.lumirun-built" ] || return 1
+    for file in "$@"; do
+        [ -f "$prefix/$file" ] || return 1
+    done
+    say "$label: $(cat "$prefix/.lumirun-built") in $prefix"
+}
+
 # Runs a command as root: directly, or through sudo when it asks no password.
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then
