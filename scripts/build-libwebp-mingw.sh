@@ -10,8 +10,8 @@ set -euo pipefail
 
 prefix="$LUMIRUN_WEBP_MINGW"
 stamp="$prefix/.lumirun-built"
-built_already "libwebp for Windows" "$prefix" lib/libwebp.a lib/libwebpmux.a lib/libwebpdemux.a \
-    include/webp/encode.h include/webp/mux.h include/webp/demux.h && exit 0
+files=(lib/libwebp.a lib/libwebpmux.a lib/libwebpdemux.a include/webp/encode.h include/webp/mux.h include/webp/demux.h)
+built_already "libwebp for Windows" "$prefix" "${files[@]}" && exit 0
 
 bash "$LUMIRUN_ROOT/scripts/fetch-debian-source.sh" libwebp "$LUMIRUN_WEBP_SRC" src/webp/mux.h
 command -v x86_64-w64-mingw32-gcc-posix >/dev/null || die "mingw-w64 missing: run scripts/install-deps.sh"
@@ -34,7 +34,7 @@ timeout 900 cmake --build "$work" -j "$LUMIRUN_JOBS" >"$work.build.log" 2>&1 ||
     { tail -n 40 "$work.build.log" >&2; die "building libwebp for Windows failed (log: $work.build.log)"; }
 timeout 120 cmake --install "$work" >/dev/null ||
     die "installing libwebp for Windows into $prefix failed"
-installed || die "the libwebp install in $prefix lacks a library or header"
+has_files "$prefix" "${files[@]}" || die "the libwebp install in $prefix lacks a library or header"
 
 cat "$LUMIRUN_WEBP_SRC/.lumirun-unpacked" >"$stamp"
 rm -rf "$work" "$work".*.log

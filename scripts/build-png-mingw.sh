@@ -10,7 +10,8 @@ set -euo pipefail
 
 prefix="$LUMIRUN_PNG_MINGW"
 stamp="$prefix/.lumirun-built"
-built_already "libpng for Windows" "$prefix" lib/libpng16.a include/png.h include/pnglibconf.h && exit 0
+files=(lib/libpng16.a include/png.h include/pnglibconf.h)
+built_already "libpng for Windows" "$prefix" "${files[@]}" && exit 0
 
 bash "$LUMIRUN_ROOT/scripts/fetch-debian-source.sh" libpng1.6 "$LUMIRUN_PNG_SRC" png.h
 command -v x86_64-w64-mingw32-gcc-posix >/dev/null || die "mingw-w64 missing: run scripts/install-deps.sh"
@@ -32,7 +33,7 @@ timeout 900 cmake --build "$work/png" -j "$LUMIRUN_JOBS" --target png_static >"$
     { tail -n 40 "$work.png-build.log" >&2; die "building libpng for Windows failed (log: $work.png-build.log)"; }
 cp "$work/png/libpng16.a" "$prefix/lib/"
 cp "$LUMIRUN_PNG_SRC/png.h" "$LUMIRUN_PNG_SRC/pngconf.h" "$work/png/pnglibconf.h" "$prefix/include/"
-installed || die "the libpng install in $prefix lacks a library or header"
+has_files "$prefix" "${files[@]}" || die "the libpng install in $prefix lacks a library or header"
 
 cat "$LUMIRUN_PNG_SRC/.lumirun-unpacked" >"$stamp"
 rm -rf "$work" "$work".*.log

@@ -16,16 +16,22 @@ LUMIRUN_JOBS=${LUMIRUN_JOBS:-2}
 say() { printf '%s\n' "$*"; }
 die() { printf 'ERROR: %s\n' "$*" >&2; exit 1; }
 
-# built_already LABEL PREFIX FILE...: true, after saying so, when PREFIX
-# holds the stamp of an earlier build of ours and every FILE (relative to
-# PREFIX): each library script builds once.
-built_already() {
-    local label=$1 prefix=$2 file
-    shift 2
-    [ -f "$prefix/.lumirun-built" ] || return 1
+# has_files PREFIX FILE...: true when every FILE (relative to PREFIX) is there.
+has_files() {
+    local prefix=$1 file
+    shift
     for file in "$@"; do
         [ -f "$prefix/$file" ] || return 1
     done
+}
+
+# built_already LABEL PREFIX FILE...: true, after saying so, when PREFIX
+# holds the stamp of an earlier build of ours and every FILE: each library
+# script builds once.
+built_already() {
+    local label=$1 prefix=$2
+    shift 2
+    [ -f "$prefix/.lumirun-built" ] && has_files "$prefix" "$@" || return 1
     say "$label: $(cat "$prefix/.lumirun-built") in $prefix"
 }
 
