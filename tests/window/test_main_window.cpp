@@ -18,6 +18,7 @@
 #include "app/alert.h"
 #include "app/app_state.h"
 #include "image/jpeg_file.h"
+#include "image/png_file.h"
 #include "image/raster.h"
 #include "render/observer.h"
 #include "app/status.h"
@@ -711,6 +712,21 @@ TEST_F(main_window_test, the_first_of_the_files_dropped_on_the_window_opens)
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "Error opening file " + text_file + ".");
     EXPECT_EQ(app_state.view_mode, view_choice::original);
+
+    // A PNG file opens as a JPEG file does.
+    const std::string png = picture.folder.path("drawing.png");
+    std::FILE* file = std::fopen(png.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::string reason;
+    EXPECT_TRUE(write_png(file, test_support::gradient_picture(20, 12), &reason)) << reason;
+    std::fclose(file);
+    boxes.clear();
+    PostMessageA(window, WM_DROPFILES, reinterpret_cast<WPARAM>(dropped_files({png})), 0);
+    pump();
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_EQ(source_image.width, 20);
+    EXPECT_EQ(source_image.height, 12);
+    EXPECT_EQ(app_state.view_mode, view_choice::relativity_version);
 }
 
 UINT wheel_setting(UINT action)
