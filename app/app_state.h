@@ -10,10 +10,15 @@
 // Which picture the window shows; 32 bits wide like the other settings.
 enum class view_choice : std::int32_t { original = 0, relativity_version = 1 };
 
+// The Render Quality dialog's fifth choice, "Smooth (no gaps)": the smooth
+// renderer (render/renderer.h) in place of the sampling one. A value beside
+// the four levels, so that the choice stays one setting that an open resets.
+constexpr quality_level smooth_quality = static_cast<quality_level>(5);
+
 struct app_state_record {
     float speed_fraction = 0.0f;  // fraction of the speed of light, 0 <= s < 1
     fly_by_direction fly_direction = fly_by_direction::left_to_right;
-    quality_level render_quality = static_cast<quality_level>(0);  // set at start-up
+    quality_level render_quality = static_cast<quality_level>(0);  // 1 to 4 or smooth_quality; set at start-up
     view_choice view_mode = view_choice::original;
     std::int32_t show_intro = 0;  // 1 until the first successful open
 };

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "app/alert.h"
+#include "app/app_state.h"
 #include "app/picture_store.h"
 #include "app/status.h"
 
@@ -33,6 +34,8 @@ std::int32_t render_relativistic(fly_by_direction direction, double speed_fracti
 std::int32_t render_at_speed(fly_by_direction direction, double speed, quality_level quality)
 {
     render_settings settings;
+    if (quality == smooth_quality)
+        settings.method = render_method::smooth;
     settings.direction = direction;
     settings.speed = speed;
     settings.quality = quality;
@@ -52,8 +55,11 @@ std::int32_t render_at_speed(fly_by_direction direction, double speed, quality_l
 
     if (out.status == render_status::unknown_direction)
         return 1;
-    step_x = out.steps.x;
-    step_y = out.steps.y;
+    // The smooth renderer samples nothing: the steps stay the last ones.
+    if (settings.method == render_method::exact) {
+        step_x = out.steps.x;
+        step_y = out.steps.y;
+    }
     switch (out.status) {
     case render_status::done:
         rendered_image = std::move(out.picture);

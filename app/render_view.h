@@ -12,8 +12,9 @@
 // The observer's depth is set by every render from the direction.
 extern observer_position observer;
 
-// Sample spacing of the last render: a quality outside the four levels
-// renders with these again (0.0 before any render: nothing is rendered).
+// Sample spacing of the last sampling render: a quality outside the four
+// levels and smooth_quality renders with these again (0.0 before any
+// render: nothing is rendered).
 extern double step_x;
 extern double step_y;
 
@@ -25,7 +26,9 @@ void set_observer(std::int32_t x, std::int32_t y);
 // renders at speed_fraction * speed_of_light.
 std::int32_t render_relativistic(fly_by_direction direction, double speed_fraction, quality_level quality);
 
-// The render itself, with the observer as it is. Returns 1 when the
+// The render itself, with the observer as it is: smooth_quality renders with
+// the smooth renderer, as lumirun-render --quality smooth does (its progress
+// as pass 1 at 0 %, then pass 2). Returns 1 when the
 // rendered raster cannot be obtained ("Error: Not enough memory to render
 // the new image!" in a warning box; no rendered raster is left), otherwise
 // the reply to the last status text. An unknown direction, or an unknown

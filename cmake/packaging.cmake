@@ -6,7 +6,7 @@
 # browser edition when built); each with a .sha256 file beside it.
 # `cmake --install` installs the same files.
 
-set(LUMIRUN_BUG_REPORTS "dev@lumirun.local" CACHE STRING "Where users report problems (README, manual page)")
+# LUMIRUN_BUG_REPORTS and the texts made from it: cmake/addresses.cmake.
 set(LUMIRUN_MAINTAINER "Lumirun maintainers <maintainers@users.noreply.c-seed-c97905bb.example>" CACHE STRING
   "The Debian package's maintainer, name and mail address")
 

@@ -26,58 +26,72 @@ std::string lower_extension(const std::string& name)
     return extension;
 }
 
-// What a read found, whichever its format.
-struct source_read {
-    bool ok = false;
-    raster picture;
-    std::int32_t image_width = 0;
-    std::vector<unsigned char> icc_profile;
-    std::vector<unsigned char> exif;
-};
-
-// What a reader that succeeded found: a jpeg_read or a png_read.
+// What a reader that succeeded found (a jpeg_read or a png_read): its
+// profile's colours converted to sRGB, then, when auto_orient, turned as
+// its Exif orientation says.
 template <class Read>
-void take_source(Read* read, source_read* source)
+void take_picture(Read* read, bool auto_orient, picture_read* source)
 {
+    if (!read->icc_profile.empty()) {
+        const std::string warning = convert_to_srgb(&read->picture, read->image_width, read->icc_profile);
+        if (!warning.empty())
+            source->messages.push_back({read_message_kind::warning, warning + "."});
+    }
+    const int orientation = auto_orient ? exif_orientation(read->exif.data(), read->exif.size()) : 1;
+    if (orientation == 1) {
+        source->ok = true;
+        source->picture = std::move(read->picture);
+        return;
+    }
+    std::int32_t turned_width = 0;
+    raster turned = orient_picture(read->picture, read->image_width, orientation, &turned_width);
+    if (!turned.pixels) {
+        source->messages.push_back({read_message_kind::failure, too_large_text(turned)});
+        return;
+    }
     source->ok = true;
-    source->picture = std::move(read->picture);
-    source->image_width = read->image_width;
-    source->icc_profile = std::move(read->icc_profile);
-    source->exif = std::move(read->exif);
+    source->picture = std::move(turned);
 }
 
-// A JPEG file (or stream) read as the viewer reads it, its messages as the
-// viewer's boxes and the library's lines.
-void read_jpeg(std::FILE* file, const char* name, source_read* source, std::vector<std::string>* messages)
+// The messages of a JPEG read, in the order the command line prints them:
+// the library's warning and error, then, when it failed, the box's text and
+// the size that could not be had.
+void add_jpeg_messages(const jpeg_read& read, std::vector<read_message>* messages)
+{
+    if (!read.library_warning.empty())
+        messages->push_back({read_message_kind::warning, read.library_warning});
+    if (!read.library_error.empty())
+        messages->push_back({read_message_kind::library_error, read.library_error});
+    if (read.result == 0)
+        return;
+    if (!read.message.empty())
+        messages->push_back({read_message_kind::failure, read.message});
+    if (read.too_large)
+        messages->push_back({read_message_kind::failure, too_large_text(read.picture)});
+}
+
+// A JPEG file (or stream) read as the viewer has always read it. The rows
+// of a read that failed part way are kept for the viewer to show.
+void read_jpeg(std::FILE* file, const char* name, bool auto_orient, picture_read* source)
 {
     jpeg_read_limits limits;
     limits.keep_metadata = true;
     jpeg_read read = read_jpeg_stream(file, name, limits);
-    append_jpeg_read_lines(read, messages);
+    add_jpeg_messages(read, &source->messages);
     if (read.result == 0)
-        take_source(&read, source);
+        take_picture(&read, auto_orient, source);
+    else if (read.picture.pixels)
+        source->picture = std::move(read.picture);
 }
 
-void read_png(std::FILE* file, source_read* source, std::vector<std::string>* messages)
+void read_png(std::FILE* file, bool auto_orient, picture_read* source)
 {
     png_read read = read_png_stream(file);
     if (read.result != 0)
-        messages->push_back(read.too_large ? too_large_text(read.picture) : read.message);
+        source->messages.push_back(
+            {read_message_kind::failure, read.too_large ? too_large_text(read.picture) : read.message});
     else
-        take_source(&read, source);
-}
-
-// A PNG file starts with byte 0x89; anything else goes to the JPEG reader,
-// whose messages name what it found. The byte is put back for the reader.
-void read_any(std::FILE* file, const char* name, source_read* source, std::vector<std::string>* messages)
-{
-    const int first = std::fgetc(file);
-    if (first != EOF)
-        std::ungetc(first, file);
-    if (first == 0x89)
-        read_png(file, source, messages);
-    else
-        read_jpeg(file, name, source, messages);
+        take_picture(&read, auto_orient, source);
 }
 
 bool write_to(const std::string& name, const stream_writer& write, std::vector<std::string>* messages)
@@ -100,16 +114,15 @@ bool write_to(const std::string& name, const stream_writer& write, std::vector<s
 
 void append_jpeg_read_lines(const jpeg_read& read, std::vector<std::string>* messages)
 {
-    if (!read.library_warning.empty())
-        messages->push_back("warning: " + read.library_warning);
-    if (!read.library_error.empty())
-        messages->push_back(read.library_error);
-    if (read.result == 0)
-        return;
-    if (!read.message.empty())
-        messages->push_back(read.message);
-    if (read.too_large)
-        messages->push_back(too_large_text(read.picture));
+    std::vector<read_message> said;
+    add_jpeg_messages(read, &said);
+    for (const read_message& message : said)
+        messages->push_back(command_line_text(message));
+}
+
+std::string command_line_text(const read_message& message)
+{
+    return message.kind == read_message_kind::warning ? "warning: " + message.text : message.text;
 }
 
 bool picture_format_of(const std::string& name, picture_format* format)
@@ -131,42 +144,46 @@ bool picture_format_named(const std::string& text, picture_format* format)
     return (text == "jpeg" || text == "png" || text == "webp") && picture_format_of("." + text, format);
 }
 
+picture_read read_picture_stream(std::FILE* file, const std::string& name, bool auto_orient)
+{
+    // A PNG file starts with byte 0x89; anything else goes to the JPEG
+    // reader, whose messages name what it found. The byte is put back for
+    // the reader.
+    const int first = std::fgetc(file);
+    if (first != EOF)
+        std::ungetc(first, file);
+    picture_read source;
+    if (first == 0x89)
+        read_png(file, auto_orient, &source);
+    else
+        read_jpeg(file, name.c_str(), auto_orient, &source);
+    return source;
+}
+
 bool read_picture(const render_options& options, raster* picture, std::vector<std::string>* messages)
 {
-    source_read source;
+    picture_read read;
     if (options.input == "-") {
         use_binary_mode(stdin);
-        read_any(stdin, "(standard input)", &source, messages);
+        read = read_picture_stream(stdin, "(standard input)", options.auto_orient);
     } else {
         std::string reason;
         const file_handle file = open_for_reading(options.input.c_str(), &reason);
-        if (!file)
+        if (!file) {
             messages->push_back("Error: Can't open file " + options.input + " for reading"
                                 + (reason.empty() ? "." : ": " + reason + "."));
-        else
-            read_any(file.get(), options.input.c_str(), &source, messages);
-    }
-    if (!source.ok) {
-        messages->push_back("Error opening file " + options.input + ".");
-        return false;
-    }
-    if (!source.icc_profile.empty()) {
-        const std::string warning = convert_to_srgb(&source.picture, source.image_width, source.icc_profile);
-        if (!warning.empty())
-            messages->push_back("warning: " + warning + ".");
-    }
-    const int orientation = options.auto_orient ? exif_orientation(source.exif.data(), source.exif.size()) : 1;
-    if (orientation != 1) {
-        std::int32_t turned_width = 0;
-        raster turned = orient_picture(source.picture, source.image_width, orientation, &turned_width);
-        if (!turned.pixels) {
-            messages->push_back(too_large_text(turned));
             messages->push_back("Error opening file " + options.input + ".");
             return false;
         }
-        source.picture = std::move(turned);
+        read = read_picture_stream(file.get(), options.input, options.auto_orient);
     }
-    *picture = std::move(source.picture);
+    for (const read_message& message : read.messages)
+        messages->push_back(command_line_text(message));
+    if (!read.ok) {
+        messages->push_back("Error opening file " + options.input + ".");
+        return false;
+    }
+    *picture = std::move(read.picture);
     return true;
 }
 

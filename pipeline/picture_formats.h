@@ -6,6 +6,7 @@
 #define LUMIRUN_PIPELINE_PICTURE_FORMATS_H
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -25,11 +26,43 @@ bool picture_format_named(const std::string& text, picture_format* format);
 // box's text and the size that could not be had.
 void append_jpeg_read_lines(const jpeg_read& read, std::vector<std::string>* messages);
 
-// Reads options.input ("-": standard input), a JPEG or PNG file told by its
-// first bytes, converts an ICC profile's colours to sRGB (a profile that
-// cannot be used adds a warning line) and, when options.auto_orient, turns
-// the picture as its Exif orientation says. False with the lines to tell
-// the user appended to *messages, the last "Error opening file INPUT.".
+// One thing a read tells the user. The viewer shows a failure in its box
+// (caption "Error!") and writes the others to standard error, as the JPEG
+// library's own handler always did; the command line prints each as
+// command_line_text gives it.
+enum class read_message_kind {
+    library_error,  // the words of the library that gave up on the file
+    warning,        // the library's first warning, or a colour profile that cannot be used
+    failure,        // why the file gives no picture: a box's text, the size that could not be had
+};
+
+struct read_message {
+    read_message_kind kind;
+    std::string text;
+};
+
+// A warning as "warning: TEXT"; the others as they are.
+std::string command_line_text(const read_message& message);
+
+struct picture_read {
+    bool ok = false;
+    // ok: the picture as it is meant to be seen, in sRGB. Otherwise absent,
+    // or (a JPEG file that failed part way) the rows decoded before the
+    // failure, as stored.
+    raster picture;
+    std::vector<read_message> messages;  // in the order they arose
+};
+
+// Reads a JPEG or PNG picture, told by its first bytes, from a stream
+// opened for binary reading (named in the messages as name), converts an
+// ICC profile's colours to sRGB (a profile that cannot be used adds a
+// warning) and, when auto_orient, turns the picture as its Exif orientation
+// says. Every edition's open: the command line's read_picture, the viewer's.
+picture_read read_picture_stream(std::FILE* file, const std::string& name, bool auto_orient);
+
+// Reads options.input ("-": standard input) with read_picture_stream.
+// False with the lines to tell the user appended to *messages, the last
+// "Error opening file INPUT.".
 bool read_picture(const render_options& options, raster* picture, std::vector<std::string>* messages);
 
 // Writes picture to name ("-": standard output) in format with the

@@ -1,7 +1,7 @@
 // One picture through the pipeline: the source read, rendered by the exact
-// or the smooth renderer, given its colours, and written. With the exact
-// renderer and no colour pass these are the viewer's open, render and save,
-// with the same raster and the same written bytes.
+// or the smooth renderer, given its colours, and written. Without the colour
+// pass these are the viewer's open, render (its four levels, or "Smooth (no
+// gaps)") and save, with the same raster and the same written bytes.
 #ifndef LUMIRUN_PIPELINE_PICTURE_JOB_H
 #define LUMIRUN_PIPELINE_PICTURE_JOB_H
 
@@ -14,9 +14,9 @@
 #include "render/doppler.h"
 #include "render/renderer.h"
 
-// Reads options.input as the viewer's open does (a JPEG file), or a PNG
-// file, with its profile and orientation applied (pipeline/picture_formats.h). False with the lines to
-// tell the user appended to *messages (see render_file).
+// Reads options.input (a JPEG or PNG file) as the viewer's open does, with
+// its profile and orientation applied (pipeline/picture_formats.h). False
+// with the lines to tell the user appended to *messages (see render_file).
 bool open_source(const render_options& options, raster* picture, std::vector<std::string>* messages);
 
 // Why nothing could be saved to output ("-": standard output), found before

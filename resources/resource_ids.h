@@ -35,6 +35,8 @@
 #define IDC_QUALITY_MEDIUM 1001
 #define IDC_QUALITY_HIGH 1002
 #define IDC_QUALITY_ULTRA 1014
+/* "Smooth (no gaps)": the smooth renderer, below the four levels */
+#define IDC_QUALITY_SMOOTH 1015
 
 #define IDC_STATIC_LABEL 65535
 

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The arrows between the folders: ui -> app -> {image, render},
+# The arrows between the folders: ui -> app -> {pipeline, image, render},
 # render -> image, pipeline -> {image, render}, cli -> pipeline (and what
 # it passes on), web -> pipeline,
 # and no others, both in the includes and in what each library links.
@@ -11,7 +11,7 @@ shift
 declare -A may_include=(
     [image]="image"
     [render]="render image"
-    [app]="app image render"
+    [app]="app pipeline image render"
     [pipeline]="pipeline image render"
     [cli]="cli pipeline image render"
     [ui]="ui app resources"
@@ -20,7 +20,7 @@ declare -A may_include=(
 declare -A may_link=(
     [lumirun_image]=""
     [lumirun_render]="lumirun_image"
-    [lumirun_app]="lumirun_image lumirun_render"
+    [lumirun_app]="lumirun_pipeline lumirun_image lumirun_render"
     [lumirun_pipeline]="lumirun_image lumirun_render"
     [lumirun_cli]="lumirun_pipeline"
     [lumirun_ui]="lumirun_app"

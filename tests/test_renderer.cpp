@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/app_state.h"
 #include "image/raster.h"
 #include "render/observer.h"
 #include "render/renderer.h"
@@ -271,6 +272,12 @@ TEST(Renderer, UnknownQualityKeepsStepsAndUnknownDirectionRendersNothing)
     const std::string medium = raster_digest(rendered_image);
     render_relativistic(test_support::direction(0), 0.5, test_support::quality(0));
     EXPECT_EQ(step_x, 0.2);
+    EXPECT_EQ(raster_digest(rendered_image), medium);
+    // "Smooth (no gaps)" samples nothing: the steps stay for the next such render.
+    render_relativistic(test_support::direction(0), 0.5, smooth_quality);
+    EXPECT_NE(raster_digest(rendered_image), medium);
+    EXPECT_EQ(step_x, 0.2);
+    render_relativistic(test_support::direction(0), 0.5, test_support::quality(0));
     EXPECT_EQ(raster_digest(rendered_image), medium);
 
     const double depth = observer.observer_z;

@@ -23,8 +23,9 @@ const char speed_range_error[] =
     "Good numbers to type into this box are between 50 - 95.";
 
 const int direction_buttons[] = {IDC_LEFT_TO_RIGHT, IDC_TOP_TO_BOTTOM, IDC_STRAIGHT_AT_IT};
+// In the order of render_quality's values, 1 to 4, then smooth_quality (5).
 const int quality_buttons[] = {IDC_QUALITY_LOW, IDC_QUALITY_MEDIUM, IDC_QUALITY_HIGH,
-                               IDC_QUALITY_ULTRA};
+                               IDC_QUALITY_ULTRA, IDC_QUALITY_SMOOTH};
 
 // Sets every button of a set, in order, so that only the chosen one is on;
 // the template's grouping of automatic radio buttons is not relied upon.
@@ -205,6 +206,10 @@ INT_PTR CALLBACK quality_dialog_proc(HWND dialog, UINT message, WPARAM wparam, L
     case IDC_QUALITY_ULTRA:
         app_state.render_quality
             = static_cast<quality_level>(id == IDC_QUALITY_ULTRA ? 4 : id - IDC_QUALITY_LOW + 1);
+        check_only(dialog, quality_buttons, id);
+        return TRUE;
+    case IDC_QUALITY_SMOOTH:
+        app_state.render_quality = smooth_quality;
         check_only(dialog, quality_buttons, id);
         return TRUE;
     case IDOK:

@@ -13,7 +13,8 @@ extern HINSTANCE app_instance;
 // Ends with 1 after "Render It", 0 after "Apply" (valid value) or "Cancel".
 INT_PTR CALLBACK settings_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
 
-// Ends with 1 after "OK", 0 after "Cancel".
+// Ends with 1 after "OK", 0 after "Cancel". The fifth choice, "Smooth (no
+// gaps)", sets render_quality to smooth_quality.
 INT_PTR CALLBACK quality_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
 
 #endif

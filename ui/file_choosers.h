@@ -1,4 +1,5 @@
-// The open and save choosers (one shared OPENFILENAMEA record).
+// The open and save choosers (one shared OPENFILENAMEA record): open lists
+// JPEG and PNG files, save JPEG files.
 #ifndef LUMIRUN_UI_FILE_CHOOSERS_H
 #define LUMIRUN_UI_FILE_CHOOSERS_H
 

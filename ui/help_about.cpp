@@ -9,15 +9,23 @@ char saved_command_line[260];
 
 namespace {
 
+// The last block: the project's page when the build names one
+// (cmake/addresses.cmake), otherwise the README that comes with the program.
 const char about_text[] =
     "Lumirun JPG Version 1.1\n"
     "\n"
     "A picture as seen flying past it near the speed of light. Free to use and share.\n"
     "\n"
     "For the latest in fun things to see and try\n"
+#ifdef LUMIRUN_HOMEPAGE
     "with Physics, visit us at\n"
     "\n"
-    "https://lumirun.example.org/";
+    LUMIRUN_HOMEPAGE;
+#else
+    "with Physics, read\n"
+    "\n"
+    "README.txt beside the program.";
+#endif
 
 // The help engine is a program of its own that reads the path in the
 // system's code page, while ours (UTF-8, by its manifest) may name letters

@@ -26,7 +26,13 @@ const char main_window_name[] = "Lumirun JPG";
 
 const char intro_line_1[] = "To start, pull down the File menu and select some JPG image.";
 const char intro_line_2[] = "Pull down the Help menu for more help.";
-const char intro_line_3[] = "For the latest in fun physics, visit us at https://lumirun.example.org/.";
+// The project's page when the build names one (cmake/addresses.cmake),
+// otherwise the README that comes with the program.
+#ifdef LUMIRUN_HOMEPAGE
+const char intro_line_3[] = "For the latest in fun physics, visit us at " LUMIRUN_HOMEPAGE ".";
+#else
+const char intro_line_3[] = "For the latest in fun physics, read README.txt beside the program.";
+#endif
 
 namespace {
 

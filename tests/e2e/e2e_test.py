@@ -8,9 +8,11 @@ which looks at the program's windows from inside Wine. Every wait is bounded.
 --sessions names what runs: main (every command), close-box, open-save (the
 short round a packaged program must pass), non-ascii (file names beyond
 the legacy code page), file-argument ("Open with": a picture named on the
-command line, then typed speeds in the Settings dialog), help-unquoted and
-help-quoted (Help as the program's path is given) and help-non-ascii (Help
-from a folder whose name the system's code page cannot spell).
+command line, then typed speeds in the Settings dialog), phone-photo (a
+PNG file on the command line, a phone photo on its side in Display P3
+through the chooser, "Smooth (no gaps)" rendered and saved), help-unquoted
+and help-quoted (Help as the program's path is given) and help-non-ascii
+(Help from a folder whose name the system's code page cannot spell).
 
 Needs DISPLAY (an Xvfb with a Wine virtual desktop at its origin) and
 WINEPREFIX set: ctest in build/windows runs it so from scripts/test.sh
@@ -33,6 +35,9 @@ SETTINGS_SPEED_BOX = 1005
 SETTINGS_APPLY = 1
 SETTINGS_FASTER = 1007
 SETTINGS_RENDER_IT = 1012
+SETTINGS_RENDER_QUALITY = 1013
+QUALITY_SMOOTH = 1015
+QUALITY_OK = 1
 CHOOSER_FILE_NAME = 1148
 WM_COMMAND = 0x0111
 LB_SETCURSEL = 0x0186
@@ -387,29 +392,40 @@ class Expected:
             raise Failure(f"the probe cannot decode {jpeg}")
         return Picture.load(path)
 
-    def rendered(self, jpeg, observer, speed_percent=50):
+    def rendered(self, jpeg, observer, speed_percent=50, quality=1):
+        """quality: 1 to 4, or 5 for "Smooth (no gaps)" (--quality smooth)."""
         path, saved, reference = self._path("ppm"), self._path("jpg"), self._path("jpg")
-        answer = self.probe.ask("render", windows_path(jpeg), windows_path(path), 0, speed_percent / 100, 1,
+        answer = self.probe.ask("render", windows_path(jpeg), windows_path(path), 0, speed_percent / 100, quality,
                                 observer[0], observer[1], windows_path(saved), timeout=120)
         if not answer["ok"]:
             raise Failure(f"the probe cannot render {jpeg}")
-        self.lumirun_render(jpeg, reference, observer, speed_percent)
+        self.lumirun_render(jpeg, reference, observer, speed_percent, quality)
         self.check(same_file(saved, reference),
-                   f"reference: lumirun-render gives the same picture at {speed_percent} % from {observer}")
+                   f"reference: lumirun-render gives the same picture at {speed_percent} % from {observer}"
+                   f" at quality {quality}")
         return Picture.load(path)
 
-    def lumirun_render(self, jpeg, output, observer, speed_percent):
+    def lumirun_render(self, jpeg, output, observer, speed_percent, quality=1, extra=()):
         wine = self.render_command[0] == "wine"
         subprocess.run([*self.render_command, windows_path(jpeg) if wine else jpeg,
                         windows_path(output) if wine else output, "--quiet",
-                        "--speed", str(speed_percent), "--direction", "0", "--quality", "1",
-                        "--observer", f"{observer[0]},{observer[1]}"],
+                        "--speed", str(speed_percent), "--direction", "0",
+                        "--quality", "smooth" if quality == 5 else str(quality),
+                        "--observer", f"{observer[0]},{observer[1]}", *extra],
                        check=True, timeout=120, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
 def same_file(a, b):
     with open(a, "rb") as fa, open(b, "rb") as fb:
         return fa.read() == fb.read()
+
+
+def intro_line_3(homepage):
+    """The start screen's third line: the project's page when the build names
+    one, else the README beside the program."""
+    if homepage:
+        return f"For the latest in fun physics, visit us at {homepage}."
+    return "For the latest in fun physics, read README.txt beside the program."
 
 
 def check_start_up_hint(s, metrics):
@@ -419,7 +435,8 @@ def check_start_up_hint(s, metrics):
     _, (x, y, width, height) = s.client_view()
     shot = screenshot()
     line_height, char_width = metrics["tm_height"], metrics["tm_ave_char_width"]
-    lines = [(10, RED, 60), (2 * line_height + 10, RED, 38), (5 * line_height + 10, BLUE, 72)]
+    lines = [(10, RED, 60), (2 * line_height + 10, RED, 38),
+             (5 * line_height + 10, BLUE, len(intro_line_3(s.args.homepage)))]
     colours_by_band = {}
     stray = 0
     for row in range(height):
@@ -871,12 +888,127 @@ def run_file_argument_session(args, probe, results, folder):
         s.kill()
 
 
+def blocks_ppm(path, width, height):
+    """Blocks of 8 by 8 pixels, each its own colour, as a binary PPM."""
+    out = bytearray(b"P6 %d %d 255\n" % (width, height))
+    for y in range(height):
+        for x in range(width):
+            k = (y // 8) * 97 + (x // 8) * 31
+            out += bytes(((k * 53) % 256, (k * 101 + 40) % 256, (k * 29 + 90) % 256))
+    with open(path, "wb") as f:
+        f.write(out)
+
+
+def save_shot(window, path):
+    """The window as the screen shows it, as a PNG file for a person to look at."""
+    shot = screenshot()
+    left, top, right, bottom = window["rect"]
+    rows = b"".join(shot.row(y)[left * 3:right * 3] for y in range(top, bottom))
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    subprocess.run(["convert", "ppm:-", path], input=b"P6 %d %d 255\n" % (right - left, bottom - top) + rows,
+                   check=True, timeout=30)
+
+
+def mean_difference(a, b):
+    return sum(abs(p - q) for p, q in zip(a.data, b.data)) / len(a.data)
+
+
+def run_phone_photo_session(args, probe, results, folder):
+    """Pictures as every edition reads them. A PNG file named on the command
+    line opens. A portrait phone photo, stored on its side (Exif orientation
+    6) in Display P3, opens through the chooser upright and in sRGB: the
+    window shows the picture lumirun-render reads, and its render. With
+    "Smooth (no gaps)" chosen in the Render Quality dialog the window shows
+    the smooth render, and "Save As..." writes lumirun-render --quality
+    smooth's bytes."""
+    if not args.make_profile:
+        raise Failure("the phone-photo session needs --make-profile (the native lumirun_make_profile)")
+    width, height = 48, 80
+    upright_ppm, upright_jpg = os.path.join(folder, "upright.ppm"), os.path.join(folder, "upright.jpg")
+    photo, profile = os.path.join(folder, "phone photo.jpg"), os.path.join(folder, "p3.icc")
+    png = os.path.join(folder, "drawing.png")
+    blocks_ppm(upright_ppm, width, height)
+    for command in (["cjpeg", "-quality", "95", "-sample", "1x1", "-outfile", upright_jpg, upright_ppm],
+                    # Stored turned anticlockwise: orientation 6 turns it back.
+                    ["jpegtran", "-perfect", "-rotate", "270", "-outfile", photo, upright_jpg],
+                    [args.make_profile, profile],
+                    ["exiftool", "-q", "-n", "-overwrite_original", "-Orientation=6", f"-ICC_Profile<={profile}",
+                     photo],
+                    ["convert", upright_ppm, png]):
+        subprocess.run(command, check=True, timeout=60, stdout=subprocess.DEVNULL)
+    upright = Picture.load(upright_ppm)
+    observer = (0, height // 2)
+
+    s = Session(args, probe, results, command_line=f'"{windows_path(args.exe)}" "{windows_path(png)}"')
+    expected = Expected(probe, folder, args.render, s.check)
+    try:
+        s.check(s.find(cls="#32770") is None, "PNG: the file named on the command line opens without a box")
+        s.compare("PNG: the relativity version is lumirun-render's", expected.rendered(png, observer), 0, 0)
+        s.menu("v", "o")
+        s.compare("PNG: \"Original\" shows the file's pixels", upright, 0, 0)
+
+        # lumirun-render at rest renders the picture as it reads it.
+        open_through_chooser(s, photo)
+        s.check(s.find(cls="#32770") is None, "phone photo: opens through the chooser without a box")
+        read = os.path.join(folder, "phone photo as read.png")
+        expected.lumirun_render(photo, read, observer, 0)
+        as_read = Picture.from_ppm(subprocess.run(["convert", read, "ppm:-"], capture_output=True, check=True,
+                                                  timeout=60).stdout)
+        half_round = Picture(width, height, b"".join(upright.data[i:i + 3]
+                                                     for i in range(len(upright.data) - 3, -1, -3)))
+        moved = max(abs(p - q) for p, q in zip(as_read.data, upright.data))
+        s.check((as_read.width, as_read.height) == (width, height)
+                and mean_difference(as_read, upright) < mean_difference(as_read, half_round) and moved > 20,
+                "phone photo: lumirun-render reads it upright and moves its colours (P3 to sRGB)",
+                f"{as_read.width} by {as_read.height}, colours moved by at most {moved}")
+        s.compare("phone photo: the relativity version is lumirun-render's", expected.rendered(photo, observer),
+                  0, 0)
+        s.menu("v", "o")
+        s.compare("phone photo: \"Original\" shows it upright and in sRGB, as lumirun-render reads it",
+                  as_read, 0, 0)
+
+        # "Settings!" > "Render Quality....": the fifth choice.
+        s.menu("s")
+        dialog = s.wait_window("Settings", owner=s.main)
+        s.click_control(s.child(dialog["hwnd"], SETTINGS_RENDER_QUALITY))
+        quality = s.wait_window("Render Quality", owner=dialog["hwnd"])
+        if args.shots:
+            s.wait_idle()
+            time.sleep(0.3)
+            save_shot(quality, os.path.join(args.shots, "render-quality.png"))
+        smooth = s.child(quality["hwnd"], QUALITY_SMOOTH)
+        s.check(smooth["text"] == "Smooth (no gaps)" and smooth["check"] == 0,
+                "smooth: \"Smooth (no gaps)\" is offered, off", f"{smooth['text']!r} check {smooth['check']}")
+        s.click_control(smooth)
+        on = poll(lambda: [c["id"] for c in s.children(quality["hwnd"]) if c["check"] == 1] == [QUALITY_SMOOTH],
+                  timeout=5)
+        s.check(on, "smooth: a click leaves it alone on")
+        s.click_control(s.child(quality["hwnd"], QUALITY_OK))
+        s.wait_gone(quality["hwnd"], "the Render Quality dialog")
+        s.click_control(s.child(dialog["hwnd"], SETTINGS_RENDER_IT))
+        s.wait_gone(dialog["hwnd"], "the Settings dialog")
+        s.wait_idle(timeout=120)
+        s.compare("smooth: the window shows lumirun-render --quality smooth's picture",
+                  expected.rendered(photo, observer, 50, 5), 0, 0)
+        saved = os.path.join(folder, "smooth save.jpg")
+        save_through_chooser(s, saved)
+        reference = os.path.join(folder, "smooth reference.jpg")
+        expected.lumirun_render(photo, reference, observer, 50, 5)
+        s.check(os.path.isfile(saved) and same_file(saved, reference),
+                "smooth: the saved file equals lumirun-render --quality smooth's, byte for byte")
+        code = s.quit_and_exit_code(lambda: s.menu("f", "q"))
+        s.check(code == 0, "phone photo: \"&Quit\" ends the program with exit code 0", f"exit code {code}")
+    finally:
+        s.kill()
+
+
 SESSIONS = {
     "main": run_main_session,
     "close-box": lambda args, probe, results, folder: run_close_box_session(args, probe, results),
     "open-save": run_open_save_session,
     "non-ascii": run_non_ascii_session,
     "file-argument": run_file_argument_session,
+    "phone-photo": run_phone_photo_session,
     "help-unquoted": lambda args, probe, results, folder: run_help_session(args, probe, results, quoted=False),
     "help-quoted": lambda args, probe, results, folder: run_help_session(args, probe, results, quoted=True),
     "help-non-ascii": run_help_non_ascii_session,
@@ -892,6 +1024,9 @@ def main():
     parser.add_argument("--sessions", default="main,close-box",
                         help=f"comma-separated, run in this order, from: {', '.join(SESSIONS)}")
     parser.add_argument("--help-source", help="the help's source (its title and keywords), for the help sessions")
+    parser.add_argument("--homepage", default="", help="the LUMIRUN_HOMEPAGE the program was built with")
+    parser.add_argument("--make-profile", help="the native lumirun_make_profile, for the phone-photo session")
+    parser.add_argument("--shots", help="a folder for screenshots to look at (the Render Quality dialog)")
     args = parser.parse_args()
     sessions = args.sessions.split(",")
     unknown = [name for name in sessions if name not in SESSIONS]

@@ -197,13 +197,13 @@ protected:
     HWND owner = nullptr;
 };
 
-TEST_F(file_choosers, open_starts_empty_with_the_jpg_filter_and_returns_the_full_path)
+TEST_F(file_choosers, open_starts_empty_with_the_jpg_and_png_filter_and_returns_the_full_path)
 {
     user_session s{"Open", existing};
     int chosen = run_chooser(false, open_path, s);
     EXPECT_NE(chosen, 0);
     EXPECT_EQ(s.chooser_owner, owner);
-    EXPECT_EQ(s.file_type, "JPG Files (*.jpg)");
+    EXPECT_EQ(s.file_type, "JPG and PNG Files (*.jpg;*.jpeg;*.png)");
     EXPECT_EQ(s.shown_name, "");
     EXPECT_FALSE(s.question_seen);
     EXPECT_STRCASEEQ(open_path, existing.c_str());
@@ -223,7 +223,7 @@ TEST_F(file_choosers, each_chooser_starts_from_its_own_last_path)
     user_session save{"Save As", ""};
     EXPECT_EQ(run_chooser(true, save_path, save), 0);
     EXPECT_EQ(save.shown_name, "") << "the save chooser has its own, still empty, path";
-    EXPECT_EQ(save.file_type, "JPG Files (*.jpg)");
+    EXPECT_EQ(save.file_type, "JPG Files (*.jpg)") << "saving stays JPEG after an open";
 }
 
 TEST_F(file_choosers, open_asks_before_naming_a_missing_file_and_creates_nothing)

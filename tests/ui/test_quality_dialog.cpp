@@ -14,7 +14,7 @@ using namespace ui_test;
 namespace {
 
 const std::vector<int> qualities = {IDC_QUALITY_LOW, IDC_QUALITY_MEDIUM, IDC_QUALITY_HIGH,
-                                    IDC_QUALITY_ULTRA};
+                                    IDC_QUALITY_ULTRA, IDC_QUALITY_SMOOTH};
 
 class quality_dialog : public testing::Test {
 protected:
@@ -40,12 +40,14 @@ protected:
 
 TEST_F(quality_dialog, opens_with_only_the_held_quality_on)
 {
-    for (int quality = 1; quality <= 4; ++quality) {
+    for (int quality = 1; quality <= 5; ++quality) {
         app_state.render_quality = static_cast<quality_level>(quality);
         EXPECT_EQ(marks_on_opening(), std::vector<int>{qualities[quality - 1]}) << quality;
     }
-    app_state.render_quality = static_cast<quality_level>(0);
-    EXPECT_TRUE(marks_on_opening().empty());
+    for (int quality : {0, 6}) {
+        app_state.render_quality = static_cast<quality_level>(quality);
+        EXPECT_TRUE(marks_on_opening().empty()) << quality;
+    }
 }
 
 TEST_F(quality_dialog, clicks_write_the_quality_and_leave_one_mark)
@@ -60,15 +62,18 @@ TEST_F(quality_dialog, clicks_write_the_quality_and_leave_one_mark)
     // so the buttons' automatic grouping would leave High on as well.
     dialog_run r = run({[&](HWND d) { click(d, IDC_QUALITY_HIGH); record(d); },
                         [&](HWND d) { click(d, IDC_QUALITY_ULTRA); record(d); },
+                        [&](HWND d) { click(d, IDC_QUALITY_SMOOTH); record(d); },
                         [&](HWND d) { click(d, IDC_QUALITY_MEDIUM); record(d); },
+                        [&](HWND d) { command(d, IDC_QUALITY_SMOOTH); record(d); },
                         [&](HWND d) { command(d, IDC_QUALITY_LOW); record(d); },
                         [&](HWND d) { command(d, IDC_QUALITY_ULTRA); record(d); },
                         [](HWND d) { click(d, IDOK); }});
     const std::vector<std::vector<int>> expected = {{IDC_QUALITY_HIGH}, {IDC_QUALITY_ULTRA},
-                                                    {IDC_QUALITY_MEDIUM}, {IDC_QUALITY_LOW},
+                                                    {IDC_QUALITY_SMOOTH}, {IDC_QUALITY_MEDIUM},
+                                                    {IDC_QUALITY_SMOOTH}, {IDC_QUALITY_LOW},
                                                     {IDC_QUALITY_ULTRA}};
     EXPECT_EQ(seen, expected);
-    EXPECT_EQ(stored, (std::vector<int>{3, 4, 2, 1, 4}));
+    EXPECT_EQ(stored, (std::vector<int>{3, 4, 5, 2, 5, 1, 4}));
     EXPECT_EQ(r.result, 1);
 }
 

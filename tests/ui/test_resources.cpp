@@ -227,13 +227,14 @@ TEST(resources, render_quality_dialog_102)
     dialog_template t = load_dialog(102);
     expect_dialog_frame(t, "Render Quality", 213, 148);
     expect_controls(t.controls, {
-        {1, "BUTTON", "OK", BS_DEFPUSHBUTTON | WS_TABSTOP, 40, 107, 50, 14},
-        {2, "BUTTON", "Cancel", push, 104, 107, 50, 14},
+        {1, "BUTTON", "OK", BS_DEFPUSHBUTTON | WS_TABSTOP, 40, 114, 50, 14},
+        {2, "BUTTON", "Cancel", push, 104, 114, 50, 14},
         {1000, "BUTTON", "Low (Fastest render time. Good for quick previews.)", radio, 16, 28, 177, 10},
         {1001, "BUTTON", "Medium (Slower render time, but better quality result.)", radio, 16, 44, 181, 10},
         {1002, "BUTTON", "High (Slowest render time, best quality result).", radio, 16, 62, 158, 10},
         {65535, "STATIC", "Please select the desired quality of the result:", label, 10, 8, 142, 8},
         {1014, "BUTTON", "Ultra-high (use only if needed for final picture.)", radio, 16, 79, 159, 10},
+        {1015, "BUTTON", "Smooth (no gaps)", radio, 16, 96, 72, 10},
     });
 }
 
