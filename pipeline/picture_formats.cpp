@@ -48,9 +48,11 @@ void take_source(Read* read, source_read* source)
 
 // A JPEG file (or stream) read as the viewer reads it, its messages as the
 // viewer's boxes and the library's lines.
-void read_jpeg(std::FILE* file, const char* name, source_read* source, std::vector<std::string>* messages)
+void read_jpeg(std::FILE* file, const char* name, std::uint64_t memory_limit, source_read* source,
+               std::vector<std::string>* messages)
 {
     jpeg_read_limits limits;
+    limits.memory = memory_limit;
     limits.keep_metadata = true;
     jpeg_read read = read_jpeg_stream(file, name, limits);
     append_jpeg_read_lines(read, messages);
@@ -58,9 +60,9 @@ void read_jpeg(std::FILE* file, const char* name, source_read* source, std::vect
         take_source(&read, source);
 }
 
-void read_png(std::FILE* file, source_read* source, std::vector<std::string>* messages)
+void read_png(std::FILE* file, std::uint64_t memory_limit, source_read* source, std::vector<std::string>* messages)
 {
-    png_read read = read_png_stream(file);
+    png_read read = read_png_stream(file, memory_limit);
     if (read.result != 0)
         messages->push_back(read.too_large ? too_large_text(read.picture) : read.message);
     else
@@ -69,15 +71,46 @@ void read_png(std::FILE* file, source_read* source, std::vector<std::string>* me
 
 // A PNG file starts with byte 0x89; anything else goes to the JPEG reader,
 // whose messages name what it found. The byte is put back for the reader.
-void read_any(std::FILE* file, const char* name, source_read* source, std::vector<std::string>* messages)
+void read_any(std::FILE* file, const char* name, std::uint64_t memory_limit, source_read* source,
+              std::vector<std::string>* messages)
 {
     const int first = std::fgetc(file);
     if (first != EOF)
         std::ungetc(first, file);
     if (first == 0x89)
-        read_png(file, source, messages);
+        read_png(file, memory_limit, source, messages);
     else
-        read_jpeg(file, name, source, messages);
+        read_jpeg(file, name, memory_limit, source, messages);
+}
+
+// The profile and the orientation applied to what a read found; false
+// when it found nothing or the turned picture cannot be had, the last line
+// naming the file.
+bool finish_read(source_read* source, const render_options& options, const std::string& name, raster* picture,
+                 std::vector<std::string>* messages)
+{
+    if (!source->ok) {
+        messages->push_back("Error opening file " + name + ".");
+        return false;
+    }
+    if (!source->icc_profile.empty()) {
+        const std::string warning = convert_to_srgb(&source->picture, source->image_width, source->icc_profile);
+        if (!warning.empty())
+            messages->push_back("warning: " + warning + ".");
+    }
+    const int orientation = options.auto_orient ? exif_orientation(source->exif.data(), source->exif.size()) : 1;
+    if (orientation != 1) {
+        std::int32_t turned_width = 0;
+        raster turned = orient_picture(source->picture, source->image_width, orientation, &turned_width);
+        if (!turned.pixels) {
+            messages->push_back(too_large_text(turned));
+            messages->push_back("Error opening file " + name + ".");
+            return false;
+        }
+        source->picture = std::move(turned);
+    }
+    *picture = std::move(source->picture);
+    return true;
 }
 
 bool write_to(const std::string& name, const stream_writer& write, std::vector<std::string>* messages)
@@ -136,7 +169,7 @@ bool read_picture(const render_options& options, raster* picture, std::vector<st
     source_read source;
     if (options.input == "-") {
         use_binary_mode(stdin);
-        read_any(stdin, "(standard input)", &source, messages);
+        read_any(stdin, "(standard input)", options.source_memory, &source, messages);
     } else {
         std::string reason;
         const file_handle file = open_for_reading(options.input.c_str(), &reason);
@@ -144,30 +177,17 @@ bool read_picture(const render_options& options, raster* picture, std::vector<st
             messages->push_back("Error: Can't open file " + options.input + " for reading"
                                 + (reason.empty() ? "." : ": " + reason + "."));
         else
-            read_any(file.get(), options.input.c_str(), &source, messages);
+            read_any(file.get(), options.input.c_str(), options.source_memory, &source, messages);
     }
-    if (!source.ok) {
-        messages->push_back("Error opening file " + options.input + ".");
-        return false;
-    }
-    if (!source.icc_profile.empty()) {
-        const std::string warning = convert_to_srgb(&source.picture, source.image_width, source.icc_profile);
-        if (!warning.empty())
-            messages->push_back("warning: " + warning + ".");
-    }
-    const int orientation = options.auto_orient ? exif_orientation(source.exif.data(), source.exif.size()) : 1;
-    if (orientation != 1) {
-        std::int32_t turned_width = 0;
-        raster turned = orient_picture(source.picture, source.image_width, orientation, &turned_width);
-        if (!turned.pixels) {
-            messages->push_back(too_large_text(turned));
-            messages->push_back("Error opening file " + options.input + ".");
-            return false;
-        }
-        source.picture = std::move(turned);
-    }
-    *picture = std::move(source.picture);
-    return true;
+    return finish_read(&source, options, options.input, picture, messages);
+}
+
+bool read_picture_stream(std::FILE* file, const std::string& name, const render_options& options, raster* picture,
+                         std::vector<std::string>* messages)
+{
+    source_read source;
+    read_any(file, name.c_str(), options.source_memory, &source, messages);
+    return finish_read(&source, options, name, picture, messages);
 }
 
 void widen_row(const raster& picture, std::int32_t y, std::uint16_t* rgb)

@@ -6,6 +6,7 @@
 #define LUMIRUN_PIPELINE_PICTURE_FORMATS_H
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -30,7 +31,14 @@ void append_jpeg_read_lines(const jpeg_read& read, std::vector<std::string>* mes
 // cannot be used adds a warning line) and, when options.auto_orient, turns
 // the picture as its Exif orientation says. False with the lines to tell
 // the user appended to *messages, the last "Error opening file INPUT.".
+// The picture may take options.source_memory bytes (0: what the machine
+// can give).
 bool read_picture(const render_options& options, raster* picture, std::vector<std::string>* messages);
+
+// read_picture on a stream open for binary reading (a file's bytes in
+// memory, say), called name in the messages; options.input is not used.
+bool read_picture_stream(std::FILE* file, const std::string& name, const render_options& options, raster* picture,
+                         std::vector<std::string>* messages);
 
 // Writes picture to name ("-": standard output) in format with the
 // options' settings. False with the lines to tell the user: the reason,
