@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include <webp/encode.h>
 #include <webp/mux.h>
@@ -166,7 +167,8 @@ std::uint64_t webp_encoder_memory(std::int32_t width, std::int32_t height, bool 
     return pixels * (lossless ? 56 : 40);
 }
 
-webp_write webp_animation::save(const char* path, std::int32_t end_ms, std::uint64_t largest_file)
+webp_write webp_animation::assemble(const char* name, std::int32_t end_ms, std::vector<unsigned char>* bytes,
+                                    std::uint64_t largest_file)
 {
     webp_write write;
     if (!state_)
@@ -174,19 +176,35 @@ webp_write webp_animation::save(const char* path, std::int32_t end_ms, std::uint
     data_owner owner;
     if (!WebPAnimEncoderAdd(state_->encoder.get(), nullptr, end_ms, nullptr)
         || !WebPAnimEncoderAssemble(state_->encoder.get(), &owner.data)) {
-        write.message = cannot_write_text(path, encoder_error(state_->encoder.get(), "Encoder error"));
+        write.message = cannot_write_text(name, encoder_error(state_->encoder.get(), "Encoder error"));
         return write;
     }
     state_.reset();  // the compressed frames, now copied into the file's bytes
     if (owner.data.size > largest_file) {
-        write.message = cannot_write_text(path, "the movie would be " + std::to_string(owner.data.size)
+        write.message = cannot_write_text(name, "the movie would be " + std::to_string(owner.data.size)
                                                     + " bytes, and a WebP file holds at most "
                                                     + std::to_string(largest_file));
         return write;
     }
-    const save_result saved = save_file(path, [&owner](std::FILE* file, std::string* reason) {
+    try {
+        bytes->assign(owner.data.bytes, owner.data.bytes + owner.data.size);
+    } catch (const std::bad_alloc&) {
+        write.message = cannot_write_text(name, "not enough memory");
+        return write;
+    }
+    write.result = 0;
+    return write;
+}
+
+webp_write webp_animation::save(const char* path, std::int32_t end_ms, std::uint64_t largest_file)
+{
+    std::vector<unsigned char> bytes;
+    webp_write write = assemble(path, end_ms, &bytes, largest_file);
+    if (write.result != 0)
+        return write;
+    const save_result saved = save_file(path, [&bytes](std::FILE* file, std::string* reason) {
         errno = 0;
-        if (std::fwrite(owner.data.bytes, 1, owner.data.size, file) == owner.data.size)
+        if (std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size())
             return true;
         *reason = errno != 0 ? std::strerror(errno) : "Output file write error";
         return false;

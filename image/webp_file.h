@@ -76,6 +76,12 @@ public:
     // frames are let go before the write): at most twice the file.
     webp_write save(const char* path, std::int32_t end_ms, std::uint64_t largest_file = webp_max_file_bytes);
 
+    // Ends the last frame at end_ms as save does, the file's bytes put in
+    // *bytes instead (name is used in messages only). Refused as save
+    // refuses a file of more than largest_file bytes.
+    webp_write assemble(const char* name, std::int32_t end_ms, std::vector<unsigned char>* bytes,
+                        std::uint64_t largest_file = webp_max_file_bytes);
+
 private:
     struct state;
     std::unique_ptr<state> state_;

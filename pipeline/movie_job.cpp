@@ -35,9 +35,10 @@ double seconds_since(clock_type::time_point start)
 // or a file per frame.
 class movie_sink {
 public:
+    // memory, when given, takes an animated WebP's bytes instead of a file.
     movie_sink(const render_options& options, movie_output kind, const raster& canvas, std::uint64_t largest_file,
-               std::string ffmpeg)
-        : options_(options), kind_(kind), largest_file_(largest_file)
+               std::string ffmpeg, std::vector<unsigned char>* memory)
+        : options_(options), kind_(kind), largest_file_(largest_file), memory_(memory)
     {
         if (kind_ == movie_output::webp) {
             animation_ = std::make_unique<webp_animation>(canvas.width, canvas.height, options.lossless);
@@ -123,7 +124,8 @@ public:
         if (kind_ != movie_output::webp)
             return true;
         const webp_write written
-            = animation_->save(options_.output.c_str(), frame_time(options_.frames), largest_file_);
+            = memory_ ? animation_->assemble(options_.output.c_str(), frame_time(options_.frames), memory_, largest_file_)
+                      : animation_->save(options_.output.c_str(), frame_time(options_.frames), largest_file_);
         if (written.result == 0)
             return true;
         if (!written.message.empty())
@@ -158,6 +160,7 @@ private:
     const render_options& options_;
     movie_output kind_;
     std::uint64_t largest_file_;
+    std::vector<unsigned char>* memory_;
     std::unique_ptr<webp_animation> animation_;
     y4m_format y4m_;
     std::unique_ptr<streamed_save> stream_save_;
@@ -320,7 +323,8 @@ bool canvases_for(const render_options& options, const canvas_layout& layout,
 // time and in order, so the file's bytes are those of a plain loop.
 class encoding_thread {
 public:
-    explicit encoding_thread(movie_sink* sink) : sink_(sink) {}
+    // Without threaded, each frame is encoded on the caller's thread, in wait().
+    encoding_thread(movie_sink* sink, bool threaded) : sink_(sink), threaded_(threaded) {}
     ~encoding_thread() { wait(); }
     encoding_thread(const encoding_thread&) = delete;
     encoding_thread& operator=(const encoding_thread&) = delete;
@@ -335,7 +339,7 @@ public:
             return added;
         };
         try {
-            pending_ = std::async(std::launch::async, job);
+            pending_ = std::async(threaded_ ? std::launch::async : std::launch::deferred, job);
         } catch (const std::system_error&) {
             pending_ = std::async(std::launch::deferred, job);  // no thread to be had: runs in wait()
         }
@@ -358,6 +362,7 @@ public:
 
 private:
     movie_sink* sink_;
+    bool threaded_;
     std::future<bool> pending_;
     std::vector<std::string> messages_;
     double seconds_ = 0.0;
@@ -396,6 +401,12 @@ bool movie_colour(const render_options& options, const raster& source, job_progr
     return true;
 }
 
+// The movie of options from source (render_movie's work once the source is
+// read), into memory when it is given.
+int make_movie(const raster& source, const render_options& options, movie_output kind, const std::string& ffmpeg,
+               std::vector<unsigned char>* memory, job_progress* bar, std::vector<std::string>* messages,
+               movie_timing* timing, const movie_limits& limits);
+
 }  // namespace
 
 render_settings movie_frame_settings(const render_options& options, const raster& source, std::int32_t frame)
@@ -419,7 +430,6 @@ render_settings movie_frame_settings(const render_options& options, const raster
 int render_movie(const render_options& options, job_progress* bar, std::vector<std::string>* messages,
                  movie_timing* timing, const movie_limits& limits)
 {
-    movie_timing spent;
     const movie_output kind = movie_output_kind(options.output);
     // What cannot be written, or a movie that needs an ffmpeg there is none
     // of, is refused before the work, not after it.
@@ -440,7 +450,22 @@ int render_movie(const render_options& options, job_progress* bar, std::vector<s
     raster source;
     if (!open_source(options, &source, messages))
         return 1;
+    return make_movie(source, options, kind, ffmpeg, nullptr, bar, messages, timing, limits);
+}
 
+int render_movie_to_memory(const raster& source, const render_options& options, std::vector<unsigned char>* webp,
+                           job_progress* bar, std::vector<std::string>* messages, const movie_limits& limits)
+{
+    return make_movie(source, options, movie_output::webp, std::string(), webp, bar, messages, nullptr, limits);
+}
+
+namespace {
+
+int make_movie(const raster& source, const render_options& options, movie_output kind, const std::string& ffmpeg,
+               std::vector<unsigned char>* memory, job_progress* bar, std::vector<std::string>* messages,
+               movie_timing* timing, const movie_limits& limits)
+{
+    movie_timing spent;
     const clock_type::time_point started = clock_type::now();
     clock_type::time_point start = started;
     std::vector<frame_extent> extents;
@@ -455,7 +480,7 @@ int render_movie(const render_options& options, job_progress* bar, std::vector<s
             bar->finish();
         return 1;
     }
-    movie_sink sink(options, kind, canvases[0], limits.webp_file_bytes, ffmpeg);
+    movie_sink sink(options, kind, canvases[0], limits.webp_file_bytes, ffmpeg, memory);
     if (!sink.ready()) {
         messages->push_back("Error: Not enough memory to encode the movie!");
         return 1;
@@ -464,7 +489,7 @@ int render_movie(const render_options& options, job_progress* bar, std::vector<s
         return 1;
     spent.measure = seconds_since(start);
 
-    encoding_thread encoder(&sink);
+    encoding_thread encoder(&sink, options.threads != 1);
     colour_table_cache colour_tables;
     bool ok = true;
     for (std::int32_t k = 0; ok && k < options.frames; ++k) {
@@ -504,3 +529,5 @@ int render_movie(const render_options& options, job_progress* bar, std::vector<s
         *timing = spent;
     return ok ? 0 : 1;
 }
+
+}  // namespace

@@ -1,7 +1,8 @@
 // Movies: one source, several renders whose speed or
-// observer moves from frame to frame, on one canvas, into an animated WebP,
-// a YUV4MPEG2 stream, a movie made by ffmpeg or a numbered sequence of
-// picture files.
+// observer moves from frame to frame, on one canvas, into an animated WebP
+// (a file, or bytes in memory), a YUV4MPEG2 stream (a file or standard
+// output), a movie made by ffmpeg or a numbered sequence of picture files.
+// A job whose options.threads is 1 runs on the caller's thread alone.
 #ifndef LUMIRUN_PIPELINE_MOVIE_JOB_H
 #define LUMIRUN_PIPELINE_MOVIE_JOB_H
 
@@ -51,5 +52,12 @@ struct movie_limits {
 // colour pass's table is built once for each speed.
 int render_movie(const render_options& options, job_progress* bar, std::vector<std::string>* messages,
                  movie_timing* timing = nullptr, const movie_limits& limits = {});
+
+// The movie of options (frames above 0) from a source already read, as
+// render_movie makes it for a .webp output: the animated WebP file's bytes
+// into *webp; options.output only names it in messages, and nothing is
+// written to a file. 0 on success; 1 with the lines to tell the user.
+int render_movie_to_memory(const raster& source, const render_options& options, std::vector<unsigned char>* webp,
+                           job_progress* bar, std::vector<std::string>* messages, const movie_limits& limits = {});
 
 #endif

@@ -72,9 +72,11 @@ void add_jpeg_messages(const jpeg_read& read, std::vector<read_message>* message
 
 // A JPEG file (or stream) read as the viewer has always read it. The rows
 // of a read that failed part way are kept for the viewer to show.
-void read_jpeg(std::FILE* file, const char* name, bool auto_orient, picture_read* source)
+void read_jpeg(std::FILE* file, const char* name, bool auto_orient, std::uint64_t memory_limit,
+               picture_read* source)
 {
     jpeg_read_limits limits;
+    limits.memory = memory_limit;
     limits.keep_metadata = true;
     jpeg_read read = read_jpeg_stream(file, name, limits);
     add_jpeg_messages(read, &source->messages);
@@ -84,14 +86,28 @@ void read_jpeg(std::FILE* file, const char* name, bool auto_orient, picture_read
         source->picture = std::move(read.picture);
 }
 
-void read_png(std::FILE* file, bool auto_orient, picture_read* source)
+void read_png(std::FILE* file, bool auto_orient, std::uint64_t memory_limit, picture_read* source)
 {
-    png_read read = read_png_stream(file);
+    png_read read = read_png_stream(file, memory_limit);
     if (read.result != 0)
         source->messages.push_back(
             {read_message_kind::failure, read.too_large ? too_large_text(read.picture) : read.message});
     else
         take_picture(&read, auto_orient, source);
+}
+
+// A read's lines as the command line prints them, the last naming the file
+// when it gave no picture.
+bool take_read(picture_read* read, const std::string& input, raster* picture, std::vector<std::string>* messages)
+{
+    for (const read_message& message : read->messages)
+        messages->push_back(command_line_text(message));
+    if (!read->ok) {
+        messages->push_back("Error opening file " + input + ".");
+        return false;
+    }
+    *picture = std::move(read->picture);
+    return true;
 }
 
 bool write_to(const std::string& name, const stream_writer& write, std::vector<std::string>* messages)
@@ -144,7 +160,8 @@ bool picture_format_named(const std::string& text, picture_format* format)
     return (text == "jpeg" || text == "png" || text == "webp") && picture_format_of("." + text, format);
 }
 
-picture_read read_picture_stream(std::FILE* file, const std::string& name, bool auto_orient)
+picture_read read_picture_stream(std::FILE* file, const std::string& name, bool auto_orient,
+                                 std::uint64_t memory_limit)
 {
     // A PNG file starts with byte 0x89; anything else goes to the JPEG
     // reader, whose messages name what it found. The byte is put back for
@@ -154,9 +171,9 @@ picture_read read_picture_stream(std::FILE* file, const std::string& name, bool 
         std::ungetc(first, file);
     picture_read source;
     if (first == 0x89)
-        read_png(file, auto_orient, &source);
+        read_png(file, auto_orient, memory_limit, &source);
     else
-        read_jpeg(file, name.c_str(), auto_orient, &source);
+        read_jpeg(file, name.c_str(), auto_orient, memory_limit, &source);
     return source;
 }
 
@@ -165,7 +182,7 @@ bool read_picture(const render_options& options, raster* picture, std::vector<st
     picture_read read;
     if (options.input == "-") {
         use_binary_mode(stdin);
-        read = read_picture_stream(stdin, "(standard input)", options.auto_orient);
+        read = read_picture_stream(stdin, "(standard input)", options.auto_orient, options.source_memory);
     } else {
         std::string reason;
         const file_handle file = open_for_reading(options.input.c_str(), &reason);
@@ -175,16 +192,16 @@ bool read_picture(const render_options& options, raster* picture, std::vector<st
             messages->push_back("Error opening file " + options.input + ".");
             return false;
         }
-        read = read_picture_stream(file.get(), options.input, options.auto_orient);
+        read = read_picture_stream(file.get(), options.input, options.auto_orient, options.source_memory);
     }
-    for (const read_message& message : read.messages)
-        messages->push_back(command_line_text(message));
-    if (!read.ok) {
-        messages->push_back("Error opening file " + options.input + ".");
-        return false;
-    }
-    *picture = std::move(read.picture);
-    return true;
+    return take_read(&read, options.input, picture, messages);
+}
+
+bool read_picture_stream(std::FILE* file, const std::string& name, const render_options& options, raster* picture,
+                         std::vector<std::string>* messages)
+{
+    picture_read read = read_picture_stream(file, name, options.auto_orient, options.source_memory);
+    return take_read(&read, name, picture, messages);
 }
 
 void widen_row(const raster& picture, std::int32_t y, std::uint16_t* rgb)

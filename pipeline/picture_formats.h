@@ -57,13 +57,21 @@ struct picture_read {
 // opened for binary reading (named in the messages as name), converts an
 // ICC profile's colours to sRGB (a profile that cannot be used adds a
 // warning) and, when auto_orient, turns the picture as its Exif orientation
-// says. Every edition's open: the command line's read_picture, the viewer's.
-picture_read read_picture_stream(std::FILE* file, const std::string& name, bool auto_orient);
+// says. The picture may take memory_limit bytes (0: what the machine can
+// give). Every edition's open: the command line's, the viewer's, the page's.
+picture_read read_picture_stream(std::FILE* file, const std::string& name, bool auto_orient,
+                                 std::uint64_t memory_limit = 0);
 
-// Reads options.input ("-": standard input) with read_picture_stream.
-// False with the lines to tell the user appended to *messages, the last
-// "Error opening file INPUT.".
+// Reads options.input ("-": standard input) with read_picture_stream, the
+// picture taking at most options.source_memory bytes (0: what the machine
+// can give). False with the lines to tell the user appended to *messages,
+// the last "Error opening file INPUT.".
 bool read_picture(const render_options& options, raster* picture, std::vector<std::string>* messages);
+
+// read_picture on a stream open for binary reading (a file's bytes in
+// memory, say), called name in the messages; options.input is not used.
+bool read_picture_stream(std::FILE* file, const std::string& name, const render_options& options, raster* picture,
+                         std::vector<std::string>* messages);
 
 // Writes picture to name ("-": standard output) in format with the
 // options' settings. False with the lines to tell the user: the reason,

@@ -51,6 +51,7 @@ render_settings settings_for(const render_options& options, const raster& source
     // The exact renderer tells which sample each pixel shows; a smooth
     // pixel's D is at its centre.
     settings.keep_origins = options.doppler && options.method == render_method::exact;
+    settings.machine.threads = options.threads;
     return settings;
 }
 

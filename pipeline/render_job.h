@@ -30,8 +30,14 @@ struct render_options {
     colour_shift_settings colour;
 
     // Reading: the Exif orientation applied (the stored pixel order kept
-    // otherwise); an ICC profile is always converted to sRGB.
+    // otherwise); an ICC profile is always converted to sRGB. The bytes the
+    // source picture may take (0: what the machine can give).
     bool auto_orient = true;
+    std::uint64_t source_memory = 0;
+
+    // The threads a render uses (0: the processor's); with 1, a movie also
+    // encodes each frame on the thread that renders them.
+    std::int32_t threads = 0;
 
     // Writing a picture (or a frame file): the format (by the output's
     // extension, or named for standard output), JPEG quality and colour

@@ -113,3 +113,10 @@ LUMIRUN_PNG_SRC="$LUMIRUN_BUILD/deps/libpng-src"
 LUMIRUN_PNG_MINGW="$LUMIRUN_BUILD/deps/libpng-mingw"
 LUMIRUN_LCMS2_SRC="$LUMIRUN_BUILD/deps/lcms2-src"
 LUMIRUN_LCMS2_MINGW="$LUMIRUN_BUILD/deps/lcms2-mingw"
+
+# zlib, libpng and Little CMS built for WebAssembly from Debian's source
+# packages (scripts/build-png-wasm.sh, scripts/build-lcms2-wasm.sh): zlib
+# and libpng share one prefix.
+LUMIRUN_ZLIB_SRC="$LUMIRUN_BUILD/deps/zlib-src"
+LUMIRUN_PNG_WASM="$LUMIRUN_BUILD/deps/libpng-wasm"
+LUMIRUN_LCMS2_WASM="$LUMIRUN_BUILD/deps/lcms2-wasm"

@@ -55,12 +55,15 @@ bench_native() {
 # The browser edition: the libraries and the core built for WebAssembly,
 # lumirun.html, and its test in Debian's headless Chromium (tests/web/),
 # whose driver npm installs from the lock file into build/web-test. The test
-# compares with the native lumirun-render (native-build) and prints the
+# compares with the native lumirun-render (native-build), takes its Display
+# P3 profile from the native lumirun_make_profile, and prints the
 # benchmark; the screenshot stays in build/web/screenshot.png.
 test_web() {
     bash "$LUMIRUN_ROOT/scripts/install-deps.sh" web
     bash "$LUMIRUN_ROOT/scripts/build-libjpeg-wasm.sh"
     bash "$LUMIRUN_ROOT/scripts/build-libwebp-wasm.sh"
+    bash "$LUMIRUN_ROOT/scripts/build-png-wasm.sh"
+    bash "$LUMIRUN_ROOT/scripts/build-lcms2-wasm.sh"
     use_emscripten
     cmake_configure web "$WERROR"
     timeout 1200 cmake --build --preset web || die "building lumirun.html failed"
@@ -73,7 +76,7 @@ test_web() {
     fi
     NODE_PATH="$driver/node_modules" timeout 900 node "$LUMIRUN_ROOT/tests/web/page_test.js" \
         "$LUMIRUN_WEB/lumirun.html" "$LUMIRUN_NATIVE/cli/lumirun-render" "$LUMIRUN_ROOT/resources/sample.jpg" \
-        "$LUMIRUN_WEB" --bench 2>&1 | tee "$log"
+        "$LUMIRUN_WEB" "$LUMIRUN_NATIVE/tests/lumirun_make_profile" --bench 2>&1 | tee "$log"
     [ "${PIPESTATUS[0]}" -eq 0 ] || die "the page's test failed"
     note "web: $(grep -c '^ok:' "$log") scenarios passed; $(grep 'lumirun.html:' "$log" | sed 's/^ *//')"
 }

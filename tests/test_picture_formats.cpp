@@ -1,7 +1,7 @@
 // The picture files' small parts that the end-to-end formats test
 // (cli_formats_test.sh) cannot reach exactly: a turned picture narrower than
-// its raster, Exif blocks in both byte orders, YUV4MPEG2's numbers, and the
-// 16-bit widening.
+// its raster, Exif blocks in both byte orders, YUV4MPEG2's numbers, the
+// 16-bit widening, and the reader on a stream (the page's).
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -9,8 +9,10 @@
 #include <vector>
 
 #include "image/exif_orientation.h"
+#include "image/png_file.h"
 #include "image/y4m_file.h"
 #include "pipeline/picture_formats.h"
+#include "tests/jpeg_test_support.h"
 
 namespace {
 
@@ -126,4 +128,44 @@ TEST(picture_formats, SixteenBitRowsWidenEachSample)
     std::vector<std::uint16_t> row(3 * 4);
     widen_row(picture, 0, row.data());
     EXPECT_EQ(row, (std::vector<std::uint16_t>{51400, 0, 0, 51400, 0, 257, 51400, 0, 514, 0, 0, 0}));
+}
+
+using test_support::temp_folder;
+using test_support::write_file;
+
+// The page reads a file's bytes from a stream: the picture is the file's,
+// and the messages name the file as given.
+TEST(picture_formats, StreamIsReadAsTheFileAndNamedAsGiven)
+{
+    temp_folder folder;
+    const std::string png = folder.path("in.png");
+    std::FILE* file = std::fopen(png.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::string reason;
+    ASSERT_TRUE(write_png(file, numbered(3, 2), &reason)) << reason;
+    ASSERT_EQ(std::fclose(file), 0);
+    write_file(folder.path("notes.txt"), {'n', 'o', 't', 'e', 's'});
+
+    render_options options;
+    options.input = png;
+    raster from_file;
+    std::vector<std::string> messages;
+    ASSERT_TRUE(read_picture(options, &from_file, &messages));
+    options.input = "not read";
+    for (const char* name : {"in.png", "notes.txt"}) {
+        SCOPED_TRACE(name);
+        const file_handle stream = open_for_reading(folder.path(name).c_str(), &reason);
+        ASSERT_TRUE(stream) << reason;
+        raster picture;
+        messages.clear();
+        const bool read = read_picture_stream(stream.get(), name, options, &picture, &messages);
+        if (name[0] == 'i') {
+            ASSERT_TRUE(read);
+            EXPECT_EQ(layout(picture), layout(from_file));
+        } else {
+            ASSERT_FALSE(read);
+            EXPECT_GE(messages.size(), 2u);  // the reader's reason first
+            EXPECT_EQ(messages.back(), "Error opening file notes.txt.");
+        }
+    }
 }

@@ -341,6 +341,33 @@ TEST(render_movie, WebPFileOverItsSizeIsNeverWritten)
     EXPECT_EQ(folder.entries(), (std::vector<std::string>{"in.jpg", "movie.webp"}));
 }
 
+// The page's movie: in memory and on one thread, the file's bytes (here
+// with the exposure settled over every frame); refused as the file would be,
+// with no bytes.
+TEST(render_movie, InMemoryOnOneThreadItHasTheFileBytes)
+{
+    temp_folder folder;
+    render_options options = small_movie(folder, "movie.webp");
+    options.lossless = false;
+    options.doppler = true;
+    options.colour.auto_exposure = true;
+    std::vector<std::string> messages;
+    ASSERT_EQ(render_movie(options, nullptr, &messages), 0);
+    raster source;
+    ASSERT_TRUE(open_source(options, &source, &messages));
+    options.threads = 1;
+    bytes webp;
+    ASSERT_EQ(render_movie_to_memory(source, options, &webp, nullptr, &messages), 0);
+    EXPECT_EQ(webp, read_file(options.output));
+
+    movie_limits limits;
+    limits.webp_file_bytes = 100;
+    webp.clear();
+    EXPECT_EQ(render_movie_to_memory(source, options, &webp, nullptr, &messages, limits), 1);
+    EXPECT_TRUE(webp.empty());
+    EXPECT_EQ(messages.back(), "Error saving file " + options.output + ".");
+}
+
 // Measuring stops at the first frame that makes the canvas too wide, and
 // nothing is written.
 TEST(render_movie, CanvasTooLargeIsFoundAtTheFirstFrameThatMakesIt)

@@ -8,11 +8,12 @@
 #include <emscripten.h>
 
 #include "image/jpeg_file.h"
+#include "pipeline/job_progress.h"
 #include "pipeline/movie_frames.h"
+#include "pipeline/movie_job.h"
 #include "pipeline/picture_formats.h"
 #include "pipeline/picture_job.h"
 #include "pipeline/setting_texts.h"
-#include "web/web_movie.h"
 #include "web/web_picture.h"
 
 // The page's progress bar: a JavaScript callback on the module, when set.
@@ -70,6 +71,32 @@ percent_report page_progress()
     };
 }
 
+// A movie's progress: measuring every frame is the first 10 %, rendering
+// and encoding them the rest.
+class movie_progress : public job_progress {
+public:
+    void update_movie(bool measuring, int frame, int frames, int pass, int percent) override
+    {
+        const std::int64_t done = std::int64_t{frame} * 100 + (pass == 1 ? 0 : 50) + percent / 2;
+        const std::int64_t all = std::int64_t{frames} * 100;
+        report_(static_cast<int>(measuring ? 10 * done / all : 10 + 90 * done / all));
+    }
+    void complete_movie(int) override { report_(100); }
+
+private:
+    percent_report report_ = page_progress();
+};
+
+// The viewer's defaults after an open; the page's core runs on one thread,
+// and a source may take a quarter of the page's memory.
+render_options page_options()
+{
+    render_options options;
+    options.threads = 1;
+    options.source_memory = source_memory_limit;
+    return options;
+}
+
 int keep_source(raster picture, std::vector<std::string> warnings)
 {
     session& s = the_session();
@@ -78,9 +105,20 @@ int keep_source(raster picture, std::vector<std::string> warnings)
     s.shown = raster{};
     s.shown_is_full = false;
     s.rgba.clear();
-    // The viewer's defaults after an open.
-    s.options = render_options{};
+    s.options = page_options();
     set_messages(warnings);
+    return 0;
+}
+
+int export_picture(picture_format format)
+{
+    session& s = the_session();
+    if (!s.shown_is_full)
+        return fail("Render the picture first.");
+    std::vector<std::string> lines;
+    if (!picture_bytes(s.shown, format, &s.exported, &lines))
+        return fail(lines);
+    s.messages.clear();
     return 0;
 }
 
@@ -90,23 +128,18 @@ extern "C" {
 
 EMSCRIPTEN_KEEPALIVE const char* lr_messages() { return the_session().messages.c_str(); }
 
-EMSCRIPTEN_KEEPALIVE int lr_open_jpeg(const std::uint8_t* bytes, std::size_t size, const char* name)
+EMSCRIPTEN_KEEPALIVE int lr_open(const std::uint8_t* bytes, std::size_t size, const char* name)
 {
     std::FILE* file = fmemopen(const_cast<std::uint8_t*>(bytes), size, "rb");
     if (!file)
         return fail(std::string("Error: Can't open file ") + name + " for reading.");
-    jpeg_read_limits limits;
-    limits.memory = source_memory_limit;
-    jpeg_read read = read_jpeg_stream(file, name, limits);
-    std::fclose(file);
-    // The command line's lines, in its order.
+    raster picture;
     std::vector<std::string> lines;
-    append_jpeg_read_lines(read, &lines);
-    if (read.result != 0) {
-        lines.push_back(std::string("Error opening file ") + name + ".");
+    const bool read = read_picture_stream(file, name, page_options(), &picture, &lines);
+    std::fclose(file);
+    if (!read)
         return fail(lines);
-    }
-    return keep_source(std::move(read.picture), lines);
+    return keep_source(std::move(picture), lines);
 }
 
 EMSCRIPTEN_KEEPALIVE int lr_open_rgba(const std::uint8_t* rgba, std::int32_t width, std::int32_t height)
@@ -133,7 +166,10 @@ EMSCRIPTEN_KEEPALIVE int lr_set_settings(const char* speed, std::int32_t directi
         return fail(std::string("The quality ") + quality + " is none the renderer knows.");
     if (doppler < 0 || doppler > 2)
         return fail("The Doppler choice must be off, colour or full.");
-    if (!parse_exposure(exposure, &options.colour.exposure))
+    // Automatic as on the command line: its exposure is then the default's.
+    options.colour.auto_exposure = std::string(exposure) == "auto";
+    options.colour.exposure = colour_shift_settings{}.exposure;
+    if (!options.colour.auto_exposure && !parse_exposure(exposure, &options.colour.exposure))
         return fail(std::string("The exposure ") + exposure + " is not a number of stops from -20 to 20.");
     options.direction = direction;
     options.observer_given = true;
@@ -196,17 +232,8 @@ EMSCRIPTEN_KEEPALIVE std::int32_t lr_picture_width() { return the_session().show
 EMSCRIPTEN_KEEPALIVE std::int32_t lr_picture_height() { return the_session().shown.height; }
 EMSCRIPTEN_KEEPALIVE double lr_picture_scale() { return the_session().shown_scale; }
 
-EMSCRIPTEN_KEEPALIVE int lr_export_jpeg()
-{
-    session& s = the_session();
-    if (!s.shown_is_full)
-        return fail("Render the picture first.");
-    std::vector<std::string> lines;
-    if (!jpeg_bytes(s.shown, &s.exported, &lines))
-        return fail(lines);
-    s.messages.clear();
-    return 0;
-}
+EMSCRIPTEN_KEEPALIVE int lr_export_jpeg() { return export_picture(picture_format::jpeg); }
+EMSCRIPTEN_KEEPALIVE int lr_export_png() { return export_picture(picture_format::png); }
 
 EMSCRIPTEN_KEEPALIVE int lr_export_movie(std::int32_t frames, const char* fps, const char* speed_to,
                                          std::int32_t observer_moves, std::int32_t x_to, std::int32_t y_to,
@@ -228,8 +255,10 @@ EMSCRIPTEN_KEEPALIVE int lr_export_movie(std::int32_t frames, const char* fps, c
     options.observer_x_to = x_to;
     options.observer_y_to = y_to;
     options.lossless = lossless != 0;
+    options.output = "lumirun.webp";  // for messages only
     std::vector<std::string> lines;
-    if (!webp_movie_bytes(s.source, options, page_progress(), &s.exported, &lines))
+    movie_progress progress;
+    if (render_movie_to_memory(s.source, options, &s.exported, &progress, &lines) != 0)
         return fail(lines);
     s.messages.clear();
     return 0;

@@ -23,14 +23,16 @@ extern "C" {
 // goes). Valid until the next call.
 const char* lr_messages();
 
-// Opens a JPEG file's bytes, decoded by the core's libjpeg-turbo as
-// lumirun-render decodes them; name is used in messages. The observer goes
-// to the left edge half-way down, as after an open in the viewer. On
-// failure the previous picture stays.
-int lr_open_jpeg(const std::uint8_t* bytes, std::size_t size, const char* name);
+// Opens a JPEG or PNG file's bytes through the pipeline's reader, as
+// lumirun-render reads a file: its ICC profile converted to sRGB, turned
+// as its Exif orientation says, transparent pixels laid on black, the
+// same messages (name stands for the file in them). The observer goes to
+// the left edge half-way down, as after an open in the viewer. On failure
+// the previous picture stays.
+int lr_open(const std::uint8_t* bytes, std::size_t size, const char* name);
 
-// Opens a picture the browser decoded: width * height pixels of red, green,
-// blue, alpha (alpha ignored).
+// Opens a picture of another format, which the browser decoded: width *
+// height pixels of red, green, blue, alpha, laid on black.
 int lr_open_rgba(const std::uint8_t* rgba, std::int32_t width, std::int32_t height);
 
 std::int32_t lr_source_width();
@@ -39,8 +41,8 @@ std::int32_t lr_source_height();
 // The settings, as the command line's texts: speed "99.5" (percent),
 // direction 0 to 2, quality as --quality takes it ("low" ... "ultra"),
 // observer x and y in source pixels, doppler 0 off, 1 colour only, 2 colour
-// and brightness, exposure "-1.5" (stops). Refused as the command line
-// refuses them.
+// and brightness, exposure "auto" (the command line's default) or stops
+// ("-1.5"). Refused as the command line refuses them.
 int lr_set_settings(const char* speed, std::int32_t direction, const char* quality, std::int32_t observer_x,
                     std::int32_t observer_y, std::int32_t doppler, const char* exposure);
 
@@ -61,14 +63,16 @@ std::int32_t lr_picture_width();
 std::int32_t lr_picture_height();
 double lr_picture_scale();
 
-// The kept full render (lr_render's) as the JPEG file lumirun-render writes.
+// The kept full render (lr_render's) as the JPEG or the PNG file
+// lumirun-render writes.
 int lr_export_jpeg();
+int lr_export_png();
 
 // A movie of frames frames at fps frames a second, the settings moving from
 // their current values to speed_to (empty: the speed stays) and observer
 // (x_to, y_to) (when observer_moves), as lumirun-render's --frames,
 // --speed A:B, --observer X1,Y1:X2,Y2, --fps and --lossless make it, in an
-// animated WebP.
+// animated WebP: the pipeline's movie job, on one thread.
 int lr_export_movie(std::int32_t frames, const char* fps, const char* speed_to, std::int32_t observer_moves,
                     std::int32_t x_to, std::int32_t y_to, std::int32_t lossless);
 

@@ -8,6 +8,8 @@
 #include <new>
 
 #include "image/jpeg_file.h"
+#include "image/png_file.h"
+#include "image/safe_save.h"
 #include "pipeline/picture_job.h"
 
 raster raster_from_rgba(const std::uint8_t* rgba, std::int32_t width, std::int32_t height,
@@ -23,9 +25,10 @@ raster raster_from_rgba(const std::uint8_t* rgba, std::int32_t width, std::int32
         const std::uint8_t* from = rgba + std::size_t(y) * width * 4;
         unsigned char* to = picture.pixels.get() + std::size_t(y) * padded * 3;
         for (std::int32_t x = 0; x < width; ++x, from += 4, to += 3) {
-            to[0] = from[2];
-            to[1] = from[1];
-            to[2] = from[0];
+            const unsigned alpha = from[3];
+            to[0] = static_cast<unsigned char>((from[2] * alpha + 127) / 255);
+            to[1] = static_cast<unsigned char>((from[1] * alpha + 127) / 255);
+            to[2] = static_cast<unsigned char>((from[0] * alpha + 127) / 255);
         }
     }
     picture.rows_filled = height;
@@ -54,11 +57,10 @@ bool rgba_from_raster(const raster& picture, std::vector<std::uint8_t>* rgba)
 
 namespace {
 
-// The page's core runs on one thread of a worker.
+// The options' threads: one in the page (lumirun_api.cpp).
 render_settings page_settings(const render_options& options, const raster& source)
 {
     render_settings settings = settings_for(options, source);
-    settings.machine.threads = 1;
     settings.largest_side = largest_jpeg_side;
     return settings;
 }
@@ -147,40 +149,37 @@ preview_output preview_for_page(const raster& source, const render_options& opti
     return preview_output{std::move(rendered.picture), double(factor)};
 }
 
-bool jpeg_bytes(const raster& picture, std::vector<std::uint8_t>* bytes, std::vector<std::string>* messages)
+bool picture_bytes(const raster& picture, picture_format format, std::vector<std::uint8_t>* bytes,
+                   std::vector<std::string>* messages)
 {
+    const char* name = format == picture_format::png ? "lumirun.png" : "lumirun.jpg";
+    const std::string no_memory = std::string("Error: Not enough memory to write the ")
+                                  + (format == picture_format::png ? "PNG" : "JPEG") + " file!";
     char* data = nullptr;
     std::size_t size = 0;
     std::FILE* stream = open_memstream(&data, &size);
     if (!stream) {
-        messages->push_back("Error: Not enough memory to write the JPEG file!");
+        messages->push_back(no_memory);
         return false;
     }
-    const jpeg_write written = write_jpeg_stream(stream, "lumirun.jpg", picture, 100);
+    std::string reason;
+    bool written = false;
+    if (format == picture_format::png) {
+        written = write_png(stream, picture, &reason);
+        if (!written)
+            reason = cannot_write_text(name, reason);
+    } else {
+        const jpeg_write write = write_jpeg_stream(stream, name, picture, 100);
+        written = write.result == 0;
+        reason = write.message;
+    }
     const bool closed = std::fclose(stream) == 0;
-    if (written.result == 0 && closed)
+    if (written && closed)
         bytes->assign(data, data + size);
     std::free(data);
-    if (written.result != 0 || !closed) {
-        messages->push_back(written.message.empty() ? "Error: Not enough memory to write the JPEG file!"
-                                                    : written.message);
+    if (!written || !closed) {
+        messages->push_back(reason.empty() ? no_memory : reason);
         return false;
     }
     return true;
-}
-
-bool take_file(const char* path, std::vector<std::uint8_t>* bytes)
-{
-    std::FILE* file = std::fopen(path, "rb");
-    if (!file)
-        return false;
-    bytes->clear();
-    unsigned char buffer[65536];
-    std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-        bytes->insert(bytes->end(), buffer, buffer + got);
-    const bool ok = !std::ferror(file);
-    std::fclose(file);
-    std::remove(path);
-    return ok;
 }

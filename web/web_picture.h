@@ -1,7 +1,7 @@
 // What the page's core does with pictures, between the C interface
 // (lumirun_api.cpp) and the portable core: rasters to and from the
 // browser's pixels, the full render and the live preview with the command
-// line's settings, and the JPEG export in memory.
+// line's settings, and the JPEG and PNG exports in memory.
 #ifndef LUMIRUN_WEB_WEB_PICTURE_H
 #define LUMIRUN_WEB_WEB_PICTURE_H
 
@@ -17,9 +17,10 @@
 // Overall progress of a long job, 0 to 100.
 using percent_report = std::function<void(int percent)>;
 
-// A raster of the browser's red, green, blue, alpha pixels (alpha ignored),
-// the width rounded up to 4 with black columns. Pixels absent (the size
-// kept) when over memory_limit bytes or not to be had.
+// A raster of the browser's red, green, blue, alpha pixels (not
+// premultiplied), laid on black as the PNG reader lays them, the width
+// rounded up to 4 with black columns. Pixels absent (the size kept) when
+// over memory_limit bytes or not to be had.
 raster raster_from_rgba(const std::uint8_t* rgba, std::int32_t width, std::int32_t height,
                         std::uint64_t memory_limit);
 
@@ -54,10 +55,9 @@ preview_output preview_for_page(const raster& source, const render_options& opti
                                 std::int32_t view_height, preview_memory* memory,
                                 std::vector<std::string>* messages);
 
-// The JPEG file lumirun-render writes for picture, in memory.
-bool jpeg_bytes(const raster& picture, std::vector<std::uint8_t>* bytes, std::vector<std::string>* messages);
-
-// A file of the in-memory file system, read whole and removed.
-bool take_file(const char* path, std::vector<std::uint8_t>* bytes);
+// The JPEG or PNG file lumirun-render writes for picture with its default
+// settings (JPEG quality 100 at 4:2:0, 8-bit PNG), in memory.
+bool picture_bytes(const raster& picture, picture_format format, std::vector<std::uint8_t>* bytes,
+                   std::vector<std::string>* messages);
 
 #endif

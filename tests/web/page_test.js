@@ -1,8 +1,11 @@
 // lumirun.html in Debian's headless Chromium, driven through its own
 // controls: one scenario per behaviour, each checked against
 // lumirun-render's bytes for the same settings.
-//   node page_test.js LUMIRUN_HTML LUMIRUN_RENDER SAMPLE_JPEG OUT_DIR [--bench]
-// Prints the benchmark's figures with --bench; exits 1 on the first failure.
+//   node page_test.js LUMIRUN_HTML LUMIRUN_RENDER SAMPLE_JPEG OUT_DIR MAKE_PROFILE [--bench]
+// MAKE_PROFILE is the native lumirun_make_profile (writes a Display P3
+// profile). Prints the benchmark's figures with --bench; exits 1 when a
+// scenario failed. LUMIRUN_WEB_ONLY=TEXT runs only the scenarios whose
+// names hold TEXT.
 'use strict';
 
 const { execFileSync } = require('node:child_process');
@@ -13,7 +16,7 @@ const os = require('node:os');
 const path = require('node:path');
 const puppeteer = require('puppeteer-core');
 
-const [pagePath, cliPath, samplePath, outDir] = process.argv.slice(2, 6);
+const [pagePath, cliPath, samplePath, outDir, makeProfile] = process.argv.slice(2, 7).map((p) => path.resolve(p));
 const bench = process.argv.includes('--bench');
 const pageUrl = 'file://' + path.resolve(pagePath);
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'lumirun-web-'));
@@ -24,11 +27,24 @@ function check(condition, what) {
 }
 const sha = (bytes) => crypto.createHash('sha256').update(bytes).digest('hex');
 
-// lumirun-render's output for these options, at the page's quality.
-function cli(output, ...options) {
+// lumirun-render's output for these options from input (a file in the
+// work folder, or the sample).
+function cliOn(input, output, ...options) {
   const file = path.join(work, output);
-  execFileSync(cliPath, [samplePath, file, '--quiet', '--quality', 'low', ...options]);
+  execFileSync(cliPath, [input, file, '--quiet', ...options], { cwd: work });
   return fs.readFileSync(file);
+}
+const cli = (output, ...options) => cliOn(samplePath, output, ...options);
+
+// What lumirun-render tells on standard error for input, without its
+// "lumirun-render: " prefixes.
+function cliMessages(input) {
+  try {
+    execFileSync(cliPath, [input, 'out.jpg', '--quiet'], { cwd: work, stdio: 'pipe' });
+  } catch (error) {
+    return error.stderr.toString().trim().replace(/^lumirun-render: /gm, '');
+  }
+  throw new Error(`lumirun-render read ${input}`);
 }
 
 // ---- Shared setup: the page, what it asks of the network, what it logs ----
@@ -102,6 +118,9 @@ const field = (selector) => page.$eval(selector, (input) => input.value);
 
 const scenarios = {
   async 'the controls give lumirun-render\'s picture in all three directions, and its Doppler colours'() {
+    // Smooth and automatic exposure by default, as on the command line.
+    check(await field('#quality') === 'smooth', 'the full render is not smooth by default');
+    check(await field('#exposure-mode') === 'auto', 'the exposure is not automatic by default');
     await openSample();
     await type('#speed', '93.7');
     await type('#observer-x', '150');
@@ -118,14 +137,64 @@ const scenarios = {
               `${quality}, direction ${direction}: the page's JPEG differs from lumirun-render's`);
       }
     }
-    // The Doppler colours and exposure too.
+    // The Doppler colours, with the exposure automatic and then in stops.
     await page.select('#doppler', '2');
+    const doppler = ['--speed', '93.7', '--direction', '2', '--observer', '150,300', '--quality', 'low', '--doppler'];
+    let bytes = await exported('#save-jpeg');
+    check(sha(bytes) === sha(cli('doppler.jpg', ...doppler)),
+          'with Doppler colours the page\'s JPEG differs from lumirun-render\'s');
+    await page.select('#exposure-mode', 'stops');
     await type('#exposure', '-1.5');
-    const bytes = await exported('#save-jpeg');
-    const expected = cli('doppler.jpg', '--speed', '93.7', '--direction', '2', '--observer', '150,300',
-                         '--doppler', '--exposure', '-1.5');
-    check(sha(bytes) === sha(expected), 'with Doppler colours the page\'s JPEG differs from lumirun-render\'s');
+    bytes = await exported('#save-jpeg');
+    check(sha(bytes) === sha(cli('exposure.jpg', ...doppler, '--exposure', '-1.5')),
+          'with an exposure of -1.5 stops the page\'s JPEG differs from lumirun-render\'s');
+    await page.select('#exposure-mode', 'auto');
     await page.select('#doppler', '0');
+    await page.select('#quality', 'smooth');
+  },
+
+  async 'a photo lying on its side with a Display P3 profile, and a PNG, open as lumirun-render reads them'() {
+    // The sample with a Display P3 profile, stored landscape and shown portrait.
+    const photo = path.join(work, 'photo.jpg');
+    fs.copyFileSync(samplePath, photo);
+    execFileSync(makeProfile, [path.join(work, 'p3.icc')]);
+    execFileSync('exiftool', ['-q', '-n', '-overwrite_original', '-Orientation=6', `-ICC_Profile<=${path.join(work, 'p3.icc')}`, photo]);
+    // A PNG turned the other way (eXIf), written by lumirun-render.
+    cli('turned.png', '--speed', '20');
+    execFileSync('exiftool', ['-q', '-n', '-overwrite_original', '-Orientation=8', path.join(work, 'turned.png')]);
+    const png = fs.readFileSync(path.join(work, 'turned.png'));
+    for (const [name, kind, button, width, height] of [['photo.jpg', 'jpg', '#save-jpeg', 480, 640],
+      ['turned.png', 'png', '#save-png', png.readUInt32BE(20), png.readUInt32BE(16)]]) {
+      const before = await page.evaluate(() => window.lumirunTest.pictures);
+      await page.$eval('#file', (input) => { input.value = ''; });
+      await (await page.$('#file')).uploadFile(path.join(work, name));
+      await page.waitForFunction((n) => window.lumirunTest.pictures > n, {}, before);
+      await idle();
+      const status = await page.$eval('#status', (p) => p.textContent);
+      check(status === `${name}: ${width} × ${height} pixels.`, `${name} opened as "${status}", not upright`);
+      await page.click('input[name=direction][value="0"]');
+      await type('#speed', '70');
+      const bytes = await exported(button);
+      const expected = cliOn(name, `from-${name}.${kind}`, '--speed', '70', '--observer', `0,${Math.trunc(height / 2)}`);
+      check(sha(bytes) === sha(expected), `the page's ${kind} of ${name} differs from lumirun-render's`);
+    }
+  },
+
+  async 'the speed takes a decimal comma, and a wrong speed\'s message goes once it is corrected'() {
+    await openSample();
+    await page.click('input[name=direction][value="0"]');
+    await type('#speed', '45,5');
+    const bytes = await exported('#save-jpeg');
+    check(sha(bytes) === sha(cli('comma.jpg', '--speed', '45.5', '--observer', '0,240')),
+          'the page\'s JPEG at 45,5 % differs from lumirun-render\'s at 45.5 %');
+    await type('#speed', '150');
+    const wrong = await messages();
+    check(/speed 150 is not a percentage below 100/.test(wrong), `a speed of 150: "${wrong}"`);
+    // An export refused for it tells why; the message goes with the correction.
+    await page.click('#save-jpeg');
+    await page.waitForFunction(() => document.getElementById('status').textContent === 'Saving JPEG failed.');
+    await type('#speed', '50');
+    check(await messages() === '', `after the correction the page still says "${await messages()}"`);
   },
 
   async 'a click or a drag on the picture places the observer where --observer does'() {
@@ -160,16 +229,19 @@ const scenarios = {
           'the JPEG after a click differs from lumirun-render\'s with --observer');
   },
 
-  async 'a 3-frame lossless movie has lumirun-render\'s bytes'() {
+  async 'a 3-frame lossless movie with Doppler colours has lumirun-render\'s bytes'() {
     await openSample();
     await type('#speed', '60');
+    await page.select('#doppler', '2');
     await page.select('#movie-kind', 'speed');
     await type('#movie-to', '95');
     await type('#movie-frames', '3');
     await page.click('#movie-lossless');
     const bytes = await exported('#save-movie');
-    const expected = cli('movie.webp', '--frames', '3', '--speed', '60:95', '--lossless', '--observer', '0,240');
+    const expected = cli('movie.webp', '--frames', '3', '--speed', '60:95', '--lossless', '--observer', '0,240',
+                         '--doppler');
     check(sha(bytes) === sha(expected), 'the page\'s movie differs from lumirun-render\'s');
+    await page.select('#doppler', '0');
   },
 
   async 'Cancel ends a long export and writes nothing'() {
@@ -184,16 +256,23 @@ const scenarios = {
     check(status === 'Saving movie cancelled.', `after Cancel the status says "${status}"`);
     check(await page.$eval('#progress-box', (box) => box.hidden), 'the progress bar stays after Cancel');
     check(await page.evaluate(() => window.lumirunTest.lastExport === null), 'a cancelled export was saved');
-    await page.select('#quality', 'low');
+    await page.select('#quality', 'smooth');
   },
 
-  async 'bad input gets a message and keeps the picture, a truncated JPEG shows what it reads'() {
+  async 'bad input gets lumirun-render\'s message and keeps the picture, a truncated JPEG shows what it reads'() {
     await openSample();
     const before = await canvasDigest();
     await uploadFile('notes.jpg', 'this is not a picture\n');
     await page.waitForFunction(() => !document.getElementById('messages').hidden);
     const notPicture = await messages();
-    check(/notes\.jpg is not a picture/.test(notPicture), `not a picture: "${notPicture}"`);
+    check(notPicture === cliMessages('notes.jpg'), `not a picture: "${notPicture}"`);
+    // A PNG cut short: libpng's error comes back through its recovery point.
+    const png = cli('whole.png');
+    await page.evaluate(() => { document.getElementById('messages').hidden = true; });
+    await uploadFile('cut.png', png.subarray(0, Math.floor(png.length / 2)));
+    await page.waitForFunction(() => !document.getElementById('messages').hidden);
+    const cutPng = await messages();
+    check(cutPng === cliMessages('cut.png'), `a PNG cut short: "${cutPng}"`);
     check(await canvasDigest() === before, 'a file that is not a picture replaced the picture');
 
     // A header that promises 60000 by 60000 pixels: 10 GB the page cannot have.
@@ -216,19 +295,19 @@ const scenarios = {
     check(await canvasDigest() !== before, 'the truncated JPEG is not shown');
   },
 
-  async 'the exact render is shown (screenshot kept) and saved as PNG'() {
+  async 'the exact render is shown (screenshot kept) and saved as lumirun-render\'s PNG'() {
     await openSample();
     await type('#speed', '90');
+    await page.select('#quality', 'low');
     await page.click('#observer-x');
     await page.click('input[name=direction][value="0"]');
     await page.click('#render');
     await page.waitForFunction(() => document.getElementById('status').textContent === 'Rendered exactly.');
     await page.screenshot({ path: path.join(outDir, 'screenshot.png') });
-    // The PNG export: a PNG file of the exact render's size.
-    const [width, height] = await page.$eval('#picture', (canvas) => [canvas.width, canvas.height]);
     const png = await exported('#save-png');
-    check(png.subarray(1, 4).toString() === 'PNG' && png.readUInt32BE(16) === width
-          && png.readUInt32BE(20) === height, `the PNG export is not a ${width} by ${height} PNG file`);
+    check(sha(png) === sha(cli('render.png', '--speed', '90', '--quality', 'low', '--observer', '0,240')),
+          'the page\'s PNG differs from lumirun-render\'s');
+    await page.select('#quality', 'smooth');
   },
 
   async 'the page works from a static web server'() {
@@ -305,9 +384,12 @@ async function benchmark() {
   await openScaledSample(6000, 4000);
   await page.click('input[name=direction][value="0"]');
   await type('#speed', '50');
-  await exported('#save-jpeg', 600000);
-  const seconds = await page.evaluate(() => window.lumirunTest.lastExportSeconds);
-  console.log(`  JPEG export of a 6000x4000 picture (low quality, 50 %): ${seconds.toFixed(2)} s`);
+  for (const quality of ['low', 'smooth']) {
+    await page.select('#quality', quality);
+    await exported('#save-jpeg', 600000);
+    const seconds = await page.evaluate(() => window.lumirunTest.lastExportSeconds);
+    console.log(`  JPEG export of a 6000x4000 picture (${quality} quality, 50 %): ${seconds.toFixed(2)} s`);
+  }
   console.log(`  lumirun.html: ${fs.statSync(pagePath).size} bytes`);
 }
 
@@ -321,6 +403,8 @@ async function benchmark() {
   try {
     page = await openPage(pageUrl);
     for (const [name, run] of Object.entries(scenarios)) {
+      if (process.env.LUMIRUN_WEB_ONLY && !name.includes(process.env.LUMIRUN_WEB_ONLY))
+        continue;
       try {
         await run();
         console.log(`ok: ${name}`);

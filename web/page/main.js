@@ -31,22 +31,31 @@ function percentToSlider(percent) {
   return Math.round(SLIDER_MAX / 2 + (SLIDER_MAX / 2) * -Math.log10(gap / 10) / 3);
 }
 
+// A speed as the core takes it: a decimal comma is a point, as in the
+// viewer's Settings ("45,5").
+const speedText = (text) => text.trim().replace(',', '.');
+
 function settings() {
   return {
-    speed: $('speed').value.trim() || '0',
+    speed: speedText($('speed').value) || '0',
     direction: Number(document.querySelector('input[name=direction]:checked').value),
     quality: $('quality').value,
     observerX: Math.trunc(Number($('observer-x').value) || 0),
     observerY: Math.trunc(Number($('observer-y').value) || 0),
     doppler: Number($('doppler').value),
-    exposure: $('exposure').value.trim() || '0',
+    exposure: $('exposure-mode').value === 'auto' ? 'auto' : ($('exposure').value.trim() || '0'),
   };
 }
 
+// What Render does at the panel's quality.
+const renderWords = () => ($('quality').value === 'smooth' ? ['Rendering…', 'Rendered.']
+  : ['Rendering exactly…', 'Rendered exactly.']);
+
 // ---- Messages -------------------------------------------------------------
 
-// kind 'render': a failure of the settings, gone with the next picture;
-// other messages (an open's warnings) stay until the next open.
+// kind 'render': a failure of a render or an export (a wrong setting, say),
+// gone with the next picture; other messages (an open's warnings) stay
+// until the next open.
 let messageKind = '';
 function showMessages(text, kind = '') {
   const box = $('messages');
@@ -70,6 +79,7 @@ let liveBusy = false;
 let previewWanted = false;
 let renderRunning = false;
 let shown = null;         // { width, height, scale, full }
+let renderDone = '';      // the status after the running render
 
 function startLive() {
   live = new Worker(workerUrl);
@@ -171,7 +181,7 @@ function finishLive() {
   liveBusy = false;
   if (renderRunning) {
     renderRunning = false;
-    endProgress('Rendered exactly.');
+    endProgress(renderDone);
   }
   if (previewWanted)
     requestPreview();
@@ -240,12 +250,18 @@ $('speed-slider').addEventListener('input', () => {
   $('speed').value = sliderToPercent($('speed-slider').value);
   requestPreview();
 });
+// Every change asks for a preview: a wrong speed gets the core's message,
+// and the next right one takes it away.
 $('speed').addEventListener('input', () => {
-  const percent = Number($('speed').value);
-  if ($('speed').value !== '' && percent >= 0 && percent < 100) {
+  const text = speedText($('speed').value);
+  const percent = Number(text);
+  if (text !== '' && percent >= 0 && percent < 100)
     $('speed-slider').value = percentToSlider(percent);
-    requestPreview();
-  }
+  requestPreview();
+});
+$('exposure-mode').addEventListener('change', () => {
+  $('exposure').disabled = $('exposure-mode').value === 'auto';
+  requestPreview();
 });
 for (const id of ['observer-x', 'observer-y', 'doppler', 'exposure'])
   $(id).addEventListener('input', requestPreview);
@@ -255,7 +271,9 @@ for (const radio of document.querySelectorAll('input[name=direction]'))
 $('render').addEventListener('click', () => {
   if (!source)
     return showMessages('Open a picture first.');
-  startProgress('Rendering exactly…', () => {
+  const [running, done] = renderWords();
+  renderDone = done;
+  startProgress(running, () => {
     // Ending the worker is the one way to stop a render at once.
     live.terminate();
     renderRunning = false;
@@ -270,37 +288,44 @@ $('render').addEventListener('click', () => {
 
 // ---- Opening pictures ----------------------------------------------------
 
-function isJpeg(bytes) {
-  const b = new Uint8Array(bytes, 0, Math.min(3, bytes.byteLength));
-  return b.length === 3 && b[0] === 0xff && b[1] === 0xd8 && b[2] === 0xff;
+// JPEG and PNG files by their first bytes.
+function isJpegOrPng(bytes) {
+  const b = new Uint8Array(bytes, 0, Math.min(4, bytes.byteLength));
+  return (b.length >= 3 && b[0] === 0xff && b[1] === 0xd8 && b[2] === 0xff)
+    || (b.length === 4 && b[0] === 0x89 && b[1] === 0x50 && b[2] === 0x4e && b[3] === 0x47);
 }
 
-// JPEG files go to the core's own decoder; anything else the browser can
-// decode comes as pixels.
+// The browser's pixels of a picture in another format (WebP, GIF…), or
+// null when it cannot decode it.
+async function browserPixels(name, blob) {
+  let bitmap;
+  try {
+    bitmap = await createImageBitmap(blob);
+  } catch (error) {
+    return null;
+  }
+  try {
+    const scratch = new OffscreenCanvas(bitmap.width, bitmap.height);
+    const context = scratch.getContext('2d');
+    context.drawImage(bitmap, 0, 0);
+    const pixels = context.getImageData(0, 0, bitmap.width, bitmap.height);
+    return { type: 'open-rgba', name, bytes: pixels.data.buffer, width: bitmap.width, height: bitmap.height };
+  } catch (error) {
+    return { tooLarge: 'Image of size ' + bitmap.width + ' by ' + bitmap.height + ' is too large.' };
+  }
+}
+
+// JPEG and PNG files go to the core's reader, lumirun-render's: its Exif
+// orientation and colour profile applied. Other pictures the browser can
+// decode come as pixels; whatever it cannot goes to the reader too, whose
+// message says what the file is not.
 async function openFile(name, blob) {
   const bytes = await blob.arrayBuffer();
-  let request;
-  if (isJpeg(bytes)) {
-    request = { type: 'open-jpeg', name, bytes };
-  } else {
-    let bitmap;
-    try {
-      bitmap = await createImageBitmap(blob);
-    } catch (error) {
-      showMessages(name + ' is not a picture this page can open.');
-      return;
-    }
-    try {
-      const scratch = new OffscreenCanvas(bitmap.width, bitmap.height);
-      const context = scratch.getContext('2d');
-      context.drawImage(bitmap, 0, 0);
-      const pixels = context.getImageData(0, 0, bitmap.width, bitmap.height);
-      request = { type: 'open-rgba', name, bytes: pixels.data.buffer, width: bitmap.width, height: bitmap.height };
-    } catch (error) {
-      showMessages('Image of size ' + bitmap.width + ' by ' + bitmap.height + ' is too large.');
-      return;
-    }
-  }
+  let request = isJpegOrPng(bytes) ? null : await browserPixels(name, blob);
+  if (request && request.tooLarge)
+    return showMessages(request.tooLarge);
+  if (!request)
+    request = { type: 'open', name, bytes };
   pendingSource = { request, name };
   showMessages('');
   if (liveBusy) {
@@ -382,7 +407,7 @@ function runExport(label, request, done) {
     if (message.type === 'progress') {
       $('progress').value = message.percent;
     } else if (message.type === 'failed') {
-      showMessages(message.messages);
+      showMessages(message.messages, 'render');
       stop(label + ' failed.');
     } else if (message.type === 'bytes' || message.type === 'picture') {
       hooks.lastExportSeconds = (performance.now() - started) / 1000;
@@ -405,18 +430,8 @@ $('save-jpeg').addEventListener('click', () => {
             (message) => download(message.data, 'image/jpeg', baseName() + '.jpg'));
 });
 $('save-png').addEventListener('click', () => {
-  runExport('Saving PNG', { type: 'render' }, (message) => {
-    const scratch = document.createElement('canvas');
-    scratch.width = message.width;
-    scratch.height = message.height;
-    scratch.getContext('2d').putImageData(
-      new ImageData(new Uint8ClampedArray(message.rgba), message.width, message.height), 0, 0);
-    scratch.toBlob(async (blob) => {
-      if (!blob)
-        return showMessages('Error: the PNG file could not be made.');
-      download(await blob.arrayBuffer(), 'image/png', baseName() + '.png');
-    }, 'image/png');
-  });
+  runExport('Saving PNG', { type: 'export-png' },
+            (message) => download(message.data, 'image/png', baseName() + '.png'));
 });
 $('save-movie').addEventListener('click', () => {
   const kind = $('movie-kind').value;
@@ -428,7 +443,7 @@ $('save-movie').addEventListener('click', () => {
     lossless: $('movie-lossless').checked,
   };
   if (kind === 'speed') {
-    movie.speedTo = to;
+    movie.speedTo = speedText(to);
   } else {
     const match = /^\s*(-?\d+)\s*,\s*(-?\d+)\s*$/.exec(to);
     if (!match)

@@ -43,8 +43,8 @@ function open(request) {
   if (!pointer)
     return { ok: false, messages: 'Error: Not enough memory to open ' + request.name + '.' };
   core.HEAPU8.set(bytes, pointer);
-  if (request.type === 'open-jpeg')
-    result = withStrings([request.name], (name) => core._lr_open_jpeg(pointer, bytes.length, name));
+  if (request.type === 'open')
+    result = withStrings([request.name], (name) => core._lr_open(pointer, bytes.length, name));
   else
     result = core._lr_open_rgba(pointer, request.width, request.height);
   core._free(pointer);
@@ -77,7 +77,7 @@ function postExport(request, mime) {
 }
 
 function handle(request) {
-  if (request.type === 'open-jpeg' || request.type === 'open-rgba') {
+  if (request.type === 'open' || request.type === 'open-rgba') {
     const opened = open(request);
     postMessage({ type: 'opened', seq: request.seq, ok: opened.ok, messages: opened.messages,
                   width: core._lr_source_width(), height: core._lr_source_height() });
@@ -98,6 +98,10 @@ function handle(request) {
     if (core._lr_render() !== 0 || core._lr_export_jpeg() !== 0)
       return failure(request);
     return postExport(request, 'image/jpeg');
+  case 'export-png':
+    if (core._lr_render() !== 0 || core._lr_export_png() !== 0)
+      return failure(request);
+    return postExport(request, 'image/png');
   case 'export-movie': {
     const m = request.movie;
     const result = withStrings([m.fps, m.speedTo], (fps, speedTo) =>
