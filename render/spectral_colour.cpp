@@ -197,8 +197,6 @@ bool make_colour_shift_table(const colour_shift_settings& settings, double d_min
     matrix3 to_rgb;
     if (!invert(at_rest.matrix, &to_rgb))
         return false;
-    // Luminance is Y; white at rest has Y = sum of A(1)'s Y row.
-    const double white_y = (at_rest.matrix[3] + at_rest.matrix[4]) + at_rest.matrix[5];
 
     colour_shift_table t;
     t.settings = settings;
@@ -209,10 +207,16 @@ bool make_colour_shift_table(const colour_shift_settings& settings, double d_min
         const double d = portable_exp(static_cast<double>(k) * node_step);
         const scaled_matrix seen = k == 0 ? at_rest : integrate(band, basis, settings.temperature, d);
         // The matrices carry different scales: A(1)^-1 A(D) = to_rgb * seen *
-        // exp(seen.log_scale - at_rest.log_scale).
-        const double y = ((seen.matrix[3] + seen.matrix[4]) + seen.matrix[5]) / white_y;
+        // exp(seen.log_scale - at_rest.log_scale). White's luminance as shown
+        // is sRGB's of the matrix's row sums; a light so deep in the red or
+        // the violet that it has none to speak of keeps the scale it has.
         colour_shift_node node;
         node.colour = multiply(to_rgb, seen.matrix);
+        double y = 0.0;
+        for (int i = 0; i < 3; ++i)
+            y += srgb_luminance[i] * ((node.colour[3 * i] + node.colour[3 * i + 1]) + node.colour[3 * i + 2]);
+        if (!(y > 0.0))
+            y = 1.0;
         for (double& c : node.colour)
             c /= y;
         node.log_brightness = (portable_log(y) + seen.log_scale) - at_rest.log_scale;
@@ -250,14 +254,12 @@ std::array<double, 3> shifted_linear(const colour_shift_table& table, double dop
     // (the WebAssembly build's) rejects as a hard error.
     std::array<double, 3> out = ::apply(colour, rgb);
 
-    double scale;
-    if (table.settings.mode == doppler_mode::colour_only) {
-        // The colour at D with the luminance the pixel has at rest.
-        const double seen = dot(srgb_luminance, out);
-        scale = seen > 0.0 ? dot(srgb_luminance, rgb) / seen : 0.0;
-    } else {
-        scale = portable_exp(a.log_brightness + (f * (b.log_brightness - a.log_brightness)));
-    }
+    // The colour alone leaves out white's change of luminance, one factor
+    // for every pixel at this D: a grey keeps its luminance, a colour whose
+    // light leaves the visible band dims with it.
+    if (table.settings.mode == doppler_mode::colour_only)
+        return out;
+    const double scale = portable_exp(a.log_brightness + (f * (b.log_brightness - a.log_brightness)));
     for (double& c : out)
         c *= scale;
     return out;

@@ -116,7 +116,7 @@ constexpr std::array<double, 3> srgb_luminance = {0.2126, 0.7152, 0.0722};
 // luminance's logarithm: both vary slowly in ln D, the product does not.
 struct colour_shift_node {
     matrix3 colour;        // A(1)^-1 A(D) / brightness
-    double log_brightness;  // ln of white's luminance at D over that at rest
+    double log_brightness;  // ln of white's sRGB luminance at D over that at rest
 };
 
 struct colour_shift_table {
@@ -147,7 +147,10 @@ bool make_colour_shift_table(const colour_shift_settings& settings, double d_min
                              colour_shift_table* table);
 
 // Linear r, g, b seen at D, before exposure and tone mapping (D clamped to
-// the table's range). colour_only keeps the pixel's sRGB luminance.
+// the table's range). colour_only divides every pixel by white's luminance
+// at D (one factor for the whole of a D): greys keep their luminance,
+// colours shift and dim as their light leaves the visible band, and none
+// is brightened by its own ratio.
 std::array<double, 3> shifted_linear(const colour_shift_table& table, double doppler,
                                      const std::array<double, 3>& rgb);
 

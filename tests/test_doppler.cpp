@@ -270,14 +270,17 @@ TEST(Doppler, ApproachingBluerAndBrighterRecedingRedderAndDarker)
 
 namespace {
 
-// A black body at D T as the picture shows it, worked out apart from the
-// model's matrices: Planck's law and the CIE fit integrated with Simpson's
-// rule at 0.25 nm, the picture's white (a black body at T) adapted to the
-// sRGB white by von Kries on the Hunt-Pointer-Estevez cones, and sRGB's
-// matrix from its published primaries and white. White at rest has
-// luminance 1.
-std::array<double, 3> adapted_black_body(double temperature, double doppler)
+// The light of a pixel (linear r, g, b) seen at D as the picture shows it,
+// worked out apart from the model's matrices: its spectrum at D,
+//     D^5 S(l D) = (r rho_r(l D) + g rho_g(l D) + b rho_b(l D)) B(l, D T),
+// integrated against the colour-matching functions with Simpson's rule at
+// 0.25 nm, the picture's white (a black body at T) adapted to the sRGB white
+// by von Kries on the Hunt-Pointer-Estevez cones, and sRGB's matrix from its
+// published primaries and white. White at rest has luminance 1; white at D
+// is the black body at D T.
+std::array<double, 3> adapted_light(double temperature, double doppler, const std::array<double, 3>& colour)
 {
+    const spectral_basis basis = basis_for_temperature(temperature);
     const double step = 0.25;
     const int intervals = static_cast<int>((band_last_nm - band_first_nm) / step);
     std::array<double, 3> white{}, seen{};
@@ -285,8 +288,10 @@ std::array<double, 3> adapted_black_body(double temperature, double doppler)
         const double l = band_first_nm + step * k;
         const double weight = (k == 0 || k == intervals ? 1.0 : (k % 2 == 1 ? 4.0 : 2.0)) * step / 3.0;
         const tristimulus o = cie_1931_observer(l);
+        const std::array<double, 3> rho = reflectances(basis, l * doppler);
+        const double reflected = colour[0] * rho[0] + colour[1] * rho[1] + colour[2] * rho[2];
         const double at_rest = black_body(l, temperature);
-        const double shifted = black_body(l, doppler * temperature);
+        const double shifted = reflected * black_body(l, doppler * temperature);
         const double cmf[3] = {o.x, o.y, o.z};
         for (int i = 0; i < 3; ++i) {
             white[i] += weight * cmf[i] * at_rest;
@@ -322,6 +327,11 @@ std::array<double, 3> adapted_black_body(double temperature, double doppler)
     for (int i = 0; i < 3; ++i)
         rgb[i] /= scale[i];
     return rgb;
+}
+
+std::array<double, 3> adapted_black_body(double temperature, double doppler)
+{
+    return adapted_light(temperature, doppler, {1.0, 1.0, 1.0});
 }
 
 double srgb_y(const std::array<double, 3>& rgb)
@@ -426,9 +436,8 @@ TEST(Doppler, NoGreyTurnsGreenOrMagenta)
     }
 }
 
-// Saturated red, green and blue stay three colours; in colour-only mode
-// each keeps its sRGB luminance (dim enough to stay within the gamut).
-TEST(Doppler, PrimariesStayDistinctAndKeepTheirLuminance)
+// Saturated red, green and blue stay three colours.
+TEST(Doppler, PrimariesStayDistinct)
 {
     colour_shift_table table;
     ASSERT_TRUE(make_colour_shift_table({doppler_mode::colour_only, 6500.0, 0.0, tone_map::clip}, 0.5, 2.0, &table));
@@ -444,13 +453,64 @@ TEST(Doppler, PrimariesStayDistinctAndKeepTheirLuminance)
                     apart = std::max(apart, std::abs(out[a][c] - out[b][c]));
                 EXPECT_GE(apart, 50) << "D = " << d << ": " << a << " and " << b;
             }
-        for (int k = 0; k < 3; ++k) {
-            std::array<double, 3> rgb{};
-            rgb[k] = 0.05;
-            const std::array<double, 3> shown = display_linear(table, d, rgb);
-            ASSERT_LT(std::max({shown[0], shown[1], shown[2]}), 1.0);
-            EXPECT_NEAR(srgb_y(shown), srgb_y(rgb), 0.01 * srgb_y(rgb)) << "D = " << d << ", primary " << k;
+    }
+}
+
+// --doppler=colour divides every pixel by white's luminance at D, one factor
+// for all: greys keep their luminance exactly, and a colour shows its own
+// light at D against that white, dimming as the light leaves the band
+// instead of being brought back to its luminance at rest. A red surface
+// whose light has gone into the infrared is dark and red, not bright or
+// green; blue whose light has gone into the ultraviolet is dark.
+TEST(Doppler, ColourOnlyDividesOutWhitesLuminanceAlone)
+{
+    const double temperature = 6500.0;
+    colour_shift_table table;
+    ASSERT_TRUE(make_colour_shift_table({doppler_mode::colour_only, temperature, 0.0, tone_map::clip}, 0.3, 3.0,
+                                        &table));
+    // Red, green, blue, a skin tone and a dim yellow, bytes in red, green,
+    // blue order.
+    const int colours[][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {224, 172, 140}, {150, 140, 20}};
+    int worst = 0;
+    for (double d : {0.5, 0.6, 0.7, 0.8, 0.9, 1.25, 1.5, 1.74, 2.5}) {
+        const double white = srgb_y(adapted_black_body(temperature, d));
+        for (const int* c : colours) {
+            const std::array<double, 3> rgb = {srgb_to_linear(c[0] / 255.0), srgb_to_linear(c[1] / 255.0),
+                                               srgb_to_linear(c[2] / 255.0)};
+            std::array<double, 3> expected = adapted_light(temperature, d, rgb);
+            for (double& v : expected)
+                v /= white;
+            expected = keep_hue_in_gamut(expected);
+            const unsigned char in[3] = {static_cast<unsigned char>(c[2]), static_cast<unsigned char>(c[1]),
+                                         static_cast<unsigned char>(c[0])};
+            unsigned char out[3];
+            shift_pixel(table, d, in, out);
+            for (int i = 0; i < 3; ++i) {
+                const int want = static_cast<int>(std::lround(255.0 * linear_to_srgb(expected[i])));
+                worst = std::max(worst, std::abs(out[2 - i] - want));
+                EXPECT_NEAR(out[2 - i], want, 3) << "D = " << d << ", colour " << c[0] << "," << c[1] << ","
+                                                  << c[2] << ", channel " << i;
+            }
         }
+        for (double grey : {0.01, 0.05, 0.2}) {
+            const std::array<double, 3> seen = shifted_linear(table, d, {grey, grey, grey});
+            EXPECT_NEAR(srgb_y(seen), grey, 1e-12 * grey) << d;
+        }
+    }
+    std::printf("colours alone against their own light over white's: largest difference %d units\n", worst);
+    for (double d : {0.5, 0.6, 0.7}) {
+        const unsigned char red[3] = {0, 0, 255};
+        unsigned char out[3];
+        shift_pixel(table, d, red, out);
+        EXPECT_LT(out[2], 64) << d;  // dark
+        EXPECT_GE(out[2], out[1]) << d;  // red, not green
+        EXPECT_GE(out[2], out[0]) << d;
+    }
+    for (double d : {1.74, 2.5}) {
+        const unsigned char blue[3] = {255, 0, 0};
+        unsigned char out[3];
+        shift_pixel(table, d, blue, out);
+        EXPECT_LT(std::max({out[0], out[1], out[2]}), 16) << d;
     }
 }
 
