@@ -3,31 +3,13 @@
 #include <algorithm>
 #include <cmath>
 
+#include "render/cie_1931_table.h"
 #include "render/portable_math.h"
 
 namespace {
 
 // The second radiation constant h c / k, in nanometre kelvins (CODATA 2018).
 constexpr double second_radiation_constant = 1.438776877e7;
-
-// One lobe of the fit: a Gaussian whose width differs on either side of its
-// peak.
-double lobe(double wavelength, double peak, double width_below, double width_above)
-{
-    const double t = (wavelength - peak) / (wavelength < peak ? width_below : width_above);
-    return portable_exp(-0.5 * (t * t));
-}
-
-// Where cie_1931_observer's y stops following its own lobes.
-constexpr double red_tail_nm = 650.0;
-
-tristimulus fitted_lobes(double l)
-{
-    return {((1.056 * lobe(l, 599.8, 37.9, 31.0)) + (0.362 * lobe(l, 442.0, 16.0, 26.7)))
-                - (0.065 * lobe(l, 501.1, 20.4, 26.2)),
-            (0.821 * lobe(l, 568.8, 46.9, 40.5)) + (0.286 * lobe(l, 530.9, 16.3, 31.1)),
-            (1.217 * lobe(l, 437.0, 11.8, 36.0)) + (0.681 * lobe(l, 459.0, 26.0, 13.8))};
-}
 
 // The observed band's sample wavelengths, their Simpson weights and the
 // colour-matching functions there: the same for every D.
@@ -98,12 +80,14 @@ double dot(const std::array<double, 3>& a, const std::array<double, 3>& b)
 
 tristimulus cie_1931_observer(double l)
 {
-    tristimulus seen = fitted_lobes(l);
-    if (l > red_tail_nm) {
-        static const tristimulus tail = fitted_lobes(red_tail_nm);
-        seen.y = seen.x * (tail.y / tail.x);
-    }
-    return seen;
+    const double at = (l - cie_1931_first_nm) / cie_1931_step_nm;
+    if (!(at >= 0.0 && at <= cie_1931_count - 1))
+        return {0.0, 0.0, 0.0};  // NaN too
+    const int i = std::min(static_cast<int>(at), cie_1931_count - 2);
+    const double f = at - static_cast<double>(i);
+    const double* a = cie_1931_table[i];
+    const double* b = cie_1931_table[i + 1];
+    return {a[0] + (f * (b[0] - a[0])), a[1] + (f * (b[1] - a[1])), a[2] + (f * (b[2] - a[2]))};
 }
 
 double black_body(double wavelength_nm, double temperature)

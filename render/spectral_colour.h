@@ -42,10 +42,8 @@ struct tristimulus {
 };
 
 // The CIE 1931 2-degree colour-matching functions at a wavelength in
-// nanometres, by the multi-lobe fit of Wyman, Sloan and Shirley (2013).
-// Beyond 650 nm the fit's y lobes fall more slowly than its x lobe, and deep
-// red would turn green: the tabulated functions keep y / x nearly constant
-// there, so y follows x at the fit's own ratio at 650 nm.
+// nanometres: the CIE's table (render/cie_1931_table.h), linear between its
+// wavelengths 5 nm apart, 0 outside 360 to 830 nm.
 tristimulus cie_1931_observer(double wavelength_nm);
 
 // Planck's law per wavelength up to a constant factor:
@@ -72,11 +70,12 @@ std::array<double, 3> reflectances(const spectral_basis& basis, double wavelengt
 double srgb_to_linear(double encoded);
 double linear_to_srgb(double linear);
 
-// The observed band: the colour-matching functions are integrated over it
-// with Simpson's rule at this step.
+// The observed band, the table's: the colour-matching functions are
+// integrated over it with Simpson's rule at this step, four steps to the
+// table's, so that the table's corners fall between Simpson's pairs.
 constexpr double band_first_nm = 360.0;
 constexpr double band_last_nm = 830.0;
-constexpr double band_step_nm = 1.0;
+constexpr double band_step_nm = 1.25;
 
 // A(D) = matrix * exp(log_scale): the scale keeps the deep red shifts, whose
 // light is all far beyond the Wien peak, from underflowing.

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "render/cie_1931_table.h"
 #include "render/doppler.h"
 #include "render/portable_math.h"
 #include "render/renderer.h"
@@ -114,9 +115,10 @@ TEST(Doppler, StraightAheadAndAtRightAngles)
     }
 }
 
-// Simpson's rule at 1 nm against the same at 0.25 nm: the CMF fit's lobes
-// change width at their peaks, so the rule's error there goes as h^3 and
-// is near 2e-7 of the largest value at h = 1 nm; 1e-6 allows for it. The
+// Simpson's rule at 1.25 nm against the same at 0.3125 nm: the tabulated
+// functions are linear between their rows, whose corners fall between
+// Simpson's pairs, so the error is the black body's own, near 1.4e-7 of the
+// largest value; 1e-6 allows for it. The
 // table adds linear interpolation in ln D, h^2 / 8 |f''| with h = 1/256:
 // |f''| (the colour's curvature, largest for the coldest black body, 600 K
 // here) stays below 50 of the largest value, hence 1e-4.
@@ -270,11 +272,25 @@ TEST(Doppler, ApproachingBluerAndBrighterRecedingRedderAndDarker)
 
 namespace {
 
+// The CIE's table at a wavelength, linear between its rows, 0 outside them.
+std::array<double, 3> tabulated_observer(double l)
+{
+    const double at = (l - 360.0) / 5.0;
+    if (at < 0.0 || at > cie_1931_count - 1)
+        return {0.0, 0.0, 0.0};
+    const int i = std::min(static_cast<int>(at), cie_1931_count - 2);
+    const double f = at - i;
+    std::array<double, 3> o{};
+    for (int c = 0; c < 3; ++c)
+        o[c] = cie_1931_table[i][c] + f * (cie_1931_table[i + 1][c] - cie_1931_table[i][c]);
+    return o;
+}
+
 // The light of a pixel (linear r, g, b) seen at D as the picture shows it,
 // worked out apart from the model's matrices: its spectrum at D,
 //     D^5 S(l D) = (r rho_r(l D) + g rho_g(l D) + b rho_b(l D)) B(l, D T),
-// integrated against the colour-matching functions with Simpson's rule at
-// 0.25 nm, the picture's white (a black body at T) adapted to the sRGB white
+// integrated against the CIE's tabulated colour-matching functions with
+// Simpson's rule at 0.25 nm, the picture's white (a black body at T) adapted to the sRGB white
 // by von Kries on the Hunt-Pointer-Estevez cones, and sRGB's matrix from its
 // published primaries and white. White at rest has luminance 1; white at D
 // is the black body at D T.
@@ -287,12 +303,11 @@ std::array<double, 3> adapted_light(double temperature, double doppler, const st
     for (int k = 0; k <= intervals; ++k) {
         const double l = band_first_nm + step * k;
         const double weight = (k == 0 || k == intervals ? 1.0 : (k % 2 == 1 ? 4.0 : 2.0)) * step / 3.0;
-        const tristimulus o = cie_1931_observer(l);
+        const std::array<double, 3> cmf = tabulated_observer(l);
         const std::array<double, 3> rho = reflectances(basis, l * doppler);
         const double reflected = colour[0] * rho[0] + colour[1] * rho[1] + colour[2] * rho[2];
         const double at_rest = black_body(l, temperature);
         const double shifted = reflected * black_body(l, doppler * temperature);
-        const double cmf[3] = {o.x, o.y, o.z};
         for (int i = 0; i < 3; ++i) {
             white[i] += weight * cmf[i] * at_rest;
             seen[i] += weight * cmf[i] * shifted;
@@ -382,16 +397,19 @@ double hue_of(const std::array<int, 3>& c)
 
 // White in colour-only mode is the black body at D T adapted to the
 // picture's white: orange-red receding (red over green over blue), blue
-// approaching, within a few units once both are brought into the gamut the
-// same way.
+// approaching, within 3 units once both are brought into the gamut the same
+// way, wherever D T is 800 K or more (deep reds included: the light is then
+// all in the colour-matching functions' far-red tail), for every white the
+// reflectance curves match exactly (2000 K up).
 TEST(Doppler, WhiteShowsTheAdaptedBlackBodyAtDT)
 {
     int worst = 0;
-    for (double temperature : {3000.0, 6500.0, 10000.0}) {
+    for (double temperature : {2000.0, 3000.0, 6500.0, 10000.0, 40000.0}) {
+        const double d_low = 800.0 / temperature;
         colour_shift_table table;
-        ASSERT_TRUE(make_colour_shift_table({doppler_mode::colour_only, temperature, 0.0, tone_map::clip}, 0.2, 3.5,
-                                            &table));
-        for (double d : {0.229, 0.5, 1.25, std::sqrt(3.0), 3.27}) {
+        ASSERT_TRUE(make_colour_shift_table({doppler_mode::colour_only, temperature, 0.0, tone_map::clip}, d_low,
+                                            50.0, &table));
+        for (double d = d_low; d < 50.0; d *= 1.07) {
             std::array<double, 3> expected = adapted_black_body(temperature, d);
             const double y = srgb_y(expected);
             for (double& c : expected)
@@ -403,10 +421,16 @@ TEST(Doppler, WhiteShowsTheAdaptedBlackBodyAtDT)
                 worst = std::max(worst, std::abs(got[i] - want));
                 EXPECT_NEAR(got[i], want, 3) << temperature << " K, D = " << d << ", channel " << i;
             }
-            if (d < 1.0)
-                EXPECT_TRUE(got[0] > got[1] && got[1] >= got[2]) << temperature << " " << d;
-            else
-                EXPECT_TRUE(got[2] > got[1] && got[1] > got[0]) << temperature << " " << d;
+        }
+        for (double d : {0.5, 0.8}) {
+            const std::array<int, 3> got = white_seen(table, d);
+            EXPECT_TRUE(got[0] > got[1] && got[1] >= got[2]) << temperature << " " << d;
+        }
+        for (double d : {1.25, 3.27}) {
+            // Fully adapted to 2000 K, the S cones' gain is so large that
+            // hotter light turns violet (red over green).
+            const std::array<int, 3> got = white_seen(table, d);
+            EXPECT_TRUE(got[2] > got[1] && (got[1] > got[0] || temperature < 3000.0)) << temperature << " " << d;
         }
     }
     std::printf("white against the adapted black body: largest difference %d units\n", worst);
