@@ -206,8 +206,7 @@ bool make_colour_shift_table(const colour_shift_settings& settings, double d_min
         node.log_brightness = (portable_log(y) + seen.log_scale) - at_rest.log_scale;
         t.nodes.push_back(node);
     }
-    t.exposure_gain = portable_exp2(settings.exposure);
-    t.reinhard_white = std::max(1.0, settings.white);
+    set_exposure(settings, &t);
     for (int v = 0; v < 256; ++v)
         t.decode[v] = srgb_to_linear(static_cast<double>(v) / 255.0);
     for (int v = 0; v < 255; ++v)
@@ -219,6 +218,13 @@ bool make_colour_shift_table(const colour_shift_settings& settings, double d_min
     }
     *table = std::move(t);
     return true;
+}
+
+void set_exposure(const colour_shift_settings& settings, colour_shift_table* table)
+{
+    table->settings = settings;
+    table->exposure_gain = portable_exp2(settings.exposure);
+    table->reinhard_white = std::max(1.0, settings.white);
 }
 
 std::array<double, 3> shifted_linear(const colour_shift_table& table, double doppler,
@@ -264,7 +270,7 @@ unsigned char encode_srgb(const colour_shift_table& table, double linear)
     return byte;
 }
 
-std::array<double, 3> map_into_gamut(const std::array<double, 3>& rgb)
+std::array<double, 3> desaturate_negatives(const std::array<double, 3>& rgb)
 {
     const double y = dot(srgb_luminance, rgb);
     if (!(y > 0.0))
@@ -278,6 +284,12 @@ std::array<double, 3> map_into_gamut(const std::array<double, 3>& rgb)
         for (double& c : out)
             c = std::max(y + (t * (c - y)), 0.0);
     }
+    return out;
+}
+
+std::array<double, 3> map_into_gamut(const std::array<double, 3>& rgb)
+{
+    std::array<double, 3> out = desaturate_negatives(rgb);
     const double highest = std::max({out[0], out[1], out[2]});
     if (highest > 1.0)
         for (double& c : out)
@@ -290,7 +302,11 @@ std::array<double, 3> display_linear(const colour_shift_table& table, double dop
 {
     std::array<double, 3> seen = shifted_linear(table, doppler, rgb);
     double gain = table.exposure_gain;
-    if (table.settings.tone == tone_map::reinhard) {
+    if (table.settings.tone == tone_map::compress && table.settings.contrast != 1.0) {
+        const double l = dot(srgb_luminance, seen);
+        if (l > 0.0)
+            gain *= portable_exp2((table.settings.contrast - 1.0) * (portable_log2(l) - table.settings.pivot));
+    } else if (table.settings.tone == tone_map::reinhard) {
         // Reinhard et al. (2002), extended form, on luminance: the white
         // maps to 1, darker light is compressed less, and the hue is kept.
         const double l = dot(srgb_luminance, seen) * gain;

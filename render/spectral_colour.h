@@ -91,7 +91,12 @@ bool invert(const matrix3& m, matrix3* inverse);
 matrix3 multiply(const matrix3& a, const matrix3& b);
 
 enum class doppler_mode { colour_and_brightness, colour_only };
-enum class tone_map { clip, reinhard };
+// clip: light brighter than white scaled down keeping its hue; reinhard:
+// Reinhard's curve on luminance; compress: a picture spanning more stops
+// than the display shows brought into it, L -> 2^e L^c K^(1 - c), a straight
+// line of slope c in stops about the picture's log-average K (the
+// statistics choose c, render/doppler.h).
+enum class tone_map { clip, reinhard, compress };
 
 struct colour_shift_settings {
     doppler_mode mode = doppler_mode::colour_and_brightness;
@@ -104,6 +109,10 @@ struct colour_shift_settings {
     // The luminance, after exposure, that Reinhard's curve maps to 1; at
     // most 1 (the default) leaves light up to white as it is.
     double white = 1.0;
+    // compress's slope in stops (1 leaves the picture's range as it is) and
+    // the log2 luminance it turns about.
+    double contrast = 1.0;
+    double pivot = 0.0;
 };
 
 // sRGB's luminance of linear r, g, b (IEC 61966-2-1): white gives 1.
@@ -145,6 +154,10 @@ constexpr double node_step = 1.0 / 256.0;
 bool make_colour_shift_table(const colour_shift_settings& settings, double d_min, double d_max,
                              colour_shift_table* table);
 
+// Gives a table the exposure and tone curve of these settings (their mode
+// and temperature must be the table's).
+void set_exposure(const colour_shift_settings& settings, colour_shift_table* table);
+
 // Linear r, g, b seen at D, before exposure and tone mapping (D clamped to
 // the table's range). colour_only divides every pixel by white's luminance
 // at D (one factor for the whole of a D): greys keep their luminance,
@@ -157,6 +170,10 @@ std::array<double, 3> shifted_linear(const colour_shift_table& table, double dop
 // same luminance (black when that luminance is not above 0), then a channel
 // above 1 scales all three down. Within [0, 1] it is left as it is.
 std::array<double, 3> map_into_gamut(const std::array<double, 3>& rgb);
+
+// The first half of map_into_gamut: negative channels mixed with grey of the
+// same luminance, nothing scaled down.
+std::array<double, 3> desaturate_negatives(const std::array<double, 3>& rgb);
 
 // What a pixel shows, linear: shifted, exposed, tone-mapped and brought into
 // the gamut.
