@@ -370,7 +370,8 @@ bool measure_doppler(const raster& picture, const doppler_source& source, const 
 bool needs_statistics(const colour_shift_settings& colour)
 {
     return (colour.auto_exposure && colour.mode != doppler_mode::colour_only)
-           || (colour.tone == tone_map::reinhard && !(colour.white > 1.0)) || colour.tone == tone_map::compress;
+           || (colour.tone == tone_map::reinhard && !(colour.white > 1.0))
+           || (colour.tone == tone_map::compress && !colour.curve_settled);
 }
 
 colour_shift_settings settle_exposure(const colour_shift_settings& colour, const doppler_statistics& statistics)
@@ -379,10 +380,11 @@ colour_shift_settings settle_exposure(const colour_shift_settings& colour, const
     settled.auto_exposure = false;
     if (colour.auto_exposure)
         settled.exposure = 0.0;  // what the colour alone, or a black picture, keeps
-    if (colour.tone == tone_map::compress) {
+    if (colour.tone == tone_map::compress && !colour.curve_settled) {
         settled.contrast = 1.0;
         settled.pivot = 0.0;
     }
+    settled.curve_settled = true;
     if (statistics.pixels == 0 || statistics.pixels == statistics.unseen)
         return settled;
     const bool reinhard = colour.tone == tone_map::reinhard && !(colour.white > 1.0);
@@ -403,7 +405,7 @@ colour_shift_settings settle_exposure(const colour_shift_settings& colour, const
         if (automatic)
             settled.exposure = to_256ths(solve(key_at, rest_key, -20.0, 20.0));
         settled.white = std::max(1.0, brightest * portable_exp2(settled.exposure));
-    } else if (colour.tone == tone_map::compress && !at_rest) {
+    } else if (colour.tone == tone_map::compress && !colour.curve_settled && !at_rest) {
         const double pivot = to_256ths(mean_level(seen, pixels - unseen));
         const shown rest = show(cells_of(statistics.rest_histogram), pixels, 0.0,
                                 trial{tone_map::clip, 0.0, 1.0, 0.0, 1.0});
@@ -412,19 +414,25 @@ colour_shift_settings settle_exposure(const colour_shift_settings& colour, const
             return show(seen, pixels, unseen, trial{tone_map::compress, e, c, pivot, 1.0});
         };
         // With the slope fixed, more exposure leaves fewer pixels black and
-        // more at 255: the exposures both limits allow make an interval.
-        // The largest slope whose interval is not empty, the exposure
-        // within it nearest the key.
+        // more at 255: the exposures both limits allow make an interval,
+        // which widens as the slope falls. The largest slope whose interval
+        // holds the exposure that keeps the key (or, with the exposure
+        // given, holds that one); then the exposure within the interval
+        // nearest the key.
         const auto lowest_exposure = [&](double c) {
             return solve([&](double e) { return -at(e, c).black; }, -black_limit, -20.0, 20.0);
         };
         const auto highest_exposure = [&](double c) {
             return solve([&](double e) { return at(e, c).full; }, most_at_full, -20.0, 20.0);
         };
+        const auto key_exposure = [&](double c) {
+            return solve([&](double e) { return at(e, c).key; }, rest_key, -20.0, 20.0);
+        };
         const auto fits = [&](double c) {
             if (!automatic)
                 return at(colour.exposure, c).black <= black_limit && at(colour.exposure, c).full <= most_at_full;
-            return lowest_exposure(c) <= highest_exposure(c);
+            const double e = key_exposure(c);
+            return lowest_exposure(c) <= e && e <= highest_exposure(c);
         };
         double contrast = 1.0;
         if (!fits(1.0)) {
@@ -442,7 +450,7 @@ colour_shift_settings settle_exposure(const colour_shift_settings& colour, const
             const double c = settled.contrast;
             const double low = lowest_exposure(c);
             const double high = highest_exposure(c);
-            const double key = solve([&](double e) { return at(e, c).key; }, rest_key, -20.0, 20.0);
+            const double key = key_exposure(c);
             const double e = low <= high ? std::min(std::max(key, low), high) : 0.5 * (low + high);
             settled.exposure = to_256ths(e);
         }

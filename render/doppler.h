@@ -117,9 +117,9 @@ constexpr double most_at_full = 0.08;
 //     mapping keeps it), 0 for the colour alone; rounded to 1/256 stop.
 //   - reinhard: its white, the brightest 0.5 % of the lit pixels after the
 //     exposure (at least 1).
-//   - compress: the slope c (1 when it can) and, with auto_exposure, the
-//     exposure nearest the key, such that at most most_black of the lit
-//     pixels come out black and most_at_full at 255: the light that leaves
+//   - compress: the largest slope c (1 when it can) for which the exposure
+//     that keeps the key (or the one given) leaves at most most_black of
+//     the lit pixels black and most_at_full at 255: the light that leaves
 //     the display's range on both sides at high speed brought back into it.
 //     It turns about the seen log-average.
 // At speed 0 (the seen statistics those at rest) nothing changes: exposure

@@ -113,6 +113,9 @@ struct colour_shift_settings {
     // the log2 luminance it turns about.
     double contrast = 1.0;
     double pivot = 0.0;
+    // Whether the two above are settled (render/doppler.h), not still to be
+    // chosen from the picture.
+    bool curve_settled = false;
 };
 
 // sRGB's luminance of linear r, g, b (IEC 61966-2-1): white gives 1.
