@@ -39,14 +39,19 @@ const char* const render_usage =
     "  --doppler          colour and brightness as the observer sees them: light\n"
     "                     from the approaching side bluer and brighter, from the\n"
     "                     receding side redder and dimmer\n"
-    "  --doppler=colour   the shifted colour with each pixel's brightness at rest\n"
+    "  --doppler=colour   the shifted colours with white's change of brightness\n"
+    "                     taken out: greys keep their brightness, colours dim\n"
+    "                     as their light leaves the visible band\n"
     "  --temperature K    the black body lighting the picture, 1000 to 40000\n"
     "                     (default 6500); it supplies the light beyond the visible\n"
     "  --exposure EV      brightness in stops, -20 to 20, or auto (default): the\n"
-    "                     picture's log-average brightness kept as at rest, one\n"
-    "                     exposure for all of a movie's frames\n"
-    "  --tonemap T        clip (default), which scales light brighter than white\n"
-    "                     down keeping its hue, or reinhard, which compresses it\n"
+    "                     log-average brightness shown kept as at rest, each\n"
+    "                     movie frame's own, eased from frame to frame\n"
+    "  --tonemap T        compress (default), which brings a picture spanning\n"
+    "                     more stops than the display shows into it, so that\n"
+    "                     both the bright and the dark side stay visible; clip,\n"
+    "                     which scales light brighter than white down keeping\n"
+    "                     its hue; or reinhard, which compresses it\n"
     "  --format F         jpeg, png or webp for OUTPUT -, y4m for a movie to it\n"
     "  --jpeg-quality Q   JPEG quality, 1 to 100 (default 100)\n"
     "  --chroma C         444 (colour at every pixel) or 420 (default) for JPEG\n"
@@ -200,6 +205,7 @@ parse_result parse_render_arguments(int argc, const char* const* argv)
     bool options_ended = false;
     bool colour_given = false;
     bool exposure_given = false;
+    bool tone_given = false;
     bool fps_given = false;
     bool quality_given = false;
     bool chroma_given = false;
@@ -334,7 +340,8 @@ parse_result parse_render_arguments(int argc, const char* const* argv)
             exposure_given = true;
         } else if (name == "--tonemap") {
             if (!parse_tone_map(value, &options.colour.tone))
-                return fail("--tonemap takes clip or reinhard, not '" + value + "'");
+                return fail("--tonemap takes compress, clip or reinhard, not '" + value + "'");
+            tone_given = true;
         } else {
             options.observer_range = value.find(':') != std::string::npos;
             if (options.observer_range
@@ -356,6 +363,8 @@ parse_result parse_render_arguments(int argc, const char* const* argv)
         return fail("--temperature, --exposure and --tonemap need --doppler");
     if (options.doppler && !exposure_given)
         options.colour.auto_exposure = true;
+    if (options.doppler && !tone_given)
+        options.colour.tone = tone_map::compress;
     if (options.frames > 0) {
         // A frame pattern's files take the format of its extension.
         if (!picture_format_of(options.output, &options.format))

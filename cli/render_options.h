@@ -2,7 +2,7 @@
 //   lumirun-render INPUT OUTPUT [--speed PERCENT] [--direction D]
 //                  [--quality Q] [--observer X,Y] [--quiet]
 //                  [--doppler[=colour] [--temperature K] [--exposure EV|auto]
-//                   [--tonemap clip|reinhard]]
+//                   [--tonemap compress|clip|reinhard]]
 //                  [--format jpeg|png|webp] [--jpeg-quality Q] [--chroma 444|420]
 //                  [--depth 8|16] [--lossless] [--no-auto-orient]
 //   lumirun-render INPUT MOVIE --frames N [--speed A:B] [--observer X1,Y1:X2,Y2]

@@ -368,18 +368,18 @@ private:
     double seconds_ = 0.0;
 };
 
-// One exposure for the whole movie, so that a sweep does not pump: settled
-// from every frame's pixels when the options leave it to the picture. False
-// with the message when a frame cannot render.
+// Each frame's exposure and curve, settled from its own pixels when the
+// options leave them to the picture (so that a frame at speed 0 is the
+// photo, and one at high speed keeps both of its sides visible), then
+// averaged with the neighbouring frames' (weights 1, 2, 1; the first and
+// last keep their own) so that a jump in one frame's metering is spread
+// over three and the movie does not flicker. False with the message when a frame cannot render.
 bool movie_colour(const render_options& options, const raster& source, job_progress* bar,
-                  colour_shift_settings* colour, std::vector<std::string>* messages)
+                  std::vector<colour_shift_settings>* colours, std::vector<std::string>* messages)
 {
-    *colour = options.colour;
-    if (!options.doppler || !needs_statistics(*colour)) {
-        *colour = settle_exposure(options.colour, doppler_statistics{});
+    colours->assign(static_cast<std::size_t>(options.frames), settle_exposure(options.colour, doppler_statistics{}));
+    if (!options.doppler || !needs_statistics(options.colour))
         return true;
-    }
-    doppler_statistics statistics;
     colour_table_cache tables;
     for (std::int32_t k = 0; k < options.frames; ++k) {
         const render_settings settings = movie_frame_settings(options, source, k);
@@ -391,13 +391,15 @@ bool movie_colour(const render_options& options, const raster& source, job_progr
             return false;
         }
         const view_parameters view{settings.observer, motion_for_speed(settings.speed)};
+        doppler_statistics statistics;
         if (!measure_doppler(rendered.picture, colour_source(rendered, settings), view,
                              settings.direction, options.colour, &statistics, &tables)) {
             messages->push_back("The colours cannot be worked out with these settings.");
             return false;
         }
+        (*colours)[static_cast<std::size_t>(k)] = settle_exposure(options.colour, statistics);
     }
-    *colour = settle_exposure(options.colour, statistics);
+    *colours = ease_between_frames(*colours);
     return true;
 }
 
@@ -469,9 +471,9 @@ int make_movie(const raster& source, const render_options& options, movie_output
     const clock_type::time_point started = clock_type::now();
     clock_type::time_point start = started;
     std::vector<frame_extent> extents;
-    colour_shift_settings colour;
+    std::vector<colour_shift_settings> colours;
     if (!measure_frames(options, source, kind, bar, &extents, messages)
-        || !movie_colour(options, source, bar, &colour, messages))
+        || !movie_colour(options, source, bar, &colours, messages))
         return 1;
     const canvas_layout layout = lay_out_canvas(extents);
     raster canvases[2];
@@ -498,7 +500,8 @@ int make_movie(const raster& source, const render_options& options, movie_output
         render_output rendered = render_picture(source, settings, frame_progress(bar, false, k, options.frames));
         raster* canvas = &canvases[k % 2];
         const bool coloured = rendered.status != render_status::done
-                              || apply_colour(options, colour, settings, &rendered, messages, &colour_tables);
+                              || apply_colour(options, colours[static_cast<std::size_t>(k)], settings, &rendered, messages,
+                                               &colour_tables);
         const bool placed = rendered.status == render_status::done && coloured
                             && draw_on_canvas(rendered.picture, place_on_canvas(layout, rendered.box), canvas);
         spent.render += seconds_since(start);

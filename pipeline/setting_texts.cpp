@@ -167,6 +167,8 @@ bool parse_tone_map(const std::string& text, tone_map* tone)
         *tone = tone_map::clip;
     else if (text == "reinhard")
         *tone = tone_map::reinhard;
+    else if (text == "compress")
+        *tone = tone_map::compress;
     else
         return false;
     return true;

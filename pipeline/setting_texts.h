@@ -42,7 +42,7 @@ bool parse_temperature(const std::string& text, double* kelvin);
 // Stops, -20 to 20 ("auto", which the parser takes too, is not a number).
 bool parse_exposure(const std::string& text, double* stops);
 
-// clip or reinhard.
+// clip, reinhard or compress.
 bool parse_tone_map(const std::string& text, tone_map* tone);
 
 // "A:B", each end as parse_speed_percent takes it. False when refused.

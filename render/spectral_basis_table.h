@@ -4,8 +4,8 @@
 // spectral_basis_nodes wavelengths from 380 nm in steps of 5 nm; blue is
 // 1 - red - green. Lit by a black body at that temperature, seen by
 // cie_1931_observer and adapted to the sRGB white, each curve has its sRGB
-// primary's colour (to 2e-7 of white's luminance from 2000 K up; colder,
-// no curves within [0, 1] can, and the nearest are kept).
+// primary's colour (to 2e-7 of white's luminance from 2500 K up, 4e-5 at
+// 2000 K; colder, no curves within [0, 1] can, and the nearest are kept).
 #ifndef LUMIRUN_RENDER_SPECTRAL_BASIS_TABLE_H
 #define LUMIRUN_RENDER_SPECTRAL_BASIS_TABLE_H
 

@@ -3,31 +3,13 @@
 #include <algorithm>
 #include <cmath>
 
+#include "render/cie_1931_table.h"
 #include "render/portable_math.h"
 
 namespace {
 
 // The second radiation constant h c / k, in nanometre kelvins (CODATA 2018).
 constexpr double second_radiation_constant = 1.438776877e7;
-
-// One lobe of the fit: a Gaussian whose width differs on either side of its
-// peak.
-double lobe(double wavelength, double peak, double width_below, double width_above)
-{
-    const double t = (wavelength - peak) / (wavelength < peak ? width_below : width_above);
-    return portable_exp(-0.5 * (t * t));
-}
-
-// Where cie_1931_observer's y stops following its own lobes.
-constexpr double red_tail_nm = 650.0;
-
-tristimulus fitted_lobes(double l)
-{
-    return {((1.056 * lobe(l, 599.8, 37.9, 31.0)) + (0.362 * lobe(l, 442.0, 16.0, 26.7)))
-                - (0.065 * lobe(l, 501.1, 20.4, 26.2)),
-            (0.821 * lobe(l, 568.8, 46.9, 40.5)) + (0.286 * lobe(l, 530.9, 16.3, 31.1)),
-            (1.217 * lobe(l, 437.0, 11.8, 36.0)) + (0.681 * lobe(l, 459.0, 26.0, 13.8))};
-}
 
 // The observed band's sample wavelengths, their Simpson weights and the
 // colour-matching functions there: the same for every D.
@@ -98,12 +80,14 @@ double dot(const std::array<double, 3>& a, const std::array<double, 3>& b)
 
 tristimulus cie_1931_observer(double l)
 {
-    tristimulus seen = fitted_lobes(l);
-    if (l > red_tail_nm) {
-        static const tristimulus tail = fitted_lobes(red_tail_nm);
-        seen.y = seen.x * (tail.y / tail.x);
-    }
-    return seen;
+    const double at = (l - cie_1931_first_nm) / cie_1931_step_nm;
+    if (!(at >= 0.0 && at <= cie_1931_count - 1))
+        return {0.0, 0.0, 0.0};  // NaN too
+    const int i = std::min(static_cast<int>(at), cie_1931_count - 2);
+    const double f = at - static_cast<double>(i);
+    const double* a = cie_1931_table[i];
+    const double* b = cie_1931_table[i + 1];
+    return {a[0] + (f * (b[0] - a[0])), a[1] + (f * (b[1] - a[1])), a[2] + (f * (b[2] - a[2]))};
 }
 
 double black_body(double wavelength_nm, double temperature)
@@ -197,8 +181,6 @@ bool make_colour_shift_table(const colour_shift_settings& settings, double d_min
     matrix3 to_rgb;
     if (!invert(at_rest.matrix, &to_rgb))
         return false;
-    // Luminance is Y; white at rest has Y = sum of A(1)'s Y row.
-    const double white_y = (at_rest.matrix[3] + at_rest.matrix[4]) + at_rest.matrix[5];
 
     colour_shift_table t;
     t.settings = settings;
@@ -209,17 +191,22 @@ bool make_colour_shift_table(const colour_shift_settings& settings, double d_min
         const double d = portable_exp(static_cast<double>(k) * node_step);
         const scaled_matrix seen = k == 0 ? at_rest : integrate(band, basis, settings.temperature, d);
         // The matrices carry different scales: A(1)^-1 A(D) = to_rgb * seen *
-        // exp(seen.log_scale - at_rest.log_scale).
-        const double y = ((seen.matrix[3] + seen.matrix[4]) + seen.matrix[5]) / white_y;
+        // exp(seen.log_scale - at_rest.log_scale). White's luminance as shown
+        // is sRGB's of the matrix's row sums; a light so deep in the red or
+        // the violet that it has none to speak of keeps the scale it has.
         colour_shift_node node;
         node.colour = multiply(to_rgb, seen.matrix);
+        double y = 0.0;
+        for (int i = 0; i < 3; ++i)
+            y += srgb_luminance[i] * ((node.colour[3 * i] + node.colour[3 * i + 1]) + node.colour[3 * i + 2]);
+        if (!(y > 0.0))
+            y = 1.0;
         for (double& c : node.colour)
             c /= y;
         node.log_brightness = (portable_log(y) + seen.log_scale) - at_rest.log_scale;
         t.nodes.push_back(node);
     }
-    t.exposure_gain = portable_exp2(settings.exposure);
-    t.reinhard_white = std::max(1.0, settings.white);
+    set_exposure(settings, &t);
     for (int v = 0; v < 256; ++v)
         t.decode[v] = srgb_to_linear(static_cast<double>(v) / 255.0);
     for (int v = 0; v < 255; ++v)
@@ -231,6 +218,13 @@ bool make_colour_shift_table(const colour_shift_settings& settings, double d_min
     }
     *table = std::move(t);
     return true;
+}
+
+void set_exposure(const colour_shift_settings& settings, colour_shift_table* table)
+{
+    table->settings = settings;
+    table->exposure_gain = portable_exp2(settings.exposure);
+    table->reinhard_white = std::max(1.0, settings.white);
 }
 
 std::array<double, 3> shifted_linear(const colour_shift_table& table, double doppler,
@@ -250,14 +244,12 @@ std::array<double, 3> shifted_linear(const colour_shift_table& table, double dop
     // (the WebAssembly build's) rejects as a hard error.
     std::array<double, 3> out = ::apply(colour, rgb);
 
-    double scale;
-    if (table.settings.mode == doppler_mode::colour_only) {
-        // The colour at D with the luminance the pixel has at rest.
-        const double seen = dot(srgb_luminance, out);
-        scale = seen > 0.0 ? dot(srgb_luminance, rgb) / seen : 0.0;
-    } else {
-        scale = portable_exp(a.log_brightness + (f * (b.log_brightness - a.log_brightness)));
-    }
+    // The colour alone leaves out white's change of luminance, one factor
+    // for every pixel at this D: a grey keeps its luminance, a colour whose
+    // light leaves the visible band dims with it.
+    if (table.settings.mode == doppler_mode::colour_only)
+        return out;
+    const double scale = portable_exp(a.log_brightness + (f * (b.log_brightness - a.log_brightness)));
     for (double& c : out)
         c *= scale;
     return out;
@@ -278,7 +270,7 @@ unsigned char encode_srgb(const colour_shift_table& table, double linear)
     return byte;
 }
 
-std::array<double, 3> map_into_gamut(const std::array<double, 3>& rgb)
+std::array<double, 3> desaturate_negatives(const std::array<double, 3>& rgb)
 {
     const double y = dot(srgb_luminance, rgb);
     if (!(y > 0.0))
@@ -292,6 +284,12 @@ std::array<double, 3> map_into_gamut(const std::array<double, 3>& rgb)
         for (double& c : out)
             c = std::max(y + (t * (c - y)), 0.0);
     }
+    return out;
+}
+
+std::array<double, 3> map_into_gamut(const std::array<double, 3>& rgb)
+{
+    std::array<double, 3> out = desaturate_negatives(rgb);
     const double highest = std::max({out[0], out[1], out[2]});
     if (highest > 1.0)
         for (double& c : out)
@@ -304,7 +302,11 @@ std::array<double, 3> display_linear(const colour_shift_table& table, double dop
 {
     std::array<double, 3> seen = shifted_linear(table, doppler, rgb);
     double gain = table.exposure_gain;
-    if (table.settings.tone == tone_map::reinhard) {
+    if (table.settings.tone == tone_map::compress && table.settings.contrast != 1.0) {
+        const double l = dot(srgb_luminance, seen);
+        if (l > 0.0)
+            gain *= portable_exp2((table.settings.contrast - 1.0) * (portable_log2(l) - table.settings.pivot));
+    } else if (table.settings.tone == tone_map::reinhard) {
         // Reinhard et al. (2002), extended form, on luminance: the white
         // maps to 1, darker light is compressed less, and the hue is kept.
         const double l = dot(srgb_luminance, seen) * gain;

@@ -42,10 +42,8 @@ struct tristimulus {
 };
 
 // The CIE 1931 2-degree colour-matching functions at a wavelength in
-// nanometres, by the multi-lobe fit of Wyman, Sloan and Shirley (2013).
-// Beyond 650 nm the fit's y lobes fall more slowly than its x lobe, and deep
-// red would turn green: the tabulated functions keep y / x nearly constant
-// there, so y follows x at the fit's own ratio at 650 nm.
+// nanometres: the CIE's table (render/cie_1931_table.h), linear between its
+// wavelengths 5 nm apart, 0 outside 360 to 830 nm.
 tristimulus cie_1931_observer(double wavelength_nm);
 
 // Planck's law per wavelength up to a constant factor:
@@ -72,11 +70,12 @@ std::array<double, 3> reflectances(const spectral_basis& basis, double wavelengt
 double srgb_to_linear(double encoded);
 double linear_to_srgb(double linear);
 
-// The observed band: the colour-matching functions are integrated over it
-// with Simpson's rule at this step.
+// The observed band, the table's: the colour-matching functions are
+// integrated over it with Simpson's rule at this step, four steps to the
+// table's, so that the table's corners fall between Simpson's pairs.
 constexpr double band_first_nm = 360.0;
 constexpr double band_last_nm = 830.0;
-constexpr double band_step_nm = 1.0;
+constexpr double band_step_nm = 1.25;
 
 // A(D) = matrix * exp(log_scale): the scale keeps the deep red shifts, whose
 // light is all far beyond the Wien peak, from underflowing.
@@ -92,7 +91,12 @@ bool invert(const matrix3& m, matrix3* inverse);
 matrix3 multiply(const matrix3& a, const matrix3& b);
 
 enum class doppler_mode { colour_and_brightness, colour_only };
-enum class tone_map { clip, reinhard };
+// clip: light brighter than white scaled down keeping its hue; reinhard:
+// Reinhard's curve on luminance; compress: a picture spanning more stops
+// than the display shows brought into it, L -> 2^e L^c K^(1 - c), a straight
+// line of slope c in stops about the picture's log-average K (the
+// statistics choose c, render/doppler.h).
+enum class tone_map { clip, reinhard, compress };
 
 struct colour_shift_settings {
     doppler_mode mode = doppler_mode::colour_and_brightness;
@@ -105,6 +109,13 @@ struct colour_shift_settings {
     // The luminance, after exposure, that Reinhard's curve maps to 1; at
     // most 1 (the default) leaves light up to white as it is.
     double white = 1.0;
+    // compress's slope in stops (1 leaves the picture's range as it is) and
+    // the log2 luminance it turns about.
+    double contrast = 1.0;
+    double pivot = 0.0;
+    // Whether the two above are settled (render/doppler.h), not still to be
+    // chosen from the picture.
+    bool curve_settled = false;
 };
 
 // sRGB's luminance of linear r, g, b (IEC 61966-2-1): white gives 1.
@@ -116,7 +127,7 @@ constexpr std::array<double, 3> srgb_luminance = {0.2126, 0.7152, 0.0722};
 // luminance's logarithm: both vary slowly in ln D, the product does not.
 struct colour_shift_node {
     matrix3 colour;        // A(1)^-1 A(D) / brightness
-    double log_brightness;  // ln of white's luminance at D over that at rest
+    double log_brightness;  // ln of white's sRGB luminance at D over that at rest
 };
 
 struct colour_shift_table {
@@ -146,8 +157,15 @@ constexpr double node_step = 1.0 / 256.0;
 bool make_colour_shift_table(const colour_shift_settings& settings, double d_min, double d_max,
                              colour_shift_table* table);
 
+// Gives a table the exposure and tone curve of these settings (their mode
+// and temperature must be the table's).
+void set_exposure(const colour_shift_settings& settings, colour_shift_table* table);
+
 // Linear r, g, b seen at D, before exposure and tone mapping (D clamped to
-// the table's range). colour_only keeps the pixel's sRGB luminance.
+// the table's range). colour_only divides every pixel by white's luminance
+// at D (one factor for the whole of a D): greys keep their luminance,
+// colours shift and dim as their light leaves the visible band, and none
+// is brightened by its own ratio.
 std::array<double, 3> shifted_linear(const colour_shift_table& table, double doppler,
                                      const std::array<double, 3>& rgb);
 
@@ -155,6 +173,10 @@ std::array<double, 3> shifted_linear(const colour_shift_table& table, double dop
 // same luminance (black when that luminance is not above 0), then a channel
 // above 1 scales all three down. Within [0, 1] it is left as it is.
 std::array<double, 3> map_into_gamut(const std::array<double, 3>& rgb);
+
+// The first half of map_into_gamut: negative channels mixed with grey of the
+// same luminance, nothing scaled down.
+std::array<double, 3> desaturate_negatives(const std::array<double, 3>& rgb);
 
 // What a pixel shows, linear: shifted, exposed, tone-mapped and brought into
 // the gamut.

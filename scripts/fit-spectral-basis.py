@@ -12,24 +12,25 @@ second differences). One set of curves for each of a list of temperatures;
 the model interpolates between the two nearest.
 
 Sources of data, and nothing else:
-  - the colour-matching functions: the model's own fit, the multi-lobe fit of
-    Wyman, Sloan and Shirley (2013), with its far-red tail mended as
-    cie_1931_observer in render/spectral_colour.cpp does (keep the two the
-    same);
+  - the colour-matching functions: the CIE 1931 2-degree standard observer
+    as tabulated every 5 nm (CIE 018:2019, ISO/CIE 11664-1), read from
+    render/cie_1931_table.cpp and interpolated linearly, as the model does;
   - Planck's law with the second radiation constant of CODATA 2018;
   - the sRGB primaries and white point, IEC 61966-2-1: x, y of red
     (0.64, 0.33), green (0.30, 0.60), blue (0.15, 0.06), white D65
     (0.3127, 0.3290);
   - the Hunt-Pointer-Estevez cone matrix, normalised to equal-energy white,
     as published (Fairchild, Color Appearance Models).
-The integrals are the model's: Simpson's rule over 360 to 830 nm at 1 nm,
-the curves interpolated linearly between nodes every 5 nm from 380 to
-780 nm and held beyond them.
+The integrals are the model's: Simpson's rule over 360 to 830 nm at
+1.25 nm, the curves interpolated linearly between nodes every 5 nm from 380
+to 780 nm and held beyond them.
 
 Needs Debian's python3-numpy and python3-scipy (bash scripts/install-deps.sh
 tools). Run from the repository's root:
     /usr/bin/python3 scripts/fit-spectral-basis.py > render/spectral_basis_table.cpp
 """
+import os
+import re
 import sys
 
 import numpy as np
@@ -37,7 +38,7 @@ from scipy.optimize import lsq_linear
 
 SECOND_RADIATION_CONSTANT = 1.438776877e7  # nm K
 NODE_FIRST, NODE_LAST, NODE_STEP = 380.0, 780.0, 5.0
-BAND_FIRST, BAND_LAST, BAND_STEP = 360.0, 830.0, 1.0
+BAND_FIRST, BAND_LAST, BAND_STEP = 360.0, 830.0, 1.25
 TEMPERATURES = [1000, 1250, 1500, 1750, 2000, 2500, 3000, 3500, 4000, 5000, 6500,
                 8000, 10000, 13000, 16000, 20000, 25000, 32000, 40000]
 
@@ -45,30 +46,23 @@ TEMPERATURES = [1000, 1250, 1500, 1750, 2000, 2500, 3000, 3500, 4000, 5000, 6500
 CONES = np.array([[0.38971, 0.68898, -0.07868],
                   [-0.22981, 1.18340, 0.04641],
                   [0.0, 0.0, 1.0]])
-# Past this wavelength the fit's y lobes fall more slowly than its x lobe,
-# so deep red turns green; the tabulated functions keep a nearly constant
-# ratio there, so y follows x at the fit's ratio at this wavelength.
-RED_TAIL_NM = 650.0
+TABLE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "render", "cie_1931_table.cpp")
 
 
-def lobe(l, peak, below, above):
-    t = (l - peak) / np.where(l < peak, below, above)
-    return np.exp(-0.5 * t * t)
+def read_table():
+    """The CIE table's rows {x, y, z}, 360 to 830 nm every 5 nm."""
+    text = open(TABLE).read()
+    rows = re.findall(r"\{([-+0-9.eE]+), ([-+0-9.eE]+), ([-+0-9.eE]+)\},  // (\d+) nm", text)
+    assert [int(r[3]) for r in rows] == list(range(360, 831, 5)), "unexpected table layout"
+    return np.array([[float(v) for v in r[:3]] for r in rows]).T
 
 
-def fitted_lobes(l):
-    x = (1.056 * lobe(l, 599.8, 37.9, 31.0) + 0.362 * lobe(l, 442.0, 16.0, 26.7)
-         - 0.065 * lobe(l, 501.1, 20.4, 26.2))
-    y = 0.821 * lobe(l, 568.8, 46.9, 40.5) + 0.286 * lobe(l, 530.9, 16.3, 31.1)
-    z = 1.217 * lobe(l, 437.0, 11.8, 36.0) + 0.681 * lobe(l, 459.0, 26.0, 13.8)
-    return np.stack([x, y, z])
+CMF = read_table()
 
 
 def observer(l):
-    xyz = fitted_lobes(l)
-    tail = fitted_lobes(np.array([RED_TAIL_NM]))
-    xyz[1] = np.where(l > RED_TAIL_NM, xyz[0] * (tail[1, 0] / tail[0, 0]), xyz[1])
-    return xyz
+    nodes = 360.0 + 5.0 * np.arange(CMF.shape[1])
+    return np.stack([np.interp(l, nodes, CMF[i], left=0.0, right=0.0) for i in range(3)])
 
 
 def black_body(l, temperature):

@@ -8,10 +8,13 @@
 #include <cstdio>
 #include <cstring>
 
+#include "render/cie_1931_table.h"
 #include "render/doppler.h"
 #include "render/portable_math.h"
 #include "render/renderer.h"
 #include "render/spectral_colour.h"
+#include "image/jpeg_file.h"
+#include "tests/jpeg_test_support.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -114,9 +117,10 @@ TEST(Doppler, StraightAheadAndAtRightAngles)
     }
 }
 
-// Simpson's rule at 1 nm against the same at 0.25 nm: the CMF fit's lobes
-// change width at their peaks, so the rule's error there goes as h^3 and
-// is near 2e-7 of the largest value at h = 1 nm; 1e-6 allows for it. The
+// Simpson's rule at 1.25 nm against the same at 0.3125 nm: the tabulated
+// functions are linear between their rows, whose corners fall between
+// Simpson's pairs, so the error is the black body's own, near 1.4e-7 of the
+// largest value; 1e-6 allows for it. The
 // table adds linear interpolation in ln D, h^2 / 8 |f''| with h = 1/256:
 // |f''| (the colour's curvature, largest for the coldest black body, 600 K
 // here) stays below 50 of the largest value, hence 1e-4.
@@ -270,24 +274,42 @@ TEST(Doppler, ApproachingBluerAndBrighterRecedingRedderAndDarker)
 
 namespace {
 
-// A black body at D T as the picture shows it, worked out apart from the
-// model's matrices: Planck's law and the CIE fit integrated with Simpson's
-// rule at 0.25 nm, the picture's white (a black body at T) adapted to the
-// sRGB white by von Kries on the Hunt-Pointer-Estevez cones, and sRGB's
-// matrix from its published primaries and white. White at rest has
-// luminance 1.
-std::array<double, 3> adapted_black_body(double temperature, double doppler)
+// The CIE's table at a wavelength, linear between its rows, 0 outside them.
+std::array<double, 3> tabulated_observer(double l)
 {
+    const double at = (l - 360.0) / 5.0;
+    if (at < 0.0 || at > cie_1931_count - 1)
+        return {0.0, 0.0, 0.0};
+    const int i = std::min(static_cast<int>(at), cie_1931_count - 2);
+    const double f = at - i;
+    std::array<double, 3> o{};
+    for (int c = 0; c < 3; ++c)
+        o[c] = cie_1931_table[i][c] + f * (cie_1931_table[i + 1][c] - cie_1931_table[i][c]);
+    return o;
+}
+
+// The light of a pixel (linear r, g, b) seen at D as the picture shows it,
+// worked out apart from the model's matrices: its spectrum at D,
+//     D^5 S(l D) = (r rho_r(l D) + g rho_g(l D) + b rho_b(l D)) B(l, D T),
+// integrated against the CIE's tabulated colour-matching functions with
+// Simpson's rule at 0.25 nm, the picture's white (a black body at T) adapted to the sRGB white
+// by von Kries on the Hunt-Pointer-Estevez cones, and sRGB's matrix from its
+// published primaries and white. White at rest has luminance 1; white at D
+// is the black body at D T.
+std::array<double, 3> adapted_light(double temperature, double doppler, const std::array<double, 3>& colour)
+{
+    const spectral_basis basis = basis_for_temperature(temperature);
     const double step = 0.25;
     const int intervals = static_cast<int>((band_last_nm - band_first_nm) / step);
     std::array<double, 3> white{}, seen{};
     for (int k = 0; k <= intervals; ++k) {
         const double l = band_first_nm + step * k;
         const double weight = (k == 0 || k == intervals ? 1.0 : (k % 2 == 1 ? 4.0 : 2.0)) * step / 3.0;
-        const tristimulus o = cie_1931_observer(l);
+        const std::array<double, 3> cmf = tabulated_observer(l);
+        const std::array<double, 3> rho = reflectances(basis, l * doppler);
+        const double reflected = colour[0] * rho[0] + colour[1] * rho[1] + colour[2] * rho[2];
         const double at_rest = black_body(l, temperature);
-        const double shifted = black_body(l, doppler * temperature);
-        const double cmf[3] = {o.x, o.y, o.z};
+        const double shifted = reflected * black_body(l, doppler * temperature);
         for (int i = 0; i < 3; ++i) {
             white[i] += weight * cmf[i] * at_rest;
             seen[i] += weight * cmf[i] * shifted;
@@ -322,6 +344,11 @@ std::array<double, 3> adapted_black_body(double temperature, double doppler)
     for (int i = 0; i < 3; ++i)
         rgb[i] /= scale[i];
     return rgb;
+}
+
+std::array<double, 3> adapted_black_body(double temperature, double doppler)
+{
+    return adapted_light(temperature, doppler, {1.0, 1.0, 1.0});
 }
 
 double srgb_y(const std::array<double, 3>& rgb)
@@ -372,16 +399,19 @@ double hue_of(const std::array<int, 3>& c)
 
 // White in colour-only mode is the black body at D T adapted to the
 // picture's white: orange-red receding (red over green over blue), blue
-// approaching, within a few units once both are brought into the gamut the
-// same way.
+// approaching, within 3 units once both are brought into the gamut the same
+// way, wherever D T is 800 K or more (deep reds included: the light is then
+// all in the colour-matching functions' far-red tail), for every white the
+// reflectance curves match exactly (2000 K up).
 TEST(Doppler, WhiteShowsTheAdaptedBlackBodyAtDT)
 {
     int worst = 0;
-    for (double temperature : {3000.0, 6500.0, 10000.0}) {
+    for (double temperature : {2000.0, 3000.0, 6500.0, 10000.0, 40000.0}) {
+        const double d_low = 800.0 / temperature;
         colour_shift_table table;
-        ASSERT_TRUE(make_colour_shift_table({doppler_mode::colour_only, temperature, 0.0, tone_map::clip}, 0.2, 3.5,
-                                            &table));
-        for (double d : {0.229, 0.5, 1.25, std::sqrt(3.0), 3.27}) {
+        ASSERT_TRUE(make_colour_shift_table({doppler_mode::colour_only, temperature, 0.0, tone_map::clip}, d_low,
+                                            50.0, &table));
+        for (double d = d_low; d < 50.0; d *= 1.07) {
             std::array<double, 3> expected = adapted_black_body(temperature, d);
             const double y = srgb_y(expected);
             for (double& c : expected)
@@ -393,10 +423,16 @@ TEST(Doppler, WhiteShowsTheAdaptedBlackBodyAtDT)
                 worst = std::max(worst, std::abs(got[i] - want));
                 EXPECT_NEAR(got[i], want, 3) << temperature << " K, D = " << d << ", channel " << i;
             }
-            if (d < 1.0)
-                EXPECT_TRUE(got[0] > got[1] && got[1] >= got[2]) << temperature << " " << d;
-            else
-                EXPECT_TRUE(got[2] > got[1] && got[1] > got[0]) << temperature << " " << d;
+        }
+        for (double d : {0.5, 0.8}) {
+            const std::array<int, 3> got = white_seen(table, d);
+            EXPECT_TRUE(got[0] > got[1] && got[1] >= got[2]) << temperature << " " << d;
+        }
+        for (double d : {1.25, 3.27}) {
+            // Fully adapted to 2000 K, the S cones' gain is so large that
+            // hotter light turns violet (red over green).
+            const std::array<int, 3> got = white_seen(table, d);
+            EXPECT_TRUE(got[2] > got[1] && (got[1] > got[0] || temperature < 3000.0)) << temperature << " " << d;
         }
     }
     std::printf("white against the adapted black body: largest difference %d units\n", worst);
@@ -426,9 +462,8 @@ TEST(Doppler, NoGreyTurnsGreenOrMagenta)
     }
 }
 
-// Saturated red, green and blue stay three colours; in colour-only mode
-// each keeps its sRGB luminance (dim enough to stay within the gamut).
-TEST(Doppler, PrimariesStayDistinctAndKeepTheirLuminance)
+// Saturated red, green and blue stay three colours.
+TEST(Doppler, PrimariesStayDistinct)
 {
     colour_shift_table table;
     ASSERT_TRUE(make_colour_shift_table({doppler_mode::colour_only, 6500.0, 0.0, tone_map::clip}, 0.5, 2.0, &table));
@@ -444,13 +479,64 @@ TEST(Doppler, PrimariesStayDistinctAndKeepTheirLuminance)
                     apart = std::max(apart, std::abs(out[a][c] - out[b][c]));
                 EXPECT_GE(apart, 50) << "D = " << d << ": " << a << " and " << b;
             }
-        for (int k = 0; k < 3; ++k) {
-            std::array<double, 3> rgb{};
-            rgb[k] = 0.05;
-            const std::array<double, 3> shown = display_linear(table, d, rgb);
-            ASSERT_LT(std::max({shown[0], shown[1], shown[2]}), 1.0);
-            EXPECT_NEAR(srgb_y(shown), srgb_y(rgb), 0.01 * srgb_y(rgb)) << "D = " << d << ", primary " << k;
+    }
+}
+
+// --doppler=colour divides every pixel by white's luminance at D, one factor
+// for all: greys keep their luminance exactly, and a colour shows its own
+// light at D against that white, dimming as the light leaves the band
+// instead of being brought back to its luminance at rest. A red surface
+// whose light has gone into the infrared is dark and red, not bright or
+// green; blue whose light has gone into the ultraviolet is dark.
+TEST(Doppler, ColourOnlyDividesOutWhitesLuminanceAlone)
+{
+    const double temperature = 6500.0;
+    colour_shift_table table;
+    ASSERT_TRUE(make_colour_shift_table({doppler_mode::colour_only, temperature, 0.0, tone_map::clip}, 0.3, 3.0,
+                                        &table));
+    // Red, green, blue, a skin tone and a dim yellow, bytes in red, green,
+    // blue order.
+    const int colours[][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {224, 172, 140}, {150, 140, 20}};
+    int worst = 0;
+    for (double d : {0.5, 0.6, 0.7, 0.8, 0.9, 1.25, 1.5, 1.74, 2.5}) {
+        const double white = srgb_y(adapted_black_body(temperature, d));
+        for (const int* c : colours) {
+            const std::array<double, 3> rgb = {srgb_to_linear(c[0] / 255.0), srgb_to_linear(c[1] / 255.0),
+                                               srgb_to_linear(c[2] / 255.0)};
+            std::array<double, 3> expected = adapted_light(temperature, d, rgb);
+            for (double& v : expected)
+                v /= white;
+            expected = keep_hue_in_gamut(expected);
+            const unsigned char in[3] = {static_cast<unsigned char>(c[2]), static_cast<unsigned char>(c[1]),
+                                         static_cast<unsigned char>(c[0])};
+            unsigned char out[3];
+            shift_pixel(table, d, in, out);
+            for (int i = 0; i < 3; ++i) {
+                const int want = static_cast<int>(std::lround(255.0 * linear_to_srgb(expected[i])));
+                worst = std::max(worst, std::abs(out[2 - i] - want));
+                EXPECT_NEAR(out[2 - i], want, 3) << "D = " << d << ", colour " << c[0] << "," << c[1] << ","
+                                                  << c[2] << ", channel " << i;
+            }
         }
+        for (double grey : {0.01, 0.05, 0.2}) {
+            const std::array<double, 3> seen = shifted_linear(table, d, {grey, grey, grey});
+            EXPECT_NEAR(srgb_y(seen), grey, 1e-12 * grey) << d;
+        }
+    }
+    std::printf("colours alone against their own light over white's: largest difference %d units\n", worst);
+    for (double d : {0.5, 0.6, 0.7}) {
+        const unsigned char red[3] = {0, 0, 255};
+        unsigned char out[3];
+        shift_pixel(table, d, red, out);
+        EXPECT_LT(out[2], 64) << d;  // dark
+        EXPECT_GE(out[2], out[1]) << d;  // red, not green
+        EXPECT_GE(out[2], out[0]) << d;
+    }
+    for (double d : {1.74, 2.5}) {
+        const unsigned char blue[3] = {255, 0, 0};
+        unsigned char out[3];
+        shift_pixel(table, d, blue, out);
+        EXPECT_LT(std::max({out[0], out[1], out[2]}), 16) << d;
     }
 }
 
@@ -581,6 +667,63 @@ TEST(Doppler, AutomaticExposureKeepsThePicturesKey)
                               view_parameters{settings.observer, motion_for_speed(settings.speed)}, settings.direction,
                               dark, &nearly_black));
     EXPECT_TRUE(nearly_black);
+}
+
+// The default curve at high speed: on the sample chart and on a photo at
+// 90 % of c, flying past sideways and from above, at most a tenth of the
+// pixels the picture lights come out black (every channel 2 or below) and
+// at most a tenth with a channel at 255, though the light spans far more
+// stops than the display shows; the curve compresses it about the picture's
+// log-average. Clip alone, with the same automatic exposure, loses one side.
+TEST(Doppler, CompressingCurveKeepsBothSidesVisible)
+{
+    const std::string pictures[] = {LUMIRUN_SAMPLE_JPEG, test_support::jpeg_test_image("testorig.jpg")};
+    for (const std::string& path : pictures) {
+        const raster source = read_jpeg_file(path.c_str()).picture;
+        ASSERT_TRUE(source.pixels) << path;
+        for (int direction = 0; direction < 2; ++direction) {
+            render_settings settings;
+            settings.direction = static_cast<fly_by_direction>(direction);
+            settings.speed = 0.9 * speed_of_light;
+            settings.observer = observer_position{0.0, static_cast<double>(source.height / 2), 0.0};
+            observer_depth(settings.direction, &settings.observer.observer_z);
+            const view_parameters view{settings.observer, motion_for_speed(settings.speed)};
+            for (tone_map tone : {tone_map::compress, tone_map::clip}) {
+                render_output rendered = render_picture(source, settings, [](int, int, std::int32_t) {});
+                ASSERT_EQ(rendered.status, render_status::done);
+                std::vector<bool> lit;
+                const std::size_t count = static_cast<std::size_t>(rendered.picture.width) * rendered.picture.height;
+                for (std::size_t k = 0; k < count; ++k) {
+                    const unsigned char* p = rendered.picture.pixels.get() + 3 * k;
+                    lit.push_back(p[0] != 0 || p[1] != 0 || p[2] != 0);
+                }
+                colour_shift_settings colour;
+                colour.auto_exposure = true;
+                colour.tone = tone;
+                ASSERT_TRUE(apply_doppler(&rendered.picture, doppler_source{&rendered.box, &rendered.origins, true},
+                                          view, settings.direction, colour));
+                double pixels = 0.0, black = 0.0, full = 0.0;
+                for (std::size_t k = 0; k < count; ++k) {
+                    if (!lit[k])
+                        continue;
+                    const unsigned char* p = rendered.picture.pixels.get() + 3 * k;
+                    const int highest = std::max({p[0], p[1], p[2]});
+                    pixels += 1.0;
+                    black += highest <= 2;
+                    full += highest == 255;
+                }
+                std::printf("%s, direction %d, %s: %.1f %% black, %.1f %% at 255\n", path.c_str(), direction,
+                            tone == tone_map::compress ? "compress" : "clip", 100.0 * black / pixels,
+                            100.0 * full / pixels);
+                if (tone == tone_map::compress) {
+                    EXPECT_LE(black / pixels, 0.10) << path << " " << direction;
+                    EXPECT_LE(full / pixels, 0.10) << path << " " << direction;
+                } else {
+                    EXPECT_GT(std::max(black, full) / pixels, 0.10) << path << " " << direction;
+                }
+            }
+        }
+    }
 }
 
 // The colour pass's own exp and log, which give every platform the same

@@ -65,6 +65,7 @@ TEST(render_arguments, EveryOptionInBothFormsAndInAnyPlace)
     EXPECT_TRUE(full.options.doppler);
     EXPECT_EQ(full.options.colour.mode, doppler_mode::colour_and_brightness);  // the last one given
     EXPECT_TRUE(full.options.colour.auto_exposure);  // the default with --doppler
+    EXPECT_EQ(full.options.colour.tone, tone_map::compress);  // the default with --doppler
     const parse_result automatic = parse({"in.jpg", "out.jpg", "--doppler", "--exposure", "2", "--exposure=auto"});
     ASSERT_EQ(automatic.outcome, parse_outcome::run) << automatic.error;
     EXPECT_TRUE(automatic.options.colour.auto_exposure);
@@ -171,6 +172,8 @@ TEST(render_arguments, ColourSettingsWithinTheirRanges)
     EXPECT_EQ(tone, tone_map::clip);
     EXPECT_TRUE(parse_tone_map("reinhard", &tone));
     EXPECT_EQ(tone, tone_map::reinhard);
+    EXPECT_TRUE(parse_tone_map("compress", &tone));
+    EXPECT_EQ(tone, tone_map::compress);
     EXPECT_FALSE(parse_tone_map("Reinhard", &tone));
     EXPECT_FALSE(parse_tone_map("", &tone));
 }
@@ -197,7 +200,7 @@ TEST(render_arguments, UsageErrorsSayWhatIsWrong)
         {{"a", "b", "--doppler", "--temperature", "300"}, "--temperature takes kelvin from 1000 to 40000, not '300'"},
         {{"a", "b", "--doppler", "--exposure=bright"}, "--exposure takes stops from -20 to 20, not 'bright'"},
         {{"a", "b", "--doppler", "--tonemap"}, "option '--tonemap' needs a value"},
-        {{"a", "b", "--doppler", "--tonemap", "gamma"}, "--tonemap takes clip or reinhard, not 'gamma'"},
+        {{"a", "b", "--doppler", "--tonemap", "gamma"}, "--tonemap takes compress, clip or reinhard, not 'gamma'"},
         {{"a", "b", "--exposure", "1"}, "--temperature, --exposure and --tonemap need --doppler"},
         // Movies.
         {{"a", "b.webp", "--frames", "3", "--speed", "50:100"},
