@@ -177,6 +177,9 @@ EMSCRIPTEN_KEEPALIVE int lr_set_settings(const char* speed, std::int32_t directi
     options.observer_y = observer_y;
     options.doppler = doppler != 0;
     options.colour.mode = doppler == 1 ? doppler_mode::colour_only : doppler_mode::colour_and_brightness;
+    // The command line's tone curve for Doppler colours, so that the page
+    // shows and saves what lumirun-render writes.
+    options.colour.tone = tone_map::compress;
     the_session().options = options;
     the_session().messages.clear();
     return 0;
