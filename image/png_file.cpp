@@ -47,6 +47,8 @@ void choose_output(png_structp png, png_infop info, png_read* read)
         read->exif.assign(header, header + sizeof header);
         read->exif.insert(read->exif.end(), exif, exif + exif_length);
     }
+    if ((png_get_color_type(png, info) & PNG_COLOR_MASK_COLOR) == 0)
+        read->colours = stored_colour::grey;
     png_set_expand(png);    // palette to colour, grey below 8 bits to 8, transparency to alpha
     png_set_scale_16(png);  // 16 to 8 bits, rounded
     png_set_gray_to_rgb(png);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "image/colour_profile.h"
 #include "image/raster.h"
 
 struct png_read {
@@ -20,6 +21,7 @@ struct png_read {
     std::int32_t image_width = 0;
     std::vector<unsigned char> icc_profile;  // the iCCP chunk's profile, when there is one
     std::vector<unsigned char> exif;         // its eXIf chunk, as a JPEG's Exif segment holds it
+    stored_colour colours = stored_colour::rgb;  // grey for the grey colour types
     bool too_large = false;                  // the picture's memory could not be had
     std::string message;                     // why the file was refused, one line
 };

@@ -33,6 +33,7 @@ struct source_read {
     std::int32_t image_width = 0;
     std::vector<unsigned char> icc_profile;
     std::vector<unsigned char> exif;
+    stored_colour colours = stored_colour::rgb;
 };
 
 // What a reader that succeeded found: a jpeg_read or a png_read.
@@ -44,6 +45,7 @@ void take_source(Read* read, source_read* source)
     source->image_width = read->image_width;
     source->icc_profile = std::move(read->icc_profile);
     source->exif = std::move(read->exif);
+    source->colours = read->colours;
 }
 
 // A JPEG file (or stream) read as the viewer reads it, its messages as the
@@ -151,7 +153,8 @@ bool read_picture(const render_options& options, raster* picture, std::vector<st
         return false;
     }
     if (!source.icc_profile.empty()) {
-        const std::string warning = convert_to_srgb(&source.picture, source.image_width, source.icc_profile);
+        const std::string warning = convert_to_srgb(&source.picture, source.image_width, source.icc_profile,
+                                                    source.colours);
         if (!warning.empty())
             messages->push_back("warning: " + warning + ".");
     }

@@ -158,6 +158,24 @@ if run 0 "$work/cut.jpg" "$work/cut.png" --speed 0; then
     raw "$work/cut.png" | cmp -s - <(py "sys.stdout.buffer.write(bytes(ppm(sys.argv[1])))" "$work/stored.ppm") ||
         fail "unusable profile: the pixels are not the stored ones"
 fi
+# A profile of another colour space than the pixels' (a grey one on a colour
+# photo, a colour one on a grey photo): a warning, the pixels as stored.
+# (libpng drops such a PNG profile itself.)
+"$make_profile" "$work/grey.icc" grey || fail "no grey profile"
+cp "$work/plain.jpg" "$work/grey-profile.jpg"
+exiftool -q -overwrite_original "-ICC_Profile<=$work/grey.icc" "$work/grey-profile.jpg"
+cjpeg -quality 100 -grayscale "$work/colours.ppm" > "$work/p3-profile.jpg"
+exiftool -q -overwrite_original "-ICC_Profile<=$work/p3.icc" "$work/p3-profile.jpg"
+for pair in "grey-profile:grey pictures, not for RGB" "p3-profile:RGB pictures, not for grey"; do
+    name=${pair%%:*}
+    if run 0 "$work/$name.jpg" "$work/$name.png" --speed 0; then
+        expect_err "lumirun-render: warning: the picture's colour profile cannot be used (it is for ${pair#*:} ones); its colours are taken as sRGB.
+" "$name.jpg"
+        djpeg -ppm "$work/$name.jpg" > "$work/$name.ppm"
+        raw "$work/$name.ppm" > "$work/$name.rgb"
+        raw "$work/$name.png" | cmp -s - "$work/$name.rgb" || fail "$name.jpg: the pixels are not the stored ones"
+    fi
+done
 
 # ---- PNG input ----------------------------------------------------------
 # Every picture of libpng's suite is read (interlaced ones as their plain

@@ -1,13 +1,17 @@
 // The picture files' small parts that the end-to-end formats test
 // (cli_formats_test.sh) cannot reach exactly: a turned picture narrower than
-// its raster, Exif blocks in both byte orders, YUV4MPEG2's numbers, and the
-// 16-bit widening.
+// its raster, Exif blocks in both byte orders, YUV4MPEG2's numbers, the
+// 16-bit widening, and colour profiles that do not fit the pixels.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include <lcms2.h>
+
+#include "image/colour_profile.h"
 #include "image/exif_orientation.h"
 #include "image/y4m_file.h"
 #include "pipeline/picture_formats.h"
@@ -44,6 +48,31 @@ std::string layout(const raster& picture)
         text += '|';
     }
     return text;
+}
+
+// A profile made by Little CMS, as a file would hold it.
+std::vector<unsigned char> saved_profile(cmsHPROFILE profile)
+{
+    cmsUInt32Number size = 0;
+    std::vector<unsigned char> bytes;
+    if (profile && cmsSaveProfileToMem(profile, nullptr, &size)) {
+        bytes.resize(size);
+        cmsSaveProfileToMem(profile, bytes.data(), &size);
+    }
+    cmsCloseProfile(profile);
+    return bytes;
+}
+
+// Grey or RGB (sRGB's primaries) in linear light: a stored 90 is sRGB's 161.
+std::vector<unsigned char> linear_profile(bool grey)
+{
+    cmsToneCurve* curve = cmsBuildGamma(nullptr, 1.0);
+    cmsToneCurve* curves[3] = {curve, curve, curve};
+    const cmsCIExyYTRIPLE primaries = {{0.64, 0.33, 1.0}, {0.30, 0.60, 1.0}, {0.15, 0.06, 1.0}};
+    std::vector<unsigned char> bytes = saved_profile(grey ? cmsCreateGrayProfile(cmsD50_xyY(), curve)
+                                                          : cmsCreateRGBProfile(cmsD50_xyY(), &primaries, curves));
+    cmsFreeToneCurve(curve);
+    return bytes;
 }
 
 }  // namespace
@@ -126,4 +155,49 @@ TEST(picture_formats, SixteenBitRowsWidenEachSample)
     std::vector<std::uint16_t> row(3 * 4);
     widen_row(picture, 0, row.data());
     EXPECT_EQ(row, (std::vector<std::uint16_t>{51400, 0, 0, 51400, 0, 257, 51400, 0, 514, 0, 0, 0}));
+}
+
+// A profile converts only pixels of its own colour space; any other (a grey
+// profile on red and blue, a colour-space field no profile has) leaves the
+// stored pixels with a warning.
+TEST(colour_profile, ProfilesOfAnotherColourSpaceLeaveThePixelsAsStored)
+{
+    const std::vector<unsigned char> grey = linear_profile(true);
+    const std::vector<unsigned char> rgb = linear_profile(false);
+    ASSERT_FALSE(grey.empty());
+    ASSERT_FALSE(rgb.empty());
+    std::vector<unsigned char> unknown = rgb;
+    const unsigned char odd_space[] = {0xc7, 0x51, 0xd6, 0x59};
+    std::copy(odd_space, odd_space + 4, unknown.begin() + 16);
+
+    const std::string prefix = "the picture's colour profile cannot be used (";
+    const std::string suffix = "); its colours are taken as sRGB";
+    const struct {
+        const std::vector<unsigned char>* profile;
+        stored_colour stored;
+        std::string why;  // empty: converted
+    } cases[] = {
+        {&grey, stored_colour::rgb, "it is for grey pictures, not for RGB ones"},
+        {&grey, stored_colour::cmyk, "it is for grey pictures, not for CMYK ones"},
+        {&rgb, stored_colour::grey, "it is for RGB pictures, not for grey ones"},
+        {&rgb, stored_colour::cmyk, "it is for RGB pictures, not for CMYK ones"},
+        {&unknown, stored_colour::rgb, "it is not for RGB or grey pictures"},
+        {&grey, stored_colour::grey, ""},
+        {&rgb, stored_colour::rgb, ""},
+    };
+    for (const auto& c : cases) {
+        // Pure red and pure blue (blue, green, red), and a grey.
+        raster picture = allocate_raster(4, 1);
+        const unsigned char stored[] = {0, 0, 255, 255, 0, 0, 90, 90, 90, 0, 0, 0};
+        std::copy(stored, stored + 12, picture.pixels.get());
+        const std::string warning = convert_to_srgb(&picture, 3, *c.profile, c.stored);
+        const std::vector<unsigned char> pixels(picture.pixels.get(), picture.pixels.get() + 12);
+        if (c.why.empty()) {
+            EXPECT_EQ(warning, "") << static_cast<int>(c.stored);
+            EXPECT_NEAR(pixels[6], 161, 2) << static_cast<int>(c.stored);
+        } else {
+            EXPECT_EQ(warning, prefix + c.why + suffix);
+            EXPECT_EQ(pixels, std::vector<unsigned char>(stored, stored + 12)) << c.why;
+        }
+    }
 }
