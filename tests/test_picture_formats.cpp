@@ -13,6 +13,7 @@
 
 #include "image/colour_profile.h"
 #include "image/exif_orientation.h"
+#include "image/png_file.h"
 #include "image/y4m_file.h"
 #include "pipeline/picture_formats.h"
 
@@ -48,6 +49,55 @@ std::string layout(const raster& picture)
         text += '|';
     }
     return text;
+}
+
+// A PNG chunk: length, type, data, CRC-32.
+void append_chunk(std::vector<unsigned char>* png, const char* type, const std::vector<unsigned char>& data)
+{
+    std::vector<unsigned char> body(type, type + 4);
+    body.insert(body.end(), data.begin(), data.end());
+    std::uint32_t crc = 0xffffffff;
+    for (unsigned char byte : body) {
+        crc ^= byte;
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xedb88320 & (0u - (crc & 1)));
+    }
+    crc ^= 0xffffffff;
+    const auto big_endian = [png](std::uint32_t value) {
+        for (int shift = 24; shift >= 0; shift -= 8)
+            png->push_back(static_cast<unsigned char>(value >> shift));
+    };
+    big_endian(static_cast<std::uint32_t>(data.size()));
+    png->insert(png->end(), body.begin(), body.end());
+    big_endian(crc);
+}
+
+// A PNG file that promises side by side pixels of 16-bit colour and alpha
+// and holds 5 bytes of them (one stored zlib block).
+std::vector<unsigned char> promising_png(std::uint32_t side, bool interlaced)
+{
+    std::vector<unsigned char> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    std::vector<unsigned char> header;
+    for (int i = 0; i < 2; ++i)
+        for (int shift = 24; shift >= 0; shift -= 8)
+            header.push_back(static_cast<unsigned char>(side >> shift));
+    header.insert(header.end(), {16, 6, 0, 0, static_cast<unsigned char>(interlaced ? 1 : 0)});
+    append_chunk(&png, "IHDR", header);
+    append_chunk(&png, "IDAT", {0x78, 0x01, 0x01, 0x05, 0x00, 0xfa, 0xff, 0, 0, 0, 0, 0, 0x00, 0x05, 0x00, 0x01});
+    append_chunk(&png, "IEND", {});
+    return png;
+}
+
+png_read read_png_bytes(const std::vector<unsigned char>& bytes, std::uint64_t memory_limit)
+{
+    std::FILE* file = std::tmpfile();
+    if (!file)
+        return png_read{};
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::rewind(file);
+    png_read read = read_png_stream(file, memory_limit);
+    std::fclose(file);
+    return read;
 }
 
 // A profile made by Little CMS, as a file would hold it.
@@ -199,5 +249,27 @@ TEST(colour_profile, ProfilesOfAnotherColourSpaceLeaveThePixelsAsStored)
             EXPECT_EQ(warning, prefix + c.why + suffix);
             EXPECT_EQ(pixels, std::vector<unsigned char>(stored, stored + 12)) << c.why;
         }
+    }
+}
+
+// A file that promises a large picture and ends early: every buffer the
+// read needs (an interlaced file's rows at 4 bytes a pixel beside the
+// raster's 3) is counted before any is had, and the data's end is an error
+// as soon as it comes.
+TEST(png_file, BuffersAreCountedBeforeAndDataThatEndsEarlyFails)
+{
+    // 8000 by 8000: a raster of 192 MB, interlaced rows of 256 MB more.
+    const std::uint64_t limit = std::uint64_t{300} << 20;
+    png_read read = read_png_bytes(promising_png(8000, true), limit);
+    EXPECT_EQ(read.result, 1);
+    EXPECT_TRUE(read.too_large);
+    EXPECT_FALSE(read.picture.pixels);
+    EXPECT_EQ(too_large_text(read.picture), "Image of size 8000 by 8000 is too large.");
+
+    for (const bool interlaced : {false, true}) {
+        read = read_png_bytes(promising_png(8000, interlaced), interlaced ? std::uint64_t{1} << 30 : limit);
+        EXPECT_EQ(read.result, 1);
+        EXPECT_FALSE(read.too_large);
+        EXPECT_EQ(read.message, "Damaged or unsupported PNG file: Not enough image data") << interlaced;
     }
 }
