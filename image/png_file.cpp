@@ -17,6 +17,7 @@ namespace {
 // ancillary chunk, say) change nothing the user sees and are dropped.
 struct png_error_state {
     char message[200];
+    int write_error;  // errno of a write that failed, for the system's reason
 };
 
 void keep_error(png_structp png, png_const_charp text)
@@ -27,6 +28,25 @@ void keep_error(png_structp png, png_const_charp text)
 }
 
 void drop_warning(png_structp, png_const_charp) {}
+
+// libpng's own writer says only "Write Error": ours keeps errno.
+void write_data(png_structp png, png_bytep data, png_size_t length)
+{
+    errno = 0;
+    if (std::fwrite(data, 1, length, static_cast<std::FILE*>(png_get_io_ptr(png))) != length) {
+        static_cast<png_error_state*>(png_get_error_ptr(png))->write_error = errno != 0 ? errno : EIO;
+        png_error(png, "Write Error");
+    }
+}
+
+void flush_data(png_structp png)
+{
+    errno = 0;
+    if (std::fflush(static_cast<std::FILE*>(png_get_io_ptr(png))) != 0) {
+        static_cast<png_error_state*>(png_get_error_ptr(png))->write_error = errno != 0 ? errno : EIO;
+        png_error(png, "Write Error");
+    }
+}
 
 // The transformations that turn any PNG into 8-bit blue, green, red, alpha
 // (opaque where the file has no transparency), the samples as stored: no
@@ -204,7 +224,7 @@ struct png_writer {
 
 std::int32_t write_steps(png_structp png, png_infop info, std::FILE* file, const png_writer* writer, bool bgr)
 {
-    png_init_io(png, file);
+    png_set_write_fn(png, file, write_data, flush_data);
     png_set_IHDR(png, info, static_cast<png_uint_32>(writer->width), static_cast<png_uint_32>(writer->height),
                  writer->depth, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
@@ -242,7 +262,7 @@ bool write_rows(std::FILE* file, const png_writer& writer, bool bgr, std::string
     const std::int32_t result = write_with_recovery(png, info, file, &writer, bgr);
     png_destroy_write_struct(&png, &info);
     if (result != 0) {
-        *reason = state.message;
+        *reason = state.write_error != 0 ? std::strerror(state.write_error) : state.message;
         return false;
     }
     if (std::fflush(file) != 0) {
