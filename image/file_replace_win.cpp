@@ -178,12 +178,26 @@ bool file_identity(const char* path, BY_HANDLE_FILE_INFORMATION* information)
     return known;
 }
 
+bool same_identity(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b)
+{
+    return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh
+           && a.nFileIndexLow == b.nFileIndexLow;
+}
+
 }  // namespace
 
 bool same_file(const char* first, const char* second)
 {
     BY_HANDLE_FILE_INFORMATION a{};
     BY_HANDLE_FILE_INFORMATION b{};
-    return file_identity(first, &a) && file_identity(second, &b) && a.dwVolumeSerialNumber == b.dwVolumeSerialNumber
-           && a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+    return file_identity(first, &a) && file_identity(second, &b) && same_identity(a, b);
+}
+
+bool is_standard_input(const char* path)
+{
+    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    BY_HANDLE_FILE_INFORMATION a{};
+    BY_HANDLE_FILE_INFORMATION b{};
+    return input != nullptr && input != INVALID_HANDLE_VALUE && GetFileType(input) == FILE_TYPE_DISK
+           && GetFileInformationByHandle(input, &a) != 0 && file_identity(path, &b) && same_identity(a, b);
 }

@@ -305,6 +305,20 @@ for other in symbolic hard photo; do
 " "OUTPUT through a $other link"
     cmp -s "$work/photo.jpg" "$source" || fail "the photo changed through the $other link"
 done
+# INPUT -: standard input redirected from the file OUTPUT (or a frame file)
+# names, by any name; a pipe is no file and refuses nothing.
+for other in hard photo; do
+    run 2 - "$work/$other.jpg" < "$work/photo.jpg"
+    expect_err "lumirun-render: OUTPUT $work/$other.jpg is the file standard input (INPUT -) reads: the picture would be replaced by its render; write another file
+" "OUTPUT $other.jpg, standard input from photo.jpg"
+done
+cp "$source" "$work/frame0.jpg"
+run 2 - "$work/frame%d.jpg" --frames 2 --speed 0:10 --overwrite < "$work/frame0.jpg"
+expect_err "lumirun-render: Error: $work/frame0.jpg (frame 0) exists; it is the input picture, which a movie never replaces.
+" "a frame file standard input reads"
+cmp -s "$work/photo.jpg" "$source" && cmp -s "$work/frame0.jpg" "$source" && [ ! -e "$work/frame1.jpg" ] ||
+    fail "a file standard input reads was written"
+run 0 - "$work/piped.jpg" < <(cat "$work/photo.jpg")
 
 # ---- Movies -------------------------------------------------------------
 movie=(--frames 3 --speed 0:80 --observer 3,9)
