@@ -246,18 +246,20 @@ lumirun-render: Error opening file $work/cut.png.
 " "a PNG file cut short"
 # 74 bytes that promise 30000 by 30000 interlaced pixels of 16-bit colour
 # and alpha: refused (too large for the memory, or its data ending early)
-# having written little of it. The rows it promises (6 GB with the raster)
-# are counted first, and are cleared but never touched.
+# in little memory. The rows it promises (6 GB with the raster) are counted
+# first, and are had cleared but never touched.
 python3 -c "
 import struct, sys, zlib
 def chunk(kind, data):
     return struct.pack('>I', len(data)) + kind + data + struct.pack('>I', zlib.crc32(kind + data))
-open(sys.argv[1], 'wb').write(b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', 30000, 30000, 16, 6, 0, 0, 1))
+header = struct.pack('>IIBBBBB', 30000, 30000, 16, 6, 0, 0, 1)
+open(sys.argv[1], 'wb').write(b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', header)
                               + chunk(b'IDAT', zlib.compress(bytes(1000))) + chunk(b'IEND', b''))" "$work/promise.png"
 peak=$(python3 -c "
 import resource, subprocess, sys
 subprocess.run(sys.argv[2:], stdout=subprocess.DEVNULL, stderr=open(sys.argv[1], 'wb'))
-print(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss // 1024)" "$work/err.raw" "${render[@]}" "$work/promise.png" "$work/promise-out.png" --speed 0)
+print(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss // 1024)" \
+    "$work/err.raw" "${render[@]}" "$work/promise.png" "$work/promise-out.png" --speed 0)
 checks=$((checks + 1))
 tr -d '\r' < "$work/err.raw" > "$work/err"
 head -n 1 "$work/err" |

@@ -23,10 +23,6 @@ EM_JS(void, lr_report_progress, (int percent), {
 
 namespace {
 
-// The most a source picture may take: a quarter of the 4 GiB a page can
-// have, so that its render, the display copy and the export fit beside it.
-constexpr std::uint64_t source_memory_limit = std::uint64_t{1} << 30;
-
 struct session {
     raster source;
     render_options options;
@@ -96,12 +92,14 @@ EMSCRIPTEN_KEEPALIVE int lr_open_jpeg(const std::uint8_t* bytes, std::size_t siz
     if (!file)
         return fail(std::string("Error: Can't open file ") + name + " for reading.");
     jpeg_read_limits limits;
-    limits.memory = source_memory_limit;
+    limits.memory = page_picture_bytes;
     jpeg_read read = read_jpeg_stream(file, name, limits);
     std::fclose(file);
     // The command line's lines, in its order.
     std::vector<std::string> lines;
     append_jpeg_read_lines(read, &lines);
+    if (read.too_large)
+        lines.back() = page_too_large_text(read.picture.width, read.picture.height);
     if (read.result != 0) {
         lines.push_back(std::string("Error opening file ") + name + ".");
         return fail(lines);
@@ -111,10 +109,20 @@ EMSCRIPTEN_KEEPALIVE int lr_open_jpeg(const std::uint8_t* bytes, std::size_t siz
 
 EMSCRIPTEN_KEEPALIVE int lr_open_rgba(const std::uint8_t* rgba, std::int32_t width, std::int32_t height)
 {
-    raster picture = raster_from_rgba(rgba, width, height, source_memory_limit);
+    raster picture = raster_from_rgba(rgba, width, height, page_picture_bytes);
     if (!picture.pixels)
-        return fail(too_large_text(picture));
+        return fail(page_too_large_text(width, height));
     return keep_source(std::move(picture), {});
+}
+
+EMSCRIPTEN_KEEPALIVE int lr_refuse_undecoded(const std::uint8_t* bytes, std::size_t size, const char* name,
+                                             std::int32_t width, std::int32_t height)
+{
+    if (width > 0 && height > 0)
+        return fail(page_too_large_text(width, height));
+    if (declared_size(bytes, size, &width, &height) && passes_page_limit(width, height))
+        return fail(page_too_large_text(width, height));
+    return fail(std::string(name) + " is not a picture this page can open.");
 }
 
 EMSCRIPTEN_KEEPALIVE std::int32_t lr_source_width() { return the_session().source.width; }

@@ -33,6 +33,15 @@ int lr_open_jpeg(const std::uint8_t* bytes, std::size_t size, const char* name);
 // blue, alpha (alpha ignored).
 int lr_open_rgba(const std::uint8_t* rgba, std::int32_t width, std::int32_t height);
 
+// A picture the browser could not decode (width and height 0) or could
+// decode but not hand over at width by height: always 1, the message
+// saying it is too large (with the page's limit, when it passes it) when
+// its size is known and too large, from the browser or its file's header,
+// else that name is not a picture the page can open. The previous picture
+// stays.
+int lr_refuse_undecoded(const std::uint8_t* bytes, std::size_t size, const char* name, std::int32_t width,
+                        std::int32_t height);
+
 std::int32_t lr_source_width();
 std::int32_t lr_source_height();
 

@@ -283,22 +283,20 @@ async function openFile(name, blob) {
   if (isJpeg(bytes)) {
     request = { type: 'open-jpeg', name, bytes };
   } else {
-    let bitmap;
+    let bitmap = null;
     try {
       bitmap = await createImageBitmap(blob);
-    } catch (error) {
-      showMessages(name + ' is not a picture this page can open.');
-      return;
-    }
-    try {
       const scratch = new OffscreenCanvas(bitmap.width, bitmap.height);
       const context = scratch.getContext('2d');
       context.drawImage(bitmap, 0, 0);
       const pixels = context.getImageData(0, 0, bitmap.width, bitmap.height);
       request = { type: 'open-rgba', name, bytes: pixels.data.buffer, width: bitmap.width, height: bitmap.height };
     } catch (error) {
-      showMessages('Image of size ' + bitmap.width + ' by ' + bitmap.height + ' is too large.');
-      return;
+      // The core words it: too large (the size the browser decoded, or
+      // the one the file's header declares when the browser refused it
+      // unread), or not a picture.
+      request = { type: 'open-undecoded', name, bytes, width: bitmap ? bitmap.width : 0,
+                  height: bitmap ? bitmap.height : 0 };
     }
   }
   pendingSource = { request, name };
