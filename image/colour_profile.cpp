@@ -52,7 +52,7 @@ std::string mismatch(std::uint32_t space, stored_colour stored)
     const bool grey = space == static_cast<std::uint32_t>(cmsSigGrayData);
     if (!rgb && !grey)
         return "it is not for RGB or grey pictures";
-    if (grey == (stored == stored_colour::grey) && stored != stored_colour::cmyk)
+    if (stored == stored_colour::grey ? grey : stored == stored_colour::rgb && rgb)
         return std::string();
     const char* pixels = stored == stored_colour::grey ? "grey" : stored == stored_colour::rgb ? "RGB" : "CMYK";
     return std::string("it is for ") + (grey ? "grey" : "RGB") + " pictures, not for " + pixels + " ones";

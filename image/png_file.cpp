@@ -4,8 +4,6 @@
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
-#include <limits>
-#include <new>
 #include <vector>
 
 #include <png.h>
