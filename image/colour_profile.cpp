@@ -33,9 +33,35 @@ std::string unusable(const std::string& why)
     return "the picture's colour profile cannot be used (" + why + "); its colours are taken as sRGB";
 }
 
+// The header's colour-space field (bytes 16 to 19, most significant
+// first) as a number: a crafted file may hold any value there, which the
+// library's enumeration type cannot.
+std::uint32_t colour_space_of(const std::vector<unsigned char>& profile)
+{
+    if (profile.size() < 20)
+        return 0;
+    return std::uint32_t{profile[16]} << 24 | std::uint32_t{profile[17]} << 16 | std::uint32_t{profile[18]} << 8
+           | std::uint32_t{profile[19]};
+}
+
+// Why a profile of that colour space cannot convert the stored pixels;
+// empty when it can.
+std::string mismatch(std::uint32_t space, stored_colour stored)
+{
+    const bool rgb = space == static_cast<std::uint32_t>(cmsSigRgbData);
+    const bool grey = space == static_cast<std::uint32_t>(cmsSigGrayData);
+    if (!rgb && !grey)
+        return "it is not for RGB or grey pictures";
+    if (stored == stored_colour::grey ? grey : stored == stored_colour::rgb && rgb)
+        return std::string();
+    const char* pixels = stored == stored_colour::grey ? "grey" : stored == stored_colour::rgb ? "RGB" : "CMYK";
+    return std::string("it is for ") + (grey ? "grey" : "RGB") + " pictures, not for " + pixels + " ones";
+}
+
 }  // namespace
 
-std::string convert_to_srgb(raster* picture, std::int32_t image_width, const std::vector<unsigned char>& profile)
+std::string convert_to_srgb(raster* picture, std::int32_t image_width, const std::vector<unsigned char>& profile,
+                            stored_colour stored)
 {
     std::string error;
     const context_owner context(cmsCreateContext(nullptr, &error));
@@ -46,11 +72,12 @@ std::string convert_to_srgb(raster* picture, std::int32_t image_width, const std
                                                         static_cast<cmsUInt32Number>(profile.size())));
     if (!source)
         return unusable(error.empty() ? "it cannot be read" : error);
-    const cmsColorSpaceSignature space = cmsGetColorSpace(source.get());
-    if (space != cmsSigRgbData && space != cmsSigGrayData)
-        return unusable("it is not for RGB or grey pictures");
+    const std::uint32_t space = colour_space_of(profile);
+    const std::string why = mismatch(space, stored);
+    if (!why.empty())
+        return unusable(why);
+    const bool grey = space == static_cast<std::uint32_t>(cmsSigGrayData);
     const profile_owner srgb(cmsCreate_sRGBProfileTHR(context.get()));
-    const bool grey = space == cmsSigGrayData;
     const transform_owner transform(cmsCreateTransformTHR(context.get(), source.get(),
                                                           grey ? TYPE_GRAY_8 : TYPE_BGR_8, srgb.get(), TYPE_BGR_8,
                                                           INTENT_PERCEPTUAL, 0));

@@ -46,4 +46,9 @@ bool replace_with(const std::string& temporary, const save_target& target, std::
 // number, so also through symbolic and hard links.
 bool same_file(const char* first, const char* second);
 
+// True when path names the file standard input reads (redirected from a
+// file: the same device and file number, or on Windows the same volume and
+// file index). A pipe or a terminal is no file and names nothing.
+bool is_standard_input(const char* path);
+
 #endif

@@ -185,3 +185,11 @@ bool same_file(const char* first, const char* second)
     struct stat b {};
     return stat(first, &a) == 0 && stat(second, &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
+
+bool is_standard_input(const char* path)
+{
+    struct stat input {};
+    struct stat named {};
+    return fstat(STDIN_FILENO, &input) == 0 && S_ISREG(input.st_mode) && stat(path, &named) == 0
+           && input.st_dev == named.st_dev && input.st_ino == named.st_ino;
+}

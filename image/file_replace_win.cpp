@@ -178,12 +178,55 @@ bool file_identity(const char* path, BY_HANDLE_FILE_INFORMATION* information)
     return known;
 }
 
+bool same_identity(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b)
+{
+    return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh
+           && a.nFileIndexLow == b.nFileIndexLow;
+}
+
+// Wine answers GetFileInformationByHandle for no handle it made from a
+// file descriptor (standard input redirected by a POSIX shell), and tells
+// no volume for it: there the file number, the size and the time of the
+// last write must all match.
+bool same_unnamed_file(HANDLE file, const BY_HANDLE_FILE_INFORMATION& named)
+{
+    FILE_ID_INFO id{};
+    FILE_BASIC_INFO basic{};
+    FILE_STANDARD_INFO standard{};
+    if (!GetFileInformationByHandleEx(file, FileIdInfo, &id, sizeof id)
+        || !GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic)
+        || !GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard))
+        return false;
+    ULONGLONG number = 0;
+    std::memcpy(&number, id.FileId.Identifier, sizeof number);
+    const auto joined = [](DWORD high, DWORD low) { return ULONGLONG{high} << 32 | low; };
+    if (number != joined(named.nFileIndexHigh, named.nFileIndexLow))
+        return false;
+    if (id.VolumeSerialNumber != 0)
+        return static_cast<DWORD>(id.VolumeSerialNumber) == named.dwVolumeSerialNumber;
+    return static_cast<ULONGLONG>(standard.EndOfFile.QuadPart) == joined(named.nFileSizeHigh, named.nFileSizeLow)
+           && static_cast<ULONGLONG>(basic.LastWriteTime.QuadPart)
+                  == joined(named.ftLastWriteTime.dwHighDateTime, named.ftLastWriteTime.dwLowDateTime);
+}
+
 }  // namespace
 
 bool same_file(const char* first, const char* second)
 {
     BY_HANDLE_FILE_INFORMATION a{};
     BY_HANDLE_FILE_INFORMATION b{};
-    return file_identity(first, &a) && file_identity(second, &b) && a.dwVolumeSerialNumber == b.dwVolumeSerialNumber
-           && a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+    return file_identity(first, &a) && file_identity(second, &b) && same_identity(a, b);
+}
+
+bool is_standard_input(const char* path)
+{
+    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    BY_HANDLE_FILE_INFORMATION named{};
+    if (input == nullptr || input == INVALID_HANDLE_VALUE || GetFileType(input) != FILE_TYPE_DISK
+        || !file_identity(path, &named))
+        return false;
+    BY_HANDLE_FILE_INFORMATION read{};
+    if (GetFileInformationByHandle(input, &read) != 0)
+        return same_identity(read, named);
+    return same_unnamed_file(input, named);
 }

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "image/colour_profile.h"
 #include "image/file_handle.h"
 #include "image/raster.h"
 
@@ -44,6 +45,7 @@ struct jpeg_read {
     // asked for them.
     std::vector<unsigned char> icc_profile;
     std::vector<unsigned char> exif;
+    stored_colour colours = stored_colour::rgb;  // the file's: one component grey, four CMYK
     std::string message;     // the warning box's text, when one is due
     std::string reason;      // the system's reason a file could not be opened
     bool too_large = false;  // the picture's memory could not be had

@@ -146,6 +146,9 @@ std::int32_t decode_steps(jpeg_decompress_struct* cinfo, FILE* file, const jpeg_
     if (limits->keep_metadata)
         keep_metadata(cinfo, read);
     choose_output_colour(cinfo);
+    read->colours = cinfo->num_components == 1   ? stored_colour::grey
+                    : cinfo->num_components == 4 ? stored_colour::cmyk
+                                                 : stored_colour::rgb;
 
     std::int32_t width = 0;
     const auto height = static_cast<std::int32_t>(cinfo->image_height);

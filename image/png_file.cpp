@@ -2,9 +2,8 @@
 
 #include <cerrno>
 #include <csetjmp>
+#include <cstdlib>
 #include <cstring>
-#include <limits>
-#include <new>
 #include <vector>
 
 #include <png.h>
@@ -16,6 +15,7 @@ namespace {
 // ancillary chunk, say) change nothing the user sees and are dropped.
 struct png_error_state {
     char message[200];
+    int write_error;  // errno of a write that failed, for the system's reason
 };
 
 void keep_error(png_structp png, png_const_charp text)
@@ -26,6 +26,25 @@ void keep_error(png_structp png, png_const_charp text)
 }
 
 void drop_warning(png_structp, png_const_charp) {}
+
+// libpng's own writer says only "Write Error": ours keeps errno.
+void write_data(png_structp png, png_bytep data, png_size_t length)
+{
+    errno = 0;
+    if (std::fwrite(data, 1, length, static_cast<std::FILE*>(png_get_io_ptr(png))) != length) {
+        static_cast<png_error_state*>(png_get_error_ptr(png))->write_error = errno != 0 ? errno : EIO;
+        png_error(png, "Write Error");
+    }
+}
+
+void flush_data(png_structp png)
+{
+    errno = 0;
+    if (std::fflush(static_cast<std::FILE*>(png_get_io_ptr(png))) != 0) {
+        static_cast<png_error_state*>(png_get_error_ptr(png))->write_error = errno != 0 ? errno : EIO;
+        png_error(png, "Write Error");
+    }
+}
 
 // The transformations that turn any PNG into 8-bit blue, green, red, alpha
 // (opaque where the file has no transparency), the samples as stored: no
@@ -47,6 +66,8 @@ void choose_output(png_structp png, png_infop info, png_read* read)
         read->exif.assign(header, header + sizeof header);
         read->exif.insert(read->exif.end(), exif, exif + exif_length);
     }
+    if ((png_get_color_type(png, info) & PNG_COLOR_MASK_COLOR) == 0)
+        read->colours = stored_colour::grey;
     png_set_expand(png);    // palette to colour, grey below 8 bits to 8, transparency to alpha
     png_set_scale_16(png);  // 16 to 8 bits, rounded
     png_set_gray_to_rgb(png);
@@ -60,15 +81,14 @@ struct png_layout {
     int passes = 1;
 };
 
+// The header and the transformations: nothing the size of the picture is
+// allocated yet, by libpng or by us.
 std::int32_t read_header(png_structp png, png_infop info, std::FILE* file, png_read* read, png_layout* layout)
 {
     png_init_io(png, file);
     png_read_info(png, info);
     choose_output(png, info, read);
     layout->passes = png_set_interlace_handling(png);
-    png_read_update_info(png, info);
-    if (png_get_channels(png, info) != 4 || png_get_bit_depth(png, info) != 8)
-        png_error(png, "unexpected sample layout after conversion");
     layout->width = png_get_image_width(png, info);
     layout->height = png_get_image_height(png, info);
     return 0;
@@ -80,6 +100,38 @@ std::int32_t header_with_recovery(png_structp png, png_infop info, std::FILE* fi
     if (setjmp(png_jmpbuf(png)))
         return 1;
     return read_header(png, info, file, read, layout);
+}
+
+// libpng's row buffers are allocated here, once the memory check has
+// allowed them.
+std::int32_t start_rows(png_structp png, png_infop info)
+{
+    png_read_update_info(png, info);
+    if (png_get_channels(png, info) != 4 || png_get_bit_depth(png, info) != 8)
+        png_error(png, "unexpected sample layout after conversion");
+    return 0;
+}
+
+std::int32_t start_with_recovery(png_structp png, png_infop info)
+{
+    if (setjmp(png_jmpbuf(png)))
+        return 1;
+    return start_rows(png, info);
+}
+
+// Our rows, 4 bytes a pixel: all of them at once for an interlaced file
+// (whose later passes fill in the rows the earlier ones left), else one.
+std::uint64_t row_bytes(const png_layout& layout)
+{
+    const std::uint64_t row = 4 * std::uint64_t{layout.width};
+    return layout.passes > 1 ? row * layout.height : row;
+}
+
+// libpng's two row buffers, the row being read and the one before it: up
+// to 8 bytes a pixel (16-bit colour and alpha), with a few of its own.
+std::uint64_t library_bytes(const png_layout& layout)
+{
+    return 2 * (8 * (std::uint64_t{layout.width} + 8) + 64);
 }
 
 // Lays a row of blue, green, red, alpha on black: each colour times its
@@ -122,34 +174,38 @@ std::int32_t rows_with_recovery(png_structp png, const png_layout* layout, unsig
 }
 
 // Reads the picture with png and info made; 1 on failure (the library's
-// message in its error state, or read->too_large).
+// message in its error state, or read->too_large). Every buffer the size of
+// the picture is counted against the memory before any is allocated, and
+// comes cleared from calloc, so that a file that promises a large picture
+// and ends early costs neither the memory nor the time of clearing it.
 std::int32_t read_picture(png_structp png, png_infop info, std::FILE* file, std::uint64_t memory_limit,
                           png_read* read)
 {
     png_layout layout;
     if (header_with_recovery(png, info, file, read, &layout) != 0)
         return 1;
+    // PNG sides are below 2^31; libpng takes at most a million pixels.
+    const auto width = static_cast<std::int32_t>(layout.width);
+    const auto height = static_cast<std::int32_t>(layout.height);
     std::int32_t rounded = 0;
-    if (layout.width > static_cast<png_uint_32>(std::numeric_limits<std::int32_t>::max())
-        || layout.height > static_cast<png_uint_32>(std::numeric_limits<std::int32_t>::max())
-        || !round_width_to_4(static_cast<std::int32_t>(layout.width), &rounded)) {
+    const std::uint64_t beside = row_bytes(layout) + library_bytes(layout);
+    const std::uint64_t limit = memory_limit != 0 ? memory_limit : memory_available();
+    raster_buffer rows;
+    if (round_width_to_4(width, &rounded) && beside <= max_raster_bytes && (limit == 0 || beside < limit)) {
+        read->picture = allocate_raster(rounded, height, limit != 0 ? limit - beside : 0);
+        if (read->picture.pixels)
+            rows.reset(static_cast<unsigned char*>(std::calloc(static_cast<std::size_t>(row_bytes(layout)), 1)));
+    }
+    if (!rows) {
+        // Told with the file's own size.
+        read->picture = raster{};
+        read->picture.width = width;
+        read->picture.height = height;
         read->too_large = true;
         return 1;
     }
-    read->image_width = static_cast<std::int32_t>(layout.width);
-    read->picture = allocate_raster(rounded, static_cast<std::int32_t>(layout.height), memory_limit);
-    // An interlaced file needs all its rows at once, 4 bytes a pixel.
-    std::vector<unsigned char> rows;
-    try {
-        rows.resize(4 * static_cast<std::size_t>(layout.width) * (layout.passes > 1 ? layout.height : 1));
-    } catch (const std::bad_alloc&) {
-        read->picture.pixels.reset();
-    }
-    if (!read->picture.pixels) {
-        read->too_large = true;
-        return 1;
-    }
-    if (rows_with_recovery(png, &layout, rows.data(), &read->picture) != 0)
+    read->image_width = width;
+    if (start_with_recovery(png, info) != 0 || rows_with_recovery(png, &layout, rows.get(), &read->picture) != 0)
         return 1;
     read->picture.rows_filled = read->picture.height;
     return 0;
@@ -166,7 +222,7 @@ struct png_writer {
 
 std::int32_t write_steps(png_structp png, png_infop info, std::FILE* file, const png_writer* writer, bool bgr)
 {
-    png_init_io(png, file);
+    png_set_write_fn(png, file, write_data, flush_data);
     png_set_IHDR(png, info, static_cast<png_uint_32>(writer->width), static_cast<png_uint_32>(writer->height),
                  writer->depth, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
@@ -204,7 +260,7 @@ bool write_rows(std::FILE* file, const png_writer& writer, bool bgr, std::string
     const std::int32_t result = write_with_recovery(png, info, file, &writer, bgr);
     png_destroy_write_struct(&png, &info);
     if (result != 0) {
-        *reason = state.message;
+        *reason = state.write_error != 0 ? std::strerror(state.write_error) : state.message;
         return false;
     }
     if (std::fflush(file) != 0) {

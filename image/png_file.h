@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "image/colour_profile.h"
 #include "image/raster.h"
 
 struct png_read {
@@ -20,6 +21,7 @@ struct png_read {
     std::int32_t image_width = 0;
     std::vector<unsigned char> icc_profile;  // the iCCP chunk's profile, when there is one
     std::vector<unsigned char> exif;         // its eXIf chunk, as a JPEG's Exif segment holds it
+    stored_colour colours = stored_colour::rgb;  // grey for the grey colour types
     bool too_large = false;                  // the picture's memory could not be had
     std::string message;                     // why the file was refused, one line
 };
@@ -28,7 +30,10 @@ struct png_read {
 // samples are scaled to 8 bits with rounding; transparent pixels are laid
 // on black (the renderer's background), their colour times their alpha,
 // rounded. Gamma chunks are not applied: the samples are taken as sRGB
-// unless an ICC profile says otherwise. memory_limit as allocate_raster's.
+// unless an ICC profile says otherwise. memory_limit bounds the raster and
+// the rows the read needs beside it together, as allocate_raster's bounds
+// the raster alone; all are had before the first row is read, cleared but
+// not yet touched, so a file that ends early fails as soon as its data does.
 png_read read_png_stream(std::FILE* file, std::uint64_t memory_limit = 0);
 
 // True when the bytes start with the PNG signature.

@@ -208,7 +208,7 @@ int check_targets(const render_options& options, movie_output kind, std::vector<
         std::string refused;
         if (!find_save_target(name.c_str(), &target, &reason))
             refused = cannot_create_text(name.c_str(), reason);
-        else if (target.exists && (!options.overwrite || (options.input != "-" && same_file(options.input.c_str(), name.c_str())))) {
+        else if (target.exists && (!options.overwrite || is_input_file(options, name))) {
             messages->push_back("Error: " + name + frame + " exists; "
                                 + (options.overwrite ? "it is the input picture, which a movie never replaces."
                                                      : "a movie replaces existing files only with --overwrite."));

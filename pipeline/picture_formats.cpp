@@ -33,7 +33,8 @@ template <class Read>
 void take_picture(Read* read, bool auto_orient, picture_read* source)
 {
     if (!read->icc_profile.empty()) {
-        const std::string warning = convert_to_srgb(&read->picture, read->image_width, read->icc_profile);
+        const std::string warning = convert_to_srgb(&read->picture, read->image_width, read->icc_profile,
+                                                    read->colours);
         if (!warning.empty())
             source->messages.push_back({read_message_kind::warning, warning + "."});
     }
@@ -82,17 +83,18 @@ void read_jpeg(std::FILE* file, const char* name, bool auto_orient, std::uint64_
     add_jpeg_messages(read, &source->messages);
     if (read.result == 0)
         take_picture(&read, auto_orient, source);
-    else if (read.picture.pixels)
+    else
         source->picture = std::move(read.picture);
 }
 
 void read_png(std::FILE* file, bool auto_orient, std::uint64_t memory_limit, picture_read* source)
 {
     png_read read = read_png_stream(file, memory_limit);
-    if (read.result != 0)
+    if (read.result != 0) {
         source->messages.push_back(
             {read_message_kind::failure, read.too_large ? too_large_text(read.picture) : read.message});
-    else
+        source->picture = std::move(read.picture);
+    } else
         take_picture(&read, auto_orient, source);
 }
 

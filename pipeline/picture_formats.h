@@ -46,9 +46,9 @@ std::string command_line_text(const read_message& message);
 
 struct picture_read {
     bool ok = false;
-    // ok: the picture as it is meant to be seen, in sRGB. Otherwise absent,
-    // or (a JPEG file that failed part way) the rows decoded before the
-    // failure, as stored.
+    // ok: the picture as it is meant to be seen, in sRGB. Otherwise absent
+    // (its size kept when the file was too large), or (a JPEG file that
+    // failed part way) the rows decoded before the failure, as stored.
     raster picture;
     std::vector<read_message> messages;  // in the order they arose
 };

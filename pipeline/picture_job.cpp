@@ -30,12 +30,20 @@ bool open_source(const render_options& options, raster* picture, std::vector<std
     return read_picture(options, picture, messages);
 }
 
+bool is_input_file(const render_options& options, const std::string& name)
+{
+    return options.input == "-" ? is_standard_input(name.c_str())
+                                : same_file(options.input.c_str(), name.c_str());
+}
+
 std::string same_file_refusal(const render_options& options)
 {
-    if (options.input == "-" || options.output == "-" || !same_file(options.input.c_str(), options.output.c_str()))
+    if (options.output == "-" || !is_input_file(options, options.output))
         return std::string();
-    return "OUTPUT " + options.output + " is the file INPUT " + options.input
-           + " names: the picture would be replaced by its render; write another file";
+    return "OUTPUT " + options.output
+           + (options.input == "-" ? " is the file standard input (INPUT -) reads"
+                                   : " is the file INPUT " + options.input + " names")
+           + ": the picture would be replaced by its render; write another file";
 }
 
 render_settings settings_for(const render_options& options, const raster& source)

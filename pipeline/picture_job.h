@@ -24,9 +24,13 @@ bool open_source(const render_options& options, raster* picture, std::vector<std
 // its place, a name the system cannot take, a terminal for picture bytes
 // (as compressors refuse). Empty when a save can be tried.
 std::string output_refusal(const std::string& output);
+// True when name is the file INPUT names (the same file, through links
+// too), or for INPUT "-" the file standard input was redirected from.
+bool is_input_file(const render_options& options, const std::string& name);
+
 // Empty when OUTPUT may be written; otherwise the line that refuses it:
-// OUTPUT is INPUT (the same file, through links too), which the render would
-// replace before anyone saw it. Checked before reading.
+// OUTPUT is the input file (is_input_file), which the render would replace
+// before anyone saw it. Checked before reading.
 std::string same_file_refusal(const render_options& options);
 
 // The render settings of options for this source: its speed (the range's

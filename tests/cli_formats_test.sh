@@ -158,6 +158,24 @@ if run 0 "$work/cut.jpg" "$work/cut.png" --speed 0; then
     raw "$work/cut.png" | cmp -s - <(py "sys.stdout.buffer.write(bytes(ppm(sys.argv[1])))" "$work/stored.ppm") ||
         fail "unusable profile: the pixels are not the stored ones"
 fi
+# A profile of another colour space than the pixels' (a grey one on a colour
+# photo, a colour one on a grey photo): a warning, the pixels as stored.
+# (libpng drops such a PNG profile itself.)
+"$make_profile" "$work/grey.icc" grey || fail "no grey profile"
+cp "$work/plain.jpg" "$work/grey-profile.jpg"
+exiftool -q -overwrite_original "-ICC_Profile<=$work/grey.icc" "$work/grey-profile.jpg"
+cjpeg -quality 100 -grayscale "$work/colours.ppm" > "$work/p3-profile.jpg"
+exiftool -q -overwrite_original "-ICC_Profile<=$work/p3.icc" "$work/p3-profile.jpg"
+for pair in "grey-profile:grey pictures, not for RGB" "p3-profile:RGB pictures, not for grey"; do
+    name=${pair%%:*}
+    if run 0 "$work/$name.jpg" "$work/$name.png" --speed 0; then
+        expect_err "lumirun-render: warning: the picture's colour profile cannot be used (it is for ${pair#*:} ones); its colours are taken as sRGB.
+" "$name.jpg"
+        djpeg -ppm "$work/$name.jpg" > "$work/$name.ppm"
+        raw "$work/$name.ppm" > "$work/$name.rgb"
+        raw "$work/$name.png" | cmp -s - "$work/$name.rgb" || fail "$name.jpg: the pixels are not the stored ones"
+    fi
+done
 
 # ---- PNG input ----------------------------------------------------------
 # Every picture of libpng's suite is read (interlaced ones as their plain
@@ -226,6 +244,29 @@ run 1 "$work/cut.png" "$work/cut-out.png"
 expect_err "lumirun-render: Damaged or unsupported PNG file: it ends before its picture does
 lumirun-render: Error opening file $work/cut.png.
 " "a PNG file cut short"
+# 74 bytes that promise 30000 by 30000 interlaced pixels of 16-bit colour
+# and alpha: refused (too large for the memory, or its data ending early)
+# in little memory. The rows it promises (6 GB with the raster) are counted
+# first, and are had cleared but never touched.
+python3 -c "
+import struct, sys, zlib
+def chunk(kind, data):
+    return struct.pack('>I', len(data)) + kind + data + struct.pack('>I', zlib.crc32(kind + data))
+header = struct.pack('>IIBBBBB', 30000, 30000, 16, 6, 0, 0, 1)
+open(sys.argv[1], 'wb').write(b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', header)
+                              + chunk(b'IDAT', zlib.compress(bytes(1000))) + chunk(b'IEND', b''))" "$work/promise.png"
+peak=$(python3 -c "
+import resource, subprocess, sys
+subprocess.run(sys.argv[2:], stdout=subprocess.DEVNULL, stderr=open(sys.argv[1], 'wb'))
+print(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss // 1024)" \
+    "$work/err.raw" "${render[@]}" "$work/promise.png" "$work/promise-out.png" --speed 0)
+checks=$((checks + 1))
+tr -d '\r' < "$work/err.raw" > "$work/err"
+head -n 1 "$work/err" |
+    grep -qx "lumirun-render: \(Damaged or unsupported PNG file: Not enough image data\|Image of size 30000 by 30000 is too large\.\)" ||
+    fail "a PNG that promises 30000 by 30000 pixels: '$(cat "$work/err")'"
+echo "a PNG that promises 30000 by 30000 pixels: refused at a peak of $peak MB"
+$under_wine || [ "$peak" -lt 100 ] || fail "a PNG that promises 30000 by 30000 pixels took $peak MB"
 # From standard input, as from the file.
 run 0 - "$work/stdin.png" --speed 0 < "$pngsuite/basn3p08.png" && cmp -s "$work/stdin.png" "$work/png-basn3p08.png" ||
     fail "a PNG from standard input differs from the file's"
@@ -266,6 +307,20 @@ for other in symbolic hard photo; do
 " "OUTPUT through a $other link"
     cmp -s "$work/photo.jpg" "$source" || fail "the photo changed through the $other link"
 done
+# INPUT -: standard input redirected from the file OUTPUT (or a frame file)
+# names, by any name; a pipe is no file and refuses nothing.
+for other in hard photo; do
+    run 2 - "$work/$other.jpg" < "$work/photo.jpg"
+    expect_err "lumirun-render: OUTPUT $work/$other.jpg is the file standard input (INPUT -) reads: the picture would be replaced by its render; write another file
+" "OUTPUT $other.jpg, standard input from photo.jpg"
+done
+cp "$source" "$work/frame0.jpg"
+run 2 - "$work/frame%d.jpg" --frames 2 --speed 0:10 --overwrite < "$work/frame0.jpg"
+expect_err "lumirun-render: Error: $work/frame0.jpg (frame 0) exists; it is the input picture, which a movie never replaces.
+" "a frame file standard input reads"
+cmp -s "$work/photo.jpg" "$source" && cmp -s "$work/frame0.jpg" "$source" && [ ! -e "$work/frame1.jpg" ] ||
+    fail "a file standard input reads was written"
+run 0 - "$work/piped.jpg" < <(cat "$work/photo.jpg")
 
 # ---- Movies -------------------------------------------------------------
 movie=(--frames 3 --speed 0:80 --observer 3,9)

@@ -302,6 +302,21 @@ if [ "${render[0]}" != wine ]; then
         || fail "over the file size limit: status $status, $(cat "$work/err")"
     [ "$(ls -A "$work/limit")" = out.jpg ] && [ "$(cat "$work/limit/out.jpg")" = old ] \
         || fail "over the file size limit: $(ls -A "$work/limit")"
+    # A PNG file (a picture, a movie's frame) says the system's reason, as
+    # the other formats do, not libpng's "Write Error".
+    checks=$((checks + 3))
+    (ulimit -f 8; exec "${render[@]}" "$images/testorig.jpg" "$work/limit/out.png" --depth 16 --speed 90) 2> "$work/err"
+    expect_err "lumirun-render: Error: Can't write file $work/limit/out.png: File too large.
+lumirun-render: Error saving file $work/limit/out.png.
+" "a 16-bit PNG file over the file size limit"
+    (ulimit -f 8; exec "${render[@]}" "$images/testorig.jpg" "$work/limit/f-%d.png" --frames 2 --speed 0:50) 2> "$work/err"
+    expect_err "lumirun-render: Error: Can't write file $work/limit/f-0.png: File too large.
+lumirun-render: Error saving file $work/limit/f-0.png (frame 0).
+" "PNG frames over the file size limit"
+    "${render[@]}" "$images/testorig.jpg" /dev/full --format png 2> "$work/err"
+    expect_err "lumirun-render: Error: Can't write file /dev/full: No space left on device.
+lumirun-render: Error saving file /dev/full.
+" "a PNG file to a full disk"
     # A full standard output: the system's reason, status 1.
     checks=$((checks + 1))
     "${render[@]}" --help > /dev/full 2> "$work/err" && fail "--help to a full disk exited 0"

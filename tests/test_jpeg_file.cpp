@@ -247,6 +247,9 @@ TEST_F(jpeg_file_test, GrayscaleFileGivesEqualRedGreenAndBlue)
         }
     }
     EXPECT_TRUE(alignment_columns_black(source_image, width));
+    // A profile must be a grey one to convert these pixels.
+    EXPECT_EQ(read_jpeg_file(folder.path("gray.jpg").c_str()).colours, stored_colour::grey);
+    EXPECT_EQ(read_jpeg_file(test_image("testorig.jpg").c_str()).colours, stored_colour::rgb);
 }
 
 // Two 8 x 8 blocks of flat ink, which the transform keeps exactly: the left
@@ -272,6 +275,7 @@ TEST_F(jpeg_file_test, CmykAndYcckFilesAreConvertedAsInvertedCmyk)
     EXPECT_EQ(source_image.width, 16);
     EXPECT_EQ(pixel_at(source_image, 3, 4), red_side);
     EXPECT_EQ(pixel_at(source_image, 12, 4), grey_side);
+    EXPECT_EQ(read_jpeg_file(folder.path("cmyk.jpg").c_str()).colours, stored_colour::cmyk);
 
     reset_core_state();
     write_file(folder.path("ycck.jpg"), encode_jpeg({16, 8, 4, JCS_CMYK, JCS_YCCK}, samples));

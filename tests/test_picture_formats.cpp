@@ -1,13 +1,18 @@
 // The picture files' small parts that the end-to-end formats test
 // (cli_formats_test.sh) cannot reach exactly: a turned picture narrower than
 // its raster, Exif blocks in both byte orders, YUV4MPEG2's numbers, the
-// 16-bit widening, and the reader on a stream (the page's).
+// 16-bit widening, colour profiles that do not fit the pixels, and the
+// reader on a stream (the page's).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include <lcms2.h>
+
+#include "image/colour_profile.h"
 #include "image/exif_orientation.h"
 #include "image/png_file.h"
 #include "image/y4m_file.h"
@@ -46,6 +51,80 @@ std::string layout(const raster& picture)
         text += '|';
     }
     return text;
+}
+
+// A PNG chunk: length, type, data, CRC-32.
+void append_chunk(std::vector<unsigned char>* png, const char* type, const std::vector<unsigned char>& data)
+{
+    std::vector<unsigned char> body(type, type + 4);
+    body.insert(body.end(), data.begin(), data.end());
+    std::uint32_t crc = 0xffffffff;
+    for (unsigned char byte : body) {
+        crc ^= byte;
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xedb88320 & (0u - (crc & 1)));
+    }
+    crc ^= 0xffffffff;
+    const auto big_endian = [png](std::uint32_t value) {
+        for (int shift = 24; shift >= 0; shift -= 8)
+            png->push_back(static_cast<unsigned char>(value >> shift));
+    };
+    big_endian(static_cast<std::uint32_t>(data.size()));
+    png->insert(png->end(), body.begin(), body.end());
+    big_endian(crc);
+}
+
+// A PNG file that promises side by side pixels of 16-bit colour and alpha
+// and holds 5 bytes of them (one stored zlib block).
+std::vector<unsigned char> promising_png(std::uint32_t side, bool interlaced)
+{
+    std::vector<unsigned char> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    std::vector<unsigned char> header;
+    for (int i = 0; i < 2; ++i)
+        for (int shift = 24; shift >= 0; shift -= 8)
+            header.push_back(static_cast<unsigned char>(side >> shift));
+    header.insert(header.end(), {16, 6, 0, 0, static_cast<unsigned char>(interlaced ? 1 : 0)});
+    append_chunk(&png, "IHDR", header);
+    append_chunk(&png, "IDAT", {0x78, 0x01, 0x01, 0x05, 0x00, 0xfa, 0xff, 0, 0, 0, 0, 0, 0x00, 0x05, 0x00, 0x01});
+    append_chunk(&png, "IEND", {});
+    return png;
+}
+
+png_read read_png_bytes(const std::vector<unsigned char>& bytes, std::uint64_t memory_limit)
+{
+    std::FILE* file = std::tmpfile();
+    if (!file)
+        return png_read{};
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::rewind(file);
+    png_read read = read_png_stream(file, memory_limit);
+    std::fclose(file);
+    return read;
+}
+
+// A profile made by Little CMS, as a file would hold it.
+std::vector<unsigned char> saved_profile(cmsHPROFILE profile)
+{
+    cmsUInt32Number size = 0;
+    std::vector<unsigned char> bytes;
+    if (profile && cmsSaveProfileToMem(profile, nullptr, &size)) {
+        bytes.resize(size);
+        cmsSaveProfileToMem(profile, bytes.data(), &size);
+    }
+    cmsCloseProfile(profile);
+    return bytes;
+}
+
+// Grey or RGB (sRGB's primaries) in linear light: a stored 90 is sRGB's 161.
+std::vector<unsigned char> linear_profile(bool grey)
+{
+    cmsToneCurve* curve = cmsBuildGamma(nullptr, 1.0);
+    cmsToneCurve* curves[3] = {curve, curve, curve};
+    const cmsCIExyYTRIPLE primaries = {{0.64, 0.33, 1.0}, {0.30, 0.60, 1.0}, {0.15, 0.06, 1.0}};
+    std::vector<unsigned char> bytes = saved_profile(grey ? cmsCreateGrayProfile(cmsD50_xyY(), curve)
+                                                          : cmsCreateRGBProfile(cmsD50_xyY(), &primaries, curves));
+    cmsFreeToneCurve(curve);
+    return bytes;
 }
 
 }  // namespace
@@ -128,6 +207,73 @@ TEST(picture_formats, SixteenBitRowsWidenEachSample)
     std::vector<std::uint16_t> row(3 * 4);
     widen_row(picture, 0, row.data());
     EXPECT_EQ(row, (std::vector<std::uint16_t>{51400, 0, 0, 51400, 0, 257, 51400, 0, 514, 0, 0, 0}));
+}
+
+// A profile converts only pixels of its own colour space; any other (a grey
+// profile on red and blue, a colour-space field no profile has) leaves the
+// stored pixels with a warning.
+TEST(colour_profile, ProfilesOfAnotherColourSpaceLeaveThePixelsAsStored)
+{
+    const std::vector<unsigned char> grey = linear_profile(true);
+    const std::vector<unsigned char> rgb = linear_profile(false);
+    ASSERT_FALSE(grey.empty());
+    ASSERT_FALSE(rgb.empty());
+    std::vector<unsigned char> unknown = rgb;
+    const unsigned char odd_space[] = {0xc7, 0x51, 0xd6, 0x59};
+    std::copy(odd_space, odd_space + 4, unknown.begin() + 16);
+
+    const std::string prefix = "the picture's colour profile cannot be used (";
+    const std::string suffix = "); its colours are taken as sRGB";
+    const struct {
+        const std::vector<unsigned char>* profile;
+        stored_colour stored;
+        std::string why;  // empty: converted
+    } cases[] = {
+        {&grey, stored_colour::rgb, "it is for grey pictures, not for RGB ones"},
+        {&grey, stored_colour::cmyk, "it is for grey pictures, not for CMYK ones"},
+        {&rgb, stored_colour::grey, "it is for RGB pictures, not for grey ones"},
+        {&rgb, stored_colour::cmyk, "it is for RGB pictures, not for CMYK ones"},
+        {&unknown, stored_colour::rgb, "it is not for RGB or grey pictures"},
+        {&grey, stored_colour::grey, ""},
+        {&rgb, stored_colour::rgb, ""},
+    };
+    for (const auto& c : cases) {
+        // Pure red and pure blue (blue, green, red), and a grey.
+        raster picture = allocate_raster(4, 1);
+        const unsigned char stored[] = {0, 0, 255, 255, 0, 0, 90, 90, 90, 0, 0, 0};
+        std::copy(stored, stored + 12, picture.pixels.get());
+        const std::string warning = convert_to_srgb(&picture, 3, *c.profile, c.stored);
+        const std::vector<unsigned char> pixels(picture.pixels.get(), picture.pixels.get() + 12);
+        if (c.why.empty()) {
+            EXPECT_EQ(warning, "") << static_cast<int>(c.stored);
+            EXPECT_NEAR(pixels[6], 161, 2) << static_cast<int>(c.stored);
+        } else {
+            EXPECT_EQ(warning, prefix + c.why + suffix);
+            EXPECT_EQ(pixels, std::vector<unsigned char>(stored, stored + 12)) << c.why;
+        }
+    }
+}
+
+// A file that promises a large picture and ends early: every buffer the
+// read needs (an interlaced file's rows at 4 bytes a pixel beside the
+// raster's 3) is counted before any is had, and the data's end is an error
+// as soon as it comes.
+TEST(png_file, BuffersAreCountedBeforeAndDataThatEndsEarlyFails)
+{
+    // 8000 by 8000: a raster of 192 MB, interlaced rows of 256 MB more.
+    const std::uint64_t limit = std::uint64_t{300} << 20;
+    png_read read = read_png_bytes(promising_png(8000, true), limit);
+    EXPECT_EQ(read.result, 1);
+    EXPECT_TRUE(read.too_large);
+    EXPECT_FALSE(read.picture.pixels);
+    EXPECT_EQ(too_large_text(read.picture), "Image of size 8000 by 8000 is too large.");
+
+    for (const bool interlaced : {false, true}) {
+        read = read_png_bytes(promising_png(8000, interlaced), interlaced ? std::uint64_t{1} << 30 : limit);
+        EXPECT_EQ(read.result, 1);
+        EXPECT_FALSE(read.too_large);
+        EXPECT_EQ(read.message, "Damaged or unsupported PNG file: Not enough image data") << interlaced;
+    }
 }
 
 using test_support::temp_folder;

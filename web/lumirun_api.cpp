@@ -24,10 +24,6 @@ EM_JS(void, lr_report_progress, (int percent), {
 
 namespace {
 
-// The most a source picture may take: a quarter of the 4 GiB a page can
-// have, so that its render, the display copy and the export fit beside it.
-constexpr std::uint64_t source_memory_limit = std::uint64_t{1} << 30;
-
 struct session {
     raster source;
     render_options options;
@@ -93,7 +89,7 @@ render_options page_options()
 {
     render_options options;
     options.threads = 1;
-    options.source_memory = source_memory_limit;
+    options.source_memory = page_picture_bytes;
     return options;
 }
 
@@ -133,21 +129,41 @@ EMSCRIPTEN_KEEPALIVE int lr_open(const std::uint8_t* bytes, std::size_t size, co
     std::FILE* file = fmemopen(const_cast<std::uint8_t*>(bytes), size, "rb");
     if (!file)
         return fail(std::string("Error: Can't open file ") + name + " for reading.");
-    raster picture;
-    std::vector<std::string> lines;
-    const bool read = read_picture_stream(file, name, page_options(), &picture, &lines);
+    picture_read read = read_picture_stream(file, name, true, page_picture_bytes);
     std::fclose(file);
-    if (!read)
+    // The command line's lines, in its order; a picture too large for the
+    // page also names the page's limit.
+    std::vector<std::string> lines;
+    for (const read_message& message : read.messages) {
+        const bool too_large = !read.ok && message.kind == read_message_kind::failure && !read.picture.pixels
+                               && read.picture.width > 0 && message.text == too_large_text(read.picture);
+        lines.push_back(too_large ? page_too_large_text(read.picture.width, read.picture.height)
+                                  : command_line_text(message));
+    }
+    if (!read.ok) {
+        lines.push_back(std::string("Error opening file ") + name + ".");
         return fail(lines);
-    return keep_source(std::move(picture), lines);
+    }
+    return keep_source(std::move(read.picture), lines);
 }
 
 EMSCRIPTEN_KEEPALIVE int lr_open_rgba(const std::uint8_t* rgba, std::int32_t width, std::int32_t height)
 {
-    raster picture = raster_from_rgba(rgba, width, height, source_memory_limit);
+    raster picture = raster_from_rgba(rgba, width, height, page_picture_bytes);
     if (!picture.pixels)
-        return fail(too_large_text(picture));
+        return fail(page_too_large_text(width, height));
     return keep_source(std::move(picture), {});
+}
+
+EMSCRIPTEN_KEEPALIVE int lr_refuse_undecoded(const std::uint8_t* bytes, std::size_t size, const char* name,
+                                             std::int32_t width, std::int32_t height)
+{
+    if (width > 0 && height > 0)
+        return fail(page_too_large_text(width, height));
+    if (declared_size(bytes, size, &width, &height) && passes_page_limit(width, height))
+        return fail(page_too_large_text(width, height));
+    // The reader says what the file is not, as lumirun-render does.
+    return lr_open(bytes, size, name);
 }
 
 EMSCRIPTEN_KEEPALIVE std::int32_t lr_source_width() { return the_session().source.width; }

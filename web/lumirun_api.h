@@ -35,6 +35,14 @@ int lr_open(const std::uint8_t* bytes, std::size_t size, const char* name);
 // height pixels of red, green, blue, alpha, laid on black.
 int lr_open_rgba(const std::uint8_t* rgba, std::int32_t width, std::int32_t height);
 
+// A picture the browser could not decode (width and height 0) or could
+// decode but not hand over at width by height: too large, with the page's
+// limit, when its size is known (from the browser or its file's header)
+// and too large; otherwise lr_open's answer, whose message says what the
+// file is not. The previous picture stays when it fails.
+int lr_refuse_undecoded(const std::uint8_t* bytes, std::size_t size, const char* name, std::int32_t width,
+                        std::int32_t height);
+
 std::int32_t lr_source_width();
 std::int32_t lr_source_height();
 

@@ -12,6 +12,67 @@
 #include "image/safe_save.h"
 #include "pipeline/picture_job.h"
 
+bool passes_page_limit(std::int32_t width, std::int32_t height)
+{
+    std::int32_t rounded = 0;
+    std::size_t bytes = 0;
+    return !round_width_to_4(width, &rounded) || !raster_byte_count(rounded, height, &bytes)
+           || bytes > page_picture_bytes;
+}
+
+std::string page_too_large_text(std::int32_t width, std::int32_t height)
+{
+    raster picture;
+    picture.width = width;
+    picture.height = height;
+    const std::string text = too_large_text(picture);
+    if (!passes_page_limit(width, height))
+        return text;
+    // 3 bytes a pixel.
+    return text.substr(0, text.size() - 1) + ": this page opens pictures of at most "
+           + std::to_string(page_picture_bytes / 3 / 1000000) + " million pixels.";
+}
+
+namespace {
+
+std::uint32_t big_endian(const std::uint8_t* p)
+{
+    return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
+}
+
+std::uint32_t little_endian(const std::uint8_t* p, int count)
+{
+    std::uint32_t value = 0;
+    for (int k = count - 1; k >= 0; --k)
+        value = value << 8 | p[k];
+    return value;
+}
+
+}  // namespace
+
+bool declared_size(const std::uint8_t* bytes, std::size_t size, std::int32_t* width, std::int32_t* height)
+{
+    std::uint32_t w = 0;
+    std::uint32_t h = 0;
+    if (size >= 24 && is_png_signature(bytes, size) && std::memcmp(bytes + 12, "IHDR", 4) == 0) {
+        w = big_endian(bytes + 16);
+        h = big_endian(bytes + 20);
+    } else if (size >= 10 && (std::memcmp(bytes, "GIF87a", 6) == 0 || std::memcmp(bytes, "GIF89a", 6) == 0)) {
+        w = little_endian(bytes + 6, 2);
+        h = little_endian(bytes + 8, 2);
+    } else if (size >= 26 && bytes[0] == 'B' && bytes[1] == 'M' && little_endian(bytes + 14, 4) >= 40) {
+        // A negative height: rows from the top.
+        w = little_endian(bytes + 18, 4);
+        h = little_endian(bytes + 22, 4);
+        h = h > 0x80000000u ? 0u - h : h;
+    }
+    if (w < 1 || h < 1 || w > 0x7fffffffu || h > 0x7fffffffu)
+        return false;
+    *width = static_cast<std::int32_t>(w);
+    *height = static_cast<std::int32_t>(h);
+    return true;
+}
+
 raster raster_from_rgba(const std::uint8_t* rgba, std::int32_t width, std::int32_t height,
                         std::uint64_t memory_limit)
 {

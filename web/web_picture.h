@@ -17,6 +17,22 @@
 // Overall progress of a long job, 0 to 100.
 using percent_report = std::function<void(int percent)>;
 
+// The most a source picture may take: a quarter of the 4 GiB a page can
+// have, so that its render, the display copy and the export fit beside it.
+constexpr std::uint64_t page_picture_bytes = std::uint64_t{1} << 30;
+
+// True when a picture of that size would take more than page_picture_bytes.
+bool passes_page_limit(std::int32_t width, std::int32_t height);
+
+// "Image of size W by H is too large." and, when it passes the page's
+// limit, that limit in pixels.
+std::string page_too_large_text(std::int32_t width, std::int32_t height);
+
+// The width and height a picture file's header declares, for the formats
+// the browser may refuse for their size before decoding a pixel (PNG, GIF,
+// BMP); false when the bytes start no such header.
+bool declared_size(const std::uint8_t* bytes, std::size_t size, std::int32_t* width, std::int32_t* height);
+
 // A raster of the browser's red, green, blue, alpha pixels (not
 // premultiplied), laid on black as the PNG reader lays them, the width
 // rounded up to 4 with black columns. Pixels absent (the size kept) when

@@ -14,6 +14,7 @@ const fs = require('node:fs');
 const http = require('node:http');
 const os = require('node:os');
 const path = require('node:path');
+const zlib = require('node:zlib');
 const puppeteer = require('puppeteer-core');
 
 const [pagePath, cliPath, samplePath, outDir, makeProfile] = process.argv.slice(2, 7).map((p) => path.resolve(p));
@@ -108,6 +109,36 @@ async function exported(button, timeout = 120000) {
     return btoa(binary);
   });
   return Buffer.from(text, 'base64');
+}
+
+// A valid PNG file of width by height black pixels, made in a moment: the
+// same independent deflate block for each 100 rows, then the end.
+function blackPng(width, height) {
+  const crcTable = Array.from({ length: 256 }, (_, n) => {
+    for (let k = 0; k < 8; ++k)
+      n = n & 1 ? 0xedb88320 ^ (n >>> 1) : n >>> 1;
+    return n >>> 0;
+  });
+  const crc = (bytes) => (bytes.reduce((c, b) => crcTable[(c ^ b) & 0xff] ^ (c >>> 8), 0xffffffff) ^ 0xffffffff) >>> 0;
+  const chunk = (type, data) => {
+    const body = Buffer.concat([Buffer.from(type), data]);
+    const ends = Buffer.alloc(8);
+    ends.writeUInt32BE(data.length, 0);
+    ends.writeUInt32BE(crc(body), 4);
+    return Buffer.concat([ends.subarray(0, 4), body, ends.subarray(4)]);
+  };
+  const row = 1 + 3 * width;  // filter byte and samples, all 0
+  const block = zlib.deflateRawSync(Buffer.alloc(row * 100), { finishFlush: zlib.constants.Z_FULL_FLUSH });
+  const adler = Buffer.alloc(4);
+  adler.writeUInt32BE((((row * height) % 65521) * 65536 + 1) >>> 0);
+  const data = Buffer.concat([Buffer.from([0x78, 0x01]), ...Array(height / 100).fill(block),
+                              zlib.deflateRawSync(Buffer.alloc(0)), adler]);
+  const header = Buffer.alloc(13);
+  header.writeUInt32BE(width, 0);
+  header.writeUInt32BE(height, 4);
+  header.set([8, 2, 0, 0, 0], 8);  // 8-bit RGB, not interlaced
+  return Buffer.concat([Buffer.from([0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a]), chunk('IHDR', header),
+                        chunk('IDAT', data), chunk('IEND', Buffer.alloc(0))]);
 }
 
 const canvasDigest = () => page.evaluate(() => document.getElementById('picture').toDataURL());
@@ -259,7 +290,7 @@ const scenarios = {
     await page.select('#quality', 'smooth');
   },
 
-  async 'bad input gets lumirun-render\'s message and keeps the picture, a truncated JPEG shows what it reads'() {
+  async 'bad input gets lumirun-render\'s message and keeps the picture (too large ones with the page\'s limit), a truncated JPEG shows what it reads'() {
     await openSample();
     const before = await canvasDigest();
     await uploadFile('notes.jpg', 'this is not a picture\n');
@@ -284,9 +315,19 @@ const scenarios = {
     await uploadFile('huge.jpg', huge);
     await page.waitForFunction(() => !document.getElementById('messages').hidden);
     await idle();
+    const limit = 'this page opens pictures of at most 357 million pixels.';
     const tooLarge = await messages();
-    check(/Image of size 60000 by 60000 is too large\./.test(tooLarge), `too large: "${tooLarge}"`);
+    check(tooLarge.includes(`Image of size 60000 by 60000 is too large: ${limit}`), `too large: "${tooLarge}"`);
     check(await canvasDigest() === before, 'a picture too large replaced the picture');
+    // A valid PNG file the browser will not decode: too large, with its size
+    // from the file's header, not a file that is no picture.
+    await page.evaluate(() => { document.getElementById('messages').hidden = true; });
+    await uploadFile('huge.png', blackPng(30000, 30000));
+    await page.waitForFunction(() => !document.getElementById('messages').hidden);
+    await idle();
+    const pngTooLarge = await messages();
+    check(pngTooLarge.startsWith(`Image of size 30000 by 30000 is too large: ${limit}`), `PNG too large: "${pngTooLarge}"`);
+    check(await canvasDigest() === before, 'a PNG picture too large replaced the picture');
 
     const sample = fs.readFileSync(samplePath);
     await uploadFile('cut.jpg', sample.subarray(0, Math.floor(sample.length * 0.6)));

@@ -311,21 +311,22 @@ async function browserPixels(name, blob) {
     const pixels = context.getImageData(0, 0, bitmap.width, bitmap.height);
     return { type: 'open-rgba', name, bytes: pixels.data.buffer, width: bitmap.width, height: bitmap.height };
   } catch (error) {
-    return { tooLarge: 'Image of size ' + bitmap.width + ' by ' + bitmap.height + ' is too large.' };
+    // Decoded but too large to hand over: the core words it, with the
+    // page's limit.
+    return { type: 'open-undecoded', name, bytes, width: bitmap.width, height: bitmap.height };
   }
 }
 
 // JPEG and PNG files go to the core's reader, lumirun-render's: its Exif
 // orientation and colour profile applied. Other pictures the browser can
-// decode come as pixels; whatever it cannot goes to the reader too, whose
-// message says what the file is not.
+// decode come as pixels; whatever it cannot goes to the core, which says it
+// is too large when its header declares a size past the page's limit, and
+// otherwise passes it to the reader, whose message says what it is not.
 async function openFile(name, blob) {
   const bytes = await blob.arrayBuffer();
-  let request = isJpegOrPng(bytes) ? null : await browserPixels(name, blob);
-  if (request && request.tooLarge)
-    return showMessages(request.tooLarge);
+  let request = isJpegOrPng(bytes) ? { type: 'open', name, bytes } : await browserPixels(name, blob);
   if (!request)
-    request = { type: 'open', name, bytes };
+    request = { type: 'open-undecoded', name, bytes, width: 0, height: 0 };
   pendingSource = { request, name };
   showMessages('');
   if (liveBusy) {

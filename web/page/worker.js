@@ -45,6 +45,9 @@ function open(request) {
   core.HEAPU8.set(bytes, pointer);
   if (request.type === 'open')
     result = withStrings([request.name], (name) => core._lr_open(pointer, bytes.length, name));
+  else if (request.type === 'open-undecoded')
+    result = withStrings([request.name], (name) =>
+      core._lr_refuse_undecoded(pointer, bytes.length, name, request.width, request.height));
   else
     result = core._lr_open_rgba(pointer, request.width, request.height);
   core._free(pointer);
@@ -77,7 +80,7 @@ function postExport(request, mime) {
 }
 
 function handle(request) {
-  if (request.type === 'open' || request.type === 'open-rgba') {
+  if (request.type === 'open' || request.type.startsWith('open-')) {
     const opened = open(request);
     postMessage({ type: 'opened', seq: request.seq, ok: opened.ok, messages: opened.messages,
                   width: core._lr_source_width(), height: core._lr_source_height() });
