@@ -1,0 +1,66 @@
+// libFuzzer target for the colour profile conversion: any bytes as the ICC
+// profile a JPEG's APP2 segments or a PNG's iCCP chunk carry, applied
+// through Little CMS to two small pictures, one of colours and one of
+// greys. A profile is used or refused with one line; a refused one leaves
+// the pixels as they were, and neither touches the alignment columns.
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "fuzz/fuzz_support.h"
+#include "image/colour_profile.h"
+
+namespace {
+
+constexpr std::int32_t picture_width = 9;  // in a raster 12 wide
+constexpr std::int32_t raster_width = 12;
+constexpr std::int32_t picture_height = 2;
+constexpr std::size_t picture_bytes = std::size_t{3} * raster_width * picture_height;
+
+// A picture holding the given blue, green, red triples, row by row.
+raster picture_of(const unsigned char (*colours)[3])
+{
+    raster picture = allocate_raster(raster_width, picture_height);
+    require(picture.pixels != nullptr);
+    picture.rows_filled = picture_height;
+    for (std::int32_t y = 0; y < picture_height; ++y)
+        std::memcpy(picture.pixels.get() + static_cast<std::size_t>(y) * raster_width * 3,
+                    colours[y * picture_width], 3 * picture_width);
+    return picture;
+}
+
+// Black, white, the primaries and their mixtures, and colours near grey.
+const unsigned char colours[picture_width * picture_height][3] = {
+    {0, 0, 0},     {255, 255, 255}, {128, 128, 128}, {0, 0, 255},   {0, 255, 0},   {255, 0, 0},
+    {255, 255, 0}, {0, 255, 255},   {255, 0, 255},   {40, 90, 200}, {200, 90, 40}, {3, 250, 128},
+    {250, 3, 128}, {99, 99, 100},   {1, 0, 0},       {0, 1, 0},     {254, 255, 255}, {17, 34, 51},
+};
+// Greys from black to white, as a grey picture's reader stores them.
+const unsigned char greys[picture_width * picture_height][3] = {
+    {0, 0, 0},       {1, 1, 1},       {2, 2, 2},       {16, 16, 16},    {32, 32, 32},    {64, 64, 64},
+    {100, 100, 100}, {127, 127, 127}, {128, 128, 128}, {150, 150, 150}, {180, 180, 180}, {200, 200, 200},
+    {220, 220, 220}, {240, 240, 240}, {250, 250, 250}, {253, 253, 253}, {254, 254, 254}, {255, 255, 255},
+};
+
+void check_conversion(const std::vector<unsigned char>& profile, const unsigned char (*stored)[3])
+{
+    raster picture = picture_of(stored);
+    const std::string warning = convert_to_srgb(&picture, picture_width, profile);
+    check_picture(picture, picture_width);
+    if (!warning.empty()) {
+        check_line(warning);
+        const raster before = picture_of(stored);
+        require(std::memcmp(picture.pixels.get(), before.pixels.get(), picture_bytes) == 0);
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const std::vector<unsigned char> profile(data, data + size);
+    check_conversion(profile, colours);
+    check_conversion(profile, greys);
+    return 0;
+}
