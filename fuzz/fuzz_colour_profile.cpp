@@ -43,10 +43,30 @@ const unsigned char greys[picture_width * picture_height][3] = {
     {220, 220, 220}, {240, 240, 240}, {250, 250, 250}, {253, 253, 253}, {254, 254, 254}, {255, 255, 255},
 };
 
+// The header's class, colour spaces, version and intent, and each tag's
+// name with the type its data starts with, as the library will meet them.
+void note_structure(const std::uint8_t* data, std::size_t size)
+{
+    if (size < 132)
+        return;
+    for (std::size_t field : {12, 16, 20, 64})
+        note_path(static_cast<std::uint32_t>(field), big_endian_32(data + field));
+    note_path(8, data[8]);
+    const std::uint32_t tags = big_endian_32(data + 128);
+    note_path(128, tags < 64 ? tags : 64);
+    for (std::size_t i = 0; i < tags && i < 64 && 132 + 12 * i + 12 <= size; ++i) {
+        const std::uint8_t* entry = data + 132 + 12 * i;
+        const std::uint32_t offset = big_endian_32(entry + 4);
+        const std::uint32_t type = offset < size && size - offset >= 4 ? big_endian_32(data + offset) : 0;
+        note_path(big_endian_32(entry), type);
+    }
+}
+
 void check_conversion(const std::vector<unsigned char>& profile, const unsigned char (*stored)[3])
 {
     raster picture = picture_of(stored);
     const std::string warning = convert_to_srgb(&picture, picture_width, profile);
+    note_text(1, warning);
     check_picture(picture, picture_width);
     if (!warning.empty()) {
         check_line(warning);
@@ -59,6 +79,7 @@ void check_conversion(const std::vector<unsigned char>& profile, const unsigned 
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
+    note_structure(data, size);
     const std::vector<unsigned char> profile(data, data + size);
     check_conversion(profile, colours);
     check_conversion(profile, greys);

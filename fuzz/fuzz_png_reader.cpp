@@ -25,13 +25,18 @@ constexpr std::uint64_t memory_for_one_input = std::uint64_t{4} << 20;
 
 // Each chunk's checksum made right again: libpng refuses a chunk whose
 // checksum is wrong, which would stop nearly every mutation at the first
-// check. (A wrong checksum's path is one error among many others.)
+// check. (A wrong checksum's path is one error among many others.) Each
+// chunk's name, and the header's colour type, depth and interlacing, are
+// noted as the paths libpng takes.
 void fix_checksums(std::vector<unsigned char>* bytes)
 {
     std::size_t at = 8;  // after the signature
     while (bytes->size() - at >= 12) {
         unsigned char* chunk = bytes->data() + at;
-        const std::uint32_t length = (std::uint32_t{chunk[0]} << 24) | (chunk[1] << 16) | (chunk[2] << 8) | chunk[3];
+        const std::uint32_t length = big_endian_32(chunk);
+        note_path(big_endian_32(chunk + 4), length < 16 ? length : 16);
+        if (at == 8 && length >= 13)
+            note_path(0, (chunk[16] << 16) | (chunk[17] << 8) | chunk[20]);
         if (length > bytes->size() - at - 12)
             return;
         const std::uint32_t crc = static_cast<std::uint32_t>(crc32(0, chunk + 4, length + 4));
@@ -56,6 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::fclose(file);
 
     require(read.result == 0 || read.result == 1);
+    note_text(1, read.message);
     if (read.result != 0) {
         // Refused for its memory, or with the reason.
         if (!read.too_large)
@@ -69,6 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // line to warn with.
     if (!read.icc_profile.empty()) {
         const std::string warning = convert_to_srgb(&read.picture, read.image_width, read.icc_profile);
+        note_text(2, warning);
         if (!warning.empty())
             check_line(warning);
         check_picture(read.picture, read.image_width);
@@ -76,6 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The orientation: turned into a raster of its own.
     const int orientation = exif_orientation(read.exif.data(), read.exif.size());
     require(orientation >= 1 && orientation <= 8);
+    note_path(3, static_cast<std::uint32_t>(orientation));
     if (orientation != 1) {
         std::int32_t turned_width = 0;
         const raster turned = orient_picture(read.picture, read.image_width, orientation, &turned_width);

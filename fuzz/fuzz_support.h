@@ -42,4 +42,33 @@ inline void check_line(const std::string& text)
     require(!text.empty() && text.find('\n') == std::string::npos);
 }
 
+// libpng and Little CMS are Debian's builds, without the fuzzer's coverage
+// instrumentation. The targets tell libFuzzer what those libraries met (a
+// file's chunks, a profile's tags, the message a failure gave) through its
+// extra counters, so that it keeps, and goes on mutating, inputs that take
+// the libraries down other paths while our own code's path is the same.
+__attribute__((section("__libfuzzer_extra_counters"))) inline std::uint8_t library_paths[1 << 12];
+
+inline void note_path(std::uint32_t kind, std::uint32_t value)
+{
+    const std::uint32_t hash = (kind * 2654435761u) ^ (value * 2246822519u + (value >> 15));
+    std::uint8_t& counter = library_paths[(hash ^ (hash >> 16)) % sizeof library_paths];
+    if (counter < 255)
+        ++counter;
+}
+
+inline void note_text(std::uint32_t kind, const std::string& text)
+{
+    std::uint32_t hash = 2166136261u;  // FNV-1a
+    for (const char c : text)
+        hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+    note_path(kind, hash);
+}
+
+// A big-endian 32-bit number, as PNG and ICC files store them.
+inline std::uint32_t big_endian_32(const unsigned char* p)
+{
+    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
+}
+
 #endif
