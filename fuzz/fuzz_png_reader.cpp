@@ -35,10 +35,10 @@ void fix_checksums(std::vector<unsigned char>* bytes)
         unsigned char* chunk = bytes->data() + at;
         const std::uint32_t length = big_endian_32(chunk);
         note_path(big_endian_32(chunk + 4), length < 16 ? length : 16);
-        if (at == 8 && length >= 13)
-            note_path(0, (chunk[16] << 16) | (chunk[17] << 8) | chunk[20]);
         if (length > bytes->size() - at - 12)
             return;
+        if (at == 8 && length >= 13)
+            note_path(0, (chunk[16] << 16) | (chunk[17] << 8) | chunk[20]);
         const std::uint32_t crc = static_cast<std::uint32_t>(crc32(0, chunk + 4, length + 4));
         for (int i = 0; i < 4; ++i)
             chunk[8 + length + i] = static_cast<unsigned char>(crc >> (24 - 8 * i));
