@@ -44,21 +44,32 @@ const unsigned char greys[picture_width * picture_height][3] = {
 };
 
 // The header's class, colour spaces, version and intent, and each tag's
-// name with the type its data starts with, as the library will meet them.
+// name with the type its data starts with, as the library will meet them;
+// signatures the library does not know, each as one "other".
 void note_structure(const std::uint8_t* data, std::size_t size)
 {
+    static const char classes[] = "scnrmntrprtrlinkspacabstnmcl";
+    static const char spaces[] = "XYZ Lab Luv YCbrYxy RGB GRAYHSV HLS CMYKCMY 2CLR3CLR4CLR5CLR6CLR7CLR8CLR9CLRACLR"
+                                 "BCLRCCLRDCLRECLRFCLR";
+    static const char tags[] = "descdmnddmddcprtwtptbkptrXYZgXYZbXYZrTRCgTRCbTRCkTRCchadchrmlumimeastechvued"
+                               "viewgamtA2B0A2B1A2B2B2A0B2A1B2A2D2B0D2B1D2B2D2B3B2D0B2D1B2D2B2D3pre0pre1"
+                               "pre2ncl2clrtclrodscmmetacicparts";
+    static const char types[] = "curvparamlucdesctextsf32XYZ mft1mft2mAB mBA mpetsig dictncl2clrtclrochrmmeas"
+                                "viewdatadtimuf32ui16ui32ui64ui08vcgtcicp";
     if (size < 132)
         return;
-    for (std::size_t field : {12, 16, 20, 64})
-        note_path(static_cast<std::uint32_t>(field), big_endian_32(data + field));
-    note_path(8, data[8]);
-    const std::uint32_t tags = big_endian_32(data + 128);
-    note_path(128, tags < 64 ? tags : 64);
-    for (std::size_t i = 0; i < tags && i < 64 && 132 + 12 * i + 12 <= size; ++i) {
+    note_path(1, signature_index(big_endian_32(data + 12), classes));
+    note_path(2, signature_index(big_endian_32(data + 16), spaces));
+    note_path(3, signature_index(big_endian_32(data + 20), spaces));
+    note_path(4, data[8] * 8 + (data[9] >> 4 < 8 ? data[9] >> 4 : 7));
+    note_path(5, big_endian_32(data + 64) < 4 ? big_endian_32(data + 64) : 4);
+    const std::uint32_t count = big_endian_32(data + 128);
+    note_path(6, count < 32 ? count : 32);
+    for (std::size_t i = 0; i < count && i < 64 && 132 + 12 * i + 12 <= size; ++i) {
         const std::uint8_t* entry = data + 132 + 12 * i;
         const std::uint32_t offset = big_endian_32(entry + 4);
         const std::uint32_t type = offset < size && size - offset >= 4 ? big_endian_32(data + offset) : 0;
-        note_path(big_endian_32(entry), type);
+        note_path(7, signature_index(big_endian_32(entry), tags) * 64 + signature_index(type, types));
     }
 }
 
@@ -66,7 +77,7 @@ void check_conversion(const std::vector<unsigned char>& profile, const unsigned 
 {
     raster picture = picture_of(stored);
     const std::string warning = convert_to_srgb(&picture, picture_width, profile);
-    note_text(1, warning);
+    note_message(8, warning);
     check_picture(picture, picture_width);
     if (!warning.empty()) {
         check_line(warning);

@@ -23,22 +23,53 @@ namespace {
 // few bytes, and the memory check's path is the same at any size.
 constexpr std::uint64_t memory_for_one_input = std::uint64_t{4} << 20;
 
+// A chunk's name (any other by its four kind bits) and its length, small
+// or not.
+void note_chunk(const unsigned char* name, std::uint32_t length)
+{
+    static const char known[] = "IHDRPLTEIDATIENDtRNSiCCPeXIfsRGBgAMAcHRMsBITbKGDhISTpHYssPLTtIMEtEXtzTXtiTXt"
+                                "oFFspCALsCALsTERacTLfcTLfdAT";
+    std::uint32_t kind = signature_index(big_endian_32(name), known);
+    if (!known[4 * kind])  // another chunk, by its four property bits
+        kind += (name[0] >> 5 & 1) | (name[1] >> 5 & 1) << 1 | (name[2] >> 5 & 1) << 2 | (name[3] >> 5 & 1) << 3;
+    note_path(1, kind * 4 + (length == 0 ? 0 : length < 64 ? 1 : length < 4096 ? 2 : 3));
+}
+
+// The number of binary digits of n.
+std::uint32_t digits(std::uint32_t n)
+{
+    std::uint32_t count = 0;
+    for (; n; n >>= 1)
+        ++count;
+    return count;
+}
+
+// The header's size (by its digits), colour type, bit depth and
+// interlacing, each a valid value or not.
+void note_header(const unsigned char* header)
+{
+    note_path(2, digits(big_endian_32(header)) * 33 + digits(big_endian_32(header + 4)));
+    const unsigned depth = header[8] <= 16 ? header[8] : 17;
+    const unsigned colour = header[9] <= 6 ? header[9] : 7;
+    const unsigned interlace = header[12] <= 1 ? header[12] : 2;
+    note_path(6, depth * 100 + colour * 10 + interlace);
+}
+
 // Each chunk's checksum made right again: libpng refuses a chunk whose
 // checksum is wrong, which would stop nearly every mutation at the first
 // check. (A wrong checksum's path is one error among many others.) Each
-// chunk's name, and the header's colour type, depth and interlacing, are
-// noted as the paths libpng takes.
+// chunk, and the header's fields, are noted as the paths libpng takes.
 void fix_checksums(std::vector<unsigned char>* bytes)
 {
     std::size_t at = 8;  // after the signature
     while (bytes->size() - at >= 12) {
         unsigned char* chunk = bytes->data() + at;
         const std::uint32_t length = big_endian_32(chunk);
-        note_path(big_endian_32(chunk + 4), length < 16 ? length : 16);
+        note_chunk(chunk + 4, length);
         if (length > bytes->size() - at - 12)
             return;
         if (at == 8 && length >= 13)
-            note_path(0, (chunk[16] << 16) | (chunk[17] << 8) | chunk[20]);
+            note_header(chunk + 8);
         const std::uint32_t crc = static_cast<std::uint32_t>(crc32(0, chunk + 4, length + 4));
         for (int i = 0; i < 4; ++i)
             chunk[8 + length + i] = static_cast<unsigned char>(crc >> (24 - 8 * i));
@@ -61,7 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::fclose(file);
 
     require(read.result == 0 || read.result == 1);
-    note_text(1, read.message);
+    note_message(3, read.message);
     if (read.result != 0) {
         // Refused for its memory, or with the reason.
         if (!read.too_large)
@@ -75,7 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // line to warn with.
     if (!read.icc_profile.empty()) {
         const std::string warning = convert_to_srgb(&read.picture, read.image_width, read.icc_profile);
-        note_text(2, warning);
+        note_message(4, warning);
         if (!warning.empty())
             check_line(warning);
         check_picture(read.picture, read.image_width);
@@ -83,7 +114,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The orientation: turned into a raster of its own.
     const int orientation = exif_orientation(read.exif.data(), read.exif.size());
     require(orientation >= 1 && orientation <= 8);
-    note_path(3, static_cast<std::uint32_t>(orientation));
+    note_path(5, static_cast<std::uint32_t>(orientation));
     if (orientation != 1) {
         std::int32_t turned_width = 0;
         const raster turned = orient_picture(read.picture, read.image_width, orientation, &turned_width);

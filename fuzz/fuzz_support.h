@@ -44,31 +44,53 @@ inline void check_line(const std::string& text)
 
 // libpng and Little CMS are Debian's builds, without the fuzzer's coverage
 // instrumentation. The targets tell libFuzzer what those libraries met (a
-// file's chunks, a profile's tags, the message a failure gave) through its
-// extra counters, so that it keeps, and goes on mutating, inputs that take
-// the libraries down other paths while our own code's path is the same.
+// file's chunks, a profile's tags, the kind of failure) through its extra
+// counters, so that it keeps, and goes on mutating, inputs that take the
+// libraries down other paths while our own code's path is the same. Each
+// note takes its value from a small set: a value that any random bytes
+// could make (a chunk's name, a number in a message) would make every
+// mutation look new and swamp the corpus.
 __attribute__((section("__libfuzzer_extra_counters"))) inline std::uint8_t library_paths[1 << 12];
 
 inline void note_path(std::uint32_t kind, std::uint32_t value)
 {
-    const std::uint32_t hash = (kind * 2654435761u) ^ (value * 2246822519u + (value >> 15));
+    const std::uint32_t hash = (kind * 2654435761u) ^ (value * 2246822519u);
     std::uint8_t& counter = library_paths[(hash ^ (hash >> 16)) % sizeof library_paths];
     if (counter < 255)
         ++counter;
-}
-
-inline void note_text(std::uint32_t kind, const std::string& text)
-{
-    std::uint32_t hash = 2166136261u;  // FNV-1a
-    for (const char c : text)
-        hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
-    note_path(kind, hash);
 }
 
 // A big-endian 32-bit number, as PNG and ICC files store them.
 inline std::uint32_t big_endian_32(const unsigned char* p)
 {
     return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
+}
+
+// The place of a four-character signature in names (signatures one after
+// the other), or the number of names for any other.
+inline std::uint32_t signature_index(std::uint32_t signature, const char* names)
+{
+    std::uint32_t i = 0;
+    for (; names[4 * i]; ++i)
+        if (big_endian_32(reinterpret_cast<const unsigned char*>(names + 4 * i)) == signature)
+            break;
+    return i;
+}
+
+// A message's kind: its words after the last ": " (past a chunk's name),
+// without what is quoted or numbered, in one of 64 buckets.
+inline void note_message(std::uint32_t kind, const std::string& text)
+{
+    const std::size_t colon = text.rfind(": ");
+    std::uint32_t hash = 2166136261u;  // FNV-1a
+    bool quoted = false;
+    for (std::size_t i = colon == std::string::npos ? 0 : colon + 2; i < text.size(); ++i) {
+        const char c = text[i];
+        quoted = quoted != (c == '\'');
+        if (!quoted && ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == ' '))
+            hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+    }
+    note_path(kind, text.empty() ? 64 : hash % 64);
 }
 
 #endif
