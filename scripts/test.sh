@@ -192,13 +192,13 @@ test_sanitized() {
     run_ctest sanitized sanitize -j "$LUMIRUN_JOBS"
 }
 
-# About a minute of libFuzzer on each target, the JPEG reader and the
-# command line's parsers (scripts/fuzz.sh; longer campaigns run it by hand
-# with more minutes).
+# About a minute of libFuzzer on each target, the JPEG and PNG readers, the
+# Exif parser, the colour profile conversion and the command line's parsers
+# (scripts/fuzz.sh; longer campaigns run it by hand with more minutes).
 fuzz_reader() {
     local minutes target log="$LUMIRUN_BUILD/fuzz-summary.log"
     minutes=$(awk -v s="${LUMIRUN_FUZZ_SECONDS:-60}" 'BEGIN { printf "%g", s / 60 }')
-    for target in jpeg options; do
+    for target in jpeg png exif profile options; do
         bash "$LUMIRUN_ROOT/scripts/fuzz.sh" "$minutes" "$target" | tee "$log"
         note "$(tail -n 1 "$log")"
     done
@@ -280,7 +280,7 @@ main() {
     step windows-bench  "Windows benchmark smoke run"   bench_windows
     step compare        "Native and Windows renders"    compare_windows
     step sanitize       "Tests under ASan and UBSan"    test_sanitized
-    step fuzz           "Fuzzing the reader and parsers" fuzz_reader
+    step fuzz           "Fuzzing the readers and parsers" fuzz_reader
 
     [ "${#SUMMARY[@]}" -gt 0 ] || die "no step named: ${SELECTED[*]}"
     summary
