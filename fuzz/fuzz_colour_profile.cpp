@@ -1,8 +1,9 @@
 // libFuzzer target for the colour profile conversion: any bytes as the ICC
 // profile a JPEG's APP2 segments or a PNG's iCCP chunk carry, applied
-// through Little CMS to two small pictures, one of colours and one of
-// greys. A profile is used or refused with one line; a refused one leaves
-// the pixels as they were, and neither touches the alignment columns.
+// through Little CMS to two small pictures, one of colours (as stored RGB,
+// and as converted from CMYK) and one of greys. A profile is used or
+// refused with one line; a refused one leaves the pixels as they were, and
+// neither touches the alignment columns.
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -73,10 +74,11 @@ void note_structure(const std::uint8_t* data, std::size_t size)
     }
 }
 
-void check_conversion(const std::vector<unsigned char>& profile, const unsigned char (*stored)[3])
+void check_conversion(const std::vector<unsigned char>& profile, const unsigned char (*stored)[3],
+                      stored_colour kind)
 {
     raster picture = picture_of(stored);
-    const std::string warning = convert_to_srgb(&picture, picture_width, profile);
+    const std::string warning = convert_to_srgb(&picture, picture_width, profile, kind);
     note_message(8, warning);
     check_picture(picture, picture_width);
     if (!warning.empty()) {
@@ -92,7 +94,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     note_structure(data, size);
     const std::vector<unsigned char> profile(data, data + size);
-    check_conversion(profile, colours);
-    check_conversion(profile, greys);
+    check_conversion(profile, colours, stored_colour::rgb);
+    check_conversion(profile, greys, stored_colour::grey);
+    check_conversion(profile, colours, stored_colour::cmyk);
     return 0;
 }

@@ -105,7 +105,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The profile: the picture converted in place or left as it is, with a
     // line to warn with.
     if (!read.icc_profile.empty()) {
-        const std::string warning = convert_to_srgb(&read.picture, read.image_width, read.icc_profile);
+        const std::string warning = convert_to_srgb(&read.picture, read.image_width, read.icc_profile, read.colours);
         note_message(4, warning);
         if (!warning.empty())
             check_line(warning);
