@@ -277,6 +277,9 @@ bool is_png_signature(const unsigned char* bytes, std::size_t size)
     return size >= 8 && png_sig_cmp(bytes, 0, 8) == 0;
 }
 
+// The most one ancillary chunk may take.
+constexpr png_alloc_size_t chunk_memory_limit = png_alloc_size_t{16} << 20;
+
 png_read read_png_stream(std::FILE* file, std::uint64_t memory_limit)
 {
     png_read read;
@@ -288,6 +291,14 @@ png_read read_png_stream(std::FILE* file, std::uint64_t memory_limit)
         read.message = "not enough memory";
         return read;
     }
+    // libpng has an ancillary chunk's whole declared length before reading
+    // it: a few bytes that declare a gigabyte would cost one. The chunks
+    // nothing here uses (text, palettes and calibrations for other uses)
+    // are skipped unread instead, and a profile's unpacked size bounded.
+    static const png_byte unused[] = {'t', 'E', 'X', 't', 0, 'z', 'T', 'X', 't', 0, 'i', 'T', 'X', 't', 0,
+                                      's', 'P', 'L', 'T', 0, 'p', 'C', 'A', 'L', 0, 's', 'C', 'A', 'L', 0};
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, unused, 6);
+    png_set_chunk_malloc_max(png, chunk_memory_limit);
     read.result = read_picture(png, info, file, memory_limit, &read);
     png_destroy_read_struct(&png, &info, nullptr);
     // libpng's own words name the chunk at fault; its reader says only

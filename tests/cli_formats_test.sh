@@ -255,11 +255,14 @@ def chunk(kind, data):
 header = struct.pack('>IIBBBBB', 30000, 30000, 16, 6, 0, 0, 1)
 open(sys.argv[1], 'wb').write(b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', header)
                               + chunk(b'IDAT', zlib.compress(bytes(1000))) + chunk(b'IEND', b''))" "$work/promise.png"
-peak=$(python3 -c "
+# peak_mb COMMAND...: the command's peak memory in MB, its errors in err.raw.
+peak_mb() {
+    python3 -c "
 import resource, subprocess, sys
 subprocess.run(sys.argv[2:], stdout=subprocess.DEVNULL, stderr=open(sys.argv[1], 'wb'))
-print(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss // 1024)" \
-    "$work/err.raw" "${render[@]}" "$work/promise.png" "$work/promise-out.png" --speed 0)
+print(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss // 1024)" "$work/err.raw" "$@"
+}
+peak=$(peak_mb "${render[@]}" "$work/promise.png" "$work/promise-out.png" --speed 0)
 checks=$((checks + 1))
 tr -d '\r' < "$work/err.raw" > "$work/err"
 head -n 1 "$work/err" |
@@ -267,6 +270,13 @@ head -n 1 "$work/err" |
     fail "a PNG that promises 30000 by 30000 pixels: '$(cat "$work/err")'"
 echo "a PNG that promises 30000 by 30000 pixels: refused at a peak of $peak MB"
 $under_wine || [ "$peak" -lt 100 ] || fail "a PNG that promises 30000 by 30000 pixels took $peak MB"
+# Ancillary chunks that declare a gigabyte (libpng's crashers): refused
+# without having it.
+for png in "$pngsuite"/../testpngs/crashers/huge_*.png; do
+    checks=$((checks + 1))
+    peak=$(peak_mb "${render[@]}" "$png" "$work/huge-out.png" --speed 0)
+    $under_wine || [ "$peak" -lt 100 ] || fail "$(basename "$png") took $peak MB"
+done
 # From standard input, as from the file.
 run 0 - "$work/stdin.png" --speed 0 < "$pngsuite/basn3p08.png" && cmp -s "$work/stdin.png" "$work/png-basn3p08.png" ||
     fail "a PNG from standard input differs from the file's"
