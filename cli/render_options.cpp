@@ -1,6 +1,7 @@
 #include "cli/render_options.h"
 
 #include "image/file_replace.h"
+#include "pipeline/message_line.h"
 #include "pipeline/picture_formats.h"
 
 #include <cerrno>
@@ -83,25 +84,6 @@ const char* const render_usage =
 const char* const render_version = "lumirun-render " LUMIRUN_VERSION "\n" LUMIRUN_COPYRIGHT ". MIT License.\n";
 
 namespace {
-
-// The message with each control character of a quoted argument (a line
-// end, an escape) written as \xHH, so that it stays one line on a terminal.
-std::string one_line(const std::string& message)
-{
-    static const char hex[] = "0123456789abcdef";
-    std::string line;
-    for (const char c : message) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7f) {
-            line += "\\x";
-            line += hex[byte >> 4];
-            line += hex[byte & 15];
-        } else {
-            line += c;
-        }
-    }
-    return line;
-}
 
 // What a movie's options lack or have too many of; empty when they fit.
 std::string movie_usage_error(const render_options& options, bool fps_given, const std::string& format_named)

@@ -9,6 +9,8 @@
 #include <sys/stat.h>
 #include <windows.h>
 
+#include "image/temporary_files.h"
+
 namespace {
 
 // The system's text for an error code, on one line.
@@ -129,11 +131,13 @@ std::FILE* create_temporary_for(const save_target& target, std::string* temporar
             *error = std::strerror(errno);
             return nullptr;
         }
+        register_temporary(*temporary);
         std::FILE* file = _fdopen(fd, "wb");
         if (!file) {
             *error = std::strerror(errno);
             _close(fd);
             std::remove(temporary->c_str());
+            unregister_temporary(*temporary);
         }
         return file;
     }

@@ -19,6 +19,13 @@ void remove_file_now(const char* path)
     DeleteFileA(path);
 }
 
+void stop_program_now(std::intptr_t id)
+{
+    const auto process = reinterpret_cast<HANDLE>(id);
+    TerminateProcess(process, 1);
+    WaitForSingleObject(process, INFINITE);
+}
+
 void remove_temporaries_on_signals()
 {
     SetConsoleCtrlHandler(on_console_event, TRUE);
