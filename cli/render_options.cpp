@@ -73,13 +73,17 @@ const char* const render_usage =
     "before the work; one that exists is refused.\n"
     "  --frames N         the number of frames, 1 to 100000\n"
     "  --fps F            frames per second, 0.1 to 1000 (default 24)\n"
-    "  --ffmpeg PATH      the ffmpeg program to run (default: ffmpeg on the PATH)\n"
+    "  --ffmpeg PROGRAM   the ffmpeg to run (default: ffmpeg); a name without a\n"
+    "                     folder is looked up on the PATH only, ./NAME is the\n"
+    "                     current folder's\n"
     "  --overwrite        frame files may replace existing files (never INPUT)\n"
     "\n"
     "Exit status: 0 success; 1 failure (no output written, except that a frame\n"
     "sequence failing while it is written keeps the frames before the failed\n"
     "one); 2 usage error, a frame file that exists, or OUTPUT that is the file\n"
-    "INPUT names (nothing is read or written).\n";
+    "INPUT names (nothing is read or written); 128+N ended by signal N (130\n"
+    "SIGINT, 143 SIGTERM, 129 SIGHUP: the files being written are removed and\n"
+    "ffmpeg stopped first; 141 SIGPIPE: standard output closed early).\n";
 
 const char* const render_version = "lumirun-render " LUMIRUN_VERSION "\n" LUMIRUN_COPYRIGHT ". MIT License.\n";
 
