@@ -1,6 +1,7 @@
 #include "cli/render_options.h"
 
 #include "image/file_replace.h"
+#include "pipeline/message_line.h"
 #include "pipeline/picture_formats.h"
 
 #include <cerrno>
@@ -77,36 +78,21 @@ const char* const render_usage =
     "before the work; one that exists is refused.\n"
     "  --frames N         the number of frames, 1 to 100000\n"
     "  --fps F            frames per second, 0.1 to 1000 (default 24)\n"
-    "  --ffmpeg PATH      the ffmpeg program to run (default: ffmpeg on the PATH)\n"
+    "  --ffmpeg PROGRAM   the ffmpeg to run (default: ffmpeg); a name without a\n"
+    "                     folder is looked up on the PATH only, ./NAME is the\n"
+    "                     current folder's\n"
     "  --overwrite        frame files may replace existing files (never INPUT)\n"
     "\n"
     "Exit status: 0 success; 1 failure (no output written, except that a frame\n"
     "sequence failing while it is written keeps the frames before the failed\n"
     "one); 2 usage error, a frame file that exists, or OUTPUT that is the file\n"
-    "INPUT names (nothing is read or written).\n";
+    "INPUT names (nothing is read or written); 128+N ended by signal N (130\n"
+    "SIGINT, 143 SIGTERM, 129 SIGHUP: the files being written are removed and\n"
+    "ffmpeg stopped first; 141 SIGPIPE: standard output closed early).\n";
 
 const char* const render_version = "lumirun-render " LUMIRUN_VERSION "\n" LUMIRUN_COPYRIGHT ". MIT License.\n";
 
 namespace {
-
-// The message with each control character of a quoted argument (a line
-// end, an escape) written as \xHH, so that it stays one line on a terminal.
-std::string one_line(const std::string& message)
-{
-    static const char hex[] = "0123456789abcdef";
-    std::string line;
-    for (const char c : message) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7f) {
-            line += "\\x";
-            line += hex[byte >> 4];
-            line += hex[byte & 15];
-        } else {
-            line += c;
-        }
-    }
-    return line;
-}
 
 // What a movie's options lack or have too many of; empty when they fit.
 std::string movie_usage_error(const render_options& options, bool fps_given, const std::string& format_named)

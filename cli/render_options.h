@@ -6,7 +6,7 @@
 //                  [--format jpeg|png|webp] [--jpeg-quality Q] [--chroma 444|420]
 //                  [--depth 8|16] [--lossless] [--no-auto-orient]
 //   lumirun-render INPUT MOVIE --frames N [--speed A:B] [--observer X1,Y1:X2,Y2]
-//                  [--fps F] [--ffmpeg PATH] [--overwrite] [the options above]
+//                  [--fps F] [--ffmpeg PROGRAM] [--overwrite] [the options above]
 // OUTPUT's extension names its format (usage error otherwise); "-" is JPEG
 // unless --format says otherwise.
 //   lumirun-render --help | --version

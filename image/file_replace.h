@@ -30,7 +30,9 @@ std::FILE* open_in_place(const save_target& target, std::string* error);
 // with a random part (so that neither a long target name nor files left by
 // an earlier crash can block a save), with the mode of the file it will
 // replace (and its owner and group where the process may set them). Its
-// name in *temporary.
+// name in *temporary, noted (image/temporary_files.h) from the moment it
+// exists, so that a signal removes it: the caller forgets it once it is
+// renamed or removed.
 std::FILE* create_temporary_for(const save_target& target, std::string* temporary, std::string* error);
 
 // Puts the data of a written file on the disk, not only in the system's

@@ -9,7 +9,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "image/temporary_files.h"
+
 namespace {
+
+void remove_temporary(const std::string& path)
+{
+    unlink(path.c_str());
+    unregister_temporary(path);
+}
 
 std::string system_error(int code)
 {
@@ -132,13 +140,14 @@ std::FILE* create_temporary_for(const save_target& target, std::string* temporar
             *error = system_error(errno);
             return nullptr;
         }
+        register_temporary(*temporary);
         if (keep) {
             // Owner first: changing it clears the set-user-ID bits.
             keep_owner(fd, replaced);
             if (fchmod(fd, replaced.st_mode & 07777) != 0) {
                 *error = system_error(errno);
                 close(fd);
-                unlink(temporary->c_str());
+                remove_temporary(*temporary);
                 return nullptr;
             }
         }
@@ -146,7 +155,7 @@ std::FILE* create_temporary_for(const save_target& target, std::string* temporar
         if (!file) {
             *error = system_error(errno);
             close(fd);
-            unlink(temporary->c_str());
+            remove_temporary(*temporary);
         }
         return file;
     }

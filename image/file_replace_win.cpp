@@ -9,6 +9,8 @@
 #include <sys/stat.h>
 #include <windows.h>
 
+#include "image/temporary_files.h"
+
 namespace {
 
 // The system's text for an error code, on one line.
@@ -129,11 +131,25 @@ std::FILE* create_temporary_for(const save_target& target, std::string* temporar
             *error = std::strerror(errno);
             return nullptr;
         }
-        std::FILE* file = _fdopen(fd, "wb");
+        register_temporary(*temporary);
+        _close(fd);
+        // Opened again so that it can be deleted while open: a console
+        // event's handler must be able to remove it while the work writes.
+        const HANDLE handle = CreateFileA(temporary->c_str(), GENERIC_WRITE,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        const int reopened = handle == INVALID_HANDLE_VALUE
+                                 ? -1
+                                 : _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
+        std::FILE* file = reopened < 0 ? nullptr : _fdopen(reopened, "wb");
         if (!file) {
-            *error = std::strerror(errno);
-            _close(fd);
+            *error = handle == INVALID_HANDLE_VALUE ? system_error(GetLastError()) : std::strerror(errno);
+            if (reopened >= 0)
+                _close(reopened);
+            else if (handle != INVALID_HANDLE_VALUE)
+                CloseHandle(handle);
             std::remove(temporary->c_str());
+            unregister_temporary(*temporary);
         }
         return file;
     }

@@ -60,11 +60,10 @@ std::string probe_save_target(const char* path)
     if (target.in_place)
         return std::string();
     std::string temporary;
-    file_handle file(create_temporary_for(target, &temporary, &reason));
+    std::FILE* file = create_temporary_for(target, &temporary, &reason);
     if (!file)
         return cannot_create_text(path, reason);
-    register_temporary(temporary);
-    file.close();
+    std::fclose(file);
     std::remove(temporary.c_str());
     unregister_temporary(temporary);
     return std::string();
@@ -96,7 +95,6 @@ save_result save_file(const char* path, const stream_writer& write)
         saved.message = cannot_create_text(path, reason);
         return saved;
     }
-    register_temporary(temporary);
     if (!write_and_close(&file, true, write, &reason)) {
         std::remove(temporary.c_str());
         saved.message = cannot_write_text(path, reason);
@@ -132,8 +130,10 @@ streamed_save::~streamed_save()
 {
     if (file_)
         std::fclose(file_);
-    if (!done_ && !in_place_ && refusal_.empty())
+    if (!done_ && !in_place_ && refusal_.empty()) {
         std::remove(written_.c_str());
+        unregister_temporary(written_);
+    }
 }
 
 bool streamed_save::close_stream(std::string* reason)
@@ -169,6 +169,8 @@ save_result streamed_save::commit()
         saved.message = cannot_create_text(path_.c_str(), reason);
         return saved;
     }
+    if (!in_place_)
+        unregister_temporary(written_);
     done_ = true;
     saved.result = 0;
     return saved;

@@ -34,7 +34,8 @@ save_result save_file(const char* path, const stream_writer& write);
 
 // A file written in several steps (a movie, frame by frame, or by another
 // program) under the same rules: refused as save_file refuses, written to a
-// new file beside the target (or in place for a pipe or a device), and put
+// new file beside the target (noted in image/temporary_files.h while it
+// exists) or in place for a pipe or a device, and put
 // in the target's place by commit() only when complete. Destroyed
 // uncommitted, it removes what it wrote.
 class streamed_save {

@@ -10,6 +10,8 @@ constexpr int slot_count = 16;
 constexpr std::size_t path_room = 4096;
 std::atomic<int> slot_state[slot_count];
 char slot_path[slot_count][path_room];
+// The program writing one of them; 0 when none runs.
+std::atomic<std::intptr_t> child_program{0};
 
 }  // namespace
 
@@ -42,8 +44,23 @@ void unregister_temporary(const std::string& path)
     }
 }
 
+void register_child_program(std::intptr_t id)
+{
+    child_program.store(id);
+}
+
+bool unregister_child_program()
+{
+    return child_program.exchange(0) != 0;
+}
+
 void remove_registered_temporaries()
 {
+    // Whoever takes the id waits for the program: the handler or the caller
+    // of unregister_child_program, never both.
+    const std::intptr_t child = child_program.exchange(0);
+    if (child != 0)
+        stop_program_now(child);
     for (int i = 0; i < slot_count; ++i)
         if (slot_state[i].load() == 2)
             remove_file_now(slot_path[i]);

@@ -1,7 +1,9 @@
 #include "image/temporary_files.h"
 
+#include <cerrno>
 #include <csignal>
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -19,6 +21,14 @@ void on_signal(int signal_number)
 void remove_file_now(const char* path)
 {
     unlink(path);
+}
+
+void stop_program_now(std::intptr_t id)
+{
+    const auto pid = static_cast<pid_t>(id);
+    kill(pid, SIGKILL);
+    while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+    }
 }
 
 void remove_temporaries_on_signals()

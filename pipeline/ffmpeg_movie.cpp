@@ -5,9 +5,7 @@
 #include <utility>
 
 #include "image/file_handle.h"
-#include "image/safe_save.h"
-#include "image/y4m_file.h"
-#include "pipeline/program_pipe.h"
+#include "pipeline/message_line.h"
 
 namespace {
 
@@ -21,34 +19,23 @@ const char* container_label(ffmpeg_container container)
     }
 }
 
-// The last lines ffmpeg wrote, joined by " / ".
-std::string last_lines(const std::string& log, std::size_t count)
+// How a file of the container begins: the bytes at an offset.
+struct signature {
+    std::size_t offset;
+    std::string bytes;
+};
+
+signature signature_of(ffmpeg_container container)
 {
-    file_handle file(std::fopen(log.c_str(), "rb"));
-    std::vector<std::string> lines(1);
-    for (int c = file ? std::fgetc(file.get()) : EOF; c != EOF; c = std::fgetc(file.get())) {
-        if (c == '\n' || c == '\r') {
-            if (!lines.back().empty())
-                lines.emplace_back();
-        } else {
-            lines.back() += static_cast<char>(c);
-        }
+    switch (container) {
+    case ffmpeg_container::mp4: return {4, "ftyp"};
+    case ffmpeg_container::webm:
+    case ffmpeg_container::mkv: return {0, "\x1a\x45\xdf\xa3"};
+    default: return {0, "GIF8"};
     }
-    if (lines.back().empty())
-        lines.pop_back();
-    std::string joined;
-    for (std::size_t i = lines.size() > count ? lines.size() - count : 0; i < lines.size(); ++i)
-        joined += (joined.empty() ? "" : " / ") + lines[i];
-    return joined.empty() ? "no message" : joined;
 }
 
 }  // namespace
-
-struct ffmpeg_movie::files {
-    explicit files(const std::string& output) : movie(output.c_str()), log((output + ".log").c_str()) {}
-    streamed_save movie;
-    streamed_save log;  // never committed: removed at the end
-};
 
 bool ffmpeg_container_of(const std::string& name, ffmpeg_container* container)
 {
@@ -72,14 +59,18 @@ bool ffmpeg_container_of(const std::string& name, ffmpeg_container* container)
 
 std::string find_ffmpeg(const std::string& given, ffmpeg_container container, std::string* message)
 {
-    if (!given.empty()) {
+    if (!given.empty() && names_a_folder(given)) {
         if (is_program(given))
             return given;
-        *message = "--ffmpeg names " + given + ", which is no program that can be run";
+        *message = "--ffmpeg names " + one_line(given) + ", which is no program that can be run";
         return std::string();
     }
-    const std::string found = find_on_path("ffmpeg");
-    if (found.empty())
+    const std::string found = find_on_path(given.empty() ? "ffmpeg" : given);
+    if (found.empty() && !given.empty())
+        *message = "--ffmpeg names " + one_line(given)
+                   + ", which is no program on the PATH (a name without a folder is looked up there only;"
+                     " ./" + one_line(given) + " names one in the current folder)";
+    else if (found.empty())
         *message = std::string(container_label(container))
                    + " movies are made by ffmpeg, which is not on the PATH: install it or name it with"
                      " --ffmpeg PATH; NAME.y4m, NAME.webp and frame patterns such as frame-%04d.png are written"
@@ -87,31 +78,61 @@ std::string find_ffmpeg(const std::string& given, ffmpeg_container container, st
     return found;
 }
 
-std::string ffmpeg_command(const std::string& program, ffmpeg_container container, const std::string& output,
-                           const std::string& log)
+std::vector<std::string> ffmpeg_arguments(ffmpeg_container container, const std::string& output)
 {
-    // The frames come as a YUV4MPEG2 stream, whose colours are already
-    // those of the movie: ffmpeg converts none of them.
-    std::string command = shell_quote(program) + " -hide_banner -nostats -loglevel error -y -f yuv4mpegpipe -i -";
+    // No keys read from the terminal; an error ends ffmpeg with status 1
+    // (without -xerror it exits 0 after failing to write a movie's end on a
+    // full disk); each name may only be what it is: the frames our pipe,
+    // the movie a file. The frames come as a YUV4MPEG2 stream, whose colours
+    // are already those of the movie: ffmpeg converts none of them.
+    std::vector<std::string> arguments = {"-nostdin", "-hide_banner", "-nostats", "-loglevel", "error",
+                                          "-xerror", "-y", "-protocol_whitelist", "pipe", "-f", "yuv4mpegpipe",
+                                          "-i", "pipe:0"};
     // Players want even sides for 4:2:0; the added row or column is black.
-    const std::string even = " -vf " + shell_quote("pad=ceil(iw/2)*2:ceil(ih/2)*2");
-    const std::string colours = " -pix_fmt yuv420p -colorspace smpte170m -color_primaries bt709"
-                                " -color_trc iec61966-2-1 -color_range tv";
-
+    const std::vector<std::string> even = {"-vf", "pad=ceil(iw/2)*2:ceil(ih/2)*2"};
+    const std::vector<std::string> colours = {"-pix_fmt",   "yuv420p",      "-colorspace", "smpte170m",
+                                              "-color_primaries", "bt709", "-color_trc",  "iec61966-2-1",
+                                              "-color_range", "tv"};
+    std::vector<std::string> codec;
     switch (container) {
     case ffmpeg_container::mp4:
     case ffmpeg_container::mkv:
-        command += even + " -c:v libx264 -preset medium -crf 18" + colours;
-        command += container == ffmpeg_container::mp4 ? " -movflags +faststart -f mp4" : " -f matroska";
+        codec = {"-c:v", "libx264", "-preset", "medium", "-crf", "18"};
         break;
     case ffmpeg_container::webm:
-        command += even + " -c:v libvpx-vp9 -crf 30 -b:v 0 -row-mt 1" + colours + " -f webm";
+        codec = {"-c:v", "libvpx-vp9", "-crf", "30", "-b:v", "0", "-row-mt", "1"};
         break;
     case ffmpeg_container::gif:
-        command += " -filter_complex " + shell_quote("split[a][b];[a]palettegen[p];[b][p]paletteuse") + " -f gif";
+        codec = {"-filter_complex", "split[a][b];[a]palettegen[p];[b][p]paletteuse"};
         break;
     }
-    return command + " " + shell_quote(output) + " 2>" + shell_quote(log);
+    if (container != ffmpeg_container::gif)
+        arguments.insert(arguments.end(), even.begin(), even.end());
+    arguments.insert(arguments.end(), codec.begin(), codec.end());
+    if (container != ffmpeg_container::gif)
+        arguments.insert(arguments.end(), colours.begin(), colours.end());
+    if (container == ffmpeg_container::mp4)
+        arguments.insert(arguments.end(), {"-movflags", "+faststart"});
+    const char* const format = container == ffmpeg_container::mp4    ? "mp4"
+                               : container == ffmpeg_container::webm ? "webm"
+                               : container == ffmpeg_container::mkv  ? "matroska"
+                                                                      : "gif";
+    arguments.insert(arguments.end(), {"-f", format, "-protocol_whitelist", "file", "file:" + absolute_path(output)});
+    return arguments;
+}
+
+std::string check_movie_file(const std::string& path, ffmpeg_container container)
+{
+    const signature expected = signature_of(container);
+    std::string start(expected.offset + expected.bytes.size(), '\0');
+    file_handle file(std::fopen(path.c_str(), "rb"));
+    const std::size_t got = file ? std::fread(&start[0], 1, start.size(), file.get()) : 0;
+    if (got == 0)
+        return file ? "the file it wrote is empty" : "its file cannot be read: " + std::string(std::strerror(errno));
+    if (got < start.size() || start.compare(expected.offset, expected.bytes.size(), expected.bytes) != 0)
+        return std::string("the file it wrote does not begin as ") + (container == ffmpeg_container::mp4 ? "an " : "a ")
+               + container_label(container) + " file does";
+    return std::string();
 }
 
 ffmpeg_movie::ffmpeg_movie(std::string program, ffmpeg_container container, std::string output, double fps)
@@ -119,28 +140,20 @@ ffmpeg_movie::ffmpeg_movie(std::string program, ffmpeg_container container, std:
 {
 }
 
-ffmpeg_movie::~ffmpeg_movie()
-{
-    if (pipe_)
-        close_program_pipe(pipe_);
-}
+ffmpeg_movie::~ffmpeg_movie() = default;
 
 bool ffmpeg_movie::start(std::int32_t width, std::int32_t height, std::vector<std::string>* messages)
 {
-    files_ = std::make_unique<files>(output_);
+    movie_ = std::make_unique<streamed_save>(output_.c_str());
     std::string reason;
-    for (streamed_save* file : {&files_->movie, &files_->log}) {
-        if (!file->refusal().empty() || !file->close_stream(&reason)) {
-            messages->push_back(!file->refusal().empty() ? file->refusal()
-                                                         : cannot_write_text(output_.c_str(), reason));
-            messages->push_back("Error saving file " + output_ + ".");
-            return false;
-        }
+    if (!movie_->refusal().empty() || !movie_->close_stream(&reason)) {
+        messages->push_back(!movie_->refusal().empty() ? movie_->refusal()
+                                                       : cannot_write_text(output_.c_str(), reason));
+        messages->push_back("Error saving file " + output_ + ".");
+        return false;
     }
-    pipe_ = open_program_pipe(ffmpeg_command(program_, container_, files_->movie.written_name(),
-                                             files_->log.written_name()));
-    if (!pipe_) {
-        messages->push_back("Error: " + program_ + " could not be started: " + std::strerror(errno) + ".");
+    if (!ffmpeg_.start(program_, ffmpeg_arguments(container_, movie_->written_name()), &reason)) {
+        messages->push_back("Error: " + one_line(program_) + " could not be started: " + reason + ".");
         messages->push_back("Error saving file " + output_ + ".");
         return false;
     }
@@ -150,33 +163,32 @@ bool ffmpeg_movie::start(std::int32_t width, std::int32_t height, std::vector<st
     format_.full_chroma = container_ == ffmpeg_container::gif;
     y4m_rate(fps_, &format_.rate_numerator, &format_.rate_denominator);
     const std::string header = y4m_header(format_);
-    if (std::fwrite(header.data(), 1, header.size(), pipe_) == header.size())
+    if (ffmpeg_.input() && std::fwrite(header.data(), 1, header.size(), ffmpeg_.input()) == header.size())
         return true;
-    report_failure(close_program_pipe(pipe_), messages);
-    pipe_ = nullptr;
+    report_failure(ffmpeg_.finish(), messages);
     return false;
 }
 
-void ffmpeg_movie::report_failure(int status, std::vector<std::string>* messages) const
+void ffmpeg_movie::report_failure(int status, std::vector<std::string>* messages)
 {
     const std::string how = status < 0    ? "it did not exit normally"
                             : status == 0 ? "it stopped reading the frames"
                                           : "exit status " + std::to_string(status);
-    messages->push_back("Error: ffmpeg failed (" + how + "): " + last_lines(files_->log.written_name(), 3));
+    const std::string said = last_lines(ffmpeg_.messages(), 3);
+    messages->push_back("Error: ffmpeg failed (" + how + "): " + (said.empty() ? "no message" : said));
     messages->push_back("Error saving file " + output_ + ".");
 }
 
 void ffmpeg_movie::abandon(std::vector<std::string>* messages)
 {
-    if (!pipe_)
+    if (!ffmpeg_.input())
         return;
-    report_failure(close_program_pipe(pipe_), messages);
-    pipe_ = nullptr;
+    report_failure(ffmpeg_.finish(), messages);
 }
 
 bool ffmpeg_movie::add(const raster& canvas, std::string* reason)
 {
-    if (pipe_ && write_y4m_frame(pipe_, format_, canvas, reason))
+    if (ffmpeg_.input() && write_y4m_frame(ffmpeg_.input(), format_, canvas, reason))
         return true;
     *reason = "ffmpeg stopped reading the frames";
     return false;
@@ -184,15 +196,22 @@ bool ffmpeg_movie::add(const raster& canvas, std::string* reason)
 
 bool ffmpeg_movie::finish(std::vector<std::string>* messages)
 {
-    if (!pipe_)
+    if (!ffmpeg_.input())
         return false;
-    const int status = close_program_pipe(pipe_);
-    pipe_ = nullptr;
+    const int status = ffmpeg_.finish();
     if (status != 0) {
         report_failure(status, messages);
         return false;
     }
-    const save_result saved = files_->movie.commit();
+    // A program that exits 0 without a movie (not ffmpeg, or one that
+    // failed quietly) must not replace anything.
+    const std::string wrong = check_movie_file(movie_->written_name(), container_);
+    if (!wrong.empty()) {
+        messages->push_back("Error: ffmpeg exited with status 0, but " + wrong + ".");
+        messages->push_back("Error saving file " + output_ + ".");
+        return false;
+    }
+    const save_result saved = movie_->commit();
     if (saved.result != 0) {
         messages->push_back(saved.message);
         messages->push_back("Error saving file " + output_ + ".");

@@ -5,11 +5,16 @@
 # PNG, WebP and JPEG output, the same-file refusal, YUV4MPEG2 streams, MP4
 # and WebM movies decoded by ffmpeg, and black that stays black in a WebP
 # movie. Under Wine (where no ffmpeg.exe is on the PATH) the missing-ffmpeg
-# message stands in for the ffmpeg movies.
+# message stands in for the ffmpeg movies. On both, with a stand-in ffmpeg:
+# the program named is the one run, with names that are only files, and
+# what it writes is checked before it replaces anything; signals leave no
+# file and no ffmpeg behind; ffmpeg's reason on a full disk (a 2 MB tmpfs,
+# as root) and its control codes shown as \xHH.
 #
-# Usage: tests/cli_formats_test.sh MAKE_PROFILE PNGSUITE COMMAND...
+# Usage: tests/cli_formats_test.sh MAKE_PROFILE PNGSUITE FAKE_FFMPEG COMMAND...
 #   MAKE_PROFILE  the native lumirun_make_profile (writes a Display P3 profile)
 #   PNGSUITE      libpng's contrib/pngsuite (its ../testpngs/crashers too)
+#   FAKE_FFMPEG   lumirun_fake_ffmpeg, of the same build as COMMAND
 #   COMMAND runs lumirun-render, e.g. build/native/cli/lumirun-render or
 #   wine build/windows/cli/lumirun-render.exe
 # Needs cjpeg, djpeg, jpegtran (libjpeg-turbo-progs), exiftool, transicc
@@ -18,12 +23,14 @@ set -u
 
 make_profile=$1
 pngsuite=$2
-shift 2
+fake_ffmpeg=$3
+shift 3
 render=("$@")
 under_wine=false
-[ "${render[0]}" = wine ] && under_wine=true
+exe=
+[ "${render[0]}" = wine ] && under_wine=true && exe=.exe
 work=$(mktemp -d "${TMPDIR:-/tmp}/lumirun-formats.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+trap 'mountpoint -q "$work/full" && umount "$work/full"; rm -rf "$work"' EXIT
 failures=0
 checks=0
 
@@ -414,6 +421,164 @@ sys.exit(codec < 30)" "$work/yuv420.frames" "$work/decoded.frames" "$container" 
             fail "movie.$container: frames too far"
     done
     ls -A "$work" | grep -q '^\.\|lumirun' && fail "temporary files left: $(ls -A "$work")"
+fi
+
+# ---- ffmpeg: exactly the program named, file names only, results checked
+# The stand-in ffmpeg (fake_ffmpeg.cpp, a Windows program under Wine) does
+# what LUMIRUN_FAKE_FFMPEG says and lists its arguments.
+fake() { LUMIRUN_FAKE_FFMPEG=$1 LUMIRUN_FAKE_FFMPEG_ARGS=$work/args "${@:2}"; }
+folder=$work/made
+mkdir "$folder"
+# The frames come from our pipe and the movie goes to a file, each name
+# limited to its one protocol; no keys are read from the terminal.
+if fake movie run 0 "$source" "$folder/movie.mp4" "${movie[@]}" --ffmpeg "$fake_ffmpeg"; then
+    [ "$(head -c 8 "$folder/movie.mp4" | tail -c 4)" = ftyp ] || fail "the stand-in's MP4 was not put in place"
+    py "
+import re
+a = open(sys.argv[1]).read().replace('\r', '').split('\n')[1:-1]
+want = ['-protocol_whitelist', 'pipe', '-f', 'yuv4mpegpipe', '-i', 'pipe:0']
+sys.exit(not ('-nostdin' in a and any(a[i:i + 6] == want for i in range(len(a)))
+              and a[-3:-1] == ['-protocol_whitelist', 'file'] and re.match(r'file:(/|[A-Za-z]:\\\\)', a[-1])))" \
+        "$work/args" || fail "ffmpeg's arguments: $(tr '\n' ' ' < "$work/args")"
+fi
+# The real one, natively: a folder named as a protocol, in a relative path,
+# is a folder (not our standard output, not a host to connect to).
+if ! $under_wine; then
+    cd "$work" || exit 1
+    mkdir -p "pipe:1" "http:/127.0.0.1:1"
+    run 0 "$source" "pipe:1/movie.mkv" "${movie[@]}" && [ ! -s "$work/out" ] &&
+        [ "$(head -c 4 "pipe:1/movie.mkv" | od -An -tx1 | tr -d ' ')" = 1a45dfa3 ] ||
+        fail "pipe:1/movie.mkv: $(wc -c < "$work/out") bytes on standard output"
+    run 0 "$source" "http:/127.0.0.1:1/movie.gif" "${movie[@]}" &&
+        [ "$(head -c 4 "http:/127.0.0.1:1/movie.gif")" = GIF8 ] || fail "http:/127.0.0.1:1/movie.gif"
+fi
+# A program that exits 0 without a movie replaces nothing.
+echo old > "$folder/kept.mp4"
+fake empty run 1 "$source" "$folder/kept.mp4" "${movie[@]}" --ffmpeg "$fake_ffmpeg"
+expect_err "lumirun-render: Error: ffmpeg exited with status 0, but the file it wrote is empty.
+lumirun-render: Error saving file $folder/kept.mp4.
+" "an empty movie"
+fake text run 1 "$source" "$folder/kept.mp4" "${movie[@]}" --ffmpeg "$fake_ffmpeg"
+expect_err "lumirun-render: Error: ffmpeg exited with status 0, but the file it wrote does not begin as an MP4 file does.
+lumirun-render: Error saving file $folder/kept.mp4.
+" "a text file as a movie"
+[ "$(cat "$folder/kept.mp4")" = old ] || fail "a movie that is none replaced kept.mp4"
+# What ffmpeg says reaches the terminal without its control codes.
+LUMIRUN_FAKE_FFMPEG_SAYS=$'first\n\e[31mred\e[0m alert\r\n' fake fail run 1 "$source" "$folder/red.gif" "${movie[@]}" \
+    --ffmpeg "$fake_ffmpeg"
+expect_err 'lumirun-render: Error: ffmpeg failed (exit status 1): first / \x1b[31mred\x1b[0m alert
+lumirun-render: Error saving file '"$folder"'/red.gif.
+' "ffmpeg's control codes"
+[ "$(ls -A "$folder")" = "$(printf 'kept.mp4\nmovie.mp4')" ] || fail "left in $folder: $(ls -A "$folder")"
+
+# --ffmpeg runs the file it names, with no shell between: a name without a
+# folder is looked up on the PATH only, never in the current folder.
+mkdir -p "$work/here" "$work/bin" "$work/a b %OS% \$(x) 'q'"
+odd="$work/a b %OS% \$(x) 'q'/ffmpeg$exe"
+cp "$fake_ffmpeg" "$odd"
+if fake movie run 0 "$source" "$folder/odd.mkv" "${movie[@]}" --ffmpeg "$odd"; then
+    [ "$(head -n 1 "$work/args" | tr -d '\r')" = "$odd" ] || fail "--ffmpeg '$odd' ran $(head -n 1 "$work/args")"
+fi
+cp "$fake_ffmpeg" "$work/here/ffmpeg$exe"
+cp "$fake_ffmpeg" "$work/here/myff$exe"
+cp "$fake_ffmpeg" "$work/bin/myff$exe"
+cd "$work/here" || exit 1
+rm -f "$work/args"
+fake movie run 1 "$source" "$folder/here.mp4" "${movie[@]}" --ffmpeg "myff$exe"
+expect_err "lumirun-render: --ffmpeg names myff$exe, which is no program on the PATH (a name without a folder is looked up there only; ./myff$exe names one in the current folder).
+" "--ffmpeg myff$exe in the current folder"
+# ffmpeg is the one on the PATH (none under Wine), never ./ffmpeg.
+if $under_wine; then
+    fake movie run 1 "$source" "$folder/here.mp4" "${movie[@]}" --ffmpeg ffmpeg.exe
+else
+    fake movie run 0 "$source" "$folder/here.mp4" "${movie[@]}" --ffmpeg ffmpeg
+fi
+[ ! -e "$work/args" ] || fail "--ffmpeg myff$exe or ffmpeg$exe ran $(head -n 1 "$work/args")"
+if fake movie run 0 "$source" "$folder/here.mp4" "${movie[@]}" --ffmpeg "./myff$exe"; then
+    [ "$(head -n 1 "$work/args" | tr -d '\r')" = "./myff$exe" ] || fail "--ffmpeg ./myff$exe ran $(head -n 1 "$work/args")"
+fi
+if PATH=$work/bin:$PATH WINEPATH="Z:${work//\//\\}\\bin" fake movie run 0 "$source" "$folder/path.mp4" "${movie[@]}" \
+    --ffmpeg myff; then
+    found=$work/bin/myff
+    $under_wine && found="Z:${work//\//\\}\\bin\\myff.exe"
+    [ "$(head -n 1 "$work/args" | tr -d '\r')" = "$found" ] || fail "--ffmpeg myff ran $(head -n 1 "$work/args")"
+fi
+cd "$work" || exit 1
+
+# ---- Signals: nothing left behind, no ffmpeg left running ---------------
+# interrupt SIGNAL OUTPUT ARGS...: a long movie of the sample chart, sent
+# SIGNAL half a second after its temporary file appears; its exit status in
+# $status, and whatever is in OUTPUT's folder afterwards in $left.
+sample=$(cd "$(dirname "$0")/.." && pwd)/resources/sample.jpg
+interrupt() {
+    local signal=$1 output=$2 pid
+    shift 2
+    checks=$((checks + 1))
+    mkdir -p "$(dirname "$output")"
+    # Job control: a background job's SIGINT is then not ignored.
+    set -m
+    "${render[@]}" --quiet "$sample" "$output" --frames 400 --speed 0:90 "$@" > /dev/null 2> "$work/err.raw" &
+    pid=$!
+    set +m
+    for _ in $(seq 300); do
+        ls -A "$(dirname "$output")" | grep -q 'lumirun-.*\.tmp$' && break
+        sleep 0.1
+    done
+    sleep 0.5
+    kill -"$signal" "$pid"
+    { wait "$pid"; } 2> /dev/null  # without the shell's "Hangup" line
+    status=$?
+    left=$(ls -A "$(dirname "$output")")
+}
+# Under Wine only SIGINT reaches the program, as the console's Ctrl+C
+# event; SIGTERM and SIGHUP end Wine's process, where no Windows program
+# can catch them (Windows has no such signals).
+signals=(TERM HUP INT)
+$under_wine && signals=(INT)
+for signal in "${signals[@]}"; do
+    number=$(kill -l "$signal")
+    expected=$((128 + number))
+    $under_wine && expected=58  # STATUS_CONTROL_C_EXIT's low byte
+    outputs=(y4m fake.gif)
+    $under_wine || outputs+=(mp4 gif)
+    for output in "${outputs[@]}"; do
+        name=$work/signal-$signal-$output/movie.${output#fake.}
+        if [ "$output" = fake.gif ]; then
+            LUMIRUN_FAKE_FFMPEG_MARKER=$work/ffmpeg-ended-$signal fake linger interrupt "$signal" "$name" \
+                --ffmpeg "$fake_ffmpeg"
+        else
+            interrupt "$signal" "$name"
+        fi
+        [ "$status" = "$expected" ] || fail "SIG$signal during $output: exit status $status, not $expected"
+        [ -z "$left" ] || fail "SIG$signal during $output left $left"
+    done
+done
+# ffmpeg was stopped, not left to go on once its input ended.
+sleep 2.5
+for signal in "${signals[@]}"; do
+    [ ! -e "$work/ffmpeg-ended-$signal" ] || fail "SIG$signal: ffmpeg went on after lumirun-render had ended"
+done
+
+# ---- A full disk: ffmpeg's reason reaches the user ----------------------
+# (its messages are kept in memory, not in a file beside the movie), and
+# the movie it could not end is not put in place.
+full=$work/full
+mkdir "$full"
+if mount -t tmpfs -o size=2m tmpfs "$full" 2> /dev/null; then
+    if $under_wine; then
+        head -c 3M /dev/zero > "$full/filler" 2> /dev/null
+        LUMIRUN_FAKE_FFMPEG_SAYS="$full/movie.gif: No space left on device" fake fail \
+            run 1 "$source" "$full/movie.gif" "${movie[@]}" --ffmpeg "$fake_ffmpeg"
+        rm "$full/filler"
+    else
+        run 1 "$sample" "$full/movie.gif" --frames 20 --speed 0:50
+    fi
+    grep -q "^lumirun-render: Error: ffmpeg failed (exit status 1): .*No space left on device" "$work/err" ||
+        fail "a full disk: $(cat "$work/err")"
+    [ -z "$(ls -A "$full")" ] || fail "left on the full disk: $(ls -A "$full")"
+    umount "$full"
+else
+    echo "skipped: the full disk (mount -t tmpfs needs root)"
 fi
 
 # ---- Black stays black in a WebP movie ---------------------------------

@@ -11,6 +11,7 @@
 #include "image/jpeg_file.h"
 #include "image/jpeg_library.h"
 #include "image/raster.h"
+#include "image/safe_save.h"
 #include "image/temporary_files.h"
 #include "tests/jpeg_test_support.h"
 #include "tests/test_support.h"
@@ -600,20 +601,28 @@ TEST_F(jpeg_file_test, SavesFollowLinksKeepModesAndWriteIntoPipes)
 }
 #endif
 
-// A save's temporary file is removed when a signal ends the program, which
-// then ends as the signal would have; a file size limit's signal is
-// ignored, so that the write error is reported. (Windows: the console
-// event's handler does the same removal.)
+// A save's temporary file, and a movie's being written in steps, are
+// removed when a signal ends the program, which then ends as the signal
+// would have; a file size limit's signal is ignored, so that the write
+// error is reported. (Windows: the console event's handler does the same
+// removal, of a file still open too.)
 TEST(temporary_files, SignalRemovesTheFilesBeingWritten)
 {
     temp_folder folder;
     const std::string kept = folder.path("kept.tmp");
     const std::string noted = folder.path(".lumirun-0000abcd.tmp");
+    const std::string movie = folder.path("movie.y4m");
     write_file(kept, {'k'});
 #ifdef _WIN32
     write_file(noted, {'t'});
     ASSERT_TRUE(register_temporary(noted));
+    // Never destroyed, as the end of the process destroys nothing; that end
+    // closes its file.
+    auto* streamed = new streamed_save(movie.c_str());
+    ASSERT_TRUE(streamed->refusal().empty());
+    std::fputs("YUV4MPEG2 ", streamed->file());
     remove_registered_temporaries();
+    std::fclose(streamed->file());
     unregister_temporary(noted);
 #else
     const auto child = [&] {
@@ -625,6 +634,9 @@ TEST(temporary_files, SignalRemovesTheFilesBeingWritten)
         unregister_temporary(kept);
         if (!register_temporary(noted))
             std::_Exit(4);
+        streamed_save streamed(movie.c_str());
+        if (!streamed.refusal().empty() || std::fputs("YUV4MPEG2 ", streamed.file()) < 0)
+            std::_Exit(6);
         std::raise(SIGTERM);
         std::_Exit(5);
     };

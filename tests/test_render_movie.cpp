@@ -13,6 +13,7 @@
 
 #include "pipeline/movie_job.h"
 #include "pipeline/picture_job.h"
+#include "pipeline/program_pipe.h"
 #include "cli/render_options.h"
 #include "image/jpeg_file.h"
 #include "render/doppler.h"
@@ -465,3 +466,27 @@ TEST(render_movie, ColourTableIsBuiltOncePerSpeed)
     ASSERT_EQ(render_movie(options, nullptr, &messages, &timing), 0);
     EXPECT_EQ(timing.colour_tables, 3);
 }
+
+#ifndef _WIN32
+// A program that writes more to its standard error than a pipe holds before
+// it reads its input: its messages are read while the frames are written,
+// so that neither side waits for the other, and their last 64 KiB kept.
+TEST(program_pipe, ReadsTheMessagesWhileTheInputIsWritten)
+{
+    program_pipe program;
+    std::string reason;
+    const std::string script = "i=0; while [ $i -lt 4000 ]; do echo \"line $i of the messages\" >&2; i=$((i+1)); done;"
+                               " cat > /dev/null; printf 'last\\033[0m' >&2; exit 3";
+    ASSERT_TRUE(program.start("/bin/sh", {"-c", script}, &reason)) << reason;
+    const std::string frame(1 << 20, 'x');
+    for (int k = 0; k < 4; ++k)
+        ASSERT_EQ(std::fwrite(frame.data(), 1, frame.size(), program.input()), frame.size());
+    EXPECT_EQ(program.finish(), 3);
+    EXPECT_EQ(program.messages().size(), 65536u);
+    EXPECT_EQ(last_lines(program.messages(), 2), "line 3999 of the messages / last\\x1b[0m");
+    // A program that cannot run is told at once, with the system's reason.
+    program_pipe missing;
+    EXPECT_FALSE(missing.start("/nonexistent/ffmpeg", {}, &reason));
+    EXPECT_EQ(reason, "No such file or directory");
+}
+#endif
