@@ -156,6 +156,7 @@ bool read_picture(const render_options& options, raster* picture, std::vector<st
             messages->push_back("warning: " + warning + ".");
     }
     const int orientation = options.auto_orient ? exif_orientation(source.exif.data(), source.exif.size()) : 1;
+    source.picture.image_width = source.image_width;
     if (orientation != 1) {
         std::int32_t turned_width = 0;
         raster turned = orient_picture(source.picture, source.image_width, orientation, &turned_width);
@@ -165,6 +166,7 @@ bool read_picture(const render_options& options, raster* picture, std::vector<st
             return false;
         }
         source.picture = std::move(turned);
+        source.picture.image_width = turned_width;
     }
     *picture = std::move(source.picture);
     return true;
@@ -173,7 +175,7 @@ bool read_picture(const render_options& options, raster* picture, std::vector<st
 void widen_row(const raster& picture, std::int32_t y, std::uint16_t* rgb)
 {
     const unsigned char* row = picture.pixels.get() + static_cast<std::size_t>(y) * picture.width * 3;
-    for (std::int32_t x = 0; x < picture.width; ++x) {
+    for (std::int32_t x = 0; x < image_width_of(picture); ++x) {
         rgb[3 * x] = static_cast<std::uint16_t>(row[3 * x + 2] * 257);
         rgb[3 * x + 1] = static_cast<std::uint16_t>(row[3 * x + 1] * 257);
         rgb[3 * x + 2] = static_cast<std::uint16_t>(row[3 * x] * 257);
@@ -209,7 +211,7 @@ bool save_picture(const render_options& options, picture_format format, const st
         written = write_to(name, [&](std::FILE* file, std::string* reason) {
             if (options.depth != 16)
                 return write_png(file, picture, reason);
-            return write_png16(file, picture.width, picture.height,
+            return write_png16(file, image_width_of(picture), picture.height,
                                [&picture](std::int32_t y, std::uint16_t* rgb) { widen_row(picture, y, rgb); },
                                reason);
         }, messages);
