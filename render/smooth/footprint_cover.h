@@ -11,9 +11,10 @@
 // no further blur: a source edge stays as sharp as the footprint allows.
 //
 // A horizontal line meets the parallelogram between a left and a right
-// edge, each linear in y between the heights of the vertices; within a
-// source row and such a band, a source pixel's share is the integral of the
-// two edges' positions clipped to the pixel, in closed form. A
+// edge, each linear in y between the heights of the corners; within a
+// source row and such a band, the area left of a column line is the
+// integral of the two edges' positions clipped to it, in closed form, and a
+// source pixel's share the difference between its two column lines'. A
 // parallelogram under a source pixel wide and high meets at most 2 x 2
 // pixels and takes a path with no loops and no branches but selects.
 //
@@ -37,5 +38,18 @@ struct footprint_parallelogram {
 // Nothing when its area is 0 or not finite.
 void add_footprint_light(const smooth_source& source, const srgb_light_tables& tables,
                          const footprint_parallelogram& p, double weight, double sum[3]);
+
+// A convex polygon of the source, its corners in order either way round.
+constexpr int most_polygon_corners = 8;
+struct footprint_polygon {
+    int count;
+    double x[most_polygon_corners];
+    double y[most_polygon_corners];
+};
+
+// The same for a convex polygon (the pieces of a pixel cut by its own
+// edges).
+void add_polygon_light(const smooth_source& source, const srgb_light_tables& tables, const footprint_polygon& p,
+                       double weight, double sum[3]);
 
 #endif
