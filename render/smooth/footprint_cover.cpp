@@ -95,6 +95,8 @@ void add_piece(const smooth_source& s, const srgb_light_tables& t, std::int32_t 
     const edge_sweep right(h, r0, r1);
     const double first = std::floor(left.low);
     const double last = std::floor(right.high);
+    if (!(first < static_cast<double>(s.width)) || !(last >= 0.0))
+        return;
     const std::int32_t i0 = first < 0.0 ? 0 : static_cast<std::int32_t>(first);
     const std::int32_t i1 = last >= static_cast<double>(s.width) ? s.width - 1 : static_cast<std::int32_t>(last);
     if (i1 < i0)
@@ -124,6 +126,8 @@ void add_band(const smooth_source& s, const srgb_light_tables& t, double t0, dou
 {
     const double first_row = std::floor(t0);
     const double last_row = std::floor(t1);
+    if (!(first_row < static_cast<double>(s.height)) || !(last_row >= 0.0))
+        return;
     const std::int32_t j0 = first_row < 0.0 ? 0 : static_cast<std::int32_t>(first_row);
     const std::int32_t j1 = last_row >= static_cast<double>(s.height) ? s.height - 1
                                                                       : static_cast<std::int32_t>(last_row);
@@ -217,6 +221,8 @@ void add_small(const smooth_source& s, const srgb_light_tables& t, const footpri
 {
     const double x0 = std::floor(p.cx - e.half_x);
     const double y0 = std::floor(p.cy - half_y);
+    if (!(x0 >= -1.0 && x0 < static_cast<double>(s.width)) || !(y0 >= -1.0 && y0 < static_cast<double>(s.height)))
+        return;
     const double column_line = (x0 + 1.0) - p.cx;
     const double row_line = (y0 + 1.0) - p.cy;
     const double left = shadow_share(std::fabs(p.ux), std::fabs(p.vx), column_line + e.half_x);

@@ -15,8 +15,11 @@
 // source row and such a band, the area left of a column line is the
 // integral of the two edges' positions clipped to it, in closed form, and a
 // source pixel's share the difference between its two column lines'. A
-// parallelogram under a source pixel wide and high meets at most 2 x 2
-// pixels and takes a path with no loops and no branches but selects.
+// parallelogram under a source pixel wide and high (the view magnifying
+// the picture: most pixels at low speeds) meets at most 2 x 2 pixels; its
+// shares come from its sides' shadows on the axes (trapezoids) and, where
+// it crosses both a row and a column line, its corner's own area: a fixed
+// run of arithmetic and selects, no loop over pixels.
 //
 // Nothing but + - * / in double, in the written order: the same bits on
 // every machine.
