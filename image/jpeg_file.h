@@ -82,17 +82,18 @@ struct jpeg_write {
     std::string message;  // the warning box's text, when one is due
 };
 
-// Encodes picture as a baseline JPEG file at the given quality. A regular
-// file (or one that symbolic links name: the links stay) is replaced only
-// when every byte of the new one is written and on the disk: a new file with
-// a short random name is written in the same folder, with the replaced
-// file's mode (and owner and group where the process may set them), and
-// renamed over it. Something that is not a regular file (a pipe, a device)
-// is written in place. Refuses, before touching any file, an absent raster
-// (with no message), a side over 65500 pixels, a read-only target and a
-// path the platform's file calls cannot take. Every message is one line
-// with the system's (or the library's) reason. Colour is kept at half
-// resolution both ways (4:2:0) unless full_chroma asks for every pixel's.
+// Encodes picture (its image_width_of columns) as a baseline JPEG file at
+// the given quality. A regular file (or one that symbolic links name: the
+// links stay) is replaced only when every byte of the new one is written
+// and on the disk: a new file with a short random name is written in the
+// same folder, with the replaced file's mode (and owner and group where the
+// process may set them), and renamed over it. Something that is not a
+// regular file (a pipe, a device) is written in place. Refuses, before
+// touching any file, an absent raster (with no message), a side over 65500
+// pixels, a read-only target and a path the platform's file calls cannot
+// take. Every message is one line with the system's (or the library's)
+// reason. Colour is kept at half resolution both ways (4:2:0) unless
+// full_chroma asks for every pixel's.
 jpeg_write write_jpeg_file(const char* path, const raster& picture, std::int32_t quality, bool full_chroma = false);
 
 // Encodes picture into an open stream (standard output, say); the caller

@@ -42,7 +42,7 @@ std::int32_t encode_steps(jpeg_compress_struct* cinfo, FILE* file, const raster*
 {
     jpeg_create_compress(cinfo);
     jpeg_stdio_dest(cinfo, file);
-    cinfo->image_width = static_cast<JDIMENSION>(picture->width);
+    cinfo->image_width = static_cast<JDIMENSION>(image_width_of(*picture));
     cinfo->image_height = static_cast<JDIMENSION>(picture->height);
     cinfo->input_components = 3;
     cinfo->in_color_space = JCS_EXT_BGR;
@@ -115,7 +115,7 @@ jpeg_write write_jpeg_file(const char* path, const raster& picture, std::int32_t
     jpeg_write write;
     if (!picture.pixels || picture.width < 0 || picture.height < 0)
         return write;
-    if (picture.width > largest_jpeg_side || picture.height > largest_jpeg_side) {
+    if (image_width_of(picture) > largest_jpeg_side || picture.height > largest_jpeg_side) {
         write.message = cannot_write_text(
             path, "Maximum supported image dimension is " + std::to_string(largest_jpeg_side) + " pixels");
         return write;

@@ -316,7 +316,7 @@ bool write_png(std::FILE* file, const raster& picture, std::string* reason)
     const std::function<const unsigned char*(std::int32_t)> row = [&picture, stride](std::int32_t y) {
         return picture.pixels.get() + static_cast<std::size_t>(y) * stride;
     };
-    return write_rows(file, png_writer{picture.width, picture.height, 8, &row}, true, reason);
+    return write_rows(file, png_writer{image_width_of(picture), picture.height, 8, &row}, true, reason);
 }
 
 bool write_png16(std::FILE* file, std::int32_t width, std::int32_t height, const png_rows16& rows,

@@ -43,8 +43,8 @@ bool is_png_signature(const unsigned char* bytes, std::size_t size);
 // top) of a picture width pixels wide.
 using png_rows16 = std::function<void(std::int32_t y, std::uint16_t* rgb)>;
 
-// Writes an opaque 8-bit RGB PNG of picture (all its width, as the JPEG
-// writer does); false with the reason.
+// Writes an opaque 8-bit RGB PNG of picture (its image_width_of columns, as
+// the JPEG writer does); false with the reason.
 bool write_png(std::FILE* file, const raster& picture, std::string* reason);
 
 // Writes an opaque 16-bit RGB PNG of width by height pixels whose rows

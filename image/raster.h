@@ -5,6 +5,11 @@
 // While pixels are held, width is a multiple of 4, so a row (3 * width bytes)
 // is a multiple of 4 bytes and the whole buffer is, unchanged, the pixel
 // array of a top-down 24-bit device-independent bitmap.
+//
+// A picture whose own width is not a multiple of 4 sits in the first
+// image_width columns, the columns past it black. The viewer's exact
+// renderer draws those columns as part of the picture, as the viewer always
+// has; the smooth renderer and the picture files it feeds do not.
 #ifndef LUMIRUN_IMAGE_RASTER_H
 #define LUMIRUN_IMAGE_RASTER_H
 
@@ -24,7 +29,17 @@ struct raster {
     std::int32_t width = 0;
     std::int32_t height = 0;
     std::int32_t rows_filled = 0;  // rows a JPEG read has filled
+    // The picture's own width when narrower than width; 0 (as a raster is
+    // made): all width columns are the picture.
+    std::int32_t image_width = 0;
 };
+
+// The columns that are the picture: image_width when it is set and less
+// than width, else width.
+inline std::int32_t image_width_of(const raster& r)
+{
+    return r.image_width > 0 && r.image_width < r.width ? r.image_width : r.width;
+}
 
 // The largest raster that will be asked of the allocator.
 constexpr std::uint64_t max_raster_bytes = std::uint64_t{1} << 38;  // 256 GiB

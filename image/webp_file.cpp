@@ -73,9 +73,9 @@ bool encode_webp_picture(const raster& picture, bool lossless, float quality, st
     picture_owner owner;
     WebPPicture& frame = owner.picture;
     frame.use_argb = 1;
-    frame.width = picture.width;
+    frame.width = image_width_of(picture);
     frame.height = picture.height;
-    if (picture.width > webp_max_dimension || picture.height > webp_max_dimension) {
+    if (frame.width > webp_max_dimension || picture.height > webp_max_dimension) {
         *reason = encoder_error_text(VP8_ENC_ERROR_BAD_DIMENSION);
         return false;
     }
@@ -140,7 +140,7 @@ bool webp_animation::ready() const
 
 bool webp_animation::add_frame(const raster& canvas, std::int32_t timestamp_ms, std::string* message)
 {
-    if (!state_ || !canvas.pixels || canvas.width != state_->width || canvas.height != state_->height) {
+    if (!state_ || !canvas.pixels || image_width_of(canvas) != state_->width || canvas.height != state_->height) {
         *message = "the frame does not fit the animation";
         return false;
     }
@@ -148,7 +148,7 @@ bool webp_animation::add_frame(const raster& canvas, std::int32_t timestamp_ms, 
     WebPPicture& picture = owner.picture;
     // The encoder works on ARGB; importing to it keeps a lossless frame exact.
     picture.use_argb = 1;
-    picture.width = canvas.width;
+    picture.width = image_width_of(canvas);
     picture.height = canvas.height;
     if (!WebPPictureImportBGR(&picture, canvas.pixels.get(), 3 * canvas.width)) {
         *message = "not enough memory for the frame";

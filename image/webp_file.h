@@ -45,8 +45,9 @@ struct webp_write {
     std::string message;      // a warning box's text, when one is due
 };
 
-// A still picture's WebP file: lossless (exact pixels) or lossy at quality
-// (0 to 100), into *bytes; false with the encoder's reason.
+// A still picture's WebP file (its image_width_of columns): lossless (exact
+// pixels) or lossy at quality (0 to 100), into *bytes; false with the
+// encoder's reason.
 bool encode_webp_picture(const raster& picture, bool lossless, float quality, std::vector<unsigned char>* bytes,
                          std::string* reason);
 
@@ -64,8 +65,8 @@ public:
     // memory could not be had.
     bool ready() const;
 
-    // Encodes canvas, which must be the animation's size. On failure the
-    // encoder's reason goes into *message.
+    // Encodes canvas, whose image_width_of and height must be the
+    // animation's size. On failure the encoder's reason goes into *message.
     bool add_frame(const raster& canvas, std::int32_t timestamp_ms, std::string* message);
 
     // Ends the last frame at end_ms and writes the file: a new file beside

@@ -31,7 +31,8 @@ canvas_layout lay_out_canvas(const std::vector<frame_extent>& frames)
     }
     if (!(right <= int32_top) || !(bottom <= int32_top))
         return layout;
-    if (!round_width_to_4(static_cast<std::int32_t>(right), &layout.width))
+    layout.image_width = static_cast<std::int32_t>(right);
+    if (!round_width_to_4(layout.image_width, &layout.width))
         return layout;
     layout.height = static_cast<std::int32_t>(bottom);
     layout.ok = true;
@@ -54,14 +55,16 @@ bool draw_on_canvas(const raster& frame, canvas_place place, raster* canvas)
     if (!canvas->pixels || !raster_byte_count(canvas->width, canvas->height, &bytes))
         return false;
     std::memset(canvas->pixels.get(), 0, bytes);
+    const std::int32_t columns = image_width_of(frame);
     if (!frame.pixels || place.x < 0 || place.y < 0
-        || static_cast<std::int64_t>(place.x) + frame.width > canvas->width
+        || static_cast<std::int64_t>(place.x) + columns > canvas->width
         || static_cast<std::int64_t>(place.y) + frame.height > canvas->height)
         return false;
     const std::size_t frame_row = 3 * static_cast<std::size_t>(frame.width);
     const std::size_t canvas_row = 3 * static_cast<std::size_t>(canvas->width);
     for (std::int32_t y = 0; y < frame.height; ++y)
         std::memcpy(canvas->pixels.get() + (static_cast<std::size_t>(place.y) + y) * canvas_row + 3 * place.x,
-                    frame.pixels.get() + static_cast<std::size_t>(y) * frame_row, frame_row);
+                    frame.pixels.get() + static_cast<std::size_t>(y) * frame_row,
+                    3 * static_cast<std::size_t>(columns));
     return true;
 }

@@ -11,7 +11,8 @@
 #include "image/raster.h"
 #include "render/position_box.h"
 
-// A frame as pass 1 measures it: its box and its rendered raster's size.
+// A frame as pass 1 measures it: its box and its rendered picture's size
+// (image_width_of its raster).
 struct frame_extent {
     position_box box;
     std::int32_t width;
@@ -23,9 +24,11 @@ struct canvas_layout {
     double origin_x = 0.0;
     double origin_y = 0.0;
     // Wide and high enough for every frame at its place, the width a
-    // multiple of 4 as every raster's.
+    // multiple of 4 as every raster's; image_width, the farthest frame's far
+    // side.
     std::int32_t width = 0;
     std::int32_t height = 0;
+    std::int32_t image_width = 0;
 };
 
 struct canvas_place {
@@ -40,8 +43,8 @@ canvas_layout lay_out_canvas(const std::vector<frame_extent>& frames);
 // origin, rounded to the nearest pixel.
 canvas_place place_on_canvas(const canvas_layout& layout, const position_box& box);
 
-// Clears canvas to black and copies frame to place; false (canvas black)
-// when the frame does not fit there.
+// Clears canvas to black and copies frame (its image_width_of columns) to
+// place; false (canvas black) when the frame does not fit there.
 bool draw_on_canvas(const raster& frame, canvas_place place, raster* canvas);
 
 #endif

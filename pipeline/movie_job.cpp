@@ -41,9 +41,9 @@ public:
         : options_(options), kind_(kind), largest_file_(largest_file), memory_(memory)
     {
         if (kind_ == movie_output::webp) {
-            animation_ = std::make_unique<webp_animation>(canvas.width, canvas.height, options.lossless);
+            animation_ = std::make_unique<webp_animation>(image_width_of(canvas), canvas.height, options.lossless);
         } else if (kind_ == movie_output::y4m) {
-            y4m_.width = canvas.width;
+            y4m_.width = image_width_of(canvas);
             y4m_.height = canvas.height;
             y4m_.full_chroma = options.full_chroma;
             y4m_rate(options.fps, &y4m_.rate_numerator, &y4m_.rate_denominator);
@@ -60,7 +60,7 @@ public:
     bool open(const raster& canvas, std::vector<std::string>* messages)
     {
         if (kind_ == movie_output::ffmpeg)
-            return ffmpeg_->start(canvas.width, canvas.height, messages);
+            return ffmpeg_->start(image_width_of(canvas), canvas.height, messages);
         if (kind_ != movie_output::y4m)
             return true;
         if (options_.output == "-") {
@@ -251,7 +251,7 @@ bool measure_frames(const render_options& options, const raster& source, movie_o
             messages->push_back(render_failure_text(measured));
             return false;
         }
-        const frame_extent e{measured.box, measured.picture.width, measured.picture.height};
+        const frame_extent e{measured.box, image_width_of(measured.picture), measured.picture.height};
         extents->push_back(e);
         left = k == 0 ? e.box.min_x : std::min(left, e.box.min_x);
         top = k == 0 ? e.box.min_y : std::min(top, e.box.min_y);
@@ -279,15 +279,15 @@ bool canvases_for(const render_options& options, const canvas_layout& layout,
 {
     const std::int32_t limit = side_limit(kind);
     const bool all = static_cast<std::int32_t>(extents.size()) == options.frames;
-    if (!all || !layout.ok || layout.width > limit || layout.height > limit) {
-        const std::string size = std::to_string(layout.width) + " by " + std::to_string(layout.height) + " pixels";
+    const std::string size = std::to_string(layout.image_width) + " by " + std::to_string(layout.height);
+    if (!all || !layout.ok || layout.image_width > limit || layout.height > limit) {
         messages->push_back(
-            (all && layout.ok ? "The movie's canvas of " + size : std::string("The movie's canvas")) + " passes the "
-            + std::to_string(limit) + "-pixel limit of "
+            (all && layout.ok ? "The movie's canvas of " + size + " pixels" : std::string("The movie's canvas"))
+            + " passes the " + std::to_string(limit) + "-pixel limit of "
             + (kind == movie_output::webp ? "WebP" : kind == movie_output::frame_files ? "JPEG" : "this movie")
             + " on a side"
             + (all || !layout.ok ? std::string(".")
-                                 : ": " + size + " at frame " + std::to_string(extents.size() - 1) + " of "
+                                 : ": " + size + " pixels at frame " + std::to_string(extents.size() - 1) + " of "
                                        + std::to_string(options.frames) + ", with the other frames still to come."));
         return false;
     }
@@ -302,17 +302,17 @@ bool canvases_for(const render_options& options, const canvas_layout& layout,
     const std::uint64_t needed = 2 * canvas + largest + encoder;
     const std::uint64_t available = memory != 0 ? memory : memory_available();
     if (available != 0 && needed > available) {
-        messages->push_back("Error: Not enough memory for the movie: its " + std::to_string(layout.width) + " by "
-                            + std::to_string(layout.height) + " canvas needs " + megabytes(needed)
+        messages->push_back("Error: Not enough memory for the movie: its " + size + " canvas needs " + megabytes(needed)
                             + " (two canvases, the largest frame and the encoder's buffers), and "
                             + megabytes(available) + " can be had.");
         return false;
     }
-    canvases[0] = allocate_raster(layout.width, layout.height, memory);
-    canvases[1] = allocate_raster(layout.width, layout.height, memory);
+    for (int k = 0; k < 2; ++k) {
+        canvases[k] = allocate_raster(layout.width, layout.height, memory);
+        canvases[k].image_width = layout.image_width;
+    }
     if (!canvases[0].pixels || !canvases[1].pixels) {
-        messages->push_back("Error: Not enough memory for the movie's " + std::to_string(layout.width) + " by "
-                            + std::to_string(layout.height) + " canvas and its frames!");
+        messages->push_back("Error: Not enough memory for the movie's " + size + " canvas and its frames!");
         return false;
     }
     return true;
@@ -475,7 +475,11 @@ int make_movie(const raster& source, const render_options& options, movie_output
     if (!measure_frames(options, source, kind, bar, &extents, messages)
         || !movie_colour(options, source, bar, &colours, messages))
         return 1;
-    const canvas_layout layout = lay_out_canvas(extents);
+    canvas_layout layout = lay_out_canvas(extents);
+    // The exact renderer's frames draw their alignment columns, as the
+    // viewer's pictures do, and its movies keep the canvas's too.
+    if (options.method == render_method::exact)
+        layout.image_width = layout.width;
     raster canvases[2];
     if (!canvases_for(options, layout, extents, kind, limits.memory, canvases, messages)) {
         if (bar)

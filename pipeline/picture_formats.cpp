@@ -39,6 +39,7 @@ void take_picture(Read* read, bool auto_orient, picture_read* source)
             source->messages.push_back({read_message_kind::warning, warning + "."});
     }
     const int orientation = auto_orient ? exif_orientation(read->exif.data(), read->exif.size()) : 1;
+    read->picture.image_width = read->image_width;
     if (orientation == 1) {
         source->ok = true;
         source->picture = std::move(read->picture);
@@ -52,6 +53,7 @@ void take_picture(Read* read, bool auto_orient, picture_read* source)
     }
     source->ok = true;
     source->picture = std::move(turned);
+    source->picture.image_width = turned_width;
 }
 
 // The messages of a JPEG read, in the order the command line prints them:
@@ -209,7 +211,7 @@ bool read_picture_stream(std::FILE* file, const std::string& name, const render_
 void widen_row(const raster& picture, std::int32_t y, std::uint16_t* rgb)
 {
     const unsigned char* row = picture.pixels.get() + static_cast<std::size_t>(y) * picture.width * 3;
-    for (std::int32_t x = 0; x < picture.width; ++x) {
+    for (std::int32_t x = 0; x < image_width_of(picture); ++x) {
         rgb[3 * x] = static_cast<std::uint16_t>(row[3 * x + 2] * 257);
         rgb[3 * x + 1] = static_cast<std::uint16_t>(row[3 * x + 1] * 257);
         rgb[3 * x + 2] = static_cast<std::uint16_t>(row[3 * x] * 257);
@@ -245,7 +247,7 @@ bool save_picture(const render_options& options, picture_format format, const st
         written = write_to(name, [&](std::FILE* file, std::string* reason) {
             if (options.depth != 16)
                 return write_png(file, picture, reason);
-            return write_png16(file, picture.width, picture.height,
+            return write_png16(file, image_width_of(picture), picture.height,
                                [&picture](std::int32_t y, std::uint16_t* rgb) { widen_row(picture, y, rgb); },
                                reason);
         }, messages);

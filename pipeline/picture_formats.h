@@ -57,7 +57,9 @@ struct picture_read {
 // opened for binary reading (named in the messages as name), converts an
 // ICC profile's colours to sRGB (a profile that cannot be used adds a
 // warning) and, when auto_orient, turns the picture as its Exif orientation
-// says. The picture may take memory_limit bytes (0: what the machine can
+// says. The raster's image_width is the picture's own width (the exact
+// renderer draws its alignment columns too, as the viewer always has; the
+// smooth renderer does not). The picture may take memory_limit bytes (0: what the machine can
 // give). Every edition's open: the command line's, the viewer's, the page's.
 picture_read read_picture_stream(std::FILE* file, const std::string& name, bool auto_orient,
                                  std::uint64_t memory_limit = 0);
@@ -73,17 +75,18 @@ bool read_picture(const render_options& options, raster* picture, std::vector<st
 bool read_picture_stream(std::FILE* file, const std::string& name, const render_options& options, raster* picture,
                          std::vector<std::string>* messages);
 
-// Writes picture to name ("-": standard output) in format with the
-// options' settings. False with the lines to tell the user: the reason,
-// which save_picture stops at, then "Error saving file NAME.".
+// Writes picture (its image_width_of columns) to name ("-": standard
+// output) in format with the options' settings. False with the lines to
+// tell the user: the reason, which save_picture stops at, then "Error
+// saving file NAME.".
 bool save_picture(const render_options& options, picture_format format, const std::string& name,
                   const raster& picture, std::vector<std::string>* messages);
 bool write_picture(const render_options& options, picture_format format, const std::string& name,
                    const raster& picture, std::vector<std::string>* messages);
 
-// A 16-bit PNG's rows from an 8-bit picture: each sample widened to
-// x * 257 (0 to 0, 255 to 65535). The hook where a result kept in linear
-// light at higher precision would be encoded instead.
+// A 16-bit PNG's rows (image_width_of columns) from an 8-bit picture: each
+// sample widened to x * 257 (0 to 0, 255 to 65535). The hook where a result
+// kept in linear light at higher precision would be encoded instead.
 void widen_row(const raster& picture, std::int32_t y, std::uint16_t* rgb);
 
 #endif

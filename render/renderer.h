@@ -79,9 +79,11 @@ enum class render_status : std::int32_t {
 
 struct render_output {
     render_status status = render_status::done;
-    // done: the rendered picture, width a multiple of 4. out_of_memory and
-    // too_large: absent, with the size that could not be had (0 by 0 when
-    // none was worked out). Otherwise absent and 0 by 0.
+    // done: the rendered picture, width a multiple of 4 (the smooth
+    // renderer's: image_width its canvas's own, the columns past it black
+    // alignment). out_of_memory and too_large: absent, with the size that
+    // could not be had (0 by 0 when none was worked out). Otherwise absent
+    // and 0 by 0.
     raster picture;
     // Of the finite apparent positions, in the observer's coordinates; all
     // 0.0 when there is none. Set once pass 1 has run.

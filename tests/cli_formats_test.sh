@@ -314,6 +314,26 @@ lumirun-render: Try 'lumirun-render --help' for more information.
 " "unknown extension"
 [ ! -e "$work/out.tif" ] || fail "out.tif written"
 
+# ---- A width that is no multiple of 4 ----------------------------------
+# At speed 0 the smooth renderer gives the picture back as it came in, in
+# every format and in a movie's frames: 37 by 23, no black alignment
+# columns. The exact renderer draws them, as the viewer does.
+blocks_ppm 37 23 "$work/odd.ppm"
+cjpeg -quality 100 -sample 1x1 "$work/odd.ppm" > "$work/odd.jpg"
+djpeg -ppm "$work/odd.jpg" > "$work/odd-stored.ppm"
+size() { ffprobe -v error -show_entries stream=width,height -of csv=p=0:s=x "$1"; }
+for name in odd-out.png odd-out.webp odd-out.jpg; do
+    run 0 "$work/odd.jpg" "$work/$name" --speed 0 && [ "$(size "$work/$name")" = 37x23 ] ||
+        fail "$name at speed 0: $(size "$work/$name"), not 37x23"
+done
+raw "$work/odd-out.png" > "$work/odd-out.rgb"
+py "sys.exit(samples(sys.argv[1]) != ppm(sys.argv[2]))" "$work/odd-out.rgb" "$work/odd-stored.ppm" ||
+    fail "a 37-pixel-wide picture at speed 0 is not the picture"
+run 0 "$work/odd.jpg" "$work/odd-frame-%d.png" --frames 2 --speed 0:0 && [ "$(size "$work/odd-frame-1.png")" = 37x23 ] &&
+    cmp -s "$work/odd-frame-1.png" "$work/odd-out.png" || fail "a movie's frame at speed 0 is not the picture"
+run 0 "$work/odd.jpg" "$work/odd-exact.png" --speed 0 --quality low && [ "$(size "$work/odd-exact.png")" = 40x23 ] ||
+    fail "the exact renderer's picture is not 40x23 (its alignment columns drawn)"
+
 # ---- The same file ------------------------------------------------------
 cp "$source" "$work/photo.jpg"
 ln -s photo.jpg "$work/symbolic.jpg"

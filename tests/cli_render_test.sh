@@ -182,13 +182,15 @@ for arguments in "--frames 3 --speed 50:100" "--frames 3 --speed a:b" "--frames 
     expect_absent "$work/usage.webp"
 done
 
-# Movies. An animated WebP: the frames and one canvas (webpmux reads it back).
+# Movies. An animated WebP: the frames and one canvas (webpmux reads it back),
+# as wide as the frames reach (the smooth renderer's have no alignment
+# columns).
 if run 0 "$images/testorig.jpg" "$work/movie.webp" --frames 3 --speed 0:90 --lossless --observer 20,70; then
     expect_err "" "movie"
     [ "$(head -c 4 "$work/movie.webp")" = RIFF ] || fail "movie.webp is not a RIFF file"
     if command -v webpmux > /dev/null; then
         webpmux -info "$work/movie.webp" > "$work/info" 2>&1
-        grep -q "^Number of frames: 3$" "$work/info" && grep -q "^Canvas size: 332 x 149$" "$work/info" \
+        grep -q "^Number of frames: 3$" "$work/info" && grep -q "^Canvas size: 330 x 149$" "$work/info" \
             && grep -q "Loop Count : 0" "$work/info" || fail "movie.webp: $(tr '\n' ' ' < "$work/info")"
     fi
 fi

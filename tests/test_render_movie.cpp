@@ -12,6 +12,7 @@
 #include <webp/demux.h>
 
 #include "pipeline/movie_job.h"
+#include "pipeline/picture_formats.h"
 #include "pipeline/picture_job.h"
 #include "pipeline/program_pipe.h"
 #include "cli/render_options.h"
@@ -205,8 +206,6 @@ TEST(render_movie, ADopplerMovieMetersEachFrameAndEasesBetweenThem)
     temp_folder folder;
     const std::string input = folder.path("in.jpg");
     ASSERT_EQ(write_jpeg_file(input.c_str(), gradient_picture(45, 31), 95).result, 0);
-    const raster source = read_jpeg_file(input.c_str()).picture;
-    ASSERT_TRUE(source.pixels);
     constexpr std::int32_t frames = 24;
     const parse_result parsed = [&] {
         const std::string output = folder.path("movie.webp");
@@ -217,6 +216,9 @@ TEST(render_movie, ADopplerMovieMetersEachFrameAndEasesBetweenThem)
     ASSERT_EQ(parsed.outcome, parse_outcome::run) << parsed.error;
     std::vector<std::string> messages;
     ASSERT_EQ(render_movie(parsed.options, nullptr, &messages), 0) << (messages.empty() ? "" : messages.back());
+    // The source as the movie job reads it: 45 columns, not the raster's 48.
+    raster source;
+    ASSERT_TRUE(read_picture(parsed.options, &source, &messages));
 
     std::vector<render_output> singles;
     std::vector<render_settings> settings;

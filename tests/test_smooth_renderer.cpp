@@ -10,8 +10,10 @@
 
 #include "image/jpeg_file.h"
 #include "render/renderer.h"
+#include "render/smooth/footprint_cover.h"
 #include "render/smooth/inverse_map.h"
 #include "render/smooth/smooth_renderer.h"
+#include "tests/jpeg_test_support.h"
 #include "tests/test_support.h"
 
 using test_support::pixel_at;
@@ -53,31 +55,148 @@ bool inverse(const view_parameters& view, std::int32_t direction, double x, doub
 
 // ---- The brute-force reference ------------------------------------------
 //
-// K x K points evenly spread over each output pixel, each mapped back to the
-// source. The footprint's extent on each axis, w, is the spread of those
-// points (scaled from the K - 1 gaps between them to K). Each point stands
-// for its 1 / K share of the footprint on each axis and takes the average of
-// the piecewise-constant source over a box that wide about it, or 1 - w wide
-// where that is wider: the source's own pixels where the view shrinks it,
-// bilinear interpolation in the limit where it magnifies it. The mean of
-// the K x K values, in linear light, is the pixel.
+// The light an output pixel gathers: the mean, over its area, of the
+// piecewise-constant source (pixel (x, y) covers [x, x + 1) x [y, y + 1),
+// black outside) seen at each of its points, in linear light. The pixel is
+// cut into K x K squares whose corners are mapped back; each square's image
+// is taken as the quadrilateral through those four points and averaged over
+// exactly, by clipping it against every source pixel it touches. K is 16
+// where the pixel's footprint spans a source pixel or more (the map bends
+// across it), 4 below. A square with a corner past the map's limit sees
+// nothing: black.
 constexpr int reference_k = 16;
 
-// The average over [x - r / 2, x + r / 2] of a line of n pixels (outside:
-// black) as weights of its pixels.
-void box_weights(double x, double r, std::int32_t n, std::vector<std::pair<std::int32_t, double>>* out)
+struct reference_point {
+    double x;
+    double y;
+};
+
+// The part of a convex polygon (n <= 12 points) with coordinate axis (0: x,
+// 1: y) on one side of bound.
+int clip_polygon(const reference_point* in, int n, int axis, double bound, bool keep_above, reference_point* out)
 {
-    out->clear();
-    const double lo = x - (r / 2.0);
-    const double hi = x + (r / 2.0);
-    for (auto i = static_cast<std::int32_t>(std::max(0.0, std::floor(lo)));
-         i < n && static_cast<double>(i) < hi; ++i) {
-        const double overlap = std::min(hi, i + 1.0) - std::max(lo, static_cast<double>(i));
-        if (overlap > 0.0)
-            out->push_back({i, overlap / r});
+    int m = 0;
+    for (int k = 0; k < n; ++k) {
+        const reference_point& a = in[k];
+        const reference_point& b = in[(k + 1) % n];
+        const double va = axis == 0 ? a.x : a.y;
+        const double vb = axis == 0 ? b.x : b.y;
+        const bool a_in = keep_above ? va >= bound : va <= bound;
+        const bool b_in = keep_above ? vb >= bound : vb <= bound;
+        if (a_in)
+            out[m++] = a;
+        if (a_in != b_in) {
+            const double t = (bound - va) / (vb - va);
+            out[m++] = reference_point{a.x + t * (b.x - a.x), a.y + t * (b.y - a.y)};
+        }
+    }
+    return m;
+}
+
+double polygon_area(const reference_point* p, int n)
+{
+    double twice = 0.0;
+    for (int k = 0; k < n; ++k)
+        twice += p[k].x * p[(k + 1) % n].y - p[(k + 1) % n].x * p[k].y;
+    return std::fabs(twice) / 2.0;
+}
+
+// The source's mean light over the quadrilateral q.
+void quad_mean(const linear_picture& light, const reference_point q[4], double mean[3])
+{
+    mean[0] = mean[1] = mean[2] = 0.0;
+    const double area = polygon_area(q, 4);
+    if (!(area > 0.0))
+        return;
+    reference_point inside[12], scratch[12], row[12], cell[12];
+    int n = clip_polygon(q, 4, 0, 0.0, true, scratch);
+    n = clip_polygon(scratch, n, 0, static_cast<double>(light.width), false, inside);
+    n = clip_polygon(inside, n, 1, 0.0, true, scratch);
+    n = clip_polygon(scratch, n, 1, static_cast<double>(light.height), false, inside);
+    if (n < 3)
+        return;
+    double x0 = inside[0].x, x1 = inside[0].x, y0 = inside[0].y, y1 = inside[0].y;
+    for (int k = 1; k < n; ++k) {
+        x0 = std::min(x0, inside[k].x), x1 = std::max(x1, inside[k].x);
+        y0 = std::min(y0, inside[k].y), y1 = std::max(y1, inside[k].y);
+    }
+    for (auto j = std::max(0, static_cast<std::int32_t>(std::floor(y0))); j < light.height && j <= y1; ++j) {
+        int r = clip_polygon(inside, n, 1, j, true, scratch);
+        r = clip_polygon(scratch, r, 1, j + 1.0, false, row);
+        if (r < 3)
+            continue;
+        for (auto i = std::max(0, static_cast<std::int32_t>(std::floor(x0))); i < light.width && i <= x1; ++i) {
+            int c = clip_polygon(row, r, 0, i, true, scratch);
+            c = clip_polygon(scratch, c, 0, i + 1.0, false, cell);
+            if (c < 3)
+                continue;
+            const double share = polygon_area(cell, c) / area;
+            const float* v = &light.values[(static_cast<std::size_t>(j) * light.width + i) * 3];
+            for (int ch = 0; ch < 3; ++ch)
+                mean[ch] += share * v[ch];
+        }
     }
 }
 
+// The source light at the output point (x, y), or black.
+bool map_back(const view_parameters& view, std::int32_t direction, double x, double y, reference_point* p)
+{
+    return inverse(view, direction, x, y, &p->x, &p->y) && std::isfinite(p->x) && std::isfinite(p->y);
+}
+
+// The reference's light for output pixel (j, i) of a canvas at box.
+void reference_pixel(const linear_picture& light, const view_parameters& view, std::int32_t direction,
+                     const position_box& box, std::int32_t i, std::int32_t j, double sum[3])
+{
+    sum[0] = sum[1] = sum[2] = 0.0;
+    const double left = box.min_x + j, top = box.min_y + i;
+    reference_point corners[4];
+    bool all = true;
+    for (int k = 0; k < 4; ++k)
+        all = map_back(view, direction, left + (k & 1), top + (k >> 1), &corners[k]) && all;
+    int k_side = reference_k;
+    if (all) {
+        double x0 = corners[0].x, x1 = x0, y0 = corners[0].y, y1 = y0;
+        for (const reference_point& c : corners) {
+            x0 = std::min(x0, c.x), x1 = std::max(x1, c.x);
+            y0 = std::min(y0, c.y), y1 = std::max(y1, c.y);
+        }
+        if (x1 - x0 < 1.0 && y1 - y0 < 1.0) {
+            k_side = 4;
+            // Inside one source pixel: that pixel.
+            if (std::floor(x0) == std::floor(x1) && std::floor(y0) == std::floor(y1)) {
+                if (x0 >= 0.0 && y0 >= 0.0 && x1 < light.width && y1 < light.height) {
+                    const float* v = &light.values[(static_cast<std::size_t>(y0) * light.width
+                                                    + static_cast<std::size_t>(x0)) * 3];
+                    sum[0] = v[0], sum[1] = v[1], sum[2] = v[2];
+                }
+                return;
+            }
+        }
+    }
+    const int k = k_side;
+    std::vector<reference_point> grid(static_cast<std::size_t>(k + 1) * (k + 1));
+    std::vector<char> valid(grid.size());
+    for (int a = 0; a <= k; ++a)
+        for (int b = 0; b <= k; ++b)
+            valid[a * (k + 1) + b]
+                = map_back(view, direction, left + static_cast<double>(b) / k, top + static_cast<double>(a) / k,
+                           &grid[a * (k + 1) + b]);
+    for (int a = 0; a < k; ++a)
+        for (int b = 0; b < k; ++b) {
+            const int at[4] = {a * (k + 1) + b, a * (k + 1) + b + 1, (a + 1) * (k + 1) + b + 1, (a + 1) * (k + 1) + b};
+            if (!valid[at[0]] || !valid[at[1]] || !valid[at[2]] || !valid[at[3]])
+                continue;
+            const reference_point q[4] = {grid[at[0]], grid[at[1]], grid[at[2]], grid[at[3]]};
+            double mean[3];
+            quad_mean(light, q, mean);
+            for (int c = 0; c < 3; ++c)
+                sum[c] += mean[c] / (static_cast<double>(k) * k);
+        }
+}
+
+// The reference over a width x height canvas at box; its pixels are
+// encoded to bytes as the renderer's are.
 raster reference_picture(const raster& source, const render_settings& settings, const position_box& box,
                          std::int32_t width, std::int32_t height)
 {
@@ -86,48 +205,14 @@ raster reference_picture(const raster& source, const render_settings& settings, 
     const linear_picture light = decode_picture(source);
     const srgb_light_tables& tables = srgb_light();
     raster out = allocate_raster(width, height);
-    std::vector<double> xs, ys;
-    std::vector<std::pair<std::int32_t, double>> wx, wy;
-    for (std::int32_t i = 0; i < height; ++i) {
+    for (std::int32_t i = 0; i < height; ++i)
         for (std::int32_t j = 0; j < width; ++j) {
-            const int k = reference_k;
-            xs.clear();
-            ys.clear();
-            for (int a = 0; a < k; ++a) {
-                for (int b = 0; b < k; ++b) {
-                    double sx = 0.0, sy = 0.0;
-                    if (inverse(view, direction, box.min_x + j + (b + 0.5) / k, box.min_y + i + (a + 0.5) / k, &sx,
-                                &sy)) {
-                        xs.push_back(sx);
-                        ys.push_back(sy);
-                    }
-                }
-            }
-            if (xs.empty())
-                continue;
-            const double stretch = static_cast<double>(k) / (k - 1);
-            const double w_x = (*std::max_element(xs.begin(), xs.end()) - *std::min_element(xs.begin(), xs.end()))
-                               * stretch;
-            const double w_y = (*std::max_element(ys.begin(), ys.end()) - *std::min_element(ys.begin(), ys.end()))
-                               * stretch;
-            const double r_x = std::max(1.0 - w_x, w_x / k);
-            const double r_y = std::max(1.0 - w_y, w_y / k);
-            double sum[3] = {0.0, 0.0, 0.0};
-            for (std::size_t p = 0; p < xs.size(); ++p) {
-                box_weights(xs[p], r_x, source.width, &wx);
-                box_weights(ys[p], r_y, source.height, &wy);
-                for (const auto& y : wy)
-                    for (const auto& x : wx)
-                        for (int c = 0; c < 3; ++c)
-                            sum[c] += x.second * y.second
-                                      * light.values[(static_cast<std::size_t>(y.first) * source.width + x.first) * 3
-                                                     + c];
-            }
+            double sum[3];
+            reference_pixel(light, view, direction, box, i, j, sum);
             unsigned char* pixel = out.pixels.get() + (static_cast<std::size_t>(i) * width + j) * 3;
             for (int c = 0; c < 3; ++c)
-                pixel[c] = encode_light(tables, static_cast<float>(sum[c] / (static_cast<double>(k) * k)));
+                pixel[c] = encode_light(tables, static_cast<float>(sum[c]));
         }
-    }
     return out;
 }
 
@@ -136,25 +221,30 @@ struct error_figures {
     double over_8 = 0.0;     // share of pixels with a channel off by more than 8
 };
 
-error_figures compare(const raster& a, const raster& b)
+// Over the first `columns` columns of two rasters of one size.
+error_figures compare(const raster& a, const raster& b, std::int32_t columns)
 {
     error_figures e;
     double total = 0.0;
     std::int64_t off = 0;
-    const std::int64_t pixels = static_cast<std::int64_t>(a.width) * a.height;
-    for (std::int64_t p = 0; p < pixels; ++p) {
-        int worst = 0;
-        for (int c = 0; c < 3; ++c) {
-            const int d = std::abs(int{a.pixels[p * 3 + c]} - int{b.pixels[p * 3 + c]});
-            total += d;
-            worst = std::max(worst, d);
+    for (std::int32_t y = 0; y < a.height; ++y)
+        for (std::int32_t x = 0; x < columns; ++x) {
+            const std::size_t p = (static_cast<std::size_t>(y) * a.width + x) * 3;
+            int worst = 0;
+            for (int c = 0; c < 3; ++c) {
+                const int d = std::abs(int{a.pixels[p + c]} - int{b.pixels[p + c]});
+                total += d;
+                worst = std::max(worst, d);
+            }
+            off += worst > 8;
         }
-        off += worst > 8;
-    }
-    e.mean = total / static_cast<double>(pixels * 3);
-    e.over_8 = static_cast<double>(off) / static_cast<double>(pixels);
+    const double pixels = static_cast<double>(columns) * a.height;
+    e.mean = total / (pixels * 3);
+    e.over_8 = static_cast<double>(off) / pixels;
     return e;
 }
+
+error_figures compare(const raster& a, const raster& b) { return compare(a, b, a.width); }
 
 // Pictures with detail at the pixel's scale.
 raster checkerboard(std::int32_t width, std::int32_t height)
@@ -224,12 +314,16 @@ void picture_size(std::int32_t direction, double speed, std::int32_t* width, std
     *height = direction == 2 ? (large ? 45 : 17) : 35;
 }
 
-void observer_for(std::int32_t direction, std::int32_t width, std::int32_t height, double* ox, double* oy)
+// Straight at it at 30 %, where the viewer puts the observer after an
+// open: on the left edge, half-way down, so that the view magnifies the
+// picture near the observer and shrinks it a hundredfold at its far side.
+void observer_for(std::int32_t direction, double speed, std::int32_t width, std::int32_t height, double* ox,
+                  double* oy)
 {
     *ox = direction == 1 ? 13.0 : 0.0;
     *oy = direction == 1 ? 0.0 : 11.0;
     if (direction == 2) {
-        *ox = width / 3;
+        *ox = speed == 0.3 ? 0.0 : width / 3;
         *oy = height / 2;
     }
 }
@@ -254,6 +348,32 @@ TEST(SmoothRenderer, InverseMapsUndoTheSolvers)
                 EXPECT_LT(worst, direction == 2 ? 1e-8 : 1e-10)
                     << "direction " << direction << ", speed " << speed << ", observer " << o[0] << "," << o[1];
             }
+}
+
+// Straight at it the scales are the radial map's derivatives: the source
+// distance r(rho) = rho k grows by `along` per unit of rho, `across` is k,
+// and along itself grows by `growth` times along.
+TEST(SmoothRenderer, RadialScalesAreTheMapsDerivatives)
+{
+    for (double speed : {0.1, 0.6, 0.99}) {
+        const view_parameters view = view_of(smooth_settings(2, speed, 3.0, 4.0));
+        const double limit = 5.0 / (view.motion.beta * view.motion.gamma);
+        for (double share : {0.1, 0.5, 0.9, 0.99}) {
+            const double rho = share * limit, h = rho * 1e-5;
+            const auto r = [&](double at) {
+                double x = 0.0, y = 0.0;
+                EXPECT_TRUE(source_point_radial(view, 20.0 * (3.0 + at), 20.0 * 4.0, &x, &y));
+                return x - 3.0;
+            };
+            radial_scales s{}, before{}, after{};
+            ASSERT_TRUE(radial_scales_at(view, rho, &s) && radial_scales_at(view, rho - h, &before)
+                        && radial_scales_at(view, rho + h, &after));
+            EXPECT_NEAR(s.across, r(rho) / rho, 1e-9 * s.across) << speed << " " << share;
+            EXPECT_NEAR(s.along, (r(rho + h) - r(rho - h)) / (2.0 * h), 1e-5 * s.along) << speed << " " << share;
+            EXPECT_NEAR(s.growth, (after.along - before.along) / (2.0 * h) / s.along, 1e-5 * s.growth)
+                << speed << " " << share;
+        }
+    }
 }
 
 // The canvas holds the image of the whole border and no more: densely
@@ -286,22 +406,74 @@ TEST(SmoothRenderer, CanvasIsTheBoundingBoxOfTheBordersImage)
         }
 }
 
+// A picture as a read gives it: its width rounded up to a multiple of 4,
+// the alignment columns black, image_width its own.
+raster read_like(const raster& picture)
+{
+    std::int32_t width = 0;
+    round_width_to_4(picture.width, &width);
+    raster padded = allocate_raster(width, picture.height);
+    for (std::int32_t y = 0; y < picture.height; ++y)
+        std::copy_n(picture.pixels.get() + static_cast<std::size_t>(y) * picture.width * 3, picture.width * 3,
+                    padded.pixels.get() + static_cast<std::size_t>(y) * width * 3);
+    padded.image_width = picture.width;
+    return padded;
+}
+
+// The picture comes back as it came in, whatever its width: no alignment
+// columns taken from the source or added to the canvas.
 TEST(SmoothRenderer, SpeedZeroAlongRowsOrColumnsGivesTheSourceBack)
 {
-    const raster source = test_support::gradient_picture(13, 7);
-    for (std::int32_t direction : {0, 1}) {
-        const render_output out = render_picture(source, smooth_settings(direction, 0.0, 5.0, 3.0), no_progress);
-        ASSERT_EQ(out.status, render_status::done);
-        EXPECT_EQ(out.picture.width, 16);
-        EXPECT_EQ(out.picture.height, 7);
-        EXPECT_EQ(out.box.min_x, 0.0);
-        EXPECT_EQ(out.box.max_y, 7.0);
-        for (std::int32_t y = 0; y < 7; ++y)
-            for (std::int32_t x = 0; x < 16; ++x)
-                ASSERT_EQ(pixel_at(out.picture, x, y),
-                          (x < 13 ? pixel_at(source, x, y) : std::vector<unsigned char>{0, 0, 0}))
-                    << direction << ": " << x << "," << y;
+    for (std::int32_t width : {13, 37, 40}) {
+        const raster source = read_like(test_support::gradient_picture(width, 23));
+        for (std::int32_t direction : {0, 1}) {
+            const render_output out
+                = render_picture(source, smooth_settings(direction, 0.0, 5.0, 3.0), no_progress);
+            ASSERT_EQ(out.status, render_status::done);
+            EXPECT_EQ(image_width_of(out.picture), width);
+            EXPECT_EQ(out.picture.width, source.width);
+            EXPECT_EQ(out.picture.height, 23);
+            EXPECT_EQ(out.box.min_x, 0.0);
+            EXPECT_EQ(out.box.max_x, width);
+            EXPECT_EQ(out.box.max_y, 23.0);
+            EXPECT_EQ(raster_digest(out.picture), raster_digest(source)) << width << ", direction " << direction;
+        }
     }
+}
+
+// A last row or column the picture barely reaches is left out: from top to
+// bottom at 30 % these canvases had a last row the white picture reached
+// 1 to 4 % into, near black. The canvas still holds the whole picture but
+// a sliver, and its last row and column hold light. (Straight at it the
+// same rule sizes the canvas; seen from afar the picture there is itself a
+// thin arc.)
+TEST(SmoothRenderer, CanvasEndsWhereThePictureIsDrawn)
+{
+    raster white = allocate_raster(640, 480);
+    std::fill_n(white.pixels.get(), 640 * 480 * 3, static_cast<unsigned char>(255));
+    const double observers[][2] = {{640.0, 480.0}, {5000.0, 5000.0}, {-200.0, 100.0}, {320.0, 0.0}};
+    for (std::int32_t direction = 0; direction < 2; ++direction)
+        for (const auto& o : observers) {
+            render_settings settings = smooth_settings(direction, 0.3, o[0], o[1]);
+            const render_output out = render_picture(white, settings, no_progress);
+            ASSERT_EQ(out.status, render_status::done);
+            const std::int32_t w = image_width_of(out.picture), h = out.picture.height;
+            EXPECT_LT(out.box.max_x - out.box.min_x - w, 1.0 / 16.0);
+            EXPECT_LT(out.box.max_y - out.box.min_y - h, 1.0 / 16.0);
+            int last_row = 0, last_column = 0;
+            for (std::int32_t x = 0; x < w; ++x)
+                last_row = std::max(last_row, int{pixel_at(out.picture, x, h - 1)[1]});
+            for (std::int32_t y = 0; y < h; ++y)
+                last_column = std::max(last_column, int{pixel_at(out.picture, w - 1, y)[1]});
+            // 1/16 of white's light is 71 in sRGB.
+            EXPECT_GE(last_row, 71) << direction << " at " << o[0] << "," << o[1];
+            EXPECT_GE(last_column, 71) << direction << " at " << o[0] << "," << o[1];
+            if (direction == 1 && o[1] > 400.0) {
+                // Where the exact renderer's canvas ends too.
+                settings.method = render_method::exact;
+                EXPECT_EQ(measure_picture(white, settings, no_progress).picture.height, h);
+            }
+        }
 }
 
 // The same bytes for every thread count, and through the linear entry
@@ -351,12 +523,55 @@ TEST(SmoothRenderer, SameBytesEverywayAndProgressInOrder)
     }
 }
 
+// A footprint's light is the exact area average of the source under it,
+// black outside the picture, whatever its shape: a thin sliver across a
+// pixel corner sees the two pixels it crosses, not all four.
+TEST(SmoothRenderer, FootprintLightIsTheExactAreaAverage)
+{
+    // 4 x 4 pixels, pixel (x, y) holding 1 + x + 4 y in every channel.
+    std::vector<float> values(48);
+    for (int k = 0; k < 16; ++k)
+        values[3 * k] = values[3 * k + 1] = values[3 * k + 2] = static_cast<float>(1 + k);
+    const smooth_source source{values.data(), nullptr, 4, 4, 4};
+    const auto v = [](int x, int y) { return 1.0 + x + 4.0 * y; };
+    const auto light = [&](const footprint_parallelogram& p) {
+        double sum[3] = {0.0, 0.0, 0.0};
+        add_footprint_light(source, srgb_light(), p, 1.0, sum);
+        EXPECT_EQ(sum[0], sum[2]);
+        return sum[0];
+    };
+    const struct {
+        footprint_parallelogram p;
+        double expected;
+    } cases[] = {
+        {{1.5, 2.5, 0.5, 0.0, 0.0, 0.5}, v(1, 2)},                                    // inside a pixel
+        {{0.0, 0.5, 1.0, 0.0, 0.0, 0.5}, v(0, 0) / 2.0},                               // half outside
+        {{2.0, 2.0, 0.5, 0.5, -0.5, 0.5}, (v(1, 1) + v(2, 1) + v(1, 2) + v(2, 2)) / 4.0},  // a diamond
+        {{2.0, 2.0, 0.4, 0.4, -0.4, 0.4}, (v(1, 1) + v(2, 1) + v(1, 2) + v(2, 2)) / 4.0},  // a smaller one
+        {{2.0, 2.0, 0.9, 0.9, -0.01, 0.01}, (v(1, 1) + v(2, 2)) / 2.0},               // a sliver
+        {{2.5, 1.5, 2.0, 0.0, 1.0, 1.0}, (v(1, 1) / 2.0 + v(2, 1) + v(3, 1) / 2.0) / 2.0},  // larger, sheared
+    };
+    for (const auto& c : cases)
+        EXPECT_NEAR(light(c.p), c.expected, 1e-12) << c.p.cx << "," << c.p.cy;
+    // A 3 x 3 square about a pixel corner, as a whole and as the sum of
+    // its nine unit squares.
+    double nine = 0.0;
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 3; ++x)
+            nine += light(footprint_parallelogram{1.0 + x, 1.0 + y, 1.0, 0.0, 0.0, 1.0}) / 9.0;
+    EXPECT_NEAR(light(footprint_parallelogram{2.0, 2.0, 3.0, 0.0, 0.0, 3.0}), nine, 1e-12);
+    // A triangle: (1, 1) full, (2, 1) and (1, 2) half.
+    double sum[3] = {0.0, 0.0, 0.0};
+    add_polygon_light(source, srgb_light(), footprint_polygon{3, {1.0, 3.0, 1.0}, {1.0, 1.0, 3.0}}, 1.0, sum);
+    EXPECT_NEAR(sum[1], (v(1, 1) + v(2, 1) / 2.0 + v(1, 2) / 2.0) / 2.0, 1e-12);
+}
+
 // Same bytes on every platform: digests recorded once, checked by the
 // Linux and the Windows build alike.
 TEST(SmoothRenderer, DigestsAreTheSameEverywhere)
 {
     const raster source = test_support::f_picture(44, 33);
-    const char* const expected[3] = {"a76d22ea486effbb", "b2eb304ecbfed0a3", "b4595a43941b2a22"};
+    const char* const expected[3] = {"a76d22ea486effbb", "b2eb304ecbfed0a3", "62e77bc378211295"};
     for (std::int32_t direction = 0; direction < 3; ++direction) {
         const render_output out = render_picture(source, smooth_settings(direction, 0.7, 7.0, 16.0), no_progress);
         EXPECT_EQ(raster_digest(out.picture), expected[direction]) << direction;
@@ -365,20 +580,17 @@ TEST(SmoothRenderer, DigestsAreTheSameEverywhere)
 
 TEST(SmoothRenderer, EdgeCases)
 {
-    // A 1 x 1 source at speed 0 straight at it: a 20 x 20 square of it.
+    // A 1 x 1 source at speed 0 straight at it: a 20 x 20 square of it,
+    // every pixel the source's (no blur into the black around it).
     raster one = allocate_raster(1, 1);
     one.pixels[0] = 10, one.pixels[1] = 200, one.pixels[2] = 90;
     const render_output square = render_picture(one, smooth_settings(2, 0.0, 0.0, 0.0), no_progress);
     ASSERT_EQ(square.status, render_status::done);
     EXPECT_EQ(square.picture.width, 20);
     EXPECT_EQ(square.picture.height, 20);
-    // Bilinear towards the black outside, the same from every side: no
-    // pixel flipped or shifted.
     for (std::int32_t y = 0; y < 20; ++y)
         for (std::int32_t x = 0; x < 20; ++x)
-            ASSERT_EQ(pixel_at(square.picture, x, y), pixel_at(square.picture, 19 - x, 19 - y)) << x << "," << y;
-    EXPECT_LE(std::abs(pixel_at(square.picture, 10, 10)[1] - 200), 2);
-    EXPECT_LT(pixel_at(square.picture, 0, 0)[1], 150);
+            ASSERT_EQ(pixel_at(square.picture, x, y), pixel_at(one, 0, 0)) << x << "," << y;
 
     // Near the speed of light straight at it the whole picture shrinks about
     // the observer, and the denominator's limit lies just past it: finite,
@@ -418,20 +630,20 @@ TEST(SmoothRenderer, MatchesTheReference)
 {
     for (std::int32_t direction = 0; direction < 3; ++direction) {
         for (const test_picture& picture : test_pictures) {
-            for (double speed : {0.0, 0.6, 0.99}) {
+            for (double speed : {0.0, 0.3, 0.6, 0.99}) {
                 std::int32_t width = 0, height = 0;
                 picture_size(direction, speed, &width, &height);
                 double ox = 0.0, oy = 0.0;
-                observer_for(direction, width, height, &ox, &oy);
+                observer_for(direction, speed, width, height, &ox, &oy);
                 const raster source = picture.make(width, height);
                 const render_settings settings = smooth_settings(direction, speed, ox, oy);
                 const render_output out = render_picture(source, settings, no_progress);
                 ASSERT_EQ(out.status, render_status::done);
                 const raster expected
                     = reference_picture(source, settings, out.box, out.picture.width, out.picture.height);
-                const error_figures e = compare(out.picture, expected);
+                const error_figures e = compare(out.picture, expected, image_width_of(out.picture));
                 std::printf("smooth     dir %d %-12s %4.0f %%  %4dx%-4d mean %6.3f  over 8: %6.3f %%\n", direction,
-                            picture.name, speed * 100, out.picture.width, out.picture.height, e.mean,
+                            picture.name, speed * 100, image_width_of(out.picture), out.picture.height, e.mean,
                             e.over_8 * 100);
                 EXPECT_LE(e.mean, 1.0) << direction << " " << picture.name << " " << speed;
                 EXPECT_LE(e.over_8, 0.001) << direction << " " << picture.name << " " << speed;
@@ -452,7 +664,7 @@ TEST(SmoothRenderer, DISABLED_ExactRendererAgainstTheReference)
                     std::int32_t width = 0, height = 0;
                     picture_size(direction, speed, &width, &height);
                     double ox = 0.0, oy = 0.0;
-                    observer_for(direction, width, height, &ox, &oy);
+                    observer_for(direction, speed, width, height, &ox, &oy);
                     const raster source = picture.make(width, height);
                     render_settings settings = smooth_settings(direction, speed, ox, oy);
                     settings.method = render_method::exact;
@@ -467,4 +679,36 @@ TEST(SmoothRenderer, DISABLED_ExactRendererAgainstTheReference)
                 }
         }
     }
+}
+
+// Straight at it over the speeds where the view goes from magnifying to
+// shrinking, on the sample chart, a checkerboard and a photo, the observer
+// where the viewer puts it after an open: figures only (a few minutes; run
+// with --gtest_also_run_disabled_tests).
+TEST(SmoothRenderer, DISABLED_StraightAtItAgainstTheReference)
+{
+    const raster sample = read_jpeg_file(LUMIRUN_SAMPLE_JPEG).picture;
+    const raster photo_file = read_jpeg_file(test_support::jpeg_test_image("testorig.jpg").c_str()).picture;
+    // The photo without its alignment column.
+    raster photo = allocate_raster(227, photo_file.height);
+    for (std::int32_t y = 0; y < photo.height; ++y)
+        std::copy_n(photo_file.pixels.get() + static_cast<std::size_t>(y) * photo_file.width * 3, 227 * 3,
+                    photo.pixels.get() + static_cast<std::size_t>(y) * 227 * 3);
+    const raster board = checkerboard(160, 120);
+    const std::pair<const char*, const raster*> pictures[] = {{"sample", &sample}, {"checkerboard", &board},
+                                                              {"photo", &photo}};
+    for (const auto& picture : pictures)
+        for (double speed : {0.1, 0.3, 0.6, 0.9}) {
+            const raster& source = *picture.second;
+            const render_settings settings = smooth_settings(2, speed, 0.0, source.height / 2);
+            const render_output out = render_picture(source, settings, no_progress);
+            ASSERT_EQ(out.status, render_status::done);
+            const raster expected = reference_picture(source, settings, out.box, out.picture.width,
+                                                      out.picture.height);
+            const error_figures e = compare(out.picture, expected, image_width_of(out.picture));
+            std::printf("dir 2 %-12s %3dx%-3d %4.0f %%  %4dx%-4d mean %6.3f  over 8: %6.3f %%\n", picture.first,
+                        source.width, source.height, speed * 100, image_width_of(out.picture), out.picture.height,
+                        e.mean, e.over_8 * 100);
+            std::fflush(stdout);
+        }
 }

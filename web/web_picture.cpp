@@ -92,6 +92,7 @@ raster raster_from_rgba(const std::uint8_t* rgba, std::int32_t width, std::int32
             to[2] = static_cast<unsigned char>((from[0] * alpha + 127) / 255);
         }
     }
+    picture.image_width = width;
     picture.rows_filled = height;
     return picture;
 }

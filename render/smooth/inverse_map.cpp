@@ -47,6 +47,37 @@ bool source_point_radial(const view_parameters& view, double apparent_x, double 
     return true;
 }
 
+namespace {
+
+// The scales at q = rho^2 / oz^2 (rho: the apparent distance), from the
+// parts of k = N / D the source point takes too: root = sqrt(1 + q), N
+// (numerator) and D (denominator > 0). With B = beta^2 gamma^2, N' = gamma^2
+// beta / (2 root) and D' = -B:
+//     k'  = (N' D + N B) / D^2,      along = k + 2 q k',
+//     k'' = N'' / D + 2 N' B / D^2 + 2 N B^2 / D^3,  N'' = -N' / (2 (1 + q)),
+//     d(along)/d(rho) = (2 rho / oz^2) (3 k' + 2 q k'').
+radial_scales scales_of(const view_parameters& view, double rho, double q, double root, double numerator,
+                        double denominator)
+{
+    const motion_parameters& m = view.motion;
+    const double b = m.beta_gamma_squared;
+    const double k = numerator / denominator;
+    const double numerator_slope = (m.gamma_squared * m.beta) / (2.0 * root);
+    const double slope = ((numerator_slope * denominator) + (numerator * b)) / (denominator * denominator);
+    const double numerator_bend = -numerator_slope / (2.0 * (1.0 + q));
+    const double bend = ((numerator_bend / denominator) + (((2.0 * numerator_slope) * b) / (denominator * denominator)))
+                        + ((((2.0 * numerator) * b) * b) / ((denominator * denominator) * denominator));
+    radial_scales scales;
+    scales.across = k;
+    scales.along = k + ((2.0 * q) * slope);
+    const double depth = view.observer.observer_z;
+    const double along_slope = ((2.0 * rho) / (depth * depth)) * ((3.0 * slope) + ((2.0 * q) * bend));
+    scales.growth = along_slope / scales.along;
+    return scales;
+}
+
+}  // namespace
+
 bool radial_scales_at(const view_parameters& view, double rho, radial_scales* scales)
 {
     const motion_parameters& m = view.motion;
@@ -56,13 +87,7 @@ bool radial_scales_at(const view_parameters& view, double rho, radial_scales* sc
         return false;
     const double root = std::sqrt(1.0 + q);
     const double numerator = m.gamma_squared * (1.0 + (m.beta * root));
-    const double k = numerator / denominator;
-    // dk/dq by the quotient rule; d(rho k)/d(rho) = k + 2 q dk/dq.
-    const double numerator_slope = (m.gamma_squared * m.beta) / (2.0 * root);
-    const double slope = ((numerator_slope * denominator) + (numerator * m.beta_gamma_squared))
-                         / (denominator * denominator);
-    scales->across = k;
-    scales->along = k + ((2.0 * q) * slope);
+    *scales = scales_of(view, rho, q, root, numerator, denominator);
     return true;
 }
 
@@ -82,12 +107,8 @@ bool radial_sample_at(const view_parameters& view, double apparent_x, double app
     const double k = numerator / denominator;
     sample->x = o.observer_x + (dx * k);
     sample->y = o.observer_y + (dy * k);
-    const double numerator_slope = (m.gamma_squared * m.beta) / (2.0 * root);
-    const double slope = ((numerator_slope * denominator) + (numerator * m.beta_gamma_squared))
-                         / (denominator * denominator);
-    sample->scales.across = k;
-    sample->scales.along = k + ((2.0 * q) * slope);
     const double rho = std::sqrt(rho_squared);
+    sample->scales = scales_of(view, rho, q, root, numerator, denominator);
     sample->cos = rho > 0.0 ? dx / rho : 1.0;
     sample->sin = rho > 0.0 ? dy / rho : 0.0;
     return true;

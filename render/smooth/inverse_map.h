@@ -31,10 +31,13 @@ bool source_point_radial(const view_parameters& view, double apparent_x, double 
 // How far the source moves, in source pixels, per source unit of apparent
 // distance from the observer's point, at apparent distance rho (source
 // units): `along` the radius, d(rho k)/d(rho), and `across` it, k. Both grow
-// with rho. false beyond the denominator's limit.
+// with rho; `growth` is how fast along does, d(along)/d(rho) / along (per
+// source unit), which tells how far the map is from its derivatives across
+// a footprint. false beyond the denominator's limit.
 struct radial_scales {
     double along;
     double across;
+    double growth;
 };
 bool radial_scales_at(const view_parameters& view, double rho, radial_scales* scales);
 

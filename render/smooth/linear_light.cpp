@@ -32,15 +32,19 @@ const srgb_light_tables& srgb_light()
 linear_picture decode_picture(const raster& picture)
 {
     linear_picture out;
-    out.width = picture.width;
+    out.width = image_width_of(picture);
     out.height = picture.height;
     if (!picture.pixels)
         return out;
     const srgb_light_tables& t = srgb_light();
-    const std::size_t count = static_cast<std::size_t>(picture.width) * static_cast<std::size_t>(picture.height) * 3;
-    out.values.resize(count);
-    for (std::size_t i = 0; i < count; ++i)
-        out.values[i] = t.decode[picture.pixels[i]];
+    const std::size_t row = static_cast<std::size_t>(out.width) * 3;
+    out.values.resize(row * static_cast<std::size_t>(picture.height));
+    for (std::int32_t y = 0; y < picture.height; ++y) {
+        const unsigned char* in = picture.pixels.get() + static_cast<std::size_t>(y) * picture.width * 3;
+        float* to = out.values.data() + static_cast<std::size_t>(y) * row;
+        for (std::size_t i = 0; i < row; ++i)
+            to[i] = t.decode[in[i]];
+    }
     return out;
 }
 
@@ -50,6 +54,7 @@ raster encode_picture(const linear_picture& picture)
     if (!round_width_to_4(picture.width, &width))
         return raster{};
     raster out = allocate_raster(width, picture.height);
+    out.image_width = picture.width;
     if (!out.pixels || picture.values.empty())
         return out;
     const srgb_light_tables& t = srgb_light();

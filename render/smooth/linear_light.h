@@ -47,11 +47,13 @@ inline unsigned char encode_light(const srgb_light_tables& t, float linear)
     return byte;
 }
 
-// The picture's bytes decoded; values left empty when its pixels are absent.
+// The picture's bytes decoded, its alignment columns left out (width
+// image_width_of(picture)); values left empty when its pixels are absent.
 linear_picture decode_picture(const raster& picture);
 
-// The values encoded, width a multiple of 4 as every raster's; pixels absent
-// when the memory cannot be had.
+// The values encoded into a raster whose width is rounded up to a multiple
+// of 4 as every raster's, image_width the picture's; pixels absent when
+// the memory cannot be had.
 raster encode_picture(const linear_picture& picture);
 
 #endif

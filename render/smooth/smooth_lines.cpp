@@ -298,11 +298,11 @@ void draw_row_along_x(const pass_context& p, std::int32_t row, worker_buffers* b
     const smooth_target& out = *p.target;
     if (row >= s.height)
         return;
-    const std::int64_t first = static_cast<std::int64_t>(row) * s.width * 3;
+    const std::int64_t first = static_cast<std::int64_t>(row) * s.stride * 3;
     fill_running_sums(s, *p.tables, first, 3, s.width, b->prefix.data(), 3);
     const source_line line{b->prefix.data(), 3, first, 3, s.width, nullptr};
     const line_pass pass{&line, &s, p.tables, p.view, true, out.box.min_x, out.box.min_y + static_cast<double>(row), 2};
-    const std::int64_t row_start = static_cast<std::int64_t>(row) * out.width;
+    const std::int64_t row_start = static_cast<std::int64_t>(row) * out.stride;
     line_pixels(pass, &b->pieces, b->points.data(), out.width,
                 [&](std::int32_t j, const double value[3]) { put(out, *p.tables, row_start + j, value); });
 }
@@ -326,7 +326,7 @@ void draw_band_along_y(const pass_context& p, std::int32_t band, worker_buffers*
         prefix[0] = prefix[1] = prefix[2] = 0.0;
     }
     for (std::int64_t i = 0; i < rows; ++i) {
-        const std::int64_t row_at = (i * s.width) * 3;
+        const std::int64_t row_at = (i * s.stride) * 3;
         for (std::int32_t j = begin; j < end; ++j) {
             double* prefix = b->prefix.data() + ((rows + 1) * 3 * (j - begin)) + (3 * i);
             float* copy = b->column.data() + (rows * 3 * (j - begin)) + (3 * i);
@@ -348,7 +348,7 @@ void draw_band_along_y(const pass_context& p, std::int32_t band, worker_buffers*
     }
     for (std::int32_t i = 0; i < out.height; ++i)
         for (std::int32_t j = begin; j < end; ++j)
-            put(out, *p.tables, static_cast<std::int64_t>(i) * out.width + j,
+            put(out, *p.tables, static_cast<std::int64_t>(i) * out.stride + j,
                 b->values.data() + (3 * n * (j - begin)) + (3 * i));
 }
 

@@ -29,8 +29,6 @@ void size_buffers(fly_by_direction direction, std::int32_t source_width, std::in
         b->points.resize((th + 1) * 3);
         b->values.resize(th * 3 * band_columns);
         b->column.resize(sh * 3 * band_columns);
-    } else {
-        b->weights.resize(sw + sh + 6);
     }
 }
 
@@ -51,8 +49,6 @@ std::uint64_t smooth_working_bytes(fly_by_direction direction, std::int32_t sour
         // The columns' float copies count as half a double each.
         doubles = ((sh + 1) * band_columns * 3) + ((th + 1) * 3) + (th * 3 * band_columns) + ((sh * 3 * band_columns) / 2);
         pieces = (th + 7) * plain_pieces;
-    } else {
-        doubles = sw + sh + 6;
     }
     return static_cast<std::uint64_t>(workers) * ((doubles * sizeof(double)) + (pieces * sizeof(sweep_piece)));
 }
@@ -109,7 +105,7 @@ void draw_smooth(const smooth_view& view, const smooth_source& source, const smo
                     else if (view.direction == fly_by_direction::top_to_bottom)
                         draw_band_along_y(p, unit, b);
                     else
-                        draw_chunk_radial(p, unit / per_line, unit % per_line, b);
+                        draw_chunk_radial(p, unit / per_line, unit % per_line);
                 }
                 progress.complete(unit, unit + 1);
                 if (worker == 0)

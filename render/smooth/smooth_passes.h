@@ -13,11 +13,14 @@
 
 // The source as linear light: floats, or bytes decoded through the table
 // as they are read (the two give the same values). Neither: no pixels.
+// Pixel (x, y) starts at value (y * stride + x) * 3: a raster's rows may
+// hold alignment columns past the picture's width.
 struct smooth_source {
     const float* values;
     const unsigned char* bytes;
     std::int32_t width;
     std::int32_t height;
+    std::int32_t stride;
 
     bool present() const { return values != nullptr || bytes != nullptr; }
     float at(const srgb_light_tables& t, std::int64_t offset) const
@@ -27,12 +30,14 @@ struct smooth_source {
 };
 
 // Where the averages go: rounded to float, then stored, or encoded to the
-// nearest byte. The canvas is cleared beforehand.
+// nearest byte. The canvas is cleared beforehand; pixel (j, i) is stored at
+// value (i * stride + j) * 3.
 struct smooth_target {
     float* values;
     unsigned char* bytes;
     std::int32_t width;
     std::int32_t height;
+    std::int32_t stride;
     position_box box;  // pixel (j, i) covers [min_x + j, min_x + j + 1) x [min_y + i, ...)
 };
 
@@ -45,8 +50,9 @@ struct smooth_view {
 // nondecreasing, line the last output row (column, from top to bottom) done.
 using smooth_reporter = std::function<void(int percent, std::int32_t line)>;
 
-// The bytes the workers' buffers take (running sums, edges, weights), for
-// `workers` workers, so that callers can tell the whole render's memory.
+// The bytes the workers' buffers take (running sums and edges; straight at
+// it none), for `workers` workers, so that callers can tell the whole
+// render's memory.
 std::uint64_t smooth_working_bytes(fly_by_direction direction, std::int32_t source_width, std::int32_t source_height,
                                    std::int32_t target_width, std::int32_t target_height, int workers);
 

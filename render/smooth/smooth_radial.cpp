@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "render/smooth/footprint_filter.h"
+#include "render/smooth/footprint_cover.h"
 #include "render/smooth/inverse_map.h"
 #include "render/smooth/smooth_work.h"
 
@@ -12,106 +12,84 @@ namespace smooth_work {
 
 namespace {
 
-// The weights of the pixels a kernel centred at x covers on an axis of
-// `length` pixels, clipped to the source: false when it covers none.
-// weights: room for the support plus 2.
-bool axis_weights(const footprint_kernel& kernel, double x, std::int32_t length, std::int32_t* first, std::int32_t* last,
-                  double* weights)
+// How much the map's stretch along the radius may grow across one part of
+// a pixel, as a share. A part is taken as the map's derivatives at its
+// middle make it; across it the true footprint's edges stray from the
+// parallelogram's by about an eighth of this share of its length.
+constexpr double part_growth = 0.08;
+
+// The map's derivatives at an apparent point, in source pixels per output
+// pixel: a symmetric matrix that stretches by `along` the radius (direction
+// (cos, sin)) and by `across` it.
+struct local_stretch {
+    double xx;
+    double xy;
+    double yy;
+};
+
+local_stretch stretch_at(double along, double across, double cos, double sin)
 {
-    const double half = kernel.support / 2.0;
-    if (!(x + half > 0.0) || !(x - half < static_cast<double>(length)))
-        return false;
-    const double low = std::floor(x - half);
-    const double high = std::floor(x + half);
-    *first = low < 0.0 ? 0 : static_cast<std::int32_t>(low);
-    *last = high >= static_cast<double>(length) ? length - 1 : static_cast<std::int32_t>(high);
-    double below = kernel_share_below(kernel, static_cast<double>(*first) - x);
-    for (std::int32_t i = *first; i <= *last; ++i) {
-        const double above = kernel_share_below(kernel, static_cast<double>(i + 1) - x);
-        weights[i - *first] = above - below;
-        below = above;
-    }
-    return true;
+    const double stretch = along - across;
+    return local_stretch{across + ((stretch * cos) * cos), (stretch * cos) * sin, across + ((stretch * sin) * sin)};
 }
 
-// Straight at it, the steps of the quadrature below span about this many
-// source pixels an axis.
-constexpr double radial_step_extent = 1.5;
-// Footprints up to this many source pixels along and across the radius are
-// covered by a grid of subsamples square with the output pixel; longer
-// ones, by strips along the radius.
-constexpr double largest_grid_footprint = 16.0;
-
-
-// Adds the source averaged about (x, y) over a parallelogram of the
-// footprint with sides u and v: its shadow on the x axis is box(|u_x|) *
-// box(|v_x|), on the y axis box(|u_y|) * box(|v_y|), each blurred further as
-// the pixel's filter asks.
-void add_parallelogram(const pass_context& p, worker_buffers* b, double x, double y, double x_u, double x_v,
-                       double y_u, double y_v, double blur_x, double blur_y, double weight, double sum[3])
+// The parallelogram that the output rectangle with sides (ax, ay) and (bx,
+// by) about an apparent point maps onto, centred on the point's source
+// point (x, y).
+footprint_parallelogram mapped(const local_stretch& j, double x, double y, double ax, double ay, double bx, double by)
 {
-    const smooth_source& s = *p.source;
-    const footprint_kernel kx = make_kernel(x_u, x_v, blur_x);
-    const footprint_kernel ky = make_kernel(y_u, y_v, blur_y);
-    double* weights_x = b->weights.data();
-    double* weights_y = weights_x + (static_cast<std::int64_t>(s.width) + 3);
-    std::int32_t x0 = 0, x1 = 0, y0 = 0, y1 = 0;
-    if (!axis_weights(kx, x, s.width, &x0, &x1, weights_x) || !axis_weights(ky, y, s.height, &y0, &y1, weights_y))
-        return;
-    for (std::int32_t i = y0; i <= y1; ++i) {
-        const double wy_i = weight * weights_y[i - y0];
-        const std::int64_t row_at = static_cast<std::int64_t>(i) * s.width * 3;
-        for (std::int32_t k = x0; k <= x1; ++k) {
-            const double w = wy_i * weights_x[k - x0];
-            const std::int64_t offset = row_at + static_cast<std::int64_t>(k) * 3;
-            for (int ch = 0; ch < 3; ++ch)
-                sum[ch] += w * static_cast<double>(s.at(*p.tables, offset + ch));
-        }
-    }
+    return footprint_parallelogram{x,
+                                   y,
+                                   (j.xx * ax) + (j.xy * ay),
+                                   (j.xy * ax) + (j.yy * ay),
+                                   (j.xx * bx) + (j.xy * by),
+                                   (j.xy * bx) + (j.yy * by)};
 }
 
-// The part [s0, s1] of the line through (cx, cy) along (ux, uy) (a unit
-// vector) inside the square [left, left + 1] x [top, top + 1]; false when
-// it misses the square.
-bool line_in_square(double cx, double cy, double ux, double uy, double left, double top, double* s0, double* s1)
+// A polygon of the output, in pixels: a part of one output pixel.
+struct output_polygon {
+    int count;
+    double x[most_polygon_corners];
+    double y[most_polygon_corners];
+};
+
+// The part of a convex polygon where nx x + ny y <= limit.
+output_polygon clipped(const output_polygon& in, double nx, double ny, double limit)
 {
-    double lo = -1e300, hi = 1e300;
-    const double from[2] = {cx, cy};
-    const double step[2] = {ux, uy};
-    const double low[2] = {left, top};
-    for (int axis = 0; axis < 2; ++axis) {
-        if (step[axis] == 0.0) {
-            if (from[axis] < low[axis] || from[axis] > low[axis] + 1.0)
-                return false;
-            continue;
+    output_polygon out{};
+    for (int k = 0; k < in.count; ++k) {
+        const int next = k + 1 < in.count ? k + 1 : 0;
+        const double a = ((nx * in.x[k]) + (ny * in.y[k])) - limit;
+        const double b = ((nx * in.x[next]) + (ny * in.y[next])) - limit;
+        if (a <= 0.0 && out.count < most_polygon_corners) {
+            out.x[out.count] = in.x[k];
+            out.y[out.count] = in.y[k];
+            ++out.count;
         }
-        double a = (low[axis] - from[axis]) / step[axis];
-        double b = ((low[axis] + 1.0) - from[axis]) / step[axis];
-        if (a > b) {
-            const double t = a;
-            a = b, b = t;
+        if (((a < 0.0 && b > 0.0) || (a > 0.0 && b < 0.0)) && out.count < most_polygon_corners) {
+            const double t = a / (a - b);
+            out.x[out.count] = in.x[k] + (t * (in.x[next] - in.x[k]));
+            out.y[out.count] = in.y[k] + (t * (in.y[next] - in.y[k]));
+            ++out.count;
         }
-        lo = a > lo ? a : lo;
-        hi = b < hi ? b : hi;
     }
-    *s0 = lo;
-    *s1 = hi;
-    return hi > lo;
+    return out;
 }
 
-// Straight at it: an output pixel's value. Where the view magnifies the
-// picture, the source averaged over the pixel's footprint about its middle.
-// Where it shrinks it, footprints are long along the radius (near the map's
-// limit its scale grows many times over across one pixel) and the pixel is
-// integrated in strips along the radius, each about 2.5 source pixels wide
-// across it, stepped along with the local scale so that each step covers
-// about 2.5 source pixels; every step adds the source averaged over its own
-// part of the footprint.
-void draw_radial_pixel(const pass_context& p, std::int32_t row, std::int32_t column, worker_buffers* b,
-                       double sum[3])
+// Straight at it: an output pixel's value, the mean light of its parts,
+// each part the source averaged exactly over its footprint as the map's
+// derivatives where it lies make it (render/smooth/footprint_cover.h). The
+// parts are as large as the map's curvature allows: the whole pixel, a
+// parallelogram, where the stretch along the radius grows little across
+// it, whatever the footprint's size; else slices of the pixel across the
+// radius, each growing by part_growth at most (near the map's limit the
+// stretch grows many times over across one pixel), each a convex polygon
+// where the pixel's edges cut it.
+void draw_radial_pixel(const pass_context& p, std::int32_t row, std::int32_t column, double sum[3])
 {
     sum[0] = sum[1] = sum[2] = 0.0;
     const view_parameters& view = *p.view;
+    const smooth_source& source = *p.source;
     const double left = p.target->box.min_x + static_cast<double>(column);
     const double top = p.target->box.min_y + static_cast<double>(row);
     const double dx = ((left + 0.5) / 20.0) - view.observer.observer_x;
@@ -120,120 +98,84 @@ void draw_radial_pixel(const pass_context& p, std::int32_t row, std::int32_t col
     // Half a pixel's diagonal in source units (a pixel is 1/20 of one).
     if (rho - 0.0353553390593274 > p.rho_max)
         return;
-    radial_scales middle;
-    if (!radial_scales_at(view, rho < p.rho_max ? rho : p.rho_max, &middle))
-        return;
     const double cos = rho > 0.0 ? dx / rho : 1.0;
     const double sin = rho > 0.0 ? dy / rho : 0.0;
-    // Source pixels per output pixel along and across the radius.
-    const double along = middle.along / 20.0;
-    const double across = middle.across / 20.0;
-    // The footprint of the pixel's square is a parallelogram: its shadows
-    // on the axes set the blur, and, where the view magnifies, the filter.
-    const double stretch = along - across;
-    const double jxx = std::fabs(across + ((stretch * cos) * cos));
-    const double jxy = std::fabs((stretch * cos) * sin);
-    const double jyy = std::fabs(across + ((stretch * sin) * sin));
-    const double extent_x = jxx + jxy;
-    const double extent_y = jxy + jyy;
-    const double blur_x = extent_x < 1.0 ? 1.0 - extent_x : 0.0;
-    const double blur_y = extent_y < 1.0 ? 1.0 - extent_y : 0.0;
-    if (along <= radial_step_extent && across <= radial_step_extent) {
-        radial_sample at;
-        if (radial_sample_at(view, left + 0.5, top + 0.5, &at))
-            add_parallelogram(p, b, at.x, at.y, jxx, jxy, jxy, jyy, blur_x, blur_y, 1.0, sum);
+    // The share by which the stretch along the radius grows per output
+    // pixel along the radius, and across the pixel.
+    radial_sample centre{};
+    const bool seen = radial_sample_at(view, left + 0.5, top + 0.5, &centre);
+    radial_scales middle = centre.scales;
+    if (!seen && !radial_scales_at(view, p.rho_max, &middle))
+        return;
+    const double growth = middle.growth / 20.0;
+    const double reach = std::fabs(cos) + std::fabs(sin);
+    if (seen && growth * reach <= part_growth) {
+        const local_stretch j = stretch_at(middle.along / 20.0, middle.across / 20.0, cos, sin);
+        add_footprint_light(source, *p.tables, mapped(j, centre.x, centre.y, 1.0, 0.0, 0.0, 1.0), 1.0, sum);
         return;
     }
-    if (along <= largest_grid_footprint && across <= largest_grid_footprint) {
-        // A grid of subsamples over the square, each averaging its own part
-        // of the footprint through the map's derivatives where it lies.
-        const auto nx = static_cast<std::int32_t>(std::ceil(extent_x / radial_step_extent));
-        const auto ny = static_cast<std::int32_t>(std::ceil(extent_y / radial_step_extent));
-        const double sub_x = static_cast<double>(nx);
-        const double sub_y = static_cast<double>(ny);
-        const double weight = 1.0 / (sub_x * sub_y);
-        for (std::int32_t sy = 0; sy < ny; ++sy)
-            for (std::int32_t sx = 0; sx < nx; ++sx) {
-                radial_sample at;
-                if (!radial_sample_at(view, left + ((static_cast<double>(sx) + 0.5) / sub_x),
-                                      top + ((static_cast<double>(sy) + 0.5) / sub_y), &at))
-                    continue;
-                const double local_along = at.scales.along / 20.0;
-                const double local_across = at.scales.across / 20.0;
-                const double local_stretch = local_along - local_across;
-                const double lxx = std::fabs(local_across + ((local_stretch * at.cos) * at.cos));
-                const double lxy = std::fabs((local_stretch * at.cos) * at.sin);
-                const double lyy = std::fabs(local_across + ((local_stretch * at.sin) * at.sin));
-                add_parallelogram(p, b, at.x, at.y, lxx / sub_x, lxy / sub_y, lxy / sub_x, lyy / sub_y, blur_x, blur_y,
-                                  weight, sum);
-            }
-        return;
-    }
-    // Strips across the radius: the square's shadow on the tangent.
-    const double width = static_cast<double>(p.source->width);
-    const double height = static_cast<double>(p.source->height);
-    const double centre_x = left + 0.5;
-    const double centre_y = top + 0.5;
-    const double reach = 0.5 * (std::fabs(cos) + std::fabs(sin));
-    const auto strips = static_cast<std::int32_t>(std::ceil((2.0 * reach * across) / radial_step_extent));
-    const double strip = (2.0 * reach) / static_cast<double>(strips);
-    double covered = 0.0;
-    for (std::int32_t k = 0; k < strips; ++k) {
-        const double offset = (-reach) + ((static_cast<double>(k) + 0.5) * strip);
-        const double ox = centre_x - (offset * sin);
-        const double oy = centre_y + (offset * cos);
-        double s0 = 0.0, s1 = 0.0;
-        if (!line_in_square(ox, oy, cos, sin, left, top, &s0, &s1))
-            continue;
-        covered += (s1 - s0) * strip;
-        // Stepped outward; each step's length from the scale where the last
-        // one was measured.
-        double scale = along;
-        for (double at_s = s0; at_s < s1;) {
-            double length = radial_step_extent / scale;
-            if (!(length > 0.0) || length > s1 - at_s)
-                length = s1 - at_s;
-            const double mid = at_s + (length / 2.0);
-            radial_sample at;
-            // Past the map's limit, or leaving the picture along the radius:
-            // nothing more on this strip.
-            if (!radial_sample_at(view, ox + (mid * cos), oy + (mid * sin), &at))
-                break;
-            scale = at.scales.along / 20.0;
-            const double margin = (scale * length) + 1.0;
-            if ((at.x > width + margin && at.cos > 0.0) || (at.x < -margin && at.cos < 0.0)
-                || (at.y > height + margin && at.sin > 0.0) || (at.y < -margin && at.sin < 0.0))
-                break;
-            // The step's rectangle (length along the strip, strip across it)
-            // through the map's derivatives where it lies: a parallelogram.
-            const double local_across = at.scales.across / 20.0;
-            const double local_stretch = scale - local_across;
-            const double lxx = local_across + ((local_stretch * at.cos) * at.cos);
-            const double lxy = (local_stretch * at.cos) * at.sin;
-            const double lyy = local_across + ((local_stretch * at.sin) * at.sin);
-            const double ux = cos * length, uy = sin * length;
-            const double vx = -sin * strip, vy = cos * strip;
-            add_parallelogram(p, b, at.x, at.y, std::fabs((lxx * ux) + (lxy * uy)), std::fabs((lxx * vx) + (lxy * vy)),
-                              std::fabs((lxy * ux) + (lyy * uy)), std::fabs((lxy * vx) + (lyy * vy)), blur_x, blur_y,
-                              length * strip, sum);
-            at_s += length;
+    // Slices across the radius, from the near side out; each one's length
+    // from the growth where the last one was measured.
+    const double width = static_cast<double>(source.width);
+    const double height = static_cast<double>(source.height);
+    const output_polygon square{4, {-0.5, 0.5, 0.5, -0.5}, {-0.5, -0.5, 0.5, 0.5}};
+    const double end = reach / 2.0;
+    double step_growth = growth;
+    for (double at_s = -end; at_s < end;) {
+        double length = part_growth / step_growth;
+        if (!(length > 0.0) || length > end - at_s)
+            length = end - at_s;
+        const output_polygon piece = clipped(clipped(square, cos, sin, at_s + length), -cos, -sin, -at_s);
+        const double next = at_s + length;
+        if (!(next > at_s))
+            break;
+        at_s = next;
+        // Its area and centroid, from the pixel's middle.
+        double twice = 0.0, mx = 0.0, my = 0.0;
+        for (int v = 0; v < piece.count; ++v) {
+            const int w = v + 1 < piece.count ? v + 1 : 0;
+            const double cross = (piece.x[v] * piece.y[w]) - (piece.x[w] * piece.y[v]);
+            twice += cross;
+            mx += (piece.x[v] + piece.x[w]) * cross;
+            my += (piece.y[v] + piece.y[w]) * cross;
         }
+        if (piece.count < 3 || !(std::fabs(twice) > 0.0))
+            continue;
+        mx = mx / (3.0 * twice);
+        my = my / (3.0 * twice);
+        radial_sample at;
+        // Past the map's limit, or past the picture's far side along the
+        // radius: nothing more.
+        if (!radial_sample_at(view, (left + 0.5) + mx, (top + 0.5) + my, &at))
+            break;
+        const double scale = at.scales.along / 20.0;
+        step_growth = at.scales.growth / 20.0;
+        const double margin = (scale * length) + 1.0;
+        if ((at.x > width + margin && at.cos > 0.0) || (at.x < -margin && at.cos < 0.0)
+            || (at.y > height + margin && at.sin > 0.0) || (at.y < -margin && at.sin < 0.0))
+            break;
+        const local_stretch j = stretch_at(scale, at.scales.across / 20.0, at.cos, at.sin);
+        footprint_polygon image{piece.count, {}, {}};
+        for (int v = 0; v < piece.count; ++v) {
+            const double ox = piece.x[v] - mx;
+            const double oy = piece.y[v] - my;
+            image.x[v] = at.x + ((j.xx * ox) + (j.xy * oy));
+            image.y[v] = at.y + ((j.xy * ox) + (j.yy * oy));
+        }
+        add_polygon_light(source, *p.tables, image, std::fabs(twice) / 2.0, sum);
     }
-    if (covered > 0.0)
-        for (int c = 0; c < 3; ++c)
-            sum[c] = sum[c] / covered;
 }
 
 }  // namespace
 
-void draw_chunk_radial(const pass_context& p, std::int32_t row, std::int32_t chunk, worker_buffers* b)
+void draw_chunk_radial(const pass_context& p, std::int32_t row, std::int32_t chunk)
 {
     const smooth_target& out = *p.target;
     const std::int32_t end = std::min((chunk + 1) * radial_chunk, out.width);
     for (std::int32_t j = chunk * radial_chunk; j < end; ++j) {
         double sum[3];
-        draw_radial_pixel(p, row, j, b, sum);
-        put(out, *p.tables, static_cast<std::int64_t>(row) * out.width + j, sum);
+        draw_radial_pixel(p, row, j, sum);
+        put(out, *p.tables, static_cast<std::int64_t>(row) * out.stride + j, sum);
     }
 }
 

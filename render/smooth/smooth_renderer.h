@@ -6,32 +6,42 @@
 // (render_output::box, in the observer's coordinates): output pixel (j, i)
 // covers [box.min_x + j, box.min_x + j + 1) x [box.min_y + i, ...), as the
 // exact renderer's pixel would, and source pixel (x, y) covers [x, x + 1) x
-// [y, y + 1). Width ceil(extent) (at least 1) rounded up to a multiple of
-// 4, height ceil(extent) (at least 1). Straight at it draws at 20 times the
-// picture's scale, as the exact renderer does.
+// [y, y + 1). Each side takes ceil(extent) pixels (at least 1), less a last
+// one the picture reaches less than 1/16 of a pixel into: near black, it
+// would only frame the picture. The source is the raster's first
+// image_width_of columns, and the rendered raster holds the canvas in its
+// first image_width columns (its width rounded up to a multiple of 4 as
+// every raster's): at speed 0 from left to right or top to bottom the
+// picture comes back as it came in, whatever its width. Straight at it
+// draws at 20 times the picture's scale, as the exact renderer does.
 //
 // Each output pixel is the average of the source over its footprint, in
 // linear light (the physically right mean: mixing light, not encoded
-// bytes), with the filter of render/smooth/footprint_filter.h: the exact
-// box average where the view shrinks the picture, bilinear interpolation as
-// it magnifies it, the source itself at speed 0 from left to right or top
-// to bottom. Pixels the source covers in part get the covered share over
+// bytes). Pixels the source covers in part get the covered share over
 // black; everything outside stays black.
 // - From left to right and top to bottom the footprint lies in one source
 //   row (column), between the curves the pixel's two edges sweep across the
-//   output row: running sums of the row give the average in constant time.
-//   Where the edges bend (near the observer) they are followed in more
-//   straight pieces, and a pixel across which the map's scale changes is
-//   split into halves; every part of the output pixel counts alike.
-// - Straight at it an output pixel is covered by subsamples, each averaging
-//   its own part of the footprint through the map's derivatives where it
-//   lies: a grid square with the pixel where the footprint spans up to 16
-//   source pixels, else strips along the radius stepped with the local
-//   scale (near the map's limit one pixel's footprint spans hundreds of
-//   source pixels along the radius and a few across it).
+//   output row, and the filter is render/smooth/footprint_filter.h's: the
+//   exact box average where the view shrinks the picture, bilinear
+//   interpolation as it magnifies it, the source itself at speed 0.
+//   Running sums of the row give the average in constant time. Where the
+//   edges bend (near the observer) they are followed in more straight
+//   pieces, and a pixel across which the map's scale changes is split into
+//   halves; every part of the output pixel counts alike.
+// - Straight at it the map stretches the picture differently along the
+//   radius and across it, and a pixel's footprint is the parallelogram its
+//   derivatives make of it, averaged over exactly, with no blur
+//   (render/smooth/footprint_cover.h): a source edge stays as sharp as the
+//   footprint allows, where the view magnifies the picture (at speed 0 each
+//   source pixel a 20 x 20 block) and where it shrinks it. Where the
+//   footprint spans more than 1.5 source pixels the pixel is cut into parts,
+//   each mapped where it lies: a grid square with the pixel up to 16 source
+//   pixels, else strips along the radius stepped with the local scale (near
+//   the map's limit one pixel's footprint spans hundreds of source pixels
+//   along the radius and a few across it).
 //
 // Same bytes on every machine and thread count: nothing per pixel but + - *
-// / and sqrt in double, in the written order.
+// / and sqrt, floor, fabs in double, in the written order.
 #ifndef LUMIRUN_RENDER_SMOOTH_SMOOTH_RENDERER_H
 #define LUMIRUN_RENDER_SMOOTH_SMOOTH_RENDERER_H
 
@@ -47,7 +57,7 @@ render_output render_smooth(const raster& source, const render_settings& setting
                             raster* replaced, bool draw);
 
 // The same render on linear light, for passes that work on it (the colour
-// shift): out gets the canvas's width (a multiple of 4) and height, and
+// shift): out gets the canvas's width (no alignment columns) and height, and
 // values (each rounded to float). encode_picture of the result gives the
 // bytes render_smooth gives for the source decode_picture came from.
 // Statuses as render_smooth's; values empty when source.values is.

@@ -31,7 +31,6 @@ struct worker_buffers {
     std::vector<double> points;       // the edges' source coordinates at the middle and ends
     std::vector<double> values;      // a band's output pixels, column by column
     std::vector<float> column;       // a band's source columns, column by column
-    std::vector<double> weights; // a subsample's weights along x, then y
 };
 
 struct pass_context {
@@ -69,7 +68,7 @@ constexpr int plain_pieces = 2;
 constexpr std::int32_t radial_chunk = 16;
 
 // Straight at it: output pixels [chunk * radial_chunk, ...) of a row.
-void draw_chunk_radial(const pass_context& p, std::int32_t row, std::int32_t chunk, worker_buffers* b);
+void draw_chunk_radial(const pass_context& p, std::int32_t row, std::int32_t chunk);
 
 // Straight at it: the apparent distance (source units) of the source corner
 // seen farthest from the observer's point.
