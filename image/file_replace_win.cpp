@@ -10,21 +10,9 @@
 #include <windows.h>
 
 #include "image/temporary_files.h"
+#include "image/windows_error.h"
 
 namespace {
-
-// The system's text for an error code, on one line.
-std::string system_error(DWORD code)
-{
-    char text[512] = {};
-    const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
-                                        0, text, sizeof text, nullptr);
-    std::string message(text, length);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.'
-                                || message.back() == ' '))
-        message.pop_back();
-    return message.empty() ? "error " + std::to_string(code) : message;
-}
 
 // The path as the system's wide calls take it.
 std::wstring wide_path(const std::string& path)
@@ -84,18 +72,18 @@ bool find_save_target(const char* path, save_target* target, std::string* error)
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD code = GetLastError();
         if (code != ERROR_FILE_NOT_FOUND) {
-            *error = system_error(code);
+            *error = windows_error_text(code);
             return false;
         }
         *target = save_target{path, false, false};
         return true;
     }
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-        *error = system_error(ERROR_DIRECTORY);
+        *error = windows_error_text(ERROR_DIRECTORY);
         return false;
     }
     if (attributes & FILE_ATTRIBUTE_READONLY) {
-        *error = system_error(ERROR_ACCESS_DENIED);
+        *error = windows_error_text(ERROR_ACCESS_DENIED);
         return false;
     }
     *target = save_target{path, true, false};
@@ -143,7 +131,7 @@ std::FILE* create_temporary_for(const save_target& target, std::string* temporar
                                  : _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
         std::FILE* file = reopened < 0 ? nullptr : _fdopen(reopened, "wb");
         if (!file) {
-            *error = handle == INVALID_HANDLE_VALUE ? system_error(GetLastError()) : std::strerror(errno);
+            *error = handle == INVALID_HANDLE_VALUE ? windows_error_text(GetLastError()) : std::strerror(errno);
             if (reopened >= 0)
                 _close(reopened);
             else if (handle != INVALID_HANDLE_VALUE)
@@ -176,7 +164,7 @@ bool replace_with(const std::string& temporary, const save_target& target, std::
         return true;
     if (MoveFileExA(temporary.c_str(), target.path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return true;
-    *error = system_error(GetLastError());
+    *error = windows_error_text(GetLastError());
     return false;
 }
 
@@ -245,4 +233,16 @@ bool is_standard_input(const char* path)
     if (GetFileInformationByHandle(input, &read) != 0)
         return same_identity(read, named);
     return same_unnamed_file(input, named);
+}
+
+std::string windows_error_text(unsigned long code)
+{
+    char text[512] = {};
+    const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+                                        0, text, sizeof text, nullptr);
+    std::string message(text, length);
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.'
+                                || message.back() == ' '))
+        message.pop_back();
+    return message.empty() ? "error " + std::to_string(code) : message;
 }

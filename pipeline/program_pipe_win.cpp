@@ -9,21 +9,9 @@
 #include <windows.h>
 
 #include "image/temporary_files.h"
+#include "image/windows_error.h"
 
 namespace {
-
-// The system's text for an error code, on one line.
-std::string system_error(DWORD code)
-{
-    char text[512] = {};
-    const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
-                                        0, text, sizeof text, nullptr);
-    std::string message(text, length);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.'
-                                || message.back() == ' '))
-        message.pop_back();
-    return message.empty() ? "error " + std::to_string(code) : message;
-}
 
 bool ends_in_exe(const std::string& name)
 {
@@ -176,7 +164,7 @@ bool program_pipe::start(const std::string& program, const std::vector<std::stri
     close_handle(&errors_write);
     close_handle(&null_device);
     if (!ran) {
-        *reason = system_error(error);
+        *reason = windows_error_text(error);
         close_handle(&input_write);
         close_handle(&errors_read);
         return false;
