@@ -1,4 +1,6 @@
-// The filter of the smooth renderer, along one axis of the source.
+// The filter of the smooth renderer from left to right and from top to
+// bottom, along one axis of the source (straight at it, footprints are
+// covered exactly: render/smooth/footprint_cover.h).
 //
 // An output pixel's footprint on an axis is a parallelogram's shadow: the
 // footprint's width w at each point of the other axis, swept across the
