@@ -166,7 +166,7 @@ EMSCRIPTEN_KEEPALIVE int lr_refuse_undecoded(const std::uint8_t* bytes, std::siz
     return lr_open(bytes, size, name);
 }
 
-EMSCRIPTEN_KEEPALIVE std::int32_t lr_source_width() { return the_session().source.width; }
+EMSCRIPTEN_KEEPALIVE std::int32_t lr_source_width() { return image_width_of(the_session().source); }
 EMSCRIPTEN_KEEPALIVE std::int32_t lr_source_height() { return the_session().source.height; }
 
 EMSCRIPTEN_KEEPALIVE int lr_set_settings(const char* speed, std::int32_t direction, const char* quality,
@@ -247,7 +247,7 @@ EMSCRIPTEN_KEEPALIVE const std::uint8_t* lr_picture_rgba()
     return s.rgba.data();
 }
 
-EMSCRIPTEN_KEEPALIVE std::int32_t lr_picture_width() { return the_session().shown.width; }
+EMSCRIPTEN_KEEPALIVE std::int32_t lr_picture_width() { return image_width_of(the_session().shown); }
 EMSCRIPTEN_KEEPALIVE std::int32_t lr_picture_height() { return the_session().shown.height; }
 EMSCRIPTEN_KEEPALIVE double lr_picture_scale() { return the_session().shown_scale; }
 

@@ -99,20 +99,23 @@ raster raster_from_rgba(const std::uint8_t* rgba, std::int32_t width, std::int32
 
 bool rgba_from_raster(const raster& picture, std::vector<std::uint8_t>* rgba)
 {
-    const std::size_t count = std::size_t(picture.width) * picture.height;
+    // The picture's own columns, without the raster's alignment.
+    const std::int32_t width = image_width_of(picture);
     try {
-        rgba->resize(count * 4);
+        rgba->resize(std::size_t(width) * picture.height * 4);
     } catch (const std::bad_alloc&) {
         rgba->clear();
         return false;
     }
-    const unsigned char* from = picture.pixels.get();
     std::uint8_t* to = rgba->data();
-    for (std::size_t i = 0; i < count; ++i, from += 3, to += 4) {
-        to[0] = from[2];
-        to[1] = from[1];
-        to[2] = from[0];
-        to[3] = 255;
+    for (std::int32_t y = 0; y < picture.height; ++y) {
+        const unsigned char* from = picture.pixels.get() + std::size_t(y) * picture.width * 3;
+        for (std::int32_t x = 0; x < width; ++x, from += 3, to += 4) {
+            to[0] = from[2];
+            to[1] = from[1];
+            to[2] = from[0];
+            to[3] = 255;
+        }
     }
     return true;
 }
@@ -138,18 +141,20 @@ render_progress render_report(const percent_report& report)
 // Every factor-th pixel of every factor-th row.
 raster reduced(const raster& source, std::int32_t factor)
 {
-    std::int32_t width = 0;
+    const std::int32_t image_width = (image_width_of(source) + factor - 1) / factor;
     const std::int32_t height = (source.height + factor - 1) / factor;
-    if (!round_width_to_4((source.width + factor - 1) / factor, &width))
+    std::int32_t width = 0;
+    if (!round_width_to_4(image_width, &width))
         return raster{};
     raster small = allocate_raster(width, height);
     if (!small.pixels)
         return small;
     for (std::int32_t y = 0; y < height; ++y)
-        for (std::int32_t x = 0; x < width && std::int64_t{x} * factor < source.width; ++x)
+        for (std::int32_t x = 0; x < image_width; ++x)
             std::memcpy(small.pixels.get() + (std::size_t(y) * width + x) * 3,
                         source.pixels.get() + (std::size_t(y) * factor * source.width + std::size_t(x) * factor) * 3,
                         3);
+    small.image_width = image_width;
     small.rows_filled = height;
     return small;
 }

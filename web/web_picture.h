@@ -40,8 +40,8 @@ bool declared_size(const std::uint8_t* bytes, std::size_t size, std::int32_t* wi
 raster raster_from_rgba(const std::uint8_t* rgba, std::int32_t width, std::int32_t height,
                         std::uint64_t memory_limit);
 
-// The picture as red, green, blue, alpha bytes (alpha 255) for a canvas;
-// false when the memory cannot be had.
+// The picture (its image_width_of columns) as red, green, blue, alpha bytes
+// (alpha 255) for a canvas; false when the memory cannot be had.
 bool rgba_from_raster(const raster& picture, std::vector<std::uint8_t>* rgba);
 
 // lumirun-render's render of source with options (its Doppler pass
