@@ -266,7 +266,9 @@ head -n 1 "$work/err" |
     grep -qx "lumirun-render: \(Damaged or unsupported PNG file: Not enough image data\|Image of size 30000 by 30000 is too large\.\)" ||
     fail "a PNG that promises 30000 by 30000 pixels: '$(cat "$work/err")'"
 echo "a PNG that promises 30000 by 30000 pixels: refused at a peak of $peak MB"
-$under_wine || [ "$peak" -lt 100 ] || fail "a PNG that promises 30000 by 30000 pixels took $peak MB"
+# (Clearing the interlaced rows took 3.4 GB; AddressSanitizer's own
+# bookkeeping of the untouched buffers takes some hundreds of MB.)
+$under_wine || [ "$peak" -lt 1000 ] || fail "a PNG that promises 30000 by 30000 pixels took $peak MB"
 # From standard input, as from the file.
 run 0 - "$work/stdin.png" --speed 0 < "$pngsuite/basn3p08.png" && cmp -s "$work/stdin.png" "$work/png-basn3p08.png" ||
     fail "a PNG from standard input differs from the file's"
