@@ -276,13 +276,16 @@ head -n 1 "$work/err" |
     grep -qx "lumirun-render: \(Damaged or unsupported PNG file: Not enough image data\|Image of size 30000 by 30000 is too large\.\)" ||
     fail "a PNG that promises 30000 by 30000 pixels: '$(cat "$work/err")'"
 echo "a PNG that promises 30000 by 30000 pixels: refused at a peak of $peak MB"
-$under_wine || [ "$peak" -lt 100 ] || fail "a PNG that promises 30000 by 30000 pixels took $peak MB"
+# (Clearing the interlaced rows took 3.4 GB; AddressSanitizer's own
+# bookkeeping of the untouched buffers takes some hundreds of MB.)
+$under_wine || [ "$peak" -lt 1000 ] || fail "a PNG that promises 30000 by 30000 pixels took $peak MB"
 # Ancillary chunks that declare a gigabyte (libpng's crashers): refused
-# without having it.
+# without having it (1 GB each before; AddressSanitizer's bookkeeping of
+# an untouched eXIf block takes some 140 MB).
 for png in "$pngsuite"/../testpngs/crashers/huge_*.png; do
     checks=$((checks + 1))
     peak=$(peak_mb "${render[@]}" "$png" "$work/huge-out.png" --speed 0)
-    $under_wine || [ "$peak" -lt 100 ] || fail "$(basename "$png") took $peak MB"
+    $under_wine || [ "$peak" -lt 500 ] || fail "$(basename "$png") took $peak MB"
 done
 # From standard input, as from the file.
 run 0 - "$work/stdin.png" --speed 0 < "$pngsuite/basn3p08.png" && cmp -s "$work/stdin.png" "$work/png-basn3p08.png" ||

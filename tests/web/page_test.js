@@ -194,8 +194,11 @@ const scenarios = {
     cli('turned.png', '--speed', '20');
     execFileSync('exiftool', ['-q', '-n', '-overwrite_original', '-Orientation=8', path.join(work, 'turned.png')]);
     const png = fs.readFileSync(path.join(work, 'turned.png'));
+    // A picture of odd width: its own columns, no alignment ones.
+    execFileSync('convert', [samplePath, '-crop', '37x23+300+200', '+repage', path.join(work, 'odd.png')]);
     for (const [name, kind, button, width, height] of [['photo.jpg', 'jpg', '#save-jpeg', 480, 640],
-      ['turned.png', 'png', '#save-png', png.readUInt32BE(20), png.readUInt32BE(16)]]) {
+      ['turned.png', 'png', '#save-png', png.readUInt32BE(20), png.readUInt32BE(16)],
+      ['odd.png', 'png', '#save-png', 37, 23]]) {
       const before = await page.evaluate(() => window.lumirunTest.pictures);
       await page.$eval('#file', (input) => { input.value = ''; });
       await (await page.$('#file')).uploadFile(path.join(work, name));
