@@ -58,13 +58,17 @@ void choose_output(png_structp png, png_infop info, png_read* read)
     if (png_get_iCCP(png, info, &name, &compression, &profile, &length) && profile && length > 0)
         read->icc_profile.assign(profile, profile + length);
     // An eXIf chunk before the image data holds the TIFF structure alone:
-    // given the header a JPEG's Exif segment has.
-    png_bytep exif = nullptr;
-    png_uint_32 exif_length = 0;
-    if (png_get_eXIf_1(png, info, &exif_length, &exif) && exif && exif_length > 0) {
+    // given the header a JPEG's Exif segment has. It comes as a chunk kept
+    // unread by libpng (see read_png_stream), the first one.
+    png_unknown_chunkp chunks = nullptr;
+    const int count = png_get_unknown_chunks(png, info, &chunks);
+    for (int i = 0; i < count; ++i) {
+        if (std::memcmp(chunks[i].name, "eXIf", 4) != 0 || chunks[i].size == 0 || !chunks[i].data)
+            continue;
         static const unsigned char header[] = {'E', 'x', 'i', 'f', 0, 0};
         read->exif.assign(header, header + sizeof header);
-        read->exif.insert(read->exif.end(), exif, exif + exif_length);
+        read->exif.insert(read->exif.end(), chunks[i].data, chunks[i].data + chunks[i].size);
+        break;
     }
     if ((png_get_color_type(png, info) & PNG_COLOR_MASK_COLOR) == 0)
         read->colours = stored_colour::grey;
@@ -294,10 +298,13 @@ png_read read_png_stream(std::FILE* file, std::uint64_t memory_limit)
     // libpng has an ancillary chunk's whole declared length before reading
     // it: a few bytes that declare a gigabyte would cost one. The chunks
     // nothing here uses (text, palettes and calibrations for other uses)
-    // are skipped unread instead, and a profile's unpacked size bounded.
+    // are skipped unread instead; eXIf is taken as a chunk libpng does not
+    // know, whose size it bounds, as it bounds a profile's unpacked size.
     static const png_byte unused[] = {'t', 'E', 'X', 't', 0, 'z', 'T', 'X', 't', 0, 'i', 'T', 'X', 't', 0,
                                       's', 'P', 'L', 'T', 0, 'p', 'C', 'A', 'L', 0, 's', 'C', 'A', 'L', 0};
+    static const png_byte exif[] = {'e', 'X', 'I', 'f', 0};
     png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, unused, 6);
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_ALWAYS, exif, 1);
     png_set_chunk_malloc_max(png, chunk_memory_limit);
     read.result = read_picture(png, info, file, memory_limit, &read);
     png_destroy_read_struct(&png, &info, nullptr);
