@@ -35,6 +35,16 @@ function percentToSlider(percent) {
 // viewer's Settings ("45,5").
 const speedText = (text) => text.trim().replace(',', '.');
 
+// The page's fastest speed, the slider's end: past it a preview of a large
+// photo would take half a minute. (100 % and more get the core's message.)
+const SPEED_MAX = 99.99;
+function speedRefusal() {
+  const text = speedText($('speed').value);
+  const refused = text !== '' && Number(text) > SPEED_MAX && Number(text) < 100;
+  $('speed').setAttribute('aria-invalid', refused ? 'true' : 'false');
+  return refused ? `The speed ${text} % is above this page's most, ${SPEED_MAX} % of c.` : '';
+}
+
 function settings() {
   return {
     speed: speedText($('speed').value) || '0',
@@ -114,6 +124,11 @@ function viewSize() {
 }
 
 function requestPreview() {
+  const refusal = speedRefusal();
+  if (refusal)
+    return showMessages(refusal, 'render');
+  if (messageKind === 'render' && /this page's most/.test($('messages').textContent))
+    showMessages('');
   if (!source)
     return;
   if (liveBusy) {
@@ -121,11 +136,34 @@ function requestPreview() {
     return;
   }
   previewWanted = false;
-  liveBusy = true;
-  hooks.busy = true;
+  startBusy();
   const [viewWidth, viewHeight] = viewSize();
   send(live, { type: 'preview', settings: settings(), viewWidth, viewHeight });
+  pageEvents.dispatchEvent(new Event('settings'));
 }
+
+// The live worker at work; a sign shows once it has taken 200 ms.
+const BUSY_SIGN_MS = 200;
+let busyTimer = 0;
+function startBusy() {
+  liveBusy = true;
+  hooks.busy = true;
+  if (!busyTimer)
+    busyTimer = setTimeout(() => {
+      $('busy').hidden = false;
+      hooks.busySigns = (hooks.busySigns || 0) + 1;
+    }, hooks.busySignMs ?? BUSY_SIGN_MS);
+}
+function endBusy() {
+  clearTimeout(busyTimer);
+  busyTimer = 0;
+  $('busy').hidden = true;
+  hooks.busy = false;
+}
+
+// What the other parts of the page listen to: 'picture' (shown),
+// 'original' (the source reduced), 'opened', 'probe' and 'settings'.
+const pageEvents = new EventTarget();
 
 function onLiveMessage(message) {
   switch (message.type) {
@@ -141,6 +179,9 @@ function onLiveMessage(message) {
       $('observer-y').value = Math.trunc(message.height / 2);
       showMessages(message.messages);
       setStatus(source.name + ': ' + message.width + ' × ' + message.height + ' pixels.');
+      pageEvents.dispatchEvent(new CustomEvent('opened', { detail: source }));
+      const [viewWidth, viewHeight] = viewSize();
+      send(live, { type: 'original', viewWidth, viewHeight });
     } else if (pendingSource && message.seq === pendingSource.seq) {
       pendingSource = null;
       showMessages(message.messages);
@@ -159,12 +200,19 @@ function onLiveMessage(message) {
     if (message.seq > shownSeq) {
       shownSeq = message.seq;
       draw(message);
+      // A speed refused since this picture was asked for stays refused.
       if (messageKind === 'render')
-        showMessages('');
+        showMessages(speedRefusal(), 'render');
     }
     finishLive();
     break;
+  case 'original':
+  case 'probe':
+    pageEvents.dispatchEvent(new CustomEvent(message.type, { detail: message }));
+    break;
   case 'failed':
+    if (message.request === 'original' || message.request === 'probe')
+      break;
     if (message.messages)
       showMessages(message.messages, 'render');
     if (message.fatal) {
@@ -185,8 +233,8 @@ function finishLive() {
   }
   if (previewWanted)
     requestPreview();
-  else
-    hooks.busy = false;
+  if (!liveBusy)
+    endBusy();
 }
 
 // ---- The picture on the canvas --------------------------------------------
@@ -196,10 +244,12 @@ function draw(picture) {
   canvas.height = picture.height;
   const image = new ImageData(new Uint8ClampedArray(picture.rgba), picture.width, picture.height);
   canvas.getContext('2d').putImageData(image, 0, 0);
-  shown = { width: picture.width, height: picture.height, scale: picture.scale, full: picture.full };
+  shown = { width: picture.width, height: picture.height, scale: picture.scale, full: picture.full,
+            view: picture.view };
   hooks.scale = picture.scale;
   $('empty').hidden = true;
   fitCanvas();
+  pageEvents.dispatchEvent(new CustomEvent('picture', { detail: shown }));
 }
 
 function fitCanvas() {
@@ -208,6 +258,7 @@ function fitCanvas() {
   const fit = Math.min(stage.clientWidth / shown.width, stage.clientHeight / shown.height);
   canvas.style.width = Math.max(1, Math.floor(shown.width * fit)) + 'px';
   canvas.style.height = Math.max(1, Math.floor(shown.height * fit)) + 'px';
+  pageEvents.dispatchEvent(new Event('fitted'));
 }
 window.addEventListener('resize', () => { fitCanvas(); requestPreview(); });
 
@@ -271,6 +322,8 @@ for (const radio of document.querySelectorAll('input[name=direction]'))
 $('render').addEventListener('click', () => {
   if (!source)
     return showMessages('Open a picture first.');
+  if (speedRefusal())
+    return showMessages(speedRefusal(), 'render');
   const [running, done] = renderWords();
   renderDone = done;
   startProgress(running, () => {
@@ -278,11 +331,11 @@ $('render').addEventListener('click', () => {
     live.terminate();
     renderRunning = false;
     startLive();
+    endBusy();
     endProgress('Render cancelled.');
   });
   renderRunning = true;
-  liveBusy = true;
-  hooks.busy = true;
+  startBusy();
   send(live, { type: 'render', settings: settings() });
 });
 
@@ -334,7 +387,7 @@ async function openFile(name, blob) {
     live.terminate();
     startLive();
   }
-  liveBusy = true;
+  startBusy();
   pendingSource.seq = send(live, request);
 }
 
@@ -394,6 +447,8 @@ function runExport(label, request, done) {
     return showMessages('Open a picture first.');
   if (exporter)
     return showMessages('An export is running: wait for it or cancel it.');
+  if (speedRefusal())
+    return showMessages(speedRefusal(), 'render');
   const worker = new Worker(workerUrl);
   exporter = worker;
   const stop = (text) => {
@@ -460,5 +515,12 @@ $('movie-kind').addEventListener('change', () => {
   $('movie-to').value = $('movie-kind').value === 'speed' ? '99'
     : (source ? source.width + ',' + Math.trunc(source.height / 2) : '600,240');
 });
+
+// The speed field and slider at a percentage, then its preview.
+function setSpeed(percent) {
+  $('speed').value = String(percent);
+  $('speed-slider').value = percentToSlider(Number(percent));
+  requestPreview();
+}
 
 startLive();
