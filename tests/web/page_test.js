@@ -538,7 +538,16 @@ const scenarios = {
   },
 
   async 'at 1366 x 768 status, progress with Cancel and the explanation show unscrolled; usable at 390 x 844, light and dark'() {
+    // LUMIRUN_WEB_SCREENSHOTS=FOLDER: the README's screenshots (docs/),
+    // in 64 colours to stay small; never compared.
     const shots = process.env.LUMIRUN_WEB_SCREENSHOTS;
+    const shoot = async (name) => {
+      if (!shots)
+        return;
+      const file = path.join(shots, name);
+      await page.screenshot({ path: file });
+      execFileSync('convert', [file, '+dither', '-colors', '64', 'PNG8:' + file]);
+    };
     const visible = (selector) => page.$eval(selector, (e) => {
       const r = e.getBoundingClientRect();
       const hit = document.elementFromPoint(r.left + Math.min(r.width / 2, 20), r.top + Math.min(r.height / 2, 8));
@@ -550,8 +559,15 @@ const scenarios = {
         await page.setViewport({ width: 1366, height: 768 });
         await openSample();
         await type('#speed', '90');
-        if (shots)
-          await page.screenshot({ path: path.join(shots, `page-1366-${scheme}.png`) });
+        await page.select('#doppler', '2');
+        await page.click('#split');
+        await idle();
+        await page.mouse.move(...await page.$eval('#picture', (c) => {
+          const r = c.getBoundingClientRect();
+          return [r.left + r.width * 0.75, r.top + r.height * 0.3];
+        }));
+        await page.waitForFunction(() => document.getElementById('probe').textContent.startsWith('D '));
+        await shoot(`page-1366-${scheme}.png`);
         await page.select('#quality', 'ultra');
         await type('#movie-frames', '48');
         await page.click('#save-movie');
@@ -560,14 +576,15 @@ const scenarios = {
           check(await visible(selector), `${scheme}, 1366 x 768: ${selector} is not in view`);
         await page.click('#cancel');
         await page.select('#quality', 'smooth');
+        await page.select('#doppler', '0');
+        await page.click('#split');
         const background = await page.evaluate(() => getComputedStyle(document.documentElement).backgroundColor);
         check((scheme === 'dark') === (background === 'rgb(20, 21, 24)'), `${scheme}: background ${background}`);
         await page.setViewport({ width: 390, height: 844 });
         await idle();
         const overflow = await page.evaluate(() => document.documentElement.scrollWidth);
         check(overflow <= 390, `${scheme}, 390 x 844: the page is ${overflow} pixels wide`);
-        if (shots)
-          await page.screenshot({ path: path.join(shots, `page-390-${scheme}.png`) });
+        await shoot(`page-390-${scheme}.png`);
         for (const selector of ['#picture', '#speed', '#sample', '#render']) {
           await page.$eval(selector, (e) => e.scrollIntoView({ block: 'center' }));
           check(await visible(selector), `${scheme}, 390 x 844: ${selector} cannot be reached`);

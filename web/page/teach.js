@@ -41,8 +41,8 @@ pageEvents.addEventListener('probe', (event) => {
   const p = event.detail;
   hooks.probe = p;
   $('probe').textContent = p.seen
-    ? `D ${factorText(p.d)}; from (${p.x.toFixed(1)}, ${p.y.toFixed(1)}) in the photo; its light left ${p.light.toFixed(1)} pixels of light-travel ago.`
-    : 'No light from the picture here.';
+    ? `D ${factorText(p.d)}; from (${p.x.toFixed(1)}, ${p.y.toFixed(1)}) in the photo` : 'No light from the picture.';
+  $('probe-light').textContent = p.seen ? `${p.light.toFixed(1)} pixels of light-travel ago` : '–';
   probing = false;
   if (probeWanted) {
     const [x, y] = probeWanted;
