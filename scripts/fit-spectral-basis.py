@@ -1,6 +1,6 @@
 #!/usr/bin/python3
 """Fits the three reflectance curves of the Doppler colour model and writes
-them as render/spectral_basis_table.cpp.
+them as colour/spectral_basis_table.cpp.
 
 A pixel's linear sRGB values r, g, b are taken to reflect a black body E_T
 through three curves rho_r, rho_g, rho_b. The curves are fitted so that
@@ -14,7 +14,7 @@ the model interpolates between the two nearest.
 Sources of data, and nothing else:
   - the colour-matching functions: the CIE 1931 2-degree standard observer
     as tabulated every 5 nm (CIE 018:2019, ISO/CIE 11664-1), read from
-    render/cie_1931_table.cpp and interpolated linearly, as the model does;
+    colour/cie_1931_table.cpp and interpolated linearly, as the model does;
   - Planck's law with the second radiation constant of CODATA 2018;
   - the sRGB primaries and white point, IEC 61966-2-1: x, y of red
     (0.64, 0.33), green (0.30, 0.60), blue (0.15, 0.06), white D65
@@ -27,7 +27,7 @@ to 780 nm and held beyond them.
 
 Needs Debian's python3-numpy and python3-scipy (bash scripts/install-deps.sh
 tools). Run from the repository's root:
-    /usr/bin/python3 scripts/fit-spectral-basis.py > render/spectral_basis_table.cpp
+    /usr/bin/python3 scripts/fit-spectral-basis.py > colour/spectral_basis_table.cpp
 """
 import os
 import re
@@ -162,7 +162,7 @@ def main():
     out.write("// Written by scripts/fit-spectral-basis.py: edit the script, not this file.\n")
     out.write("// The red and green reflectance curves at 380, 385, ... 780 nm for each\n")
     out.write("// temperature; blue is 1 - red - green.\n")
-    out.write('#include "render/spectral_basis_table.h"\n\n')
+    out.write('#include "colour/spectral_basis_table.h"\n\n')
     out.write("const double spectral_basis_temperatures[spectral_basis_count] = {\n    ")
     out.write(", ".join("%d.0" % t for t in TEMPERATURES))
     out.write("};\n\n")

@@ -8,11 +8,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "render/cie_1931_table.h"
+#include "colour/cie_1931_table.h"
 #include "render/doppler.h"
-#include "render/portable_math.h"
+#include "colour/portable_math.h"
 #include "render/renderer.h"
-#include "render/spectral_colour.h"
+#include "colour/spectral_colour.h"
 #include "image/jpeg_file.h"
 #include "tests/jpeg_test_support.h"
 #include "tests/test_support.h"

@@ -23,14 +23,14 @@
 // that colour given up, after the tone map has compressed it).
 //
 // Everything here is pure: what it reads it is given. No C library
-// transcendental runs per pixel (render/portable_math.h).
-#ifndef LUMIRUN_RENDER_SPECTRAL_COLOUR_H
-#define LUMIRUN_RENDER_SPECTRAL_COLOUR_H
+// transcendental runs per pixel (colour/portable_math.h).
+#ifndef LUMIRUN_COLOUR_SPECTRAL_COLOUR_H
+#define LUMIRUN_COLOUR_SPECTRAL_COLOUR_H
 
 #include <array>
 #include <vector>
 
-#include "render/spectral_basis_table.h"
+#include "colour/spectral_basis_table.h"
 
 // Row-major: m[3 * row + column].
 using matrix3 = std::array<double, 9>;
@@ -42,7 +42,7 @@ struct tristimulus {
 };
 
 // The CIE 1931 2-degree colour-matching functions at a wavelength in
-// nanometres: the CIE's table (render/cie_1931_table.h), linear between its
+// nanometres: the CIE's table (colour/cie_1931_table.h), linear between its
 // wavelengths 5 nm apart, 0 outside 360 to 830 nm.
 tristimulus cie_1931_observer(double wavelength_nm);
 

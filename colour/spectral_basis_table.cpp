@@ -1,7 +1,7 @@
 // Written by scripts/fit-spectral-basis.py: edit the script, not this file.
 // The red and green reflectance curves at 380, 385, ... 780 nm for each
 // temperature; blue is 1 - red - green.
-#include "render/spectral_basis_table.h"
+#include "colour/spectral_basis_table.h"
 
 const double spectral_basis_temperatures[spectral_basis_count] = {
     1000.0, 1250.0, 1500.0, 1750.0, 2000.0, 2500.0, 3000.0, 3500.0, 4000.0, 5000.0, 6500.0, 8000.0, 10000.0, 13000.0, 16000.0, 20000.0, 25000.0, 32000.0, 40000.0};

@@ -1,10 +1,10 @@
-#include "render/spectral_colour.h"
+#include "colour/spectral_colour.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "render/cie_1931_table.h"
-#include "render/portable_math.h"
+#include "colour/cie_1931_table.h"
+#include "colour/portable_math.h"
 
 namespace {
 
