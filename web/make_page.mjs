@@ -16,7 +16,7 @@ if (!output) {
   process.exit(2);
 }
 const read = (path) => readFileSync(path, 'utf8');
-const pageScripts = ['main.js', 'link.js', 'teach.js'];
+const pageScripts = ['main.js', 'export.js', 'link.js', 'teach.js'];
 
 // Text inside a script or style element ends at its closing tag: none may
 // appear in what is inlined.

@@ -5,7 +5,9 @@
 // observer it names also goes to the next photo opened. A key the page does
 // not know, or a value it cannot take, is left out with a quiet note.
 
-// Each key: how its value sets the controls (false when it cannot).
+// Each key: how its value sets the controls (false when it cannot). A new
+// option of the command line (effects=, say) is one more entry here and
+// one more part in linkFragment.
 const DIRECTIONS = { 0: 0, 1: 1, 2: 2, 'left-to-right': 0, 'top-to-bottom': 1, 'straight-at-it': 2 };
 const QUALITIES = { smooth: 'smooth', 1: 'low', 2: 'medium', 3: 'high', 4: 'ultra',
                     low: 'low', medium: 'medium', high: 'high', ultra: 'ultra' };
