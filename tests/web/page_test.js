@@ -381,6 +381,12 @@ const scenarios = {
     check(await page.$eval('#speed', (input) => input.getAttribute('aria-invalid')) === 'true', 'the field is not marked');
     await page.click('#save-jpeg');
     check(await page.evaluate(() => document.getElementById('status').textContent) !== 'Saving JPEG…', 'saved at 99.999 %');
+    // A picture opened meanwhile is not previewed, and the page is not left busy.
+    await page.evaluate(() => { window.lumirunTest.busySignMs = 0; });
+    await page.click('#sample');
+    await page.waitForFunction(() => document.getElementById('status').textContent.startsWith('sample.jpg'));
+    await page.waitForFunction(() => !window.lumirunTest.busy, { timeout: 10000 });
+    check(await page.$eval('#busy', (sign) => sign.hidden), 'the busy sign stays after an open at a refused speed');
     // The sign, shown at once for the test, goes with the picture.
     await page.evaluate(() => { window.lumirunTest.busySignMs = 0; window.lumirunTest.busySigns = 0; });
     await type('#speed', '30');

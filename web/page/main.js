@@ -170,8 +170,11 @@ const pageEvents = new EventTarget();
 function onLiveMessage(message) {
   switch (message.type) {
   case 'opened':
-    // A new worker's reopening of the current source says nothing new.
-    if (pendingSource && message.seq === pendingSource.seq && message.ok) {
+    // A new worker's reopening of the current source says nothing new; with
+    // a new picture's open queued behind it, the page waits for that.
+    if (pendingSource && message.seq !== pendingSource.seq)
+      break;
+    if (pendingSource && message.ok) {
       source = pendingSource;
       source.width = message.width;
       source.height = message.height;
@@ -184,12 +187,15 @@ function onLiveMessage(message) {
       pageEvents.dispatchEvent(new CustomEvent('opened', { detail: source }));
       const [viewWidth, viewHeight] = viewSize();
       send(live, { type: 'original', viewWidth, viewHeight });
-    } else if (pendingSource && message.seq === pendingSource.seq) {
+    } else if (pendingSource) {
       pendingSource = null;
       showMessages(message.messages);
     }
+    // No preview (no picture, or a speed refused): the worker is idle.
     liveBusy = false;
     requestPreview();
+    if (!liveBusy)
+      endBusy();
     break;
   case 'progress':
     if (renderRunning)
