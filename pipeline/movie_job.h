@@ -7,11 +7,13 @@
 #define LUMIRUN_PIPELINE_MOVIE_JOB_H
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "image/webp_file.h"
 #include "pipeline/job_progress.h"
+#include "pipeline/movie_canvas.h"
 #include "pipeline/render_job.h"
 #include "render/renderer.h"
 
@@ -59,5 +61,19 @@ int render_movie(const render_options& options, job_progress* bar, std::vector<s
 // written to a file. 0 on success; 1 with the lines to tell the user.
 int render_movie_to_memory(const raster& source, const render_options& options, std::vector<unsigned char>* webp,
                            job_progress* bar, std::vector<std::string>* messages, const movie_limits& limits = {});
+
+// Takes each frame of a movie in order: the canvas (valid during the call),
+// where this frame's own picture sits on it, and its number; false with
+// the reason stops the movie.
+using movie_frame_sink = std::function<bool(const raster& canvas, canvas_place place, std::int32_t frame,
+                                            std::string* reason)>;
+
+// The movie of options (frames above 0) from a source already read, its
+// frames handed to each instead of a file, on the caller's thread when
+// options.threads is 1: for an encoder elsewhere (the page's videos). The
+// canvas is sized and refused as for a sequence of JPEG files. 0 on
+// success; 1 with the lines to tell the user.
+int render_movie_frames(const raster& source, const render_options& options, const movie_frame_sink& each,
+                        job_progress* bar, std::vector<std::string>* messages, const movie_limits& limits = {});
 
 #endif

@@ -419,6 +419,52 @@ TEST(render_movie, InMemoryOnOneThreadItHasTheFileBytes)
     EXPECT_EQ(messages.back(), "Error saving file " + options.output + ".");
 }
 
+// The page's videos: each frame handed over in order, the lossless WebP
+// movie's canvas pixel for pixel, placed where that movie places it; a
+// frame the taker refuses ends the movie with its reason.
+TEST(render_movie, FramesHandedOverAreTheLosslessMovieCanvases)
+{
+    temp_folder folder;
+    render_options options = small_movie(folder, "movie.webp");
+    std::vector<std::string> messages;
+    ASSERT_EQ(render_movie(options, nullptr, &messages), 0);
+    const decoded_movie movie = decode_movie(options.output);
+    ASSERT_TRUE(movie.ok);
+    raster source;
+    ASSERT_TRUE(open_source(options, &source, &messages));
+    options.threads = 1;
+    std::vector<std::int32_t> handed;
+    const movie_frame_sink each = [&](const raster& canvas, canvas_place place, std::int32_t frame, std::string*) {
+        handed.push_back(frame);
+        EXPECT_EQ(image_width_of(canvas), movie.width);
+        EXPECT_EQ(canvas.height, movie.height);
+        EXPECT_GE(place.x, 0);
+        EXPECT_GE(place.y, 0);
+        const bytes& frame_pixels = movie.frames[static_cast<std::size_t>(frame)];
+        std::int64_t differ = 0;
+        for (std::int32_t y = 0; y < movie.height; ++y)
+            for (std::int32_t x = 0; x < movie.width; ++x)
+                for (int c = 0; c < 3; ++c)
+                    differ += canvas.pixels[3 * (std::size_t{1} * y * canvas.width + x) + c]
+                              != frame_pixels[4 * (std::size_t{1} * y * movie.width + x) + 2 - c];
+        EXPECT_EQ(differ, 0) << "frame " << frame;
+        return true;
+    };
+    ASSERT_EQ(render_movie_frames(source, options, each, nullptr, &messages), 0);
+    EXPECT_EQ(handed, (std::vector<std::int32_t>{0, 1, 2}));
+
+    handed.clear();
+    const movie_frame_sink refuse = [&](const raster&, canvas_place, std::int32_t frame, std::string* reason) {
+        handed.push_back(frame);
+        *reason = "full";
+        return frame < 1;
+    };
+    messages.clear();
+    EXPECT_EQ(render_movie_frames(source, options, refuse, nullptr, &messages), 1);
+    EXPECT_EQ(handed, (std::vector<std::int32_t>{0, 1}));
+    EXPECT_EQ(messages, (std::vector<std::string>{"Error encoding frame 1: full."}));
+}
+
 // Measuring stops at the first frame that makes the canvas too wide, and
 // nothing is written.
 TEST(render_movie, CanvasTooLargeIsFoundAtTheFirstFrameThatMakesIt)

@@ -23,6 +23,13 @@ EM_JS(void, lr_report_progress, (int percent), {
         Module["onProgress"](percent);
 });
 
+// A movie's frame for the page's video encoders (Module.onFrame): its
+// rgba pixels, and the observer's point on it; 1 when taken, 0 otherwise.
+EM_JS(int, lr_deliver_frame, (const std::uint8_t* rgba, int width, int height, int observer_x, int observer_y,
+                              int frame), {
+    return Module["onFrame"] ? Module["onFrame"](rgba, width, height, observer_x, observer_y, frame) : 0;
+});
+
 namespace {
 
 struct session {
@@ -115,6 +122,37 @@ int keep_source(raster picture, std::vector<std::string> warnings)
     s.options = page_options();
     set_messages(warnings);
     return 0;
+}
+
+// fail's message, as a false.
+bool refuse(const std::string& line)
+{
+    fail(line);
+    return false;
+}
+
+// A movie's options from the page's texts, as lr_export_movie takes them;
+// false with the message kept.
+bool movie_options(std::int32_t frames, const char* fps, const char* speed_to, std::int32_t observer_moves,
+                   std::int32_t x_to, std::int32_t y_to, render_options* out)
+{
+    session& s = the_session();
+    if (!s.source.pixels)
+        return refuse("Open a picture first.");
+    render_options options = s.options;
+    if (frames < 1 || frames > max_movie_frames)
+        return refuse("A movie has 1 to " + std::to_string(max_movie_frames) + " frames.");
+    options.frames = frames;
+    if (!parse_frame_rate(fps, &options.fps))
+        return refuse(std::string("The frame rate ") + fps + " is not a number from 0.1 to 1000.");
+    options.speed_range = speed_to[0] != '\0';
+    if (options.speed_range && !parse_speed_percent(speed_to, &options.speed_fraction_to))
+        return refuse(std::string("The speed ") + speed_to + " is not a percentage below 100.");
+    options.observer_range = observer_moves != 0;
+    options.observer_x_to = x_to;
+    options.observer_y_to = y_to;
+    *out = options;
+    return true;
 }
 
 int export_picture(picture_format format)
@@ -328,25 +366,45 @@ EMSCRIPTEN_KEEPALIVE int lr_export_movie(std::int32_t frames, const char* fps, c
                                          std::int32_t lossless)
 {
     session& s = the_session();
-    if (!s.source.pixels)
-        return fail("Open a picture first.");
-    render_options options = s.options;
-    if (frames < 1 || frames > max_movie_frames)
-        return fail("A movie has 1 to " + std::to_string(max_movie_frames) + " frames.");
-    options.frames = frames;
-    if (!parse_frame_rate(fps, &options.fps))
-        return fail(std::string("The frame rate ") + fps + " is not a number from 0.1 to 1000.");
-    options.speed_range = speed_to[0] != '\0';
-    if (options.speed_range && !parse_speed_percent(speed_to, &options.speed_fraction_to))
-        return fail(std::string("The speed ") + speed_to + " is not a percentage below 100.");
-    options.observer_range = observer_moves != 0;
-    options.observer_x_to = x_to;
-    options.observer_y_to = y_to;
+    render_options options;
+    if (!movie_options(frames, fps, speed_to, observer_moves, x_to, y_to, &options))
+        return 1;
     options.lossless = lossless != 0;
     options.output = "lumirun.webp";  // for messages only
     std::vector<std::string> lines;
     movie_progress progress;
     if (render_movie_to_memory(s.source, options, &s.exported, &progress, &lines) != 0)
+        return fail(lines);
+    s.messages.clear();
+    return 0;
+}
+
+EMSCRIPTEN_KEEPALIVE int lr_movie_frames(std::int32_t frames, const char* fps, const char* speed_to,
+                                         std::int32_t observer_moves, std::int32_t x_to, std::int32_t y_to)
+{
+    session& s = the_session();
+    render_options options;
+    if (!movie_options(frames, fps, speed_to, observer_moves, x_to, y_to, &options))
+        return 1;
+    options.output = "lumirun.mp4";  // for messages only
+    std::vector<std::uint8_t> rgba;
+    const movie_frame_sink each = [&](const raster& canvas, canvas_place place, std::int32_t frame,
+                                      std::string* reason) {
+        if (!rgba_from_raster(canvas, &rgba)) {
+            *reason = "not enough memory";
+            return false;
+        }
+        const render_settings settings = movie_frame_settings(options, s.source, frame);
+        const int x = place.x + static_cast<int>(settings.observer.observer_x);
+        const int y = place.y + static_cast<int>(settings.observer.observer_y);
+        if (lr_deliver_frame(rgba.data(), image_width_of(canvas), canvas.height, x, y, frame) == 1)
+            return true;
+        *reason = "the browser's encoder did not take it";
+        return false;
+    };
+    std::vector<std::string> lines;
+    movie_progress progress;
+    if (render_movie_frames(s.source, options, each, &progress, &lines) != 0)
         return fail(lines);
     s.messages.clear();
     return 0;

@@ -105,6 +105,14 @@ int lr_export_png();
 int lr_export_movie(std::int32_t frames, const char* fps, const char* speed_to, std::int32_t observer_moves,
                     std::int32_t x_to, std::int32_t y_to, std::int32_t lossless);
 
+// The same movie's frames, each handed to the page's Module.onFrame(rgba,
+// width, height, observer_x, observer_y, frame) as it is made: its red,
+// green, blue, alpha bytes on the core's heap (valid during the call), the
+// canvas's size, and where the observer is on it; onFrame returns 1 when
+// it took the frame, 0 to stop the movie. The page encodes them as videos.
+int lr_movie_frames(std::int32_t frames, const char* fps, const char* speed_to, std::int32_t observer_moves,
+                    std::int32_t x_to, std::int32_t y_to);
+
 // The bytes of the last export; valid until the next call.
 const std::uint8_t* lr_export_data();
 std::size_t lr_export_size();
