@@ -293,6 +293,19 @@ const scenarios = {
     check(formats.length > 1 ? note.startsWith(`Video: ${formats[0].startsWith('mp4') ? 'MP4' : 'WebM'}`)
       : /encodes no video/.test(note), `formats ${formats}, and the page says "${note}"`);
     console.log(`  videos this browser encodes: ${formats.join(', ')}`);
+    // A browser without WebCodecs' encoder is told so, and offers the GIF alone.
+    const bare = await browser.newPage();
+    try {
+      await bare.evaluateOnNewDocument(() => { delete window.VideoEncoder; });
+      await bare.goto(pageUrl, { waitUntil: 'load' });
+      await bare.waitForFunction(() => document.getElementById('video-codec').textContent !== '');
+      const offered = await bare.$$eval('#video-format option', (options) => options.map((o) => o.value).join());
+      const told = await bare.$eval('#video-codec', (p) => p.textContent);
+      check(offered === 'gif' && told.startsWith('This browser encodes no video here'),
+            `without VideoEncoder the page offers ${offered} and says "${told}"`);
+    } finally {
+      await bare.close();
+    }
     // ffprobe's codec, size and frame count of a file, and its first
     // frame's RGB bytes from ffmpeg, which must decode it all cleanly.
     const probe = (file) => {
