@@ -124,9 +124,9 @@ $('movie-fps').addEventListener('input', takeDuration);
 // The video encoders tried, best first: what this browser's WebCodecs can
 // encode at a slide's size decides which the page offers.
 const VIDEO_CODECS = [
-  { value: 'mp4:avc1.420028', label: 'MP4 (H.264)' },
-  { value: 'webm:vp09.00.40.08', label: 'WebM (VP9)' },
-  { value: 'webm:vp8', label: 'WebM (VP8)' },
+  { value: 'mp4:avc1.420028', label: 'MP4 (H.264)', words: 'MP4 with H.264' },
+  { value: 'webm:vp09.00.40.08', label: 'WebM (VP9)', words: 'WebM with VP9' },
+  { value: 'webm:vp8', label: 'WebM (VP8)', words: 'WebM with VP8' },
 ];
 async function offerVideoFormats() {
   const select = $('video-format');
@@ -145,8 +145,8 @@ async function offerVideoFormats() {
   for (const codec of [...supported, { value: 'gif', label: 'GIF' }])
     select.add(new Option(codec.label, codec.value));
   $('video-codec').textContent = supported.length
-    ? `Video: ${supported[0].label}, the first of H.264, VP9 and VP8 this browser encodes`
-      + (supported.length > 1 ? ` (also ${supported.slice(1).map((c) => c.label).join(', ')}).` : '.')
+    ? `Video: ${supported[0].words}, the first of H.264, VP9 and VP8 this browser encodes`
+      + (supported.length > 1 ? `; ${supported.slice(1).map((c) => c.words).join(' and ')} can be chosen too.` : '.')
     : 'This browser encodes no video here (WebCodecs, with an H.264, VP9 or VP8 encoder, in a page opened from a file or'
       + ' over https): GIF and the WebP movie remain.';
 }
