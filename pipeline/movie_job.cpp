@@ -35,15 +35,12 @@ double seconds_since(clock_type::time_point start)
 // or a file per frame.
 class movie_sink {
 public:
-    // memory, when given, takes an animated WebP's bytes instead of a file;
-    // each, when given, takes every frame instead of any output.
+    // memory, when given, takes an animated WebP's bytes instead of a file.
     movie_sink(const render_options& options, movie_output kind, const raster& canvas, std::uint64_t largest_file,
-               std::string ffmpeg, std::vector<unsigned char>* memory, const movie_frame_sink* each)
-        : options_(options), kind_(kind), largest_file_(largest_file), memory_(memory), each_(each)
+               std::string ffmpeg, std::vector<unsigned char>* memory)
+        : options_(options), kind_(kind), largest_file_(largest_file), memory_(memory)
     {
-        if (each_) {
-            return;
-        } else if (kind_ == movie_output::webp) {
+        if (kind_ == movie_output::webp) {
             animation_ = std::make_unique<webp_animation>(image_width_of(canvas), canvas.height, options.lossless);
         } else if (kind_ == movie_output::y4m) {
             y4m_.width = image_width_of(canvas);
@@ -57,13 +54,11 @@ public:
         }
     }
 
-    bool ready() const { return each_ || kind_ != movie_output::webp || animation_->ready(); }
+    bool ready() const { return kind_ != movie_output::webp || animation_->ready(); }
 
     // Opens the stream or starts ffmpeg; false with the lines to tell.
     bool open(const raster& canvas, std::vector<std::string>* messages)
     {
-        if (each_)
-            return true;
         if (kind_ == movie_output::ffmpeg)
             return ffmpeg_->start(image_width_of(canvas), canvas.height, messages);
         if (kind_ != movie_output::y4m)
@@ -88,15 +83,9 @@ public:
         return false;
     }
 
-    bool add(const raster& canvas, canvas_place place, std::int32_t frame, std::vector<std::string>* messages)
+    bool add(const raster& canvas, std::int32_t frame, std::vector<std::string>* messages)
     {
         std::string reason;
-        if (each_) {
-            if ((*each_)(canvas, place, frame, &reason))
-                return true;
-            messages->push_back("Error encoding frame " + std::to_string(frame) + ": " + reason + ".");
-            return false;
-        }
         if (kind_ == movie_output::frame_files)
             return add_file(canvas, frame, messages);
         if (kind_ == movie_output::webp ? animation_->add_frame(canvas, frame_time(frame), &reason)
@@ -116,8 +105,6 @@ public:
 
     bool finish(std::vector<std::string>* messages)
     {
-        if (each_)
-            return true;
         if (kind_ == movie_output::ffmpeg)
             return ffmpeg_->finish(messages);
         if (kind_ == movie_output::y4m) {
@@ -174,7 +161,6 @@ private:
     movie_output kind_;
     std::uint64_t largest_file_;
     std::vector<unsigned char>* memory_;
-    const movie_frame_sink* each_;
     std::unique_ptr<webp_animation> animation_;
     y4m_format y4m_;
     std::unique_ptr<streamed_save> stream_save_;
@@ -344,11 +330,11 @@ public:
     encoding_thread& operator=(const encoding_thread&) = delete;
 
     // Starts on canvas, which must stay untouched until the next wait().
-    void start(const raster* canvas, canvas_place place, std::int32_t frame)
+    void start(const raster* canvas, std::int32_t frame)
     {
-        const auto job = [this, canvas, place, frame] {
+        const auto job = [this, canvas, frame] {
             const clock_type::time_point start = clock_type::now();
-            const bool added = sink_->add(*canvas, place, frame, &messages_);
+            const bool added = sink_->add(*canvas, frame, &messages_);
             seconds_ += seconds_since(start);
             return added;
         };
@@ -420,8 +406,8 @@ bool movie_colour(const render_options& options, const raster& source, job_progr
 // The movie of options from source (render_movie's work once the source is
 // read), into memory when it is given.
 int make_movie(const raster& source, const render_options& options, movie_output kind, const std::string& ffmpeg,
-               std::vector<unsigned char>* memory, const movie_frame_sink* each, job_progress* bar,
-               std::vector<std::string>* messages, movie_timing* timing, const movie_limits& limits);
+               std::vector<unsigned char>* memory, job_progress* bar, std::vector<std::string>* messages,
+               movie_timing* timing, const movie_limits& limits);
 
 }  // namespace
 
@@ -466,28 +452,20 @@ int render_movie(const render_options& options, job_progress* bar, std::vector<s
     raster source;
     if (!open_source(options, &source, messages))
         return 1;
-    return make_movie(source, options, kind, ffmpeg, nullptr, nullptr, bar, messages, timing, limits);
+    return make_movie(source, options, kind, ffmpeg, nullptr, bar, messages, timing, limits);
 }
 
 int render_movie_to_memory(const raster& source, const render_options& options, std::vector<unsigned char>* webp,
                            job_progress* bar, std::vector<std::string>* messages, const movie_limits& limits)
 {
-    return make_movie(source, options, movie_output::webp, std::string(), webp, nullptr, bar, messages, nullptr,
-                      limits);
-}
-
-int render_movie_frames(const raster& source, const render_options& options, const movie_frame_sink& each,
-                        job_progress* bar, std::vector<std::string>* messages, const movie_limits& limits)
-{
-    return make_movie(source, options, movie_output::frame_files, std::string(), nullptr, &each, bar, messages, nullptr,
-                      limits);
+    return make_movie(source, options, movie_output::webp, std::string(), webp, bar, messages, nullptr, limits);
 }
 
 namespace {
 
 int make_movie(const raster& source, const render_options& options, movie_output kind, const std::string& ffmpeg,
-               std::vector<unsigned char>* memory, const movie_frame_sink* each, job_progress* bar,
-               std::vector<std::string>* messages, movie_timing* timing, const movie_limits& limits)
+               std::vector<unsigned char>* memory, job_progress* bar, std::vector<std::string>* messages,
+               movie_timing* timing, const movie_limits& limits)
 {
     movie_timing spent;
     const clock_type::time_point started = clock_type::now();
@@ -508,7 +486,7 @@ int make_movie(const raster& source, const render_options& options, movie_output
             bar->finish();
         return 1;
     }
-    movie_sink sink(options, kind, canvases[0], limits.webp_file_bytes, ffmpeg, memory, each);
+    movie_sink sink(options, kind, canvases[0], limits.webp_file_bytes, ffmpeg, memory);
     if (!sink.ready()) {
         messages->push_back("Error: Not enough memory to encode the movie!");
         return 1;
@@ -528,9 +506,8 @@ int make_movie(const raster& source, const render_options& options, movie_output
         const bool coloured = rendered.status != render_status::done
                               || apply_colour(options, colours[static_cast<std::size_t>(k)], settings, &rendered, messages,
                                                &colour_tables);
-        const canvas_place place = place_on_canvas(layout, rendered.box);
         const bool placed = rendered.status == render_status::done && coloured
-                            && draw_on_canvas(rendered.picture, place, canvas);
+                            && draw_on_canvas(rendered.picture, place_on_canvas(layout, rendered.box), canvas);
         spent.render += seconds_since(start);
         // The frame before must be in before this one goes, and a frame that
         // failed ends the movie.
@@ -543,7 +520,7 @@ int make_movie(const raster& source, const render_options& options, movie_output
             ok = false;
         }
         if (ok)
-            encoder.start(canvas, place, k);
+            encoder.start(canvas, k);
     }
     ok = encoder.wait(messages) && ok;
     start = clock_type::now();
@@ -561,3 +538,46 @@ int make_movie(const raster& source, const render_options& options, movie_output
 }
 
 }  // namespace
+
+movie_frame_maker::movie_frame_maker(const raster& source, const render_options& options, job_progress* bar,
+                                     std::vector<std::string>* messages, const movie_limits& limits)
+    : source_(source), options_(options), bar_(bar)
+{
+    const movie_output kind = movie_output::frame_files;
+    std::vector<frame_extent> extents;
+    if (!measure_frames(options, source, kind, bar, &extents, messages)
+        || !movie_colour(options, source, bar, &colours_, messages))
+        return;
+    layout_ = lay_out_canvas(extents);
+    if (options.method == render_method::exact)
+        layout_.image_width = layout_.width;
+    // One canvas: the taker has each frame before the next is made.
+    raster canvases[2];
+    if (!canvases_for(options, layout_, extents, kind, limits.memory, canvases, messages)) {
+        if (bar)
+            bar->finish();
+        return;
+    }
+    canvas_ = std::move(canvases[0]);
+    ok_ = true;
+}
+
+bool movie_frame_maker::make(std::int32_t frame, std::vector<std::string>* messages)
+{
+    const render_settings settings = movie_frame_settings(options_, source_, frame);
+    render_output rendered = render_picture(source_, settings, frame_progress(bar_, false, frame, options_.frames));
+    if (rendered.status != render_status::done) {
+        messages->push_back(render_failure_text(rendered));
+        return false;
+    }
+    if (!apply_colour(options_, colours_[static_cast<std::size_t>(frame)], settings, &rendered, messages, &tables_))
+        return false;
+    place_ = place_on_canvas(layout_, rendered.box);
+    if (!draw_on_canvas(rendered.picture, place_, &canvas_)) {
+        messages->push_back("Frame " + std::to_string(frame) + " does not fit the movie's canvas.");
+        return false;
+    }
+    if (bar_ && frame == options_.frames - 1)
+        bar_->complete_movie(options_.frames);
+    return true;
+}

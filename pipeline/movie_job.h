@@ -7,13 +7,13 @@
 #define LUMIRUN_PIPELINE_MOVIE_JOB_H
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "image/webp_file.h"
 #include "pipeline/job_progress.h"
 #include "pipeline/movie_canvas.h"
+#include "render/doppler.h"
 #include "pipeline/render_job.h"
 #include "render/renderer.h"
 
@@ -62,18 +62,35 @@ int render_movie(const render_options& options, job_progress* bar, std::vector<s
 int render_movie_to_memory(const raster& source, const render_options& options, std::vector<unsigned char>* webp,
                            job_progress* bar, std::vector<std::string>* messages, const movie_limits& limits = {});
 
-// Takes each frame of a movie in order: the canvas (valid during the call),
-// where this frame's own picture sits on it, and its number; false with
-// the reason stops the movie.
-using movie_frame_sink = std::function<bool(const raster& canvas, canvas_place place, std::int32_t frame,
-                                            std::string* reason)>;
+// A movie's frames one at a time, for an encoder elsewhere (the page's
+// videos, which wait for the browser's encoder between frames): made as
+// render_movie makes them, on the caller's thread, the canvas sized and
+// refused as for a sequence of JPEG files.
+class movie_frame_maker {
+public:
+    // Measures every frame, settles their colours and lays out the canvas;
+    // options.frames above 0. ok() false with the lines to tell the user.
+    movie_frame_maker(const raster& source, const render_options& options, job_progress* bar,
+                      std::vector<std::string>* messages, const movie_limits& limits = {});
+    bool ok() const { return ok_; }
 
-// The movie of options (frames above 0) from a source already read, its
-// frames handed to each instead of a file, on the caller's thread when
-// options.threads is 1: for an encoder elsewhere (the page's videos). The
-// canvas is sized and refused as for a sequence of JPEG files. 0 on
-// success; 1 with the lines to tell the user.
-int render_movie_frames(const raster& source, const render_options& options, const movie_frame_sink& each,
-                        job_progress* bar, std::vector<std::string>* messages, const movie_limits& limits = {});
+    // Renders frame (0, 1, ... in order) on the canvas, black around it;
+    // *place is where its own picture sits there. The canvas stays valid
+    // until the next call. False with the lines to tell the user.
+    bool make(std::int32_t frame, std::vector<std::string>* messages);
+    const raster& canvas() const { return canvas_; }
+    canvas_place place() const { return place_; }
+
+private:
+    const raster& source_;
+    const render_options& options_;
+    job_progress* bar_;
+    bool ok_ = false;
+    canvas_layout layout_;
+    std::vector<colour_shift_settings> colours_;
+    colour_table_cache tables_;
+    raster canvas_;
+    canvas_place place_{0, 0};
+};
 
 #endif

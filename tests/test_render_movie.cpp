@@ -419,10 +419,9 @@ TEST(render_movie, InMemoryOnOneThreadItHasTheFileBytes)
     EXPECT_EQ(messages.back(), "Error saving file " + options.output + ".");
 }
 
-// The page's videos: each frame handed over in order, the lossless WebP
-// movie's canvas pixel for pixel, placed where that movie places it; a
-// frame the taker refuses ends the movie with its reason.
-TEST(render_movie, FramesHandedOverAreTheLosslessMovieCanvases)
+// The page's videos: frames made one at a time are the lossless WebP
+// movie's canvases pixel for pixel; a canvas beyond the memory is refused.
+TEST(render_movie, FramesMadeOneAtATimeAreTheLosslessMovieCanvases)
 {
     temp_folder folder;
     render_options options = small_movie(folder, "movie.webp");
@@ -432,14 +431,15 @@ TEST(render_movie, FramesHandedOverAreTheLosslessMovieCanvases)
     ASSERT_TRUE(movie.ok);
     raster source;
     ASSERT_TRUE(open_source(options, &source, &messages));
-    options.threads = 1;
-    std::vector<std::int32_t> handed;
-    const movie_frame_sink each = [&](const raster& canvas, canvas_place place, std::int32_t frame, std::string*) {
-        handed.push_back(frame);
-        EXPECT_EQ(image_width_of(canvas), movie.width);
-        EXPECT_EQ(canvas.height, movie.height);
-        EXPECT_GE(place.x, 0);
-        EXPECT_GE(place.y, 0);
+    movie_frame_maker maker(source, options, nullptr, &messages);
+    ASSERT_TRUE(maker.ok());
+    for (std::int32_t frame = 0; frame < options.frames; ++frame) {
+        ASSERT_TRUE(maker.make(frame, &messages));
+        const raster& canvas = maker.canvas();
+        ASSERT_EQ(image_width_of(canvas), movie.width);
+        ASSERT_EQ(canvas.height, movie.height);
+        EXPECT_GE(maker.place().x, 0);
+        EXPECT_GE(maker.place().y, 0);
         const bytes& frame_pixels = movie.frames[static_cast<std::size_t>(frame)];
         std::int64_t differ = 0;
         for (std::int32_t y = 0; y < movie.height; ++y)
@@ -448,21 +448,15 @@ TEST(render_movie, FramesHandedOverAreTheLosslessMovieCanvases)
                     differ += canvas.pixels[3 * (std::size_t{1} * y * canvas.width + x) + c]
                               != frame_pixels[4 * (std::size_t{1} * y * movie.width + x) + 2 - c];
         EXPECT_EQ(differ, 0) << "frame " << frame;
-        return true;
-    };
-    ASSERT_EQ(render_movie_frames(source, options, each, nullptr, &messages), 0);
-    EXPECT_EQ(handed, (std::vector<std::int32_t>{0, 1, 2}));
+    }
+    EXPECT_TRUE(messages.empty());
 
-    handed.clear();
-    const movie_frame_sink refuse = [&](const raster&, canvas_place, std::int32_t frame, std::string* reason) {
-        handed.push_back(frame);
-        *reason = "full";
-        return frame < 1;
-    };
-    messages.clear();
-    EXPECT_EQ(render_movie_frames(source, options, refuse, nullptr, &messages), 1);
-    EXPECT_EQ(handed, (std::vector<std::int32_t>{0, 1}));
-    EXPECT_EQ(messages, (std::vector<std::string>{"Error encoding frame 1: full."}));
+    movie_limits limits;
+    limits.memory = 1000;
+    const movie_frame_maker refused(source, options, nullptr, &messages, limits);
+    EXPECT_FALSE(refused.ok());
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].rfind("Error: Not enough memory for the movie: ", 0), 0u) << messages[0];
 }
 
 // Measuring stops at the first frame that makes the canvas too wide, and

@@ -1,6 +1,7 @@
 #include "web/lumirun_api.h"
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -21,13 +22,6 @@
 EM_JS(void, lr_report_progress, (int percent), {
     if (Module["onProgress"])
         Module["onProgress"](percent);
-});
-
-// A movie's frame for the page's video encoders (Module.onFrame): its
-// rgba pixels, and the observer's point on it; 1 when taken, 0 otherwise.
-EM_JS(int, lr_deliver_frame, (const std::uint8_t* rgba, int width, int height, int observer_x, int observer_y,
-                              int frame), {
-    return Module["onFrame"] ? Module["onFrame"](rgba, width, height, observer_x, observer_y, frame) : 0;
 });
 
 namespace {
@@ -51,6 +45,12 @@ struct session {
     std::vector<std::uint8_t> rgba;
     std::vector<std::uint8_t> exported;
     std::string messages;
+    // A movie made a frame at a time for the page's videos.
+    render_options movie_options;
+    std::unique_ptr<job_progress> movie_bar;
+    std::unique_ptr<movie_frame_maker> movie;
+    std::vector<std::uint8_t> movie_rgba;
+    std::int32_t movie_layout[4] = {};
 };
 
 session& the_session()
@@ -119,6 +119,7 @@ int keep_source(raster picture, std::vector<std::string> warnings)
     s.original = raster{};
     s.shown_is_full = false;
     s.rgba.clear();
+    s.movie.reset();
     s.options = page_options();
     set_messages(warnings);
     return 0;
@@ -379,36 +380,45 @@ EMSCRIPTEN_KEEPALIVE int lr_export_movie(std::int32_t frames, const char* fps, c
     return 0;
 }
 
-EMSCRIPTEN_KEEPALIVE int lr_movie_frames(std::int32_t frames, const char* fps, const char* speed_to,
-                                         std::int32_t observer_moves, std::int32_t x_to, std::int32_t y_to)
+EMSCRIPTEN_KEEPALIVE int lr_movie_start(std::int32_t frames, const char* fps, const char* speed_to,
+                                        std::int32_t observer_moves, std::int32_t x_to, std::int32_t y_to)
 {
     session& s = the_session();
-    render_options options;
-    if (!movie_options(frames, fps, speed_to, observer_moves, x_to, y_to, &options))
+    s.movie.reset();
+    if (!movie_options(frames, fps, speed_to, observer_moves, x_to, y_to, &s.movie_options))
         return 1;
-    options.output = "lumirun.mp4";  // for messages only
-    std::vector<std::uint8_t> rgba;
-    const movie_frame_sink each = [&](const raster& canvas, canvas_place place, std::int32_t frame,
-                                      std::string* reason) {
-        if (!rgba_from_raster(canvas, &rgba)) {
-            *reason = "not enough memory";
-            return false;
-        }
-        const render_settings settings = movie_frame_settings(options, s.source, frame);
-        const int x = place.x + static_cast<int>(settings.observer.observer_x);
-        const int y = place.y + static_cast<int>(settings.observer.observer_y);
-        if (lr_deliver_frame(rgba.data(), image_width_of(canvas), canvas.height, x, y, frame) == 1)
-            return true;
-        *reason = "the browser's encoder did not take it";
-        return false;
-    };
     std::vector<std::string> lines;
-    movie_progress progress;
-    if (render_movie_frames(s.source, options, each, &progress, &lines) != 0)
+    s.movie_bar = std::make_unique<movie_progress>();
+    auto movie = std::make_unique<movie_frame_maker>(s.source, s.movie_options, s.movie_bar.get(), &lines);
+    if (!movie->ok())
         return fail(lines);
+    s.movie = std::move(movie);
     s.messages.clear();
     return 0;
 }
+
+EMSCRIPTEN_KEEPALIVE int lr_movie_frame(std::int32_t frame)
+{
+    session& s = the_session();
+    if (!s.movie || frame < 0 || frame >= s.movie_options.frames)
+        return fail("Start the movie first.");
+    std::vector<std::string> lines;
+    if (!s.movie->make(frame, &lines))
+        return fail(lines);
+    const raster& canvas = s.movie->canvas();
+    if (!rgba_from_raster(canvas, &s.movie_rgba))
+        return fail("Error: Not enough memory for the movie's frame!");
+    const render_settings settings = movie_frame_settings(s.movie_options, s.source, frame);
+    s.movie_layout[0] = image_width_of(canvas);
+    s.movie_layout[1] = canvas.height;
+    s.movie_layout[2] = s.movie->place().x + static_cast<std::int32_t>(settings.observer.observer_x);
+    s.movie_layout[3] = s.movie->place().y + static_cast<std::int32_t>(settings.observer.observer_y);
+    s.messages.clear();
+    return 0;
+}
+
+EMSCRIPTEN_KEEPALIVE const std::uint8_t* lr_movie_rgba() { return the_session().movie_rgba.data(); }
+EMSCRIPTEN_KEEPALIVE const std::int32_t* lr_movie_layout() { return the_session().movie_layout; }
 
 EMSCRIPTEN_KEEPALIVE const std::uint8_t* lr_export_data() { return the_session().exported.data(); }
 EMSCRIPTEN_KEEPALIVE std::size_t lr_export_size() { return the_session().exported.size(); }

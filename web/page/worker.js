@@ -161,7 +161,7 @@ function webCodecsEncoder(video) {
   let failed = null;
   let encoder = null;
   const fps = Number(video.fps);
-  const add = (framed, frame) => {
+  const add = async (framed, frame) => {
     if (failed)
       throw failed;
     if (!encoder) {
@@ -172,6 +172,10 @@ function webCodecsEncoder(video) {
     const picture = new VideoFrame(framed, { timestamp: Math.round(frame * 1e6 / fps), duration: Math.round(1e6 / fps) });
     encoder.encode(picture, { keyFrame: frame % Math.max(1, Math.round(2 * fps)) === 0 });
     picture.close();
+    // The next frame waits while the encoder has frames to spare, so that
+    // frames never pile up in memory.
+    while (encoder.state === 'configured' && encoder.encodeQueueSize > 2)
+      await new Promise((resolve) => encoder.addEventListener('dequeue', resolve, { once: true }));
   };
   const finish = async () => {
     await encoder.flush();
@@ -199,26 +203,18 @@ async function exportVideo(request) {
   const m = request.movie;
   const video = request.video;
   const encoder = video.container === 'gif' ? gifEncoder(video) : webCodecsEncoder(video);
+  if (withStrings([m.fps, m.speedTo], (fps, speedTo) =>
+    core._lr_movie_start(m.frames, fps, speedTo, m.observerMoves ? 1 : 0, m.xTo, m.yTo)) !== 0)
+    return failure(request);
   let place = null;
-  let refusal = '';
-  // Called by the core inside lr_movie_frames: nothing may be thrown back.
-  core.onFrame = (pointer, width, height, ox, oy, frame) => {
-    try {
-      place = place || framing(video, width, height, ox, oy);
-      encoder.add(framedCanvas(place, core.HEAPU8.subarray(pointer, pointer + width * height * 4), width, height), frame);
-      return 1;
-    } catch (error) {
-      refusal = 'Error: ' + (error && error.message ? error.message : String(error));
-      return 0;
-    }
-  };
-  const result = withStrings([m.fps, m.speedTo], (fps, speedTo) =>
-    core._lr_movie_frames(m.frames, fps, speedTo, m.observerMoves ? 1 : 0, m.xTo, m.yTo));
-  core.onFrame = null;
-  if (result !== 0) {
-    postMessage({ type: 'failed', request: request.type, seq: request.seq,
-                  messages: [refusal, messages()].filter(Boolean).join('\n') });
-    return;
+  for (let frame = 0; frame < m.frames; ++frame) {
+    if (core._lr_movie_frame(frame) !== 0)
+      return failure(request);
+    const layout = core._lr_movie_layout() / 4;
+    const [width, height, ox, oy] = core.HEAP32.subarray(layout, layout + 4);
+    const pixels = core._lr_movie_rgba();
+    place = place || framing(video, width, height, ox, oy);
+    await encoder.add(framedCanvas(place, core.HEAPU8.subarray(pixels, pixels + width * height * 4), width, height), frame);
   }
   const data = new Uint8Array(await encoder.finish());
   postMessage({ type: 'bytes', seq: request.seq, data: data.buffer }, [data.buffer]);
