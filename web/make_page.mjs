@@ -9,7 +9,7 @@
 // worker.js), the sample chart (base64) and the
 // licence texts of what the core is built from (TITLE=FILE, word for word) go
 // where index.html's placeholders are. Written beside OUTPUT, then renamed.
-import { readFileSync, renameSync, writeFileSync } from 'node:fs';
+import { existsSync, readFileSync, renameSync, writeFileSync } from 'node:fs';
 import { join } from 'node:path';
 
 const [folder, coreJs, sample, version, modules, output, ...notices] = process.argv.slice(2);
@@ -36,6 +36,13 @@ const noticeHtml = notices.map((notice) => {
   return `<h3>${escape(notice.slice(0, at))}</h3>\n<pre>${escape(read(notice.slice(at + 1)).trim())}</pre>`;
 }).join('\n');
 
+for (const name of ['mediabunny', 'gifenc']) {
+  if (!existsSync(join(modules, name, 'package.json'))) {
+    console.error(`make_page: ${modules} has no ${name}: install web/package-lock.json there with npm ci`
+                  + ' (bash scripts/test.sh web does)');
+    process.exit(1);
+  }
+}
 // mediabunny's bundle declares the global Mediabunny itself; gifenc's is a
 // CommonJS module, whose exports become the global gifenc.
 const videoLibraries = read(join(modules, 'mediabunny', 'dist', 'bundles', 'mediabunny.min.cjs')) + '\n'
