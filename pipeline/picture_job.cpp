@@ -55,6 +55,7 @@ render_settings settings_for(const render_options& options, const raster& source
     settings.quality = static_cast<quality_level>(options.quality);
     settings.observer = observer_for(options, source);
     observer_depth(settings.direction, &settings.observer.observer_z);
+    settings.effects = options.effects;
     // The colour pass takes each pixel's D from the sample drawn there.
     // The exact renderer tells which sample each pixel shows; a smooth
     // pixel's D is at its centre.

@@ -40,10 +40,26 @@ constexpr double speed_of_light = 3e8;  // metres per second
 
 motion_parameters motion_for_speed(double speed);
 
+// Which of the motion's effects a view shows: all (the picture as it is
+// seen), contraction alone (as a measurement at one instant of the
+// observer's time finds it), light_time alone (the picture at its rest
+// length, each point where it was when its light left), or none (the
+// picture at rest). The solvers below are those of all; the smooth
+// renderer's maps (render/smooth/inverse_map.h) give every one.
+enum class relativity_effects : std::int32_t { all = 0, contraction = 1, light_time = 2, none = 3 };
+
+bool is_relativity_effects(relativity_effects effects);
+
+// Whether a view shows the Lorentz contraction (all, contraction) and the
+// light's travel time (all, light_time).
+bool shows_contraction(relativity_effects effects);
+bool shows_light_time(relativity_effects effects);
+
 // Everything the solvers read: fixed for the whole of one render.
 struct view_parameters {
     observer_position observer;
     motion_parameters motion;
+    relativity_effects effects = relativity_effects::all;
 };
 
 // The solvers of directions 0, 1 and 2: a root of the quadratic that the

@@ -119,6 +119,11 @@ render_output run_passes(const raster& source, const render_settings& settings, 
         out.status = render_status::unknown_direction;
         return out;
     }
+    // Its fast kernels hold the solvers of all the effects.
+    if (settings.effects != relativity_effects::all) {
+        out.status = render_status::unsupported_effects;
+        return out;
+    }
     out.steps = settings.steps_otherwise;
     steps_for_quality(settings.quality, &out.steps);
     // With a step of 0.0 (or NaN) no loop could end.

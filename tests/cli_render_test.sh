@@ -93,7 +93,21 @@ run 0 "$images/testorig.jpg" "$work/colour.jpg" "${fast[@]}" --doppler=colour
 cmp -s "$work/plain.jpg" "$work/full.jpg" && fail "--doppler made no difference"
 cmp -s "$work/plain.jpg" "$work/colour.jpg" && fail "--doppler=colour made no difference"
 cmp -s "$work/full.jpg" "$work/colour.jpg" && fail "--doppler=colour gave the same picture as --doppler"
-# A picture left nearly black is written, and told.
+# --effects: all is the default's picture; none is the picture at rest
+# whatever the speed; the exact qualities and Doppler colours without the
+# light's travel are refused.
+run 0 "$images/testorig.jpg" "$work/all.jpg" "${fast[@]}" --effects all
+cmp -s "$work/plain.jpg" "$work/all.jpg" || fail "--effects all changed the picture"
+run 0 "$images/testorig.jpg" "$work/none.jpg" --speed 90 --effects none
+cmp -s "$work/rest.jpg" "$work/none.jpg" || fail "--effects none is not the picture at rest"
+run 0 "$images/testorig.jpg" "$work/light.jpg" --speed 90 --effects light-time --doppler
+cmp -s "$work/rest.jpg" "$work/light.jpg" && fail "--effects light-time made no difference"
+run 2 "$images/testorig.jpg" "$work/exact.jpg" --effects contraction --quality high
+expect_err "lumirun-render: --effects contraction needs --quality smooth; the exact renderer shows all the effects
+lumirun-render: Try 'lumirun-render --help' for more information.
+" "--effects with an exact quality"
+expect_absent "$work/exact.jpg"
+
 run 0 "$images/testorig.jpg" "$work/dark.jpg" "${fast[@]}" --doppler --exposure -12
 expect_err "lumirun-render: warning: the picture comes out nearly black; a brighter --exposure (in stops, or auto) shows more
 " "a nearly black picture"

@@ -171,7 +171,7 @@ EMSCRIPTEN_KEEPALIVE std::int32_t lr_source_height() { return the_session().sour
 
 EMSCRIPTEN_KEEPALIVE int lr_set_settings(const char* speed, std::int32_t direction, const char* quality,
                                          std::int32_t observer_x, std::int32_t observer_y, std::int32_t doppler,
-                                         const char* exposure)
+                                         const char* exposure, const char* effects)
 {
     render_options options = the_session().options;
     if (!parse_speed_percent(speed, &options.speed_fraction))
@@ -187,6 +187,16 @@ EMSCRIPTEN_KEEPALIVE int lr_set_settings(const char* speed, std::int32_t directi
     options.colour.exposure = colour_shift_settings{}.exposure;
     if (!options.colour.auto_exposure && !parse_exposure(exposure, &options.colour.exposure))
         return fail(std::string("The exposure ") + exposure + " is not a number of stops from -20 to 20.");
+    // A page that gives none shows them all.
+    const std::string effects_text = effects ? effects : "all";
+    if (!parse_effects(effects_text, &options.effects))
+        return fail("The effects " + effects_text + " are none the renderer knows: all, contraction, light-time or"
+                    " none.");
+    if (options.effects != relativity_effects::all && options.method != render_method::smooth)
+        return fail("The effects " + effects_text + " need the smooth quality.");
+    if (doppler != 0 && !shows_light_time(options.effects))
+        return fail("Doppler colours need the effects all or light-time: " + effects_text
+                    + " shows no light travelling.");
     options.direction = direction;
     options.observer_given = true;
     options.observer_x = observer_x;

@@ -5,6 +5,22 @@
 // these closed forms answer it with one square root (and, straight at it, one
 // division). Arithmetic is IEEE double in the written order, as everywhere in
 // the renderer.
+//
+// Each map shows the effects the view names (view_parameters::effects), all
+// of them with the solvers' bits. Along a row (from left to right; top to
+// bottom alike, x and y exchanged) the point of rest coordinate x is, at the
+// observer's time t, at x / g + beta t: g = gamma where the contraction is
+// shown, 1 where not. With the light's travel time it is seen where it was
+// when its light left, t = -R, R its distance from the solver's observer
+// (-ox, oy, oz) (render/doppler.cpp); without, where it is at t = 0. So
+//     X = x / g - b R(X),   x = g (X + b R),   b = beta or 0:
+// all gamma (X + beta R), contraction gamma X (the picture as a measurement
+// at one instant finds it), light_time X + beta R (its rest length seen
+// through the light's delay), none X. Straight at it the motion is along
+// the line of sight and the picture is flat: the contraction has nothing to
+// shorten, so light_time is all, and contraction, without the light's delay,
+// shows the picture where it is at that instant, in its plane at its
+// distance: the picture at rest, as none. Those two take the map of speed 0.
 #ifndef LUMIRUN_RENDER_SMOOTH_INVERSE_MAP_H
 #define LUMIRUN_RENDER_SMOOTH_INVERSE_MAP_H
 
@@ -14,8 +30,8 @@
 #include "render/position_box.h"
 
 // From left to right: the source x seen at apparent x on row y,
-// x = gamma (X + beta R), R = sqrt((X + ox)^2 + (y - oy)^2 + oz^2).
-// Increasing in X.
+// x = g (X + b R), R = sqrt((X + ox)^2 + (y - oy)^2 + oz^2) (all: gamma
+// (X + beta R)). Increasing in X.
 double source_x(const view_parameters& view, double apparent, double y);
 
 // From top to bottom: the same with the roles of x and y exchanged.
@@ -24,8 +40,9 @@ double source_y(const view_parameters& view, double apparent, double x);
 // Straight at it, everything is radial about the observer. For an apparent
 // point (X, Y) (drawn at 20 times the scale), with d = (X / 20 - ox,
 // Y / 20 - oy) and q = |d|^2 / oz^2, the source point is o + d k(q),
-//     k(q) = gamma^2 (1 + beta sqrt(1 + q)) / (1 - q beta^2 gamma^2).
-// Where the denominator is not positive no source point is seen: false.
+//     k(q) = gamma^2 (1 + beta sqrt(1 + q)) / (1 - q beta^2 gamma^2)
+// (= 1 / (1 - beta sqrt(1 + q)); 1 without the light's delay). Where the
+// denominator is not positive no source point is seen: false.
 bool source_point_radial(const view_parameters& view, double apparent_x, double apparent_y, double* x, double* y);
 
 // How far the source moves, in source pixels, per source unit of apparent
@@ -52,6 +69,16 @@ struct radial_sample {
     double sin;
 };
 bool radial_sample_at(const view_parameters& view, double apparent_x, double apparent_y, radial_sample* sample);
+
+// The forward map: where the source point (x, y) is seen with the view's
+// effects. For all apparent_position's bits; along a row otherwise X =
+// x / g - b R(X) solved,
+//     (1 - b^2) X^2 - 2 (p + b^2 o) X + p^2 - b^2 (o^2 + a^2) = 0,
+//     X = (p + b^2 o - b sqrt((p + o)^2 + (1 - b^2) a^2)) / (1 - b^2),
+// with p = x / g, o = ox, a^2 = (y - oy)^2 + oz^2, the root with X <= p
+// (the light left before it is seen); X = p when b = 0. Straight at it the
+// solver's, at speed 0 without the light's delay.
+apparent_point seen_position(const view_parameters& view, fly_by_direction direction, double x, double y);
 
 // The bounding box of the image of the whole source rectangle [0, W] x
 // [0, H]. The map is monotone along every row, column and radius, so its
