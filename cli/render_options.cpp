@@ -37,7 +37,7 @@ const char* const render_usage =
     "                     high, 4 or ultra\n"
     "  --observer X,Y     the observer's position in source pixels, as a click in\n"
     "                     the viewer places it (default 0,HEIGHT/2)\n"
-    "  --effects E        which effects of the motion are shown (smooth quality):\n"
+    "  --effects E        which effects of the motion are shown:\n"
     "                     all (default), the picture as the observer sees it;\n"
     "                     contraction, the Lorentz contraction alone, as a\n"
     "                     measurement at one instant finds the picture (straight\n"
@@ -360,8 +360,6 @@ parse_result parse_render_arguments(int argc, const char* const* argv)
     // that did not change.
     if (colour_given && !options.doppler)
         return fail("--temperature, --exposure and --tonemap need --doppler");
-    if (options.effects != relativity_effects::all && options.method != render_method::smooth)
-        return fail("--effects " + effects_named + " needs --quality smooth; the exact renderer shows all the effects");
     if (options.doppler && !shows_light_time(options.effects))
         return fail("--doppler needs --effects all or light-time: " + effects_named
                     + " shows no light travelling, so nothing to shift");

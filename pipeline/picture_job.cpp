@@ -89,7 +89,7 @@ bool apply_colour(const render_options& options, const colour_shift_settings& co
 {
     if (!options.doppler)
         return true;
-    const view_parameters view{settings.observer, motion_for_speed(settings.speed)};
+    const view_parameters view{settings.observer, motion_for_speed(settings.speed), settings.effects};
     bool nearly_black = false;
     if (apply_doppler(&rendered->picture, colour_source(*rendered, settings), view, settings.direction,
                       colour, &nearly_black, cache)) {

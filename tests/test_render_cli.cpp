@@ -209,8 +209,6 @@ TEST(render_arguments, UsageErrorsSayWhatIsWrong)
         {{"a", "b", "--doppler", "--tonemap", "gamma"}, "--tonemap takes compress, clip or reinhard, not 'gamma'"},
         {{"a", "b", "--exposure", "1"}, "--temperature, --exposure and --tonemap need --doppler"},
         {{"a", "b.jpg", "--effects", "warp"}, "--effects takes all, contraction, light-time or none, not 'warp'"},
-        {{"a", "b.jpg", "--effects=contraction", "--quality", "low"},
-         "--effects contraction needs --quality smooth; the exact renderer shows all the effects"},
         {{"a", "b.jpg", "--effects", "none", "--doppler"},
          "--doppler needs --effects all or light-time: none shows no light travelling, so nothing to shift"},
         // Movies.

@@ -192,8 +192,6 @@ EMSCRIPTEN_KEEPALIVE int lr_set_settings(const char* speed, std::int32_t directi
     if (!parse_effects(effects_text, &options.effects))
         return fail("The effects " + effects_text + " are none the renderer knows: all, contraction, light-time or"
                     " none.");
-    if (options.effects != relativity_effects::all && options.method != render_method::smooth)
-        return fail("The effects " + effects_text + " need the smooth quality.");
     if (doppler != 0 && !shows_light_time(options.effects))
         return fail("Doppler colours need the effects all or light-time: " + effects_text
                     + " shows no light travelling.");

@@ -15,7 +15,8 @@ double delay_factor(const view_parameters& view)
     return shows_light_time(view.effects) ? view.motion.beta : 0.0;
 }
 
-// Straight at it: the motion the map takes, at rest without the light's delay.
+// Straight at it: the motion the map takes, at rest without the light's
+// delay.
 constexpr motion_parameters at_rest{0.0, 1.0, 0.0, 1.0, 0.0};
 
 const motion_parameters& radial_motion(const view_parameters& view)
@@ -136,42 +137,6 @@ bool radial_sample_at(const view_parameters& view, double apparent_x, double app
     return true;
 }
 
-namespace {
-
-// Along a row: X = x / g - b R(X) solved (see the header), o the solver's
-// observer coordinate along the row and a_squared the square of its
-// distance across it.
-double seen_along(const view_parameters& view, double x, double o, double a_squared)
-{
-    const double b = delay_factor(view);
-    const double p = x / contraction_factor(view);
-    if (b == 0.0)
-        return p;
-    const double b_squared = b * b;
-    const double root = std::sqrt(((p + o) * (p + o)) + ((1.0 - b_squared) * a_squared));
-    return ((p + (b_squared * o)) - (b * root)) / (1.0 - b_squared);
-}
-
-}  // namespace
-
-apparent_point seen_position(const view_parameters& view, fly_by_direction direction, double x, double y)
-{
-    if (view.effects == relativity_effects::all)
-        return apparent_position(view, direction, x, y);
-    const observer_position& o = view.observer;
-    const double depth_squared = o.observer_z * o.observer_z;
-    switch (direction) {
-    case fly_by_direction::left_to_right:
-        return {seen_along(view, x, o.observer_x, ((y - o.observer_y) * (y - o.observer_y)) + depth_squared), y};
-    case fly_by_direction::top_to_bottom:
-        return {x, seen_along(view, y, o.observer_y, ((x - o.observer_x) * (x - o.observer_x)) + depth_squared)};
-    default: {
-        const view_parameters radial{o, radial_motion(view), relativity_effects::all};
-        return apparent_position(radial, direction, x, y);
-    }
-    }
-}
-
 bool smooth_canvas(const view_parameters& view, fly_by_direction direction, std::int32_t width,
                    std::int32_t height, position_box* box)
 {
@@ -185,7 +150,7 @@ bool smooth_canvas(const view_parameters& view, fly_by_direction direction, std:
                                      {0.0, cy},  {w, cy},  {cx, 0.0}, {cx, h}};
     position_box found = empty_box();
     for (const auto& c : candidates) {
-        const apparent_point p = seen_position(view, direction, c[0], c[1]);
+        const apparent_point p = apparent_position(view, direction, c[0], c[1]);
         if (!std::isfinite(p.x) || !std::isfinite(p.y))
             return false;
         include_position(&found, p.x, p.y);

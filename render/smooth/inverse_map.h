@@ -6,13 +6,14 @@
 // division). Arithmetic is IEEE double in the written order, as everywhere in
 // the renderer.
 //
-// Each map shows the effects the view names (view_parameters::effects), all
-// of them with the solvers' bits. Along a row (from left to right; top to
-// bottom alike, x and y exchanged) the point of rest coordinate x is, at the
-// observer's time t, at x / g + beta t: g = gamma where the contraction is
-// shown, 1 where not. With the light's travel time it is seen where it was
-// when its light left, t = -R, R its distance from the solver's observer
-// (-ox, oy, oz) (render/doppler.cpp); without, where it is at t = 0. So
+// Each map shows the effects the view names (view_parameters::effects; the
+// forward map is apparent_position, render/observer.h). Along a row (from
+// left to right; top to bottom alike, x and y exchanged) the point of rest
+// coordinate x is, at the observer's time t, at x / g + beta t: g = gamma
+// where the contraction is shown, 1 where not. With the light's travel time
+// it is seen where it was when its light left, t = -R, R its distance from
+// the solver's observer (-ox, oy, oz) (render/doppler.cpp); without, where
+// it is at t = 0. So
 //     X = x / g - b R(X),   x = g (X + b R),   b = beta or 0:
 // all gamma (X + beta R), contraction gamma X (the picture as a measurement
 // at one instant finds it), light_time X + beta R (its rest length seen
@@ -69,16 +70,6 @@ struct radial_sample {
     double sin;
 };
 bool radial_sample_at(const view_parameters& view, double apparent_x, double apparent_y, radial_sample* sample);
-
-// The forward map: where the source point (x, y) is seen with the view's
-// effects. For all apparent_position's bits; along a row otherwise X =
-// x / g - b R(X) solved,
-//     (1 - b^2) X^2 - 2 (p + b^2 o) X + p^2 - b^2 (o^2 + a^2) = 0,
-//     X = (p + b^2 o - b sqrt((p + o)^2 + (1 - b^2) a^2)) / (1 - b^2),
-// with p = x / g, o = ox, a^2 = (y - oy)^2 + oz^2, the root with X <= p
-// (the light left before it is seen); X = p when b = 0. Straight at it the
-// solver's, at speed 0 without the light's delay.
-apparent_point seen_position(const view_parameters& view, fly_by_direction direction, double x, double y);
 
 // The bounding box of the image of the whole source rectangle [0, W] x
 // [0, H]. The map is monotone along every row, column and radius, so its

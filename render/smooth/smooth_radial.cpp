@@ -186,7 +186,7 @@ double farthest_corner(const view_parameters& view, const smooth_source& s)
     const double h = static_cast<double>(s.height);
     const double corners[4][2] = {{0.0, 0.0}, {w, 0.0}, {0.0, h}, {w, h}};
     for (const auto& c : corners) {
-        const apparent_point a = seen_position(view, fly_by_direction::straight_at_it, c[0], c[1]);
+        const apparent_point a = apparent_position(view, fly_by_direction::straight_at_it, c[0], c[1]);
         const double dx = (a.x / 20.0) - view.observer.observer_x;
         const double dy = (a.y / 20.0) - view.observer.observer_y;
         const double rho = std::sqrt((dx * dx) + (dy * dy));
