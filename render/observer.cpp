@@ -15,16 +15,6 @@ bool is_relativity_effects(relativity_effects effects)
            || effects == relativity_effects::light_time || effects == relativity_effects::none;
 }
 
-bool shows_contraction(relativity_effects effects)
-{
-    return effects == relativity_effects::all || effects == relativity_effects::contraction;
-}
-
-bool shows_light_time(relativity_effects effects)
-{
-    return effects == relativity_effects::all || effects == relativity_effects::light_time;
-}
-
 bool observer_depth(fly_by_direction direction, double* depth)
 {
     switch (direction) {

@@ -51,9 +51,17 @@ enum class relativity_effects : std::int32_t { all = 0, contraction = 1, light_t
 bool is_relativity_effects(relativity_effects effects);
 
 // Whether a view shows the Lorentz contraction (all, contraction) and the
-// light's travel time (all, light_time).
-bool shows_contraction(relativity_effects effects);
-bool shows_light_time(relativity_effects effects);
+// light's travel time (all, light_time). Inline: the smooth renderer asks
+// for every pixel.
+inline bool shows_contraction(relativity_effects effects)
+{
+    return effects == relativity_effects::all || effects == relativity_effects::contraction;
+}
+
+inline bool shows_light_time(relativity_effects effects)
+{
+    return effects == relativity_effects::all || effects == relativity_effects::light_time;
+}
 
 // Everything the solvers read: fixed for the whole of one render.
 struct view_parameters {
@@ -74,6 +82,7 @@ struct view_parameters {
 // and the flat picture has no length along it to contract: light_time is
 // all, and contraction, without the light's delay, shows the picture where
 // it is at that instant, at its distance, as at rest: so does none.
+//
 // The view whose solvers draw what `view` shows: its motion, or at rest
 // without the light's delay; effects all.
 view_parameters solved_view(const view_parameters& view);
@@ -93,8 +102,9 @@ struct apparent_point {
 };
 
 // Where the sample (x, y, 0) is seen with the view's effects, before the
-// renderer shifts it by its bounds (for all, the solvers' root as it is). Direction 2 draws at 20 times the picture's scale. A direction
-// outside the three has no position: both coordinates are NaN.
+// renderer shifts it by its bounds. Direction 2 draws at 20 times the
+// picture's scale. A direction outside the three has no position: both
+// coordinates are NaN.
 apparent_point apparent_position(const view_parameters& view, fly_by_direction direction, double x, double y);
 
 #endif
