@@ -636,6 +636,25 @@ TEST(SmoothRenderer, DigestsAreTheSameEverywhere)
         const render_output out = render_picture(source, smooth_settings(direction, 0.7, 7.0, 16.0), no_progress);
         EXPECT_EQ(raster_digest(out.picture), expected[direction]) << direction;
     }
+    // Each effect alone from left to right and top to bottom (straight at
+    // it they are all's picture or the picture at rest), the smooth
+    // renderer's and the exact one's at high quality.
+    const char* const alone[2][2][2] = {
+        {{"b49b89c45ea64d88", "65dc0cd22bc17284"}, {"0d939d17fd0a1a29", "5e063b7c71ab70d7"}},
+        {{"61c7da8ddf8162c6", "50aad589ad242e33"}, {"e276f0a0a6c5ace7", "e2ada89a2d3b14cd"}}};
+    for (std::int32_t direction = 0; direction < 2; ++direction)
+        for (int k = 0; k < 2; ++k)
+            for (int exact = 0; exact < 2; ++exact) {
+                render_settings settings = smooth_settings(direction, 0.7, 7.0, 16.0);
+                settings.effects = k == 0 ? relativity_effects::contraction : relativity_effects::light_time;
+                if (exact) {
+                    settings.method = render_method::exact;
+                    settings.quality = test_support::quality(3);
+                }
+                const render_output out = render_picture(source, settings, no_progress);
+                EXPECT_EQ(raster_digest(out.picture), alone[direction][k][exact]) << direction << " " << k << " "
+                                                                                  << exact;
+            }
 }
 
 TEST(SmoothRenderer, EdgeCases)
