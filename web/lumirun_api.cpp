@@ -282,7 +282,7 @@ EMSCRIPTEN_KEEPALIVE const double* lr_view_readout()
 {
     session& s = the_session();
     const render_settings settings = settings_for(s.options, s.source);
-    const view_parameters view{settings.observer, motion_for_speed(settings.speed)};
+    const view_parameters view{settings.observer, motion_for_speed(settings.speed), settings.effects};
     const view_readout r = readout_for_view(view, settings.direction, image_width_of(s.source), s.source.height);
     s.readout[0] = r.beta;
     s.readout[1] = r.gamma;
@@ -296,7 +296,7 @@ EMSCRIPTEN_KEEPALIVE const double* lr_pixel_readout(double x, double y)
 {
     session& s = the_session();
     const render_settings& settings = s.shown_settings;
-    const view_parameters view{settings.observer, motion_for_speed(settings.speed)};
+    const view_parameters view{settings.observer, motion_for_speed(settings.speed), settings.effects};
     const pixel_readout r = s.shown.pixels ? readout_at(view, settings.direction, s.shown_box, s.shown_source_width,
                                                         s.shown_source_height, x, y)
                                            : pixel_readout{};
