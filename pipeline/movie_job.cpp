@@ -390,7 +390,7 @@ bool movie_colour(const render_options& options, const raster& source, job_progr
             messages->push_back(render_failure_text(rendered));
             return false;
         }
-        const view_parameters view{settings.observer, motion_for_speed(settings.speed)};
+        const view_parameters view{settings.observer, motion_for_speed(settings.speed), settings.effects};
         doppler_statistics statistics;
         if (!measure_doppler(rendered.picture, colour_source(rendered, settings), view,
                              settings.direction, options.colour, &statistics, &tables)) {

@@ -27,6 +27,10 @@ struct render_options {
     std::int32_t observer_y = 0;
     bool quiet = false;
     bool doppler = false;  // the colour pass after the render
+    // The effects of the motion shown (render/observer.h). The colour pass
+    // is for all and light_time: contraction and none show no light
+    // travelling, and the front ends refuse them with doppler.
+    relativity_effects effects = relativity_effects::all;
     colour_shift_settings colour;
 
     // Reading: the Exif orientation applied (the stored pixel order kept
