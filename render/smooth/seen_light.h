@@ -35,8 +35,9 @@ linear_picture seen_source(const raster& source, const view_parameters& view, fl
 // interpolating between source pixels would spread a change of D that
 // happens within one output pixel (next to the observer) over many. There
 // the pixel's own light (rest, the canvas's unshifted average) is shifted
-// with each of its points' D instead, averaged over the pixel: one point
-// where D hardly varies across it, a grid of 8 x 8 where it does. A pixel
+// with each of its points' D instead, averaged over the pixel: its centre's
+// D where D varies by 1 % or less across it, else Simpson's weights on its
+// centre and corners. A pixel
 // whose footprint spans s source pixels takes min(max(s - 1, 0), 1) of
 // seen (the source's shifted light averaged) and the rest of this: from 2
 // source pixels on, the shifted source alone. A pixel across which D
