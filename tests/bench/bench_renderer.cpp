@@ -281,6 +281,18 @@ bool smooth_figures(bool quick)
                 observer_depth(settings.direction, &settings.observer.observer_z);
                 render_settings smooth = settings;
                 smooth.method = render_method::smooth;
+                const render_output canvas = measure_picture(source, smooth, no_progress);
+                const std::int64_t pixels = std::int64_t{image_width_of(canvas.picture)} * canvas.picture.height;
+                char picture[32], canvas_text[32], fraction[16];
+                std::snprintf(picture, sizeof picture, "%dx%d", size[0], size[1]);
+                std::snprintf(canvas_text, sizeof canvas_text, "%dx%d", image_width_of(canvas.picture),
+                              canvas.picture.height);
+                std::snprintf(fraction, sizeof fraction, "%g%%", speed * 100.0);
+                if (pixels > 60000000) {
+                    std::printf("%-9s %6s %3d %10s  (a canvas of %.0f million pixels: not timed)\n", picture,
+                                fraction, direction, canvas_text, static_cast<double>(pixels) / 1e6);
+                    continue;
+                }
                 std::uint64_t smooth_digest = 0, doppler_digest = 0, other = 0;
                 const double smooth_time = best_seconds(
                     runs, [&] { return render_picture(source, smooth, no_progress).picture; }, &smooth_digest);
@@ -305,8 +317,6 @@ bool smooth_figures(bool quick)
                 settings.quality = quality_level::ultra;
                 const double ultra = best_seconds(
                     runs, [&] { return render_picture(source, settings, no_progress).picture; }, &other);
-                const render_output canvas = measure_picture(source, smooth, no_progress);
-                const std::int64_t pixels = std::int64_t{image_width_of(canvas.picture)} * canvas.picture.height;
                 const int workers = render_threads_for(0, (pixels + std::int64_t{size[0]} * size[1]) * 16);
                 const double sums = static_cast<double>(smooth_working_bytes(
                     settings.direction, size[0], size[1], image_width_of(canvas.picture), canvas.picture.height,
@@ -316,11 +326,6 @@ bool smooth_figures(bool quick)
                 // The shifted source, and the canvas's shifted and plain light, in floats.
                 const double doppler_bytes = (source_bytes + static_cast<double>(pixels) * 3 * 2) * 4;
                 const double stream = source_bytes / read_rate + out_bytes / write_rate;
-                char picture[32], canvas_text[32], fraction[16];
-                std::snprintf(picture, sizeof picture, "%dx%d", size[0], size[1]);
-                std::snprintf(canvas_text, sizeof canvas_text, "%dx%d", image_width_of(canvas.picture),
-                              canvas.picture.height);
-                std::snprintf(fraction, sizeof fraction, "%g%%", speed * 100.0);
                 std::printf("%-9s %6s %3d %10s %8.1f %8.1f %8.1f %8.1f %9.1f %7.2f %7.1f %7.1f %7.1f %7.1f %6s\n",
                             picture, fraction, direction, canvas_text, smooth_time * 1e3, doppler_time * 1e3,
                             old_time * 1e3, low * 1e3, ultra * 1e3, stream * 1e3, source_bytes / 1e6,
