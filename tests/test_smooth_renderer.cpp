@@ -15,6 +15,7 @@
 #include "render/renderer.h"
 #include "render/smooth/footprint_cover.h"
 #include "render/smooth/inverse_map.h"
+#include "render/smooth/seen_light.h"
 #include "render/smooth/smooth_renderer.h"
 #include "tests/jpeg_test_support.h"
 #include "tests/test_support.h"
@@ -728,7 +729,7 @@ TEST(SmoothRenderer, DISABLED_StraightAtItAgainstTheReference)
 // far more. Straight at it at 99 % D varies by a few % a pixel.
 TEST(SmoothRenderer, DopplerAveragesEachPointsShiftedLight)
 {
-    const std::int32_t width = 40, height = 30;
+    const std::int32_t width = 41, height = 30;  // 41: D's grid ends on the last column
     raster source = allocate_raster(width, height);
     for (std::int32_t k = 0; k < width * height; ++k) {
         source.pixels[3 * k] = 20;       // blue
@@ -749,6 +750,9 @@ TEST(SmoothRenderer, DopplerAveragesEachPointsShiftedLight)
         colour_shift_table table;
         ASSERT_TRUE(make_colour_shift_table(colour_shift_settings{}, d_min, d_max, &table));
         settings.seen_colours = &table;
+        // Every source pixel shifted, the last column too.
+        const linear_picture shifted = seen_source(source, view, settings.direction, table, settings.machine);
+        EXPECT_EQ(std::count(shifted.values.begin(), shifted.values.end(), 0.0f), 0);
         const render_output out = render_picture(source, settings, no_progress);
         ASSERT_EQ(out.status, render_status::done);
         const std::int32_t canvas = image_width_of(out.picture);

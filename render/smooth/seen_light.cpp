@@ -102,7 +102,8 @@ void shift_block_row(const raster& source, const view_parameters& view, fly_by_d
     const std::int32_t rows_end = std::min((gy + 1) * block, source.height);
     for (std::int32_t gx = 0; gx + 1 < columns || gx == 0; ++gx) {
         const std::int32_t x0 = grid_pixel(gx, width), x1 = grid_pixel(gx + 1, width);
-        const std::int32_t columns_end = std::min((gx + 1) * block, width);
+        // The last block takes the last column too (its grid line).
+        const std::int32_t columns_end = gx + 2 >= columns ? width : std::min((gx + 1) * block, width);
         const double c[4] = {(*top)[gx], (*top)[std::min(gx + 1, columns - 1)], (*bottom)[gx],
                              (*bottom)[std::min(gx + 1, columns - 1)]};
         // The interpolation's error is largest near the middle: there it
