@@ -87,6 +87,42 @@ std::int64_t misplaced_pixels(const bytes& canvas, std::int32_t width, std::int3
     return wrong;
 }
 
+// Where each single render sits on the movie's canvas, and the canvas's
+// size: as large as the largest frame, each frame's offset in the union of
+// the boxes (rounded) scaled to the room the canvas leaves it.
+struct expected_canvas {
+    std::int32_t width = 0;  // the picture's own columns
+    std::int32_t height = 0;
+    std::vector<std::pair<std::int32_t, std::int32_t>> places;
+};
+
+expected_canvas canvas_of(const std::vector<render_output>& singles)
+{
+    expected_canvas canvas;
+    double left = 1e300;
+    double top = 1e300;
+    for (const render_output& r : singles) {
+        left = std::min(left, r.box.min_x);
+        top = std::min(top, r.box.min_y);
+        canvas.width = std::max(canvas.width, image_width_of(r.picture));
+        canvas.height = std::max(canvas.height, r.picture.height);
+    }
+    double across = 0.0;
+    double down = 0.0;
+    for (const render_output& r : singles) {
+        across = std::max(across, std::round(r.box.min_x - left) + image_width_of(r.picture));
+        down = std::max(down, std::round(r.box.min_y - top) + r.picture.height);
+    }
+    const auto squeeze = [](double in_union, double whole, std::int32_t size, std::int32_t room) {
+        return whole > size ? static_cast<std::int32_t>(std::lround(in_union * (room - size) / (whole - size))) : 0;
+    };
+    for (const render_output& r : singles)
+        canvas.places.emplace_back(
+            squeeze(std::round(r.box.min_x - left), across, image_width_of(r.picture), canvas.width),
+            squeeze(std::round(r.box.min_y - top), down, r.picture.height, canvas.height));
+    return canvas;
+}
+
 struct sweep {
     const char* name;
     std::int32_t direction;
@@ -134,8 +170,6 @@ TEST(render_movie, EveryLosslessFrameIsTheSingleRenderInItsPlace)
 
         // The single renders, and the canvas they share.
         std::vector<render_output> singles;
-        double left = 1e300;
-        double top = 1e300;
         for (std::size_t k = 0; k < 3; ++k) {
             render_options single = options;
             single.frames = 0;
@@ -143,20 +177,13 @@ TEST(render_movie, EveryLosslessFrameIsTheSingleRenderInItsPlace)
             single.observer_x = s.observers[k].first;
             single.observer_y = s.observers[k].second;
             singles.push_back(render_picture(source, settings_for(single, source), [](int, int, std::int32_t) {}));
-            left = std::min(left, singles.back().box.min_x);
-            top = std::min(top, singles.back().box.min_y);
         }
-        std::int32_t right = 0;
-        std::int32_t bottom = 0;
-        for (const render_output& r : singles) {
-            right = std::max(right, static_cast<std::int32_t>(std::lround(r.box.min_x - left)) + r.picture.width);
-            bottom = std::max(bottom, static_cast<std::int32_t>(std::lround(r.box.min_y - top)) + r.picture.height);
-        }
+        const expected_canvas canvas = canvas_of(singles);
 
         const decoded_movie movie = decode_movie(options.output);
         ASSERT_TRUE(movie.ok);
-        EXPECT_EQ(movie.width, (right + 3) / 4 * 4);
-        EXPECT_EQ(movie.height, bottom);
+        EXPECT_EQ(movie.width, (canvas.width + 3) / 4 * 4);
+        EXPECT_EQ(movie.height, canvas.height);
         EXPECT_EQ(movie.loop_count, 0u);
         // 24 frames a second: each frame's end, in milliseconds.
         EXPECT_EQ(movie.timestamps, (std::vector<int>{42, 83, 125}));
@@ -164,8 +191,7 @@ TEST(render_movie, EveryLosslessFrameIsTheSingleRenderInItsPlace)
         for (std::size_t k = 0; k < 3; ++k) {
             std::string first;
             EXPECT_EQ(misplaced_pixels(movie.frames[k], movie.width, movie.height, singles[k].picture,
-                                       static_cast<std::int32_t>(std::lround(singles[k].box.min_x - left)),
-                                       static_cast<std::int32_t>(std::lround(singles[k].box.min_y - top)), &first),
+                                       canvas.places[k].first, canvas.places[k].second, &first),
                       0)
                 << "frame " << k << ", first at " << first;
         }
@@ -234,16 +260,13 @@ TEST(render_movie, ADopplerMovieMetersEachFrameAndEasesBetweenThem)
         colours.push_back(settle_exposure(parsed.options.colour, statistics));
     }
     colours = ease_between_frames(colours);
-    double left = 1e300;
-    double top = 1e300;
     for (std::int32_t k = 0; k < frames; ++k) {
         render_output& r = singles[k];
         ASSERT_TRUE(apply_doppler(&r.picture, colour_source(r, settings[k]),
                                   view_parameters{settings[k].observer, motion_for_speed(settings[k].speed)},
                                   settings[k].direction, colours[k]));
-        left = std::min(left, r.box.min_x);
-        top = std::min(top, r.box.min_y);
     }
+    const expected_canvas canvas = canvas_of(singles);
     const decoded_movie movie = decode_movie(parsed.options.output);
     ASSERT_TRUE(movie.ok);
     ASSERT_EQ(movie.frames.size(), static_cast<std::size_t>(frames));
@@ -256,8 +279,7 @@ TEST(render_movie, ADopplerMovieMetersEachFrameAndEasesBetweenThem)
     for (std::int32_t k = 0; k < frames; ++k) {
         std::string first;
         EXPECT_EQ(misplaced_pixels(movie.frames[k], movie.width, movie.height, singles[k].picture,
-                                   static_cast<std::int32_t>(std::lround(singles[k].box.min_x - left)),
-                                   static_cast<std::int32_t>(std::lround(singles[k].box.min_y - top)), &first),
+                                   canvas.places[k].first, canvas.places[k].second, &first),
                   0)
             << "frame " << k << ", first at " << first;
         shown.push_back(log_average(singles[k].picture.pixels.get(),
