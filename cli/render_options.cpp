@@ -1,6 +1,7 @@
 #include "cli/render_options.h"
 
 #include "image/file_replace.h"
+#include "pipeline/ffmpeg_movie.h"
 #include "pipeline/message_line.h"
 #include "pipeline/picture_formats.h"
 
@@ -173,6 +174,29 @@ std::string format_option_error(const render_options& options, bool quality_give
     return std::string();
 }
 
+// What --size, --fit and --fill lack or have too many of; empty when they
+// fit.
+std::string framing_usage_error(const render_options& options, const std::string& size_text, bool fit_given,
+                                bool fill_given)
+{
+    if (fit_given && fill_given)
+        return "--fit and --fill exclude each other: give one of them";
+    if ((fit_given || fill_given) && size_text.empty())
+        return std::string(fit_given ? "--fit" : "--fill") + " needs --size WIDTHxHEIGHT";
+    if (size_text.empty())
+        return std::string();
+    if (options.frames == 0)
+        return "--size is for a movie (--frames N or --duration SECONDS)";
+    ffmpeg_container container = ffmpeg_container::gif;
+    const bool yuv420_movie = movie_output_kind(options.output) == movie_output::ffmpeg
+                              && ffmpeg_container_of(options.output, &container)
+                              && container != ffmpeg_container::gif;
+    if (yuv420_movie && (options.movie_width % 2 != 0 || options.movie_height % 2 != 0))
+        return "--size for an MP4, WebM or Matroska movie takes even sides (its colour is kept for 2 by 2 pixels),"
+               " not '" + size_text + "'";
+    return std::string();
+}
+
 }  // namespace
 
 parse_result parse_render_arguments(int argc, const char* const* argv)
@@ -197,6 +221,13 @@ parse_result parse_render_arguments(int argc, const char* const* argv)
     bool chroma_given = false;
     bool depth_given = false;
     std::string format_named;
+    // The movie's framing and length.
+    bool fit_given = false;
+    bool fill_given = false;
+    std::string size_text;
+    std::string duration_text;
+    std::string fps_text = "24";
+    double duration = 0.0;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         if (options_ended || argument.size() < 2 || argument[0] != '-') {
@@ -249,6 +280,11 @@ parse_result parse_render_arguments(int argc, const char* const* argv)
             options.auto_orient = false;
             continue;
         }
+        if (argument == "--fit" || argument == "--fill") {
+            (argument == "--fit" ? fit_given : fill_given) = true;
+            options.movie_fill = argument == "--fill";
+            continue;
+        }
 
         // Options with a value: "--name VALUE" or "--name=VALUE".
         std::string name = argument;
@@ -261,8 +297,9 @@ parse_result parse_render_arguments(int argc, const char* const* argv)
         const bool colour_option = name == "--temperature" || name == "--exposure" || name == "--tonemap";
         const bool format_option = name == "--format" || name == "--jpeg-quality" || name == "--chroma"
                                    || name == "--depth" || name == "--ffmpeg";
+        const bool framing_option = name == "--size" || name == "--duration";
         if (name != "--speed" && name != "--direction" && name != "--quality" && name != "--observer"
-            && name != "--frames" && name != "--fps" && !colour_option && !format_option)
+            && name != "--frames" && name != "--fps" && !colour_option && !format_option && !framing_option)
             return fail("unknown option '" + name + "'");
         if (equals == std::string::npos) {
             if (i + 1 >= argc)
@@ -287,6 +324,16 @@ parse_result parse_render_arguments(int argc, const char* const* argv)
                 return fail("--fps takes a number of frames per second from 0.1 to 1000, not '" + value
                             + "'");
             fps_given = true;
+            fps_text = value;
+        } else if (name == "--size") {
+            if (!parse_movie_size(value, &options.movie_width, &options.movie_height))
+                return fail("--size takes WIDTHxHEIGHT, each a whole number of pixels from 1 to "
+                            + std::to_string(max_movie_side) + ", not '" + value + "'");
+            size_text = value;
+        } else if (name == "--duration") {
+            if (!parse_duration(value, &duration))
+                return fail("--duration takes seconds, a number above 0 and at most 1000000, not '" + value + "'");
+            duration_text = value;
         } else if (name == "--format") {
             if (value != "jpeg" && value != "png" && value != "webp" && value != "y4m")
                 return fail("--format takes jpeg, png, webp or y4m, not '" + value + "'");
@@ -343,6 +390,13 @@ parse_result parse_render_arguments(int argc, const char* const* argv)
     }
     if (positional < 2)
         return fail(positional == 0 ? "missing INPUT and OUTPUT" : "missing OUTPUT");
+    if (!duration_text.empty()) {
+        if (options.frames > 0)
+            return fail("--frames and --duration both set the number of frames; give one of them");
+        if (!frames_for_duration(duration, options.fps, &options.frames))
+            return fail("--duration " + duration_text + " at " + fps_text + " frames a second makes more than "
+                        + std::to_string(max_movie_frames) + " frames");
+    }
     // Silently ignored they would leave the user puzzling over a picture
     // that did not change.
     if (colour_given && !options.doppler)
@@ -366,5 +420,8 @@ parse_result parse_render_arguments(int argc, const char* const* argv)
     const std::string format_error = format_option_error(options, quality_given, chroma_given, depth_given);
     if (!format_error.empty())
         return fail(format_error);
+    const std::string framing_error = framing_usage_error(options, size_text, fit_given, fill_given);
+    if (!framing_error.empty())
+        return fail(framing_error);
     return result;
 }
