@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "pipeline/program_pipe.h"
 #include "cli/render_options.h"
 #include "image/jpeg_file.h"
+#include "image/png_file.h"
 #include "render/doppler.h"
 #include "render/spectral_colour.h"
 #include "tests/jpeg_test_support.h"
@@ -299,6 +301,85 @@ TEST(render_movie, ADopplerMovieMetersEachFrameAndEasesBetweenThem)
         gain.push_back(c.exposure + (c.contrast - 1.0) * (photo - c.pivot));
     for (std::int32_t k = 1; k + 1 < frames; ++k)
         EXPECT_GE(gain[k + 1] - gain[k], -0.1) << "frame " << k;
+}
+
+// --size: a picture red above and blue below, at speed 0. Fit shrinks the
+// largest frame to the size and centres it between black bars, its rows
+// averaged; fill enlarges it to cover the size and crops it about the
+// observer, whose half is all that shows (the row at the other half's edge
+// interpolated a quarter of the way to it).
+TEST(render_movie, SizeFitsOrFillsEveryFrame)
+{
+    temp_folder folder;
+    const std::string input = folder.path("in.png");
+    raster halves = allocate_raster(40, 32);
+    for (std::int32_t y = 0; y < 32; ++y)
+        for (std::int32_t x = 0; x < 40; ++x)
+            halves.pixels[(static_cast<std::size_t>(y) * 40 + x) * 3 + (y < 16 ? 2 : 0)] = 255;
+    {
+        std::FILE* file = std::fopen(input.c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        std::string reason;
+        EXPECT_TRUE(write_png(file, halves, &reason)) << reason;
+        ASSERT_EQ(std::fclose(file), 0);
+    }
+    struct framing_case {
+        const char* size;
+        const char* framing;
+        const char* observer;
+    };
+    const std::string bar(20, 'k');
+    const std::string red = bar + std::string(20, 'r') + bar;
+    const std::string blue = bar + std::string(20, 'b') + bar;
+    const std::vector<framing_case> cases = {
+        {"60x16", "--fit", "0,16"},
+        {"80x32", "--fill", "0,4"},
+        {"80x32", "--fill", "0,28"},
+    };
+    for (const framing_case& c : cases) {
+        SCOPED_TRACE(std::string(c.size) + " " + c.framing + ", observer " + c.observer);
+        const std::string output = folder.path("movie.webp");
+        const char* argv[] = {"lumirun-render", input.c_str(), output.c_str(), "--duration", "0.1", "--fps", "20",
+                              "--speed", "0:0", "--observer", c.observer, "--size", c.size, c.framing, "--lossless"};
+        const parse_result parsed = parse_render_arguments(15, argv);
+        ASSERT_EQ(parsed.outcome, parse_outcome::run) << parsed.error;
+        std::vector<std::string> messages;
+        ASSERT_EQ(render_movie(parsed.options, nullptr, &messages), 0) << (messages.empty() ? "" : messages.back());
+        const decoded_movie movie = decode_movie(output);
+        ASSERT_TRUE(movie.ok);
+        // 0.1 s at 20 frames a second; the animation keeps the second,
+        // which is the first, as a longer first frame.
+        EXPECT_EQ(parsed.options.frames, 2);
+        ASSERT_EQ(movie.frames.size(), 1u);
+        std::int32_t width = 0, height = 0;
+        ASSERT_TRUE(parse_movie_size(c.size, &width, &height));
+        ASSERT_EQ(movie.width, width);
+        ASSERT_EQ(movie.height, height);
+        for (const bytes& frame : movie.frames) {
+            // Each pixel as a letter: k black, r red, b blue, R and B a
+            // quarter of the other mixed in.
+            std::string seen;
+            for (std::int32_t y = 0; y < height; ++y) {
+                for (std::int32_t x = 0; x < width; ++x) {
+                    const unsigned char* p = frame.data() + (static_cast<std::size_t>(y) * width + x) * 4;
+                    seen += p[0] == 0 && p[1] == 0 && p[2] == 0 ? 'k'
+                            : p[0] == 255 && p[1] == 0 && p[2] == 0 ? 'r'
+                            : p[0] == 0 && p[1] == 0 && p[2] == 255 ? 'b'
+                            : p[0] == 191 && p[1] == 0 && p[2] == 64 ? 'R'
+                            : p[0] == 64 && p[1] == 0 && p[2] == 191 ? 'B'
+                                                                  : '?';
+                }
+            }
+            const bool fit = std::string(c.framing) == "--fit";
+            const bool top = std::string(c.observer) == "0,4";
+            std::string expected;
+            for (std::int32_t y = 0; y < height; ++y)
+                expected += fit   ? (y < 8 ? red : blue)
+                            : top ? std::string(80, y < 31 ? 'r' : 'R')
+                                  : std::string(80, y > 0 ? 'b' : 'B');
+            EXPECT_EQ(seen, expected);
+        }
+    }
 }
 
 // A WebP movie that cannot be put in place leaves what was there, and no
