@@ -21,7 +21,7 @@
 
 #include "pipeline/render_job.h"
 #include "pipeline/setting_texts.h"
-#include "render/spectral_colour.h"
+#include "colour/spectral_colour.h"
 
 
 enum class parse_outcome { run, help, version, usage_error };

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "render/renderer.h"
-#include "render/spectral_colour.h"
+#include "colour/spectral_colour.h"
 
 // A picture file's format.
 enum class picture_format { jpeg, png, webp };

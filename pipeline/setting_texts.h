@@ -9,7 +9,7 @@
 
 #include "pipeline/movie_frames.h"
 #include "render/renderer.h"
-#include "render/spectral_colour.h"
+#include "colour/spectral_colour.h"
 
 // A whole decimal integer in the 32-bit range.
 bool parse_int32(const std::string& text, std::int32_t* value);

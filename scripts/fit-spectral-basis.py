@@ -1,11 +1,12 @@
 #!/usr/bin/python3
 """Fits the three reflectance curves of the Doppler colour model and writes
-them as render/spectral_basis_table.cpp.
+them as colour/spectral_basis_table.cpp.
 
 A pixel's linear sRGB values r, g, b are taken to reflect a black body E_T
 through three curves rho_r, rho_g, rho_b. The curves are fitted so that
 each one, lit by E_T, seen by the model's CIE 1931 observer and adapted
-(von Kries, Hunt-Pointer-Estevez cones) from E_T's white to the sRGB white, has exactly the colour of its
+(von Kries on CAT16's cone responses) from E_T's white to the sRGB white,
+has exactly the colour of its
 sRGB primary; they are non-negative, sum to 1 at every wavelength (white
 reflects everything) and as smooth as those conditions allow (least squared
 second differences). One set of curves for each of a list of temperatures;
@@ -14,20 +15,23 @@ the model interpolates between the two nearest.
 Sources of data, and nothing else:
   - the colour-matching functions: the CIE 1931 2-degree standard observer
     as tabulated every 5 nm (CIE 018:2019, ISO/CIE 11664-1), read from
-    render/cie_1931_table.cpp and interpolated linearly, as the model does;
+    colour/cie_1931_table.cpp and interpolated linearly, as the model does;
   - Planck's law with the second radiation constant of CODATA 2018;
   - the sRGB primaries and white point, IEC 61966-2-1: x, y of red
     (0.64, 0.33), green (0.30, 0.60), blue (0.15, 0.06), white D65
     (0.3127, 0.3290);
-  - the Hunt-Pointer-Estevez cone matrix, normalised to equal-energy white,
-    as published (Fairchild, Color Appearance Models).
+  - CAT16's matrix from XYZ to its cone responses, as published with CAM16
+    (Li, Li, Wang, Zu, Luo, Cui, Melgosa, Brill, Pointer: Comprehensive
+    color solutions: CAM16, CAT16, and CAM16-UCS, Color Research and
+    Application 42 (2017)), the space in which colour-appearance models
+    adapt.
 The integrals are the model's: Simpson's rule over 360 to 830 nm at
 1.25 nm, the curves interpolated linearly between nodes every 5 nm from 380
 to 780 nm and held beyond them.
 
 Needs Debian's python3-numpy and python3-scipy (bash scripts/install-deps.sh
 tools). Run from the repository's root:
-    /usr/bin/python3 scripts/fit-spectral-basis.py > render/spectral_basis_table.cpp
+    /usr/bin/python3 scripts/fit-spectral-basis.py > colour/spectral_basis_table.cpp
 """
 import os
 import re
@@ -42,11 +46,13 @@ BAND_FIRST, BAND_LAST, BAND_STEP = 360.0, 830.0, 1.25
 TEMPERATURES = [1000, 1250, 1500, 1750, 2000, 2500, 3000, 3500, 4000, 5000, 6500,
                 8000, 10000, 13000, 16000, 20000, 25000, 32000, 40000]
 
-# Hunt-Pointer-Estevez cone responses, normalised to equal-energy white.
-CONES = np.array([[0.38971, 0.68898, -0.07868],
-                  [-0.22981, 1.18340, 0.04641],
-                  [0.0, 0.0, 1.0]])
-TABLE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "render", "cie_1931_table.cpp")
+# CAT16's cone responses. Adapting on these, the hottest light seen from a
+# very warm white stays blue: on Hunt-Pointer-Estevez cones, whose S is Z
+# alone, the S gain of a 2000 K white turned it violet.
+CONES = np.array([[0.401288, 0.650173, -0.051461],
+                  [-0.250268, 1.204414, 0.045854],
+                  [-0.002079, 0.048952, 0.953127]])
+TABLE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "colour", "cie_1931_table.cpp")
 
 
 def read_table():
@@ -162,7 +168,7 @@ def main():
     out.write("// Written by scripts/fit-spectral-basis.py: edit the script, not this file.\n")
     out.write("// The red and green reflectance curves at 380, 385, ... 780 nm for each\n")
     out.write("// temperature; blue is 1 - red - green.\n")
-    out.write('#include "render/spectral_basis_table.h"\n\n')
+    out.write('#include "colour/spectral_basis_table.h"\n\n')
     out.write("const double spectral_basis_temperatures[spectral_basis_count] = {\n    ")
     out.write(", ".join("%d.0" % t for t in TEMPERATURES))
     out.write("};\n\n")

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The arrows between the folders: ui -> app -> {pipeline, image, render},
-# render -> image, pipeline -> {image, render}, cli -> pipeline (and what
-# it passes on), web -> pipeline,
+# render -> {image, colour}, pipeline -> {image, colour, render},
+# cli -> pipeline (and what it passes on), web -> pipeline; colour, the
+# colour model, and image stand on their own,
 # and no others, both in the includes and in what each library links.
 #   check_layering.sh SOURCE-ROOT [LIBRARY=LINKED+LINKED...]...
 set -euo pipefail
@@ -10,18 +11,20 @@ shift
 
 declare -A may_include=(
     [image]="image"
-    [render]="render image"
-    [app]="app pipeline image render"
-    [pipeline]="pipeline image render"
-    [cli]="cli pipeline image render"
+    [colour]="colour"
+    [render]="render image colour"
+    [app]="app pipeline image render colour"
+    [pipeline]="pipeline image render colour"
+    [cli]="cli pipeline image render colour"
     [ui]="ui app resources"
-    [web]="web pipeline image render"
+    [web]="web pipeline image render colour"
 )
 declare -A may_link=(
     [lumirun_image]=""
-    [lumirun_render]="lumirun_image"
+    [lumirun_colour]=""
+    [lumirun_render]="lumirun_image lumirun_colour"
     [lumirun_app]="lumirun_pipeline lumirun_image lumirun_render"
-    [lumirun_pipeline]="lumirun_image lumirun_render"
+    [lumirun_pipeline]="lumirun_image lumirun_colour lumirun_render"
     [lumirun_cli]="lumirun_pipeline"
     [lumirun_ui]="lumirun_app"
 )

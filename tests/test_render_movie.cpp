@@ -20,7 +20,7 @@
 #include "image/jpeg_file.h"
 #include "image/png_file.h"
 #include "render/doppler.h"
-#include "render/spectral_colour.h"
+#include "colour/spectral_colour.h"
 #include "tests/jpeg_test_support.h"
 #include "tests/test_support.h"
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "render/spectral_colour.h"
+#include "colour/spectral_colour.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "render/spectral_colour.h"
+#include "colour/spectral_colour.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "render/cie_1931_table.h"
-#include "render/portable_math.h"
+#include "colour/cie_1931_table.h"
+#include "colour/portable_math.h"
 
 namespace {
 
@@ -74,6 +74,50 @@ std::array<double, 3> apply(const matrix3& m, const std::array<double, 3>& v)
 double dot(const std::array<double, 3>& a, const std::array<double, 3>& b)
 {
     return ((a[0] * b[0]) + (a[1] * b[1])) + (a[2] * b[2]);
+}
+
+// CAT16's cone responses from XYZ (Li et al., CAM16, 2017): the space in
+// which colour-appearance models adapt.
+constexpr matrix3 cat16_cones = {0.401288, 0.650173, -0.051461, -0.250268, 1.204414,
+                                 0.045854, -0.002079, 0.048952, 0.953127};
+
+std::array<double, 3> xyz_of(double x, double y)
+{
+    return {x / y, 1.0, ((1.0 - x) - y) / y};
+}
+
+// XYZ from linear sRGB (IEC 61966-2-1): the primaries' chromaticities as
+// columns, scaled so that r = g = b = 1 is D65's white.
+bool srgb_to_xyz(matrix3* m)
+{
+    const std::array<double, 3> p[3] = {xyz_of(0.64, 0.33), xyz_of(0.30, 0.60), xyz_of(0.15, 0.06)};
+    const matrix3 primaries = {p[0][0], p[1][0], p[2][0], p[0][1], p[1][1], p[2][1], p[0][2], p[1][2], p[2][2]};
+    matrix3 inverse;
+    if (!invert(primaries, &inverse))
+        return false;
+    const std::array<double, 3> scale = apply(inverse, xyz_of(0.3127, 0.3290));
+    *m = primaries;
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            (*m)[3 * i + j] *= scale[j];
+    return true;
+}
+
+// What the display shows of light in XYZ under a white: von Kries on CAT16's
+// cones from that white to D65, then sRGB's matrix. The white itself comes
+// out as r = g = b, at its luminance.
+bool display_view(const std::array<double, 3>& white, matrix3* view)
+{
+    matrix3 to_xyz, to_rgb, cones_inverse;
+    if (!srgb_to_xyz(&to_xyz) || !invert(to_xyz, &to_rgb) || !invert(cat16_cones, &cones_inverse))
+        return false;
+    const std::array<double, 3> from = apply(cat16_cones, white);
+    const std::array<double, 3> to = apply(cat16_cones, xyz_of(0.3127, 0.3290));
+    matrix3 gains{};
+    for (int i = 0; i < 3; ++i)
+        gains[4 * i] = (to[i] * white[1]) / from[i];
+    *view = multiply(to_rgb, multiply(cones_inverse, multiply(gains, cat16_cones)));
+    return std::isfinite(dot({1.0, 1.0, 1.0}, apply(*view, white)));
 }
 
 }  // namespace
@@ -178,8 +222,14 @@ bool make_colour_shift_table(const colour_shift_settings& settings, double d_min
     const band_samples band = make_band();
     const spectral_basis basis = basis_for_temperature(settings.temperature);
     const scaled_matrix at_rest = integrate(band, basis, settings.temperature, 1.0);
-    matrix3 to_rgb;
-    if (!invert(at_rest.matrix, &to_rgb))
+    // V: the display's view of light, adapted to the picture's white; the
+    // pixel's reflectances are (V A(1))^-1 rgb, the identity where the
+    // curves match their primaries exactly, and white's exactly where they
+    // do not (they sum to 1), so that white at D is the black body at D T
+    // as the adapted eye sees it.
+    const std::array<double, 3> white = apply(at_rest.matrix, {1.0, 1.0, 1.0});
+    matrix3 view, from_pixel;
+    if (!display_view(white, &view) || !invert(multiply(view, at_rest.matrix), &from_pixel))
         return false;
 
     colour_shift_table t;
@@ -190,12 +240,12 @@ bool make_colour_shift_table(const colour_shift_settings& settings, double d_min
     for (long k = first; k <= last; ++k) {
         const double d = portable_exp(static_cast<double>(k) * node_step);
         const scaled_matrix seen = k == 0 ? at_rest : integrate(band, basis, settings.temperature, d);
-        // The matrices carry different scales: A(1)^-1 A(D) = to_rgb * seen *
-        // exp(seen.log_scale - at_rest.log_scale). White's luminance as shown
+        // The matrices carry different scales: V A(D) (V A(1))^-1 = view *
+        // seen * from_pixel * exp(seen.log_scale - at_rest.log_scale). White's luminance as shown
         // is sRGB's of the matrix's row sums; a light so deep in the red or
         // the violet that it has none to speak of keeps the scale it has.
         colour_shift_node node;
-        node.colour = multiply(to_rgb, seen.matrix);
+        node.colour = multiply(view, multiply(seen.matrix, from_pixel));
         double y = 0.0;
         for (int i = 0; i < 3; ++i)
             y += srgb_luminance[i] * ((node.colour[3 * i] + node.colour[3 * i + 1]) + node.colour[3 * i + 2]);

@@ -6,7 +6,7 @@
 // against the 10 nm table in Debian's python3-colormath
 // (colormath/spectral_constants.py): the two agree at every 10 nm.
 // scripts/fit-spectral-basis.py reads this file.
-#include "render/cie_1931_table.h"
+#include "colour/cie_1931_table.h"
 
 const double cie_1931_table[cie_1931_count][3] = {
     {0.0001299, 0.000003917, 0.0006061},  // 360 nm

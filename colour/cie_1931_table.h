@@ -1,7 +1,7 @@
 // The CIE 1931 2-degree standard colorimetric observer as tabulated
-// (render/cie_1931_table.cpp names the source).
-#ifndef LUMIRUN_RENDER_CIE_1931_TABLE_H
-#define LUMIRUN_RENDER_CIE_1931_TABLE_H
+// (colour/cie_1931_table.cpp names the source).
+#ifndef LUMIRUN_COLOUR_CIE_1931_TABLE_H
+#define LUMIRUN_COLOUR_CIE_1931_TABLE_H
 
 constexpr int cie_1931_count = 95;
 constexpr double cie_1931_first_nm = 360.0;

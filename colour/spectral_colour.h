@@ -7,14 +7,18 @@
 //     S(l) = (r rho_r(l) + g rho_g(l) + b rho_b(l)) E_T(l),
 // the curves smooth, within [0, 1] and summing to 1 at every wavelength
 // (white reflects everything), and fitted (scripts/fit-spectral-basis.py)
-// so that each one, lit by E_T and adapted to the sRGB white, has its sRGB
-// primary's colour. Radiance keeps I_nu / nu^3, so the observer sees
-// I(l) = D^5 S(l D) per wavelength; against the CIE 1931 2-degree observer
-// that is a 3 x 3 matrix A(D) applied to (r, g, b), and the shown colour is
-// A(1)^-1 A(D) (r, g, b): the identity at rest, and since A(1) is the sRGB
-// primaries adapted to E_T, the light's own sRGB colour adapted to the
-// picture's white. A white pixel is a black body at T seen at D, which is
-// exactly a black body at D T.
+// so that each one, lit by E_T and adapted to the sRGB white (von Kries on
+// CAT16's cones), has its sRGB primary's colour. Radiance keeps
+// I_nu / nu^3, so the observer sees I(l) = D^5 S(l D) per wavelength;
+// against the CIE 1931 2-degree observer that is a 3 x 3 matrix A(D) applied
+// to the reflectances. With V the display's view of light (that adaptation,
+// then sRGB's matrix) the shown colour is V A(D) (V A(1))^-1 (r, g, b): the
+// identity at rest; the light's own sRGB colour adapted to the picture's
+// white; and since white's reflectances are exactly (1, 1, 1) however well
+// the curves fit, a white pixel is a black body at T seen at D, which is
+// exactly a black body at D T. The eye stays adapted to the picture's white:
+// with the picture at rest shown as it is, an adaptation that does not
+// change with D cancels out whatever its degree, and only its space stays.
 //
 // What sRGB cannot show is brought in keeping hue: a negative channel is
 // mixed with grey of the same luminance until it reaches 0 (luminance and
@@ -23,14 +27,14 @@
 // that colour given up, after the tone map has compressed it).
 //
 // Everything here is pure: what it reads it is given. No C library
-// transcendental runs per pixel (render/portable_math.h).
-#ifndef LUMIRUN_RENDER_SPECTRAL_COLOUR_H
-#define LUMIRUN_RENDER_SPECTRAL_COLOUR_H
+// transcendental runs per pixel (colour/portable_math.h).
+#ifndef LUMIRUN_COLOUR_SPECTRAL_COLOUR_H
+#define LUMIRUN_COLOUR_SPECTRAL_COLOUR_H
 
 #include <array>
 #include <vector>
 
-#include "render/spectral_basis_table.h"
+#include "colour/spectral_basis_table.h"
 
 // Row-major: m[3 * row + column].
 using matrix3 = std::array<double, 9>;
@@ -42,7 +46,7 @@ struct tristimulus {
 };
 
 // The CIE 1931 2-degree colour-matching functions at a wavelength in
-// nanometres: the CIE's table (render/cie_1931_table.h), linear between its
+// nanometres: the CIE's table (colour/cie_1931_table.h), linear between its
 // wavelengths 5 nm apart, 0 outside 360 to 830 nm.
 tristimulus cie_1931_observer(double wavelength_nm);
 
@@ -121,12 +125,12 @@ struct colour_shift_settings {
 // sRGB's luminance of linear r, g, b (IEC 61966-2-1): white gives 1.
 constexpr std::array<double, 3> srgb_luminance = {0.2126, 0.7152, 0.0722};
 
-// A(1)^-1 A(D) on nodes evenly spaced in ln D, so that one pass over a
+// V A(D) (V A(1))^-1 on nodes evenly spaced in ln D, so that one pass over a
 // picture interpolates instead of integrating per pixel. Each node keeps
 // the matrix divided by the luminance of white at that D, and that
 // luminance's logarithm: both vary slowly in ln D, the product does not.
 struct colour_shift_node {
-    matrix3 colour;        // A(1)^-1 A(D) / brightness
+    matrix3 colour;        // V A(D) (V A(1))^-1 / brightness
     double log_brightness;  // ln of white's sRGB luminance at D over that at rest
 };
 
@@ -152,8 +156,8 @@ constexpr int encode_buckets = 4096;
 constexpr double node_step = 1.0 / 256.0;
 
 // The table for D in [d_min, d_max] (0 < d_min <= 1 <= d_max); D = 1 is a
-// node. False when A(1) cannot be inverted (a temperature far outside the
-// usual range).
+// node. False when V A(1) cannot be inverted (a temperature far outside
+// the usual range).
 bool make_colour_shift_table(const colour_shift_settings& settings, double d_min, double d_max,
                              colour_shift_table* table);
 

@@ -6,8 +6,8 @@
 // cie_1931_observer and adapted to the sRGB white, each curve has its sRGB
 // primary's colour (to 2e-7 of white's luminance from 2500 K up, 4e-5 at
 // 2000 K; colder, no curves within [0, 1] can, and the nearest are kept).
-#ifndef LUMIRUN_RENDER_SPECTRAL_BASIS_TABLE_H
-#define LUMIRUN_RENDER_SPECTRAL_BASIS_TABLE_H
+#ifndef LUMIRUN_COLOUR_SPECTRAL_BASIS_TABLE_H
+#define LUMIRUN_COLOUR_SPECTRAL_BASIS_TABLE_H
 
 constexpr int spectral_basis_count = 19;
 constexpr int spectral_basis_nodes = 81;

@@ -1,8 +1,8 @@
 // exp and log from + - * / alone, so that every platform gets the same bits.
 // The C library's exp, log and pow may differ in the last bit between glibc
 // and Windows' runtime, and a picture's bytes must not.
-#ifndef LUMIRUN_RENDER_PORTABLE_MATH_H
-#define LUMIRUN_RENDER_PORTABLE_MATH_H
+#ifndef LUMIRUN_COLOUR_PORTABLE_MATH_H
+#define LUMIRUN_COLOUR_PORTABLE_MATH_H
 
 // e^x, within 3 units in the last place; 0 below -745, infinity above 709.78,
 // NaN for NaN.

@@ -1,4 +1,4 @@
-#include "render/portable_math.h"
+#include "colour/portable_math.h"
 
 #include <cmath>
 #include <cstdint>
