@@ -54,6 +54,10 @@ const char* const render_usage =
     "                     both the bright and the dark side stay visible; clip,\n"
     "                     which scales light brighter than white down keeping\n"
     "                     its hue; or reinhard, which compresses it\n"
+    "  --doppler-map      instead of colours, each pixel's Doppler factor D in\n"
+    "                     false colour: grey at 1, bluer above, redder below,\n"
+    "                     on a log scale from 1/8 to 8 (held past its ends),\n"
+    "                     with a legend of D along the bottom\n"
     "  --format F         jpeg, png or webp for OUTPUT -, y4m for a movie to it\n"
     "  --jpeg-quality Q   JPEG quality, 1 to 100 (default 100)\n"
     "  --chroma C         444 (colour at every pixel) or 420 (default) for JPEG\n"
@@ -278,6 +282,10 @@ parse_result parse_render_arguments(int argc, const char* const* argv)
                 = argument == "--doppler" ? doppler_mode::colour_and_brightness : doppler_mode::colour_only;
             continue;
         }
+        if (argument == "--doppler-map") {
+            options.doppler_map = true;
+            continue;
+        }
         if (argument == "--lossless") {
             options.lossless = true;
             continue;
@@ -411,6 +419,8 @@ parse_result parse_render_arguments(int argc, const char* const* argv)
     // that did not change.
     if (colour_given && !options.doppler)
         return fail("--temperature, --exposure and --tonemap need --doppler");
+    if (options.doppler && options.doppler_map)
+        return fail("--doppler-map shows the Doppler factor instead of colours: not with --doppler");
     if (options.doppler && !exposure_given)
         options.colour.auto_exposure = true;
     if (options.doppler && !tone_given)

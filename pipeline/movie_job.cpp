@@ -14,6 +14,7 @@
 #include "image/safe_save.h"
 #include "image/webp_file.h"
 #include "image/y4m_file.h"
+#include "pipeline/doppler_map.h"
 #include "pipeline/ffmpeg_movie.h"
 #include "pipeline/movie_canvas.h"
 #include "pipeline/movie_frames.h"
@@ -513,6 +514,9 @@ int make_movie(const raster& source, const render_options& options, movie_output
         extent.box = rendered.box;
         const bool placed = rendered.status == render_status::done && coloured
                             && draw_on_canvas(rendered.picture, place_on_canvas(layout, extent), canvas);
+        // The legend at the foot of the movie's frame, not of each render.
+        if (placed && options.doppler_map)
+            draw_doppler_legend(canvas);
         spent.render += seconds_since(start);
         // The frame before must be in before this one goes, and a frame that
         // failed ends the movie.

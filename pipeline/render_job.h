@@ -27,6 +27,9 @@ struct render_options {
     std::int32_t observer_y = 0;
     bool quiet = false;
     bool doppler = false;  // the colour pass after the render
+    // Instead of colours, each pixel's Doppler factor in false colour and a
+    // legend (pipeline/doppler_map.h); never with doppler.
+    bool doppler_map = false;
     colour_shift_settings colour;
 
     // Reading: the Exif orientation applied (the stored pixel order kept

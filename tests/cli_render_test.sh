@@ -215,6 +215,12 @@ for framing in "--fit 8121f873c8062abb" "--fill c3a12b4e4a082ae1"; do
             || fail "sized.y4m ${framing% *}: other bytes, $(sha256sum < "$work/sized.y4m")"
     fi
 done
+# --doppler-map: the Doppler factors in false colour and their legend, the
+# same bytes in both builds (the exact renderer's D at each pixel's sample).
+if run 0 "$images/testorig.jpg" "$work/map.png" --speed 80 --doppler-map --quality low; then
+    [ "$(sha256sum < "$work/map.png" | head -c 16)" = d0618c2940fa128c ] \
+        || fail "map.png: other bytes, $(sha256sum < "$work/map.png")"
+fi
 # A canvas WebP cannot hold is refused before anything is written.
 run 1 "$images/testorig.jpg" "$work/wide.webp" --frames 2 --speed 0:99.999 --quality low
 expect_err "lumirun-render: The movie's canvas of 16540 by 149 pixels passes the 16383-pixel limit of WebP on a side.

@@ -202,6 +202,9 @@ TEST(render_arguments, UsageErrorsSayWhatIsWrong)
         {{"a", "b", "--doppler", "--tonemap"}, "option '--tonemap' needs a value"},
         {{"a", "b", "--doppler", "--tonemap", "gamma"}, "--tonemap takes compress, clip or reinhard, not 'gamma'"},
         {{"a", "b", "--exposure", "1"}, "--temperature, --exposure and --tonemap need --doppler"},
+        {{"a", "b.png", "--doppler-map", "--doppler"},
+         "--doppler-map shows the Doppler factor instead of colours: not with --doppler"},
+        {{"a", "b.png", "--doppler-map", "--exposure", "1"}, "--temperature, --exposure and --tonemap need --doppler"},
         // Movies.
         {{"a", "b.webp", "--frames", "3", "--speed", "50:100"},
          "--speed A:B takes two percentages of the speed of light, each at least 0 and below 100, not '50:100'"},

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -12,6 +13,7 @@
 
 #include <webp/demux.h>
 
+#include "pipeline/doppler_map.h"
 #include "pipeline/movie_job.h"
 #include "pipeline/picture_formats.h"
 #include "pipeline/picture_job.h"
@@ -379,6 +381,101 @@ TEST(render_movie, SizeFitsOrFillsEveryFrame)
                                   : std::string(80, y > 0 ? 'b' : 'B');
             EXPECT_EQ(seen, expected);
         }
+    }
+}
+
+// --doppler-map: every pixel the colour of the D the colour pass takes
+// (the smooth renderer's, at the pixel's centre), grey at speed 0, the
+// scale's ends where D passes 8 or 1/8, and the legend along the bottom:
+// the bar from 1/8 to 8, white ticks. A movie's frames carry it too.
+TEST(render_movie, DopplerMapShowsEachPixelsFactorAndALegend)
+{
+    temp_folder folder;
+    const std::string input = folder.path("in.jpg");
+    ASSERT_EQ(write_jpeg_file(input.c_str(), f_picture(160, 120), 95).result, 0);
+    const auto rgb = [](const raster& r, std::int32_t x, std::int32_t y) {
+        const std::vector<unsigned char> bgr = pixel_at(r, x, y);
+        return std::array<unsigned char, 3>{bgr[2], bgr[1], bgr[0]};
+    };
+    const auto as_rgb = [](const std::array<unsigned char, 3>& bgr) {
+        return std::array<unsigned char, 3>{bgr[2], bgr[1], bgr[0]};
+    };
+    using colour = std::array<unsigned char, 3>;
+    EXPECT_EQ(as_rgb(doppler_map_colour(1.0)), (colour{128, 128, 128}));
+    EXPECT_EQ(as_rgb(doppler_map_colour(8.0)), (colour{0, 64, 255}));
+    EXPECT_EQ(as_rgb(doppler_map_colour(100.0)), (colour{0, 64, 255}));
+    EXPECT_EQ(as_rgb(doppler_map_colour(0.125)), (colour{255, 32, 0}));
+    EXPECT_EQ(as_rgb(doppler_map_colour(2.0)), (colour{85, 107, 170}));  // a third of the way to blue
+    EXPECT_EQ(as_rgb(doppler_map_colour(0.5)), (colour{170, 96, 85}));
+
+    for (const char* speed : {"0", "99"}) {
+        SCOPED_TRACE(std::string("speed ") + speed);
+        const std::string output = folder.path(std::string("map-") + speed + ".png");
+        const char* argv[] = {"lumirun-render", input.c_str(), output.c_str(), "--speed", speed, "--doppler-map"};
+        const parse_result parsed = parse_render_arguments(6, argv);
+        ASSERT_EQ(parsed.outcome, parse_outcome::run) << parsed.error;
+        std::vector<std::string> messages;
+        ASSERT_EQ(render_file(parsed.options, nullptr, &messages), 0);
+        render_options reading = parsed.options;
+        reading.input = output;
+        raster map;
+        ASSERT_TRUE(open_source(reading, &map, &messages));
+        raster source;
+        ASSERT_TRUE(open_source(parsed.options, &source, &messages));
+        const render_settings settings = settings_for(parsed.options, source);
+        const render_output rendered = render_picture(source, settings, [](int, int, std::int32_t) {});
+        const std::int32_t width = image_width_of(map);
+        ASSERT_EQ(width, image_width_of(rendered.picture));
+        ASSERT_EQ(map.height, rendered.picture.height);
+        const view_parameters view{settings.observer, motion_for_speed(settings.speed)};
+        std::int64_t wrong = 0;
+        std::int64_t ends[2] = {0, 0};
+        const std::int32_t legend_top = map.height - doppler_legend_height;
+        for (std::int32_t y = 0; y < legend_top; ++y) {
+            for (std::int32_t x = 0; x < width; ++x) {
+                const std::vector<unsigned char> drawn = pixel_at(rendered.picture, x, y);
+                colour expected{0, 0, 0};
+                if (drawn != std::vector<unsigned char>{0, 0, 0}) {
+                    const double d = doppler_factor(
+                        view.motion, doppler_cosine(view, settings.direction, x + 0.5 + rendered.box.min_x,
+                                                    y + 0.5 + rendered.box.min_y));
+                    expected = as_rgb(doppler_map_colour(d));
+                    ends[0] += d <= 0.125;
+                    ends[1] += d >= 8.0;
+                }
+                wrong += rgb(map, x, y) != expected;
+                if (speed[0] == '0')
+                    wrong += expected != colour{0, 0, 0} && expected != colour{128, 128, 128};
+            }
+        }
+        EXPECT_EQ(wrong, 0);
+        if (speed[0] == '9') {
+            EXPECT_GT(ends[0], 0);
+            EXPECT_GT(ends[1], 0);
+        }
+        // The legend: the bar's ends, the ticks under 1 and 8, black
+        // between them.
+        EXPECT_EQ(rgb(map, 0, legend_top), (colour{255, 32, 0}));
+        EXPECT_EQ(rgb(map, width - 1, legend_top + 7), (colour{0, 64, 255}));
+        EXPECT_EQ(rgb(map, width - 1, legend_top + 8), (colour{255, 255, 255}));
+        EXPECT_EQ(rgb(map, (3 * (width - 1) + 3) / 6, legend_top + 8), (colour{255, 255, 255}));
+        EXPECT_EQ(rgb(map, width - 3, legend_top + 8), (colour{0, 0, 0}));
+    }
+
+    // A movie: each frame's legend at the foot of the canvas.
+    const std::string movie_name = folder.path("map.webp");
+    const char* argv[] = {"lumirun-render", input.c_str(), movie_name.c_str(), "--frames", "2", "--speed", "0:90",
+                          "--doppler-map", "--lossless"};
+    const parse_result parsed = parse_render_arguments(9, argv);
+    ASSERT_EQ(parsed.outcome, parse_outcome::run) << parsed.error;
+    std::vector<std::string> messages;
+    ASSERT_EQ(render_movie(parsed.options, nullptr, &messages), 0);
+    const decoded_movie movie = decode_movie(movie_name);
+    ASSERT_TRUE(movie.ok);
+    ASSERT_EQ(movie.frames.size(), 2u);
+    for (const bytes& frame : movie.frames) {
+        const unsigned char* left = frame.data() + static_cast<std::size_t>(movie.height - 16) * movie.width * 4;
+        EXPECT_EQ((colour{left[0], left[1], left[2]}), (colour{255, 32, 0}));
     }
 }
 
