@@ -95,7 +95,7 @@ bool srgb_to_xyz(matrix3* m)
     matrix3 inverse;
     if (!invert(primaries, &inverse))
         return false;
-    const std::array<double, 3> scale = apply(inverse, xyz_of(0.3127, 0.3290));
+    const std::array<double, 3> scale = ::apply(inverse, xyz_of(0.3127, 0.3290));
     *m = primaries;
     for (int i = 0; i < 3; ++i)
         for (int j = 0; j < 3; ++j)
@@ -111,13 +111,13 @@ bool display_view(const std::array<double, 3>& white, matrix3* view)
     matrix3 to_xyz, to_rgb, cones_inverse;
     if (!srgb_to_xyz(&to_xyz) || !invert(to_xyz, &to_rgb) || !invert(cat16_cones, &cones_inverse))
         return false;
-    const std::array<double, 3> from = apply(cat16_cones, white);
-    const std::array<double, 3> to = apply(cat16_cones, xyz_of(0.3127, 0.3290));
+    const std::array<double, 3> from = ::apply(cat16_cones, white);
+    const std::array<double, 3> to = ::apply(cat16_cones, xyz_of(0.3127, 0.3290));
     matrix3 gains{};
     for (int i = 0; i < 3; ++i)
         gains[4 * i] = (to[i] * white[1]) / from[i];
     *view = multiply(to_rgb, multiply(cones_inverse, multiply(gains, cat16_cones)));
-    return std::isfinite(dot({1.0, 1.0, 1.0}, apply(*view, white)));
+    return std::isfinite(dot({1.0, 1.0, 1.0}, ::apply(*view, white)));
 }
 
 }  // namespace
@@ -227,7 +227,7 @@ bool make_colour_shift_table(const colour_shift_settings& settings, double d_min
     // curves match their primaries exactly, and white's exactly where they
     // do not (they sum to 1), so that white at D is the black body at D T
     // as the adapted eye sees it.
-    const std::array<double, 3> white = apply(at_rest.matrix, {1.0, 1.0, 1.0});
+    const std::array<double, 3> white = ::apply(at_rest.matrix, {1.0, 1.0, 1.0});
     matrix3 view, from_pixel;
     if (!display_view(white, &view) || !invert(multiply(view, at_rest.matrix), &from_pixel))
         return false;

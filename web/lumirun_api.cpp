@@ -15,6 +15,7 @@
 #include "pipeline/picture_job.h"
 #include "pipeline/setting_texts.h"
 #include "web/web_picture.h"
+#include "web/web_readout.h"
 
 // The page's progress bar: a JavaScript callback on the module, when set.
 EM_JS(void, lr_report_progress, (int percent), {
@@ -29,6 +30,15 @@ struct session {
     render_options options;
     raster shown;  // the last render or preview, blue, green, red
     double shown_scale = 1.0;
+    // What the shown picture was rendered from, for its readouts.
+    render_settings shown_settings;
+    position_box shown_box{0.0, 0.0, 0.0, 0.0};
+    std::int32_t shown_source_width = 0;
+    std::int32_t shown_source_height = 0;
+    raster original;  // the source reduced for display
+    double original_scale = 1.0;
+    std::vector<std::uint8_t> original_rgba;
+    double readout[5] = {};
     preview_memory preview;
     bool shown_is_full = false;  // a full render of the current settings
     std::vector<std::uint8_t> rgba;
@@ -99,6 +109,7 @@ int keep_source(raster picture, std::vector<std::string> warnings)
     s.source = std::move(picture);
     s.preview = preview_memory{};
     s.shown = raster{};
+    s.original = raster{};
     s.shown_is_full = false;
     s.rgba.clear();
     s.options = page_options();
@@ -214,6 +225,10 @@ EMSCRIPTEN_KEEPALIVE int lr_render()
     }
     s.shown = std::move(rendered.picture);
     s.shown_scale = 1.0;
+    s.shown_settings = settings_for(s.options, s.source);
+    s.shown_box = rendered.box;
+    s.shown_source_width = image_width_of(s.source);
+    s.shown_source_height = s.source.height;
     s.shown_is_full = true;
     s.rgba.clear();
     s.messages.clear();
@@ -231,6 +246,10 @@ EMSCRIPTEN_KEEPALIVE int lr_preview(std::int32_t view_width, std::int32_t view_h
         return fail(lines);
     s.shown = std::move(preview.picture);
     s.shown_scale = preview.scale;
+    s.shown_settings = preview.settings;
+    s.shown_box = preview.box;
+    s.shown_source_width = preview.source_width;
+    s.shown_source_height = preview.source_height;
     s.shown_is_full = false;
     s.rgba.clear();
     s.messages.clear();
@@ -250,6 +269,56 @@ EMSCRIPTEN_KEEPALIVE const std::uint8_t* lr_picture_rgba()
 EMSCRIPTEN_KEEPALIVE std::int32_t lr_picture_width() { return image_width_of(the_session().shown); }
 EMSCRIPTEN_KEEPALIVE std::int32_t lr_picture_height() { return the_session().shown.height; }
 EMSCRIPTEN_KEEPALIVE double lr_picture_scale() { return the_session().shown_scale; }
+
+EMSCRIPTEN_KEEPALIVE const double* lr_view_readout()
+{
+    session& s = the_session();
+    const render_settings settings = settings_for(s.options, s.source);
+    const view_parameters view{settings.observer, motion_for_speed(settings.speed)};
+    const view_readout r = readout_for_view(view, settings.direction, image_width_of(s.source), s.source.height);
+    s.readout[0] = r.beta;
+    s.readout[1] = r.gamma;
+    s.readout[2] = r.d_min;
+    s.readout[3] = r.d_max;
+    s.readout[4] = 0.0;
+    return s.readout;
+}
+
+EMSCRIPTEN_KEEPALIVE const double* lr_pixel_readout(double x, double y)
+{
+    session& s = the_session();
+    const render_settings& settings = s.shown_settings;
+    const view_parameters view{settings.observer, motion_for_speed(settings.speed)};
+    const pixel_readout r = s.shown.pixels ? readout_at(view, settings.direction, s.shown_box, s.shown_source_width,
+                                                        s.shown_source_height, x, y)
+                                           : pixel_readout{};
+    s.readout[0] = r.seen ? 1.0 : 0.0;
+    s.readout[1] = r.d;
+    s.readout[2] = r.x * s.shown_scale;
+    s.readout[3] = r.y * s.shown_scale;
+    s.readout[4] = r.light_distance * s.shown_scale;
+    return s.readout;
+}
+
+EMSCRIPTEN_KEEPALIVE int lr_original(std::int32_t view_width, std::int32_t view_height)
+{
+    session& s = the_session();
+    if (!s.source.pixels)
+        return fail("Open a picture first.");
+    std::vector<std::string> lines;
+    preview_output original = original_for_page(s.source, view_width, view_height, &lines);
+    if (!original.picture.pixels || !rgba_from_raster(original.picture, &s.original_rgba))
+        return fail(lines.empty() ? std::vector<std::string>{"Error: Not enough memory to show the picture!"} : lines);
+    s.original = std::move(original.picture);
+    s.original_scale = original.scale;
+    s.messages.clear();
+    return 0;
+}
+
+EMSCRIPTEN_KEEPALIVE const std::uint8_t* lr_original_rgba() { return the_session().original_rgba.data(); }
+EMSCRIPTEN_KEEPALIVE std::int32_t lr_original_width() { return image_width_of(the_session().original); }
+EMSCRIPTEN_KEEPALIVE std::int32_t lr_original_height() { return the_session().original.height; }
+EMSCRIPTEN_KEEPALIVE double lr_original_scale() { return the_session().original_scale; }
 
 EMSCRIPTEN_KEEPALIVE int lr_export_jpeg() { return export_picture(picture_format::jpeg); }
 EMSCRIPTEN_KEEPALIVE int lr_export_png() { return export_picture(picture_format::png); }

@@ -71,6 +71,27 @@ std::int32_t lr_picture_width();
 std::int32_t lr_picture_height();
 double lr_picture_scale();
 
+// Readouts, as five doubles valid until the next call.
+// lr_view_readout: beta, gamma, and the least and the greatest Doppler
+// factor of the light that reaches the observer from the picture as seen
+// (NaN when none is seen), for the current settings and the whole source.
+// lr_pixel_readout: for the point (x, y) of the shown picture (its pixel's
+// column and row, plus 0.5 for its centre): 1 when some point of the source
+// is seen there (0 and the rest 0 otherwise), the Doppler factor of its
+// light, that point (source pixels), and how far its light came since it
+// left (source pixels of light-travel).
+const double* lr_view_readout();
+const double* lr_pixel_readout(double x, double y);
+
+// The source reduced to within a view of view_width by view_height pixels
+// (every lr_original_scale()-th pixel), for showing the original beside the
+// result; kept apart from lr_picture_*.
+int lr_original(std::int32_t view_width, std::int32_t view_height);
+const std::uint8_t* lr_original_rgba();
+std::int32_t lr_original_width();
+std::int32_t lr_original_height();
+double lr_original_scale();
+
 // The kept full render (lr_render's) as the JPEG or the PNG file
 // lumirun-render writes.
 int lr_export_jpeg();

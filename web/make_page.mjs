@@ -1,5 +1,8 @@
 // Inlines the page into one file that needs nothing else:
 //   node make_page.mjs PAGE-FOLDER CORE-JS SAMPLE-JPEG VERSION OUTPUT [TITLE=FILE...]
+// The page's code is its scripts (pageScripts) one after another, in one
+// script element; the teacher's guide (docs/teaching.md, beside the page
+// folder's parent) goes in as text.
 // The page's style, its code, the worker's code (the core's JavaScript with
 // the WebAssembly inside, then worker.js), the sample chart (base64) and the
 // licence texts of what the core is built from (TITLE=FILE, word for word) go
@@ -13,6 +16,7 @@ if (!output) {
   process.exit(2);
 }
 const read = (path) => readFileSync(path, 'utf8');
+const pageScripts = ['main.js', 'export.js', 'link.js', 'teach.js'];
 
 // Text inside a script or style element ends at its closing tag: none may
 // appear in what is inlined.
@@ -37,7 +41,8 @@ const parts = {
                             readFileSync(sample).toString('base64'), 'the sample'),
   '<!-- WORKER -->': inline('script', ' type="text/plain" id="worker-code"',
                             read(coreJs) + '\n' + read(join(folder, 'worker.js')), 'the worker'),
-  '<!-- MAIN -->': inline('script', '', read(join(folder, 'main.js')), 'main.js'),
+  '<!-- MAIN -->': inline('script', '', pageScripts.map((name) => read(join(folder, name))).join('\n'), 'the page\'s code'),
+  '<!-- TEACHING -->': escape(read(join(folder, '..', '..', 'docs', 'teaching.md'))),
 };
 
 let page = read(join(folder, 'index.html'));

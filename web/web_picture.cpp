@@ -176,6 +176,24 @@ bool render_for_page(const raster& source, const render_options& options, const 
     return apply_colour(options, options.colour, settings, rendered, messages);
 }
 
+std::int32_t preview_factor(const raster& source, const render_options& options, std::int32_t view_width,
+                            std::int32_t view_height)
+{
+    render_options quick = options;
+    quick.method = render_method::smooth;
+    render_settings settings = page_settings(quick, source);
+    settings.largest_side = 0;
+    const render_output measured = measure_picture(source, settings, no_progress);
+    // A canvas too large to count in pixels: as small as the view lets the
+    // source be; its render then says what it cannot do.
+    const double width = measured.picture.height > 0 ? image_width_of(measured.picture) : image_width_of(source);
+    const double height = measured.picture.height > 0 ? measured.picture.height : source.height;
+    const double ratio = std::max(width / std::max(1, view_width), height / std::max(1, view_height));
+    if (!(ratio < 1e9))
+        return 1000000000;
+    return std::max(1, static_cast<std::int32_t>(std::ceil(ratio - 1e-9)));
+}
+
 // The smooth renderer on a source reduced to about the view's size: gap-free
 // and quick enough to follow a slider.
 preview_output preview_for_page(const raster& source, const render_options& options, std::int32_t view_width,
@@ -184,12 +202,7 @@ preview_output preview_for_page(const raster& source, const render_options& opti
 {
     render_options quick = options;
     quick.method = render_method::smooth;
-    // The next render, at nearly the same settings, comes out nearly as
-    // much larger than its source as the last.
-    const double ratio = std::max(memory->growth_x * source.width / std::max(1, view_width),
-                                  memory->growth_y * source.height / std::max(1, view_height));
-    const std::int32_t factor = std::max(1, static_cast<std::int32_t>(std::ceil(ratio - 1e-9)));
-
+    const std::int32_t factor = preview_factor(source, options, view_width, view_height);
     if (memory->source_pixels != source.pixels.get() || memory->factor != factor) {
         memory->reduced = factor == 1 ? raster{} : reduced(source, factor);
         memory->source_pixels = source.pixels.get();
@@ -211,9 +224,22 @@ preview_output preview_for_page(const raster& source, const render_options& opti
     }
     if (!apply_colour(quick, quick.colour, settings, &rendered, messages))
         return preview_output{};
-    memory->growth_x = double(rendered.picture.width) / small.width;
-    memory->growth_y = double(rendered.picture.height) / small.height;
-    return preview_output{std::move(rendered.picture), double(factor)};
+    return preview_output{std::move(rendered.picture), double(factor), settings, rendered.box, image_width_of(small),
+                          small.height};
+}
+
+preview_output original_for_page(const raster& source, std::int32_t view_width, std::int32_t view_height,
+                                 std::vector<std::string>* messages)
+{
+    const double ratio = std::max(double(image_width_of(source)) / std::max(1, view_width),
+                                  double(source.height) / std::max(1, view_height));
+    const std::int32_t factor = std::max(1, static_cast<std::int32_t>(std::ceil(ratio - 1e-9)));
+    preview_output out;
+    out.picture = reduced(source, factor);
+    out.scale = factor;
+    if (!out.picture.pixels)
+        messages->push_back("Error: Not enough memory to show the picture!");
+    return out;
 }
 
 bool picture_bytes(const raster& picture, picture_format format, std::vector<std::uint8_t>* bytes,

@@ -50,26 +50,42 @@ bool rgba_from_raster(const raster& picture, std::vector<std::uint8_t>* rgba);
 bool render_for_page(const raster& source, const render_options& options, const percent_report& report,
                      raster* replaced, render_output* rendered, std::vector<std::string>* messages);
 
+// A picture as shown, and what it was rendered from: enough to say, for
+// any of its pixels, where its light came from (web/web_readout.h).
 struct preview_output {
     raster picture;      // absent on failure
     double scale = 1.0;  // source pixels per pixel of the picture
+    render_settings settings;  // the (reduced) source's, observer included
+    position_box box{0.0, 0.0, 0.0, 0.0};
+    std::int32_t source_width = 0;  // of the (reduced) source rendered
+    std::int32_t source_height = 0;
 };
 
-// What one preview keeps for the next, while a slider moves: the reduced
-// source, and how much larger than its source the last preview came out.
+// What one preview keeps for the next, while a slider moves: the source
+// reduced by the last factor.
 struct preview_memory {
     const unsigned char* source_pixels = nullptr;
     std::int32_t factor = 0;
     raster reduced;
-    double growth_x = 1.0;
-    double growth_y = 1.0;
 };
+
+// The whole number of source pixels one preview pixel stands for: the
+// least that brings the smooth renderer's canvas for these settings (the
+// current view alone, whatever came before) within view_width by
+// view_height.
+std::int32_t preview_factor(const raster& source, const render_options& options, std::int32_t view_width,
+                            std::int32_t view_height);
 
 // A render quick enough to follow a slider, about the size of a view of
 // view_width by view_height pixels.
 preview_output preview_for_page(const raster& source, const render_options& options, std::int32_t view_width,
                                 std::int32_t view_height, preview_memory* memory,
                                 std::vector<std::string>* messages);
+
+// The source itself, reduced (every factor-th pixel) to within a view of
+// view_width by view_height pixels, as the original beside a result.
+preview_output original_for_page(const raster& source, std::int32_t view_width, std::int32_t view_height,
+                                 std::vector<std::string>* messages);
 
 // The JPEG or PNG file lumirun-render writes for picture with its default
 // settings (JPEG quality 100 at 4:2:0, 8-bit PNG), in memory.

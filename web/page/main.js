@@ -1,6 +1,8 @@
 // The page: controls, the picture on a canvas, and workers that run the
 // core. One worker follows the controls (previews and exact renders); each
 // export gets a worker of its own, so that Cancel can simply end it.
+// export.js, link.js and teach.js follow this file in the page's one
+// script (make_page.mjs) and listen to pageEvents.
 'use strict';
 
 const $ = (id) => document.getElementById(id);
@@ -34,6 +36,16 @@ function percentToSlider(percent) {
 // A speed as the core takes it: a decimal comma is a point, as in the
 // viewer's Settings ("45,5").
 const speedText = (text) => text.trim().replace(',', '.');
+
+// The page's fastest speed, the slider's end: past it a preview of a large
+// photo would take half a minute. (100 % and more get the core's message.)
+const SPEED_MAX = 99.99;
+function speedRefusal() {
+  const text = speedText($('speed').value);
+  const refused = text !== '' && Number(text) > SPEED_MAX && Number(text) < 100;
+  $('speed').setAttribute('aria-invalid', refused ? 'true' : 'false');
+  return refused ? `The speed ${text} % is above this page's most, ${SPEED_MAX} % of c.` : '';
+}
 
 function settings() {
   return {
@@ -114,6 +126,11 @@ function viewSize() {
 }
 
 function requestPreview() {
+  const refusal = speedRefusal();
+  if (refusal)
+    return showMessages(refusal, 'render');
+  if (messageKind === 'render' && /this page's most/.test($('messages').textContent))
+    showMessages('');
   if (!source)
     return;
   if (liveBusy) {
@@ -121,17 +138,43 @@ function requestPreview() {
     return;
   }
   previewWanted = false;
-  liveBusy = true;
-  hooks.busy = true;
+  startBusy();
   const [viewWidth, viewHeight] = viewSize();
   send(live, { type: 'preview', settings: settings(), viewWidth, viewHeight });
+  pageEvents.dispatchEvent(new Event('settings'));
 }
+
+// The live worker at work; a sign shows once it has taken 200 ms.
+const BUSY_SIGN_MS = 200;
+let busyTimer = 0;
+function startBusy() {
+  liveBusy = true;
+  hooks.busy = true;
+  if (!busyTimer)
+    busyTimer = setTimeout(() => {
+      $('busy').hidden = false;
+      hooks.busySigns = (hooks.busySigns || 0) + 1;
+    }, hooks.busySignMs ?? BUSY_SIGN_MS);
+}
+function endBusy() {
+  clearTimeout(busyTimer);
+  busyTimer = 0;
+  $('busy').hidden = true;
+  hooks.busy = false;
+}
+
+// What the other parts of the page listen to: 'picture' (shown),
+// 'original' (the source reduced), 'opened', 'probe' and 'settings'.
+const pageEvents = new EventTarget();
 
 function onLiveMessage(message) {
   switch (message.type) {
   case 'opened':
-    // A new worker's reopening of the current source says nothing new.
-    if (pendingSource && message.seq === pendingSource.seq && message.ok) {
+    // A new worker's reopening of the current source says nothing new; with
+    // a new picture's open queued behind it, the page waits for that.
+    if (pendingSource && message.seq !== pendingSource.seq)
+      break;
+    if (pendingSource && message.ok) {
       source = pendingSource;
       source.width = message.width;
       source.height = message.height;
@@ -141,12 +184,18 @@ function onLiveMessage(message) {
       $('observer-y').value = Math.trunc(message.height / 2);
       showMessages(message.messages);
       setStatus(source.name + ': ' + message.width + ' × ' + message.height + ' pixels.');
-    } else if (pendingSource && message.seq === pendingSource.seq) {
+      pageEvents.dispatchEvent(new CustomEvent('opened', { detail: source }));
+      const [viewWidth, viewHeight] = viewSize();
+      send(live, { type: 'original', viewWidth, viewHeight });
+    } else if (pendingSource) {
       pendingSource = null;
       showMessages(message.messages);
     }
+    // No preview (no picture, or a speed refused): the worker is idle.
     liveBusy = false;
     requestPreview();
+    if (!liveBusy)
+      endBusy();
     break;
   case 'progress':
     if (renderRunning)
@@ -159,12 +208,19 @@ function onLiveMessage(message) {
     if (message.seq > shownSeq) {
       shownSeq = message.seq;
       draw(message);
+      // A speed refused since this picture was asked for stays refused.
       if (messageKind === 'render')
-        showMessages('');
+        showMessages(speedRefusal(), 'render');
     }
     finishLive();
     break;
+  case 'original':
+  case 'probe':
+    pageEvents.dispatchEvent(new CustomEvent(message.type, { detail: message }));
+    break;
   case 'failed':
+    if (message.request === 'original' || message.request === 'probe')
+      break;
     if (message.messages)
       showMessages(message.messages, 'render');
     if (message.fatal) {
@@ -185,8 +241,8 @@ function finishLive() {
   }
   if (previewWanted)
     requestPreview();
-  else
-    hooks.busy = false;
+  if (!liveBusy)
+    endBusy();
 }
 
 // ---- The picture on the canvas --------------------------------------------
@@ -196,10 +252,12 @@ function draw(picture) {
   canvas.height = picture.height;
   const image = new ImageData(new Uint8ClampedArray(picture.rgba), picture.width, picture.height);
   canvas.getContext('2d').putImageData(image, 0, 0);
-  shown = { width: picture.width, height: picture.height, scale: picture.scale, full: picture.full };
+  shown = { width: picture.width, height: picture.height, scale: picture.scale, full: picture.full,
+            view: picture.view };
   hooks.scale = picture.scale;
   $('empty').hidden = true;
   fitCanvas();
+  pageEvents.dispatchEvent(new CustomEvent('picture', { detail: shown }));
 }
 
 function fitCanvas() {
@@ -208,6 +266,7 @@ function fitCanvas() {
   const fit = Math.min(stage.clientWidth / shown.width, stage.clientHeight / shown.height);
   canvas.style.width = Math.max(1, Math.floor(shown.width * fit)) + 'px';
   canvas.style.height = Math.max(1, Math.floor(shown.height * fit)) + 'px';
+  pageEvents.dispatchEvent(new Event('fitted'));
 }
 window.addEventListener('resize', () => { fitCanvas(); requestPreview(); });
 
@@ -271,6 +330,8 @@ for (const radio of document.querySelectorAll('input[name=direction]'))
 $('render').addEventListener('click', () => {
   if (!source)
     return showMessages('Open a picture first.');
+  if (speedRefusal())
+    return showMessages(speedRefusal(), 'render');
   const [running, done] = renderWords();
   renderDone = done;
   startProgress(running, () => {
@@ -278,11 +339,11 @@ $('render').addEventListener('click', () => {
     live.terminate();
     renderRunning = false;
     startLive();
+    endBusy();
     endProgress('Render cancelled.');
   });
   renderRunning = true;
-  liveBusy = true;
-  hooks.busy = true;
+  startBusy();
   send(live, { type: 'render', settings: settings() });
 });
 
@@ -334,7 +395,7 @@ async function openFile(name, blob) {
     live.terminate();
     startLive();
   }
-  liveBusy = true;
+  startBusy();
   pendingSource.seq = send(live, request);
 }
 
@@ -361,104 +422,11 @@ stage.addEventListener('drop', (event) => {
     openFile(file.name, file);
 });
 
-// ---- Exports: each in a worker of its own ---------------------------------
-
-let exporter = null;
-
-function startProgress(text, cancel) {
-  $('progress').value = 0;
-  $('progress-box').hidden = false;
-  $('cancel').onclick = cancel;
-  setStatus(text);
+// The speed field and slider at a percentage, then its preview.
+function setSpeed(percent) {
+  $('speed').value = String(percent);
+  $('speed-slider').value = percentToSlider(Number(percent));
+  requestPreview();
 }
-function endProgress(text) {
-  $('progress-box').hidden = true;
-  setStatus(text);
-}
-
-function baseName() {
-  return (source ? source.name.replace(/\.[^.]*$/, '') : 'lumirun') + '-lumirun';
-}
-
-function download(bytes, mime, name) {
-  hooks.lastExport = new Uint8Array(bytes);
-  const link = document.createElement('a');
-  link.href = URL.createObjectURL(new Blob([bytes], { type: mime }));
-  link.download = name;
-  link.click();
-  setTimeout(() => URL.revokeObjectURL(link.href), 60000);
-}
-
-function runExport(label, request, done) {
-  if (!source)
-    return showMessages('Open a picture first.');
-  if (exporter)
-    return showMessages('An export is running: wait for it or cancel it.');
-  const worker = new Worker(workerUrl);
-  exporter = worker;
-  const stop = (text) => {
-    worker.terminate();
-    exporter = null;
-    endProgress(text);
-  };
-  startProgress(label + '…', () => stop(label + ' cancelled.'));
-  const started = performance.now();
-  worker.onmessage = (event) => {
-    const message = event.data;
-    if (message.type === 'progress') {
-      $('progress').value = message.percent;
-    } else if (message.type === 'failed') {
-      showMessages(message.messages, 'render');
-      stop(label + ' failed.');
-    } else if (message.type === 'bytes' || message.type === 'picture') {
-      hooks.lastExportSeconds = (performance.now() - started) / 1000;
-      stop(label + ' done in ' + hooks.lastExportSeconds.toFixed(1) + ' s.');
-      done(message);
-    }
-  };
-  worker.onerror = (event) => {
-    event.preventDefault();
-    showMessages('Error: ' + (event.message || 'the export stopped') + '.');
-    stop(label + ' failed.');
-  };
-  send(worker, source.request);
-  request.settings = settings();
-  send(worker, request);
-}
-
-$('save-jpeg').addEventListener('click', () => {
-  runExport('Saving JPEG', { type: 'export-jpeg' },
-            (message) => download(message.data, 'image/jpeg', baseName() + '.jpg'));
-});
-$('save-png').addEventListener('click', () => {
-  runExport('Saving PNG', { type: 'export-png' },
-            (message) => download(message.data, 'image/png', baseName() + '.png'));
-});
-$('save-movie').addEventListener('click', () => {
-  const kind = $('movie-kind').value;
-  const to = $('movie-to').value.trim();
-  const movie = {
-    frames: Math.trunc(Number($('movie-frames').value) || 0),
-    fps: $('movie-fps').value.trim() || '24',
-    speedTo: '', observerMoves: false, xTo: 0, yTo: 0,
-    lossless: $('movie-lossless').checked,
-  };
-  if (kind === 'speed') {
-    movie.speedTo = speedText(to);
-  } else {
-    const match = /^\s*(-?\d+)\s*,\s*(-?\d+)\s*$/.exec(to);
-    if (!match)
-      return showMessages('The observer\'s last position must be x,y in pixels, such as 600,240.');
-    movie.observerMoves = true;
-    movie.xTo = Number(match[1]);
-    movie.yTo = Number(match[2]);
-  }
-  runExport('Saving movie', { type: 'export-movie', movie },
-            (message) => download(message.data, 'image/webp', baseName() + '.webp'));
-});
-$('movie-kind').addEventListener('change', () => {
-  $('movie-to').value = $('movie-kind').value === 'speed' ? '99'
-    : (source ? source.width + ',' + Math.trunc(source.height / 2) : '600,240');
-});
 
 startLive();

@@ -69,7 +69,30 @@ function postPicture(request, full) {
   const width = core._lr_picture_width();
   const height = core._lr_picture_height();
   const rgba = core.HEAPU8.slice(pointer, pointer + width * height * 4);
+  const view = readout(core._lr_view_readout());
   postMessage({ type: 'picture', seq: request.seq, full, width, height, scale: core._lr_picture_scale(),
+                rgba: rgba.buffer, view: { beta: view[0], gamma: view[1], dMin: view[2], dMax: view[3] } },
+              [rgba.buffer]);
+}
+
+// The five doubles of a readout (web/lumirun_api.h).
+function readout(pointer) {
+  return Array.from(core.HEAPF64.subarray(pointer / 8, pointer / 8 + 5));
+}
+
+function postProbe(request) {
+  const r = readout(core._lr_pixel_readout(request.x, request.y));
+  postMessage({ type: 'probe', seq: request.seq, seen: r[0] === 1, d: r[1], x: r[2], y: r[3], light: r[4] });
+}
+
+function postOriginal(request) {
+  if (core._lr_original(request.viewWidth, request.viewHeight) !== 0)
+    return failure(request);
+  const width = core._lr_original_width();
+  const height = core._lr_original_height();
+  const pointer = core._lr_original_rgba();
+  const rgba = core.HEAPU8.slice(pointer, pointer + width * height * 4);
+  postMessage({ type: 'original', seq: request.seq, width, height, scale: core._lr_original_scale(),
                 rgba: rgba.buffer }, [rgba.buffer]);
 }
 
@@ -86,6 +109,10 @@ function handle(request) {
                   width: core._lr_source_width(), height: core._lr_source_height() });
     return;
   }
+  if (request.type === 'probe')
+    return postProbe(request);
+  if (request.type === 'original')
+    return postOriginal(request);
   if (!applySettings(request.settings))
     return failure(request);
   switch (request.type) {

@@ -1,0 +1,166 @@
+// The view as a link: the settings in the page's address after '#', with
+// lumirun-render's option names and values, such as
+//   #speed=90&direction=1&observer=320,240&doppler=colour
+// Opening such a link sets the controls and opens the sample chart; the
+// observer it names also goes to the next photo opened. A key the page does
+// not know, or a value it cannot take, is left out with a quiet note.
+
+// Each key: how its value sets the controls (false when it cannot). A new
+// option of the command line (effects=, say) is one more entry here and
+// one more part in linkFragment.
+const DIRECTIONS = { 0: 0, 1: 1, 2: 2, 'left-to-right': 0, 'top-to-bottom': 1, 'straight-at-it': 2 };
+const QUALITIES = { smooth: 'smooth', 1: 'low', 2: 'medium', 3: 'high', 4: 'ultra',
+                    low: 'low', medium: 'medium', high: 'high', ultra: 'ultra' };
+let linkObserver = null;  // [x, y] from a link, for the photo opened next
+
+const linkKeys = {
+  speed(value) {
+    const percent = Number(speedText(value));
+    if (value === '' || !(percent >= 0 && percent <= SPEED_MAX))
+      return false;
+    $('speed').value = speedText(value);
+    $('speed-slider').value = percentToSlider(percent);
+    return true;
+  },
+  direction(value) {
+    if (!(value in DIRECTIONS))
+      return false;
+    document.querySelector(`input[name=direction][value="${DIRECTIONS[value]}"]`).checked = true;
+    return true;
+  },
+  observer(value) {
+    const match = /^(-?\d+),(-?\d+)$/.exec(value);
+    if (!match)
+      return false;
+    linkObserver = [Number(match[1]), Number(match[2])];
+    $('observer-x').value = linkObserver[0];
+    $('observer-y').value = linkObserver[1];
+    return true;
+  },
+  quality(value) {
+    if (!(value in QUALITIES))
+      return false;
+    $('quality').value = QUALITIES[value];
+    return true;
+  },
+  // --doppler (no value) is colour and brightness, --doppler=colour the
+  // colour alone; without the key, none.
+  doppler(value) {
+    if (value !== '' && value !== 'colour')
+      return false;
+    $('doppler').value = value === 'colour' ? '1' : '2';
+    return true;
+  },
+  exposure(value) {
+    const stops = Number(value);
+    if (value === 'auto') {
+      $('exposure-mode').value = 'auto';
+    } else if (value !== '' && stops >= -20 && stops <= 20) {
+      $('exposure-mode').value = 'stops';
+      $('exposure').value = value;
+    } else {
+      return false;
+    }
+    $('exposure').disabled = $('exposure-mode').value === 'auto';
+    return true;
+  },
+};
+
+// Sets the controls from a fragment ("speed=90&..."); returns the notes on
+// what was left out.
+function applyLink(fragment) {
+  const notes = [];
+  $('doppler').value = '0';
+  linkObserver = null;
+  for (const part of fragment.split('&')) {
+    if (!part)
+      continue;
+    const at = part.indexOf('=');
+    let key = part;
+    let value = '';
+    try {
+      key = decodeURIComponent(at < 0 ? part : part.slice(0, at));
+      value = at < 0 ? '' : decodeURIComponent(part.slice(at + 1));
+    } catch (error) {
+      notes.push(part);
+      continue;
+    }
+    const set = Object.prototype.hasOwnProperty.call(linkKeys, key) ? linkKeys[key] : null;
+    if (!set || !set(value))
+      notes.push(key + (at < 0 ? '' : '=' + value));
+  }
+  return notes;
+}
+
+// The fragment for the controls as they are.
+function linkFragment() {
+  const s = settings();
+  const parts = [`speed=${s.speed}`, `direction=${s.direction}`, `observer=${s.observerX},${s.observerY}`];
+  if (s.quality !== 'smooth')
+    parts.push(`quality=${s.quality}`);
+  if (s.doppler === 1)
+    parts.push('doppler=colour');
+  else if (s.doppler === 2)
+    parts.push('doppler');
+  if (s.exposure !== 'auto')
+    parts.push(`exposure=${s.exposure}`);
+  return parts.join('&');
+}
+
+function openLink() {
+  const fragment = location.hash.replace(/^#/, '');
+  if (!fragment)
+    return;
+  const notes = applyLink(fragment);
+  linkNote = notes.length
+    ? 'This link\'s ' + notes.join(', ') + (notes.length > 1 ? ' are' : ' is') + ' not known here: left out.' : '';
+  if (!source && !pendingSource) {
+    $('sample').click();
+  } else {
+    setStatus(linkNote);
+    linkNote = '';
+    requestPreview();
+  }
+}
+
+// The address follows the controls, so that a bookmark keeps the view.
+let writtenFragment = '';
+pageEvents.addEventListener('settings', () => {
+  writtenFragment = linkFragment();
+  $('link').value = location.href.replace(/#.*$/, '') + '#' + writtenFragment;
+  try {
+    history.replaceState(null, '', '#' + writtenFragment);
+  } catch (error) {
+    // A page whose address cannot change (some viewers' frames) keeps the field.
+  }
+});
+// A link's observer, in place of the left edge, on the picture opened next;
+// its note after the picture's size.
+let linkNote = '';
+pageEvents.addEventListener('opened', () => {
+  if (linkNote)
+    setStatus($('status').textContent + ' ' + linkNote);
+  linkNote = '';
+  if (!linkObserver)
+    return;
+  $('observer-x').value = linkObserver[0];
+  $('observer-y').value = linkObserver[1];
+  if (source.name !== 'sample.jpg')
+    linkObserver = null;
+});
+window.addEventListener('hashchange', () => {
+  if (location.hash.replace(/^#/, '') !== writtenFragment)
+    openLink();
+});
+$('copy-link').addEventListener('click', async () => {
+  $('link').value = location.href.replace(/#.*$/, '') + '#' + linkFragment();
+  $('link').select();
+  try {
+    await navigator.clipboard.writeText($('link').value);
+    setStatus('Link copied.');
+  } catch (error) {
+    setStatus('Copy the link from the field beside the button.');
+  }
+});
+
+openLink();
