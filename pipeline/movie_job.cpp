@@ -547,3 +547,46 @@ int make_movie(const raster& source, const render_options& options, movie_output
 }
 
 }  // namespace
+
+movie_frame_maker::movie_frame_maker(const raster& source, const render_options& options, job_progress* bar,
+                                     std::vector<std::string>* messages, const movie_limits& limits)
+    : source_(source), options_(options), bar_(bar)
+{
+    const movie_output kind = movie_output::frame_files;
+    std::vector<frame_extent> extents;
+    if (!measure_frames(options, source, kind, bar, &extents, messages)
+        || !movie_colour(options, source, bar, &colours_, messages))
+        return;
+    layout_ = lay_out_canvas(extents);
+    if (options.method == render_method::exact)
+        layout_.image_width = layout_.width;
+    // One canvas: the taker has each frame before the next is made.
+    raster canvases[2];
+    if (!canvases_for(options, layout_, extents, kind, limits.memory, canvases, messages)) {
+        if (bar)
+            bar->finish();
+        return;
+    }
+    canvas_ = std::move(canvases[0]);
+    ok_ = true;
+}
+
+bool movie_frame_maker::make(std::int32_t frame, std::vector<std::string>* messages)
+{
+    const render_settings settings = movie_frame_settings(options_, source_, frame);
+    render_output rendered = render_picture(source_, settings, frame_progress(bar_, false, frame, options_.frames));
+    if (rendered.status != render_status::done) {
+        messages->push_back(render_failure_text(rendered));
+        return false;
+    }
+    if (!apply_colour(options_, colours_[static_cast<std::size_t>(frame)], settings, &rendered, messages, &tables_))
+        return false;
+    place_ = place_on_canvas(layout_, rendered.box);
+    if (!draw_on_canvas(rendered.picture, place_, &canvas_)) {
+        messages->push_back("Frame " + std::to_string(frame) + " does not fit the movie's canvas.");
+        return false;
+    }
+    if (bar_ && frame == options_.frames - 1)
+        bar_->complete_movie(options_.frames);
+    return true;
+}

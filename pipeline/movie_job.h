@@ -12,6 +12,8 @@
 
 #include "image/webp_file.h"
 #include "pipeline/job_progress.h"
+#include "pipeline/movie_canvas.h"
+#include "render/doppler.h"
 #include "pipeline/render_job.h"
 #include "render/renderer.h"
 
@@ -59,5 +61,36 @@ int render_movie(const render_options& options, job_progress* bar, std::vector<s
 // written to a file. 0 on success; 1 with the lines to tell the user.
 int render_movie_to_memory(const raster& source, const render_options& options, std::vector<unsigned char>* webp,
                            job_progress* bar, std::vector<std::string>* messages, const movie_limits& limits = {});
+
+// A movie's frames one at a time, for an encoder elsewhere (the page's
+// videos, which wait for the browser's encoder between frames): made as
+// render_movie makes them, on the caller's thread, the canvas sized and
+// refused as for a sequence of JPEG files.
+class movie_frame_maker {
+public:
+    // Measures every frame, settles their colours and lays out the canvas;
+    // options.frames above 0. ok() false with the lines to tell the user.
+    movie_frame_maker(const raster& source, const render_options& options, job_progress* bar,
+                      std::vector<std::string>* messages, const movie_limits& limits = {});
+    bool ok() const { return ok_; }
+
+    // Renders frame (0, 1, ... in order) on the canvas, black around it;
+    // *place is where its own picture sits there. The canvas stays valid
+    // until the next call. False with the lines to tell the user.
+    bool make(std::int32_t frame, std::vector<std::string>* messages);
+    const raster& canvas() const { return canvas_; }
+    canvas_place place() const { return place_; }
+
+private:
+    const raster& source_;
+    const render_options& options_;
+    job_progress* bar_;
+    bool ok_ = false;
+    canvas_layout layout_;
+    std::vector<colour_shift_settings> colours_;
+    colour_table_cache tables_;
+    raster canvas_;
+    canvas_place place_{0, 0};
+};
 
 #endif

@@ -64,6 +64,14 @@ test_web() {
     bash "$LUMIRUN_ROOT/scripts/build-libwebp-wasm.sh"
     bash "$LUMIRUN_ROOT/scripts/build-png-wasm.sh"
     bash "$LUMIRUN_ROOT/scripts/build-lcms2-wasm.sh"
+    # The video muxer and GIF encoder lumirun.html bundles, from their lock file.
+    local modules="$LUMIRUN_BUILD/page-modules"
+    mkdir -p "$modules"
+    if ! cmp -s "$LUMIRUN_ROOT/web/package-lock.json" "$modules/package-lock.json"; then
+        cp "$LUMIRUN_ROOT/web/package.json" "$LUMIRUN_ROOT/web/package-lock.json" "$modules/"
+        (cd "$modules" && timeout 600 npm ci --ignore-scripts --no-audit --no-fund) ||
+            die "npm could not install the page's video libraries"
+    fi
     use_emscripten
     cmake_configure web "$WERROR"
     timeout 1200 cmake --build --preset web || die "building lumirun.html failed"

@@ -619,6 +619,46 @@ TEST(render_movie, InMemoryOnOneThreadItHasTheFileBytes)
     EXPECT_EQ(messages.back(), "Error saving file " + options.output + ".");
 }
 
+// The page's videos: frames made one at a time are the lossless WebP
+// movie's canvases pixel for pixel; a canvas beyond the memory is refused.
+TEST(render_movie, FramesMadeOneAtATimeAreTheLosslessMovieCanvases)
+{
+    temp_folder folder;
+    render_options options = small_movie(folder, "movie.webp");
+    std::vector<std::string> messages;
+    ASSERT_EQ(render_movie(options, nullptr, &messages), 0);
+    const decoded_movie movie = decode_movie(options.output);
+    ASSERT_TRUE(movie.ok);
+    raster source;
+    ASSERT_TRUE(open_source(options, &source, &messages));
+    movie_frame_maker maker(source, options, nullptr, &messages);
+    ASSERT_TRUE(maker.ok());
+    for (std::int32_t frame = 0; frame < options.frames; ++frame) {
+        ASSERT_TRUE(maker.make(frame, &messages));
+        const raster& canvas = maker.canvas();
+        ASSERT_EQ(image_width_of(canvas), movie.width);
+        ASSERT_EQ(canvas.height, movie.height);
+        EXPECT_GE(maker.place().x, 0);
+        EXPECT_GE(maker.place().y, 0);
+        const bytes& frame_pixels = movie.frames[static_cast<std::size_t>(frame)];
+        std::int64_t differ = 0;
+        for (std::int32_t y = 0; y < movie.height; ++y)
+            for (std::int32_t x = 0; x < movie.width; ++x)
+                for (int c = 0; c < 3; ++c)
+                    differ += canvas.pixels[3 * (std::size_t{1} * y * canvas.width + x) + c]
+                              != frame_pixels[4 * (std::size_t{1} * y * movie.width + x) + 2 - c];
+        EXPECT_EQ(differ, 0) << "frame " << frame;
+    }
+    EXPECT_TRUE(messages.empty());
+
+    movie_limits limits;
+    limits.memory = 1000;
+    const movie_frame_maker refused(source, options, nullptr, &messages, limits);
+    EXPECT_FALSE(refused.ok());
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].rfind("Error: Not enough memory for the movie: ", 0), 0u) << messages[0];
+}
+
 // Measuring stops at the first frame that makes the canvas too wide, and
 // nothing is written.
 TEST(render_movie, CanvasTooLargeIsFoundAtTheFirstFrameThatMakesIt)

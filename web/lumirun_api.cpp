@@ -1,6 +1,7 @@
 #include "web/lumirun_api.h"
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -44,6 +45,12 @@ struct session {
     std::vector<std::uint8_t> rgba;
     std::vector<std::uint8_t> exported;
     std::string messages;
+    // A movie made a frame at a time for the page's videos.
+    render_options movie_options;
+    std::unique_ptr<job_progress> movie_bar;
+    std::unique_ptr<movie_frame_maker> movie;
+    std::vector<std::uint8_t> movie_rgba;
+    std::int32_t movie_layout[4] = {};
 };
 
 session& the_session()
@@ -112,9 +119,41 @@ int keep_source(raster picture, std::vector<std::string> warnings)
     s.original = raster{};
     s.shown_is_full = false;
     s.rgba.clear();
+    s.movie.reset();
     s.options = page_options();
     set_messages(warnings);
     return 0;
+}
+
+// fail's message, as a false.
+bool refuse(const std::string& line)
+{
+    fail(line);
+    return false;
+}
+
+// A movie's options from the page's texts, as lr_export_movie takes them;
+// false with the message kept.
+bool movie_options(std::int32_t frames, const char* fps, const char* speed_to, std::int32_t observer_moves,
+                   std::int32_t x_to, std::int32_t y_to, render_options* out)
+{
+    session& s = the_session();
+    if (!s.source.pixels)
+        return refuse("Open a picture first.");
+    render_options options = s.options;
+    if (frames < 1 || frames > max_movie_frames)
+        return refuse("A movie has 1 to " + std::to_string(max_movie_frames) + " frames.");
+    options.frames = frames;
+    if (!parse_frame_rate(fps, &options.fps))
+        return refuse(std::string("The frame rate ") + fps + " is not a number from 0.1 to 1000.");
+    options.speed_range = speed_to[0] != '\0';
+    if (options.speed_range && !parse_speed_percent(speed_to, &options.speed_fraction_to))
+        return refuse(std::string("The speed ") + speed_to + " is not a percentage below 100.");
+    options.observer_range = observer_moves != 0;
+    options.observer_x_to = x_to;
+    options.observer_y_to = y_to;
+    *out = options;
+    return true;
 }
 
 int export_picture(picture_format format)
@@ -328,20 +367,9 @@ EMSCRIPTEN_KEEPALIVE int lr_export_movie(std::int32_t frames, const char* fps, c
                                          std::int32_t lossless)
 {
     session& s = the_session();
-    if (!s.source.pixels)
-        return fail("Open a picture first.");
-    render_options options = s.options;
-    if (frames < 1 || frames > max_movie_frames)
-        return fail("A movie has 1 to " + std::to_string(max_movie_frames) + " frames.");
-    options.frames = frames;
-    if (!parse_frame_rate(fps, &options.fps))
-        return fail(std::string("The frame rate ") + fps + " is not a number from 0.1 to 1000.");
-    options.speed_range = speed_to[0] != '\0';
-    if (options.speed_range && !parse_speed_percent(speed_to, &options.speed_fraction_to))
-        return fail(std::string("The speed ") + speed_to + " is not a percentage below 100.");
-    options.observer_range = observer_moves != 0;
-    options.observer_x_to = x_to;
-    options.observer_y_to = y_to;
+    render_options options;
+    if (!movie_options(frames, fps, speed_to, observer_moves, x_to, y_to, &options))
+        return 1;
     options.lossless = lossless != 0;
     options.output = "lumirun.webp";  // for messages only
     std::vector<std::string> lines;
@@ -351,6 +379,46 @@ EMSCRIPTEN_KEEPALIVE int lr_export_movie(std::int32_t frames, const char* fps, c
     s.messages.clear();
     return 0;
 }
+
+EMSCRIPTEN_KEEPALIVE int lr_movie_start(std::int32_t frames, const char* fps, const char* speed_to,
+                                        std::int32_t observer_moves, std::int32_t x_to, std::int32_t y_to)
+{
+    session& s = the_session();
+    s.movie.reset();
+    if (!movie_options(frames, fps, speed_to, observer_moves, x_to, y_to, &s.movie_options))
+        return 1;
+    std::vector<std::string> lines;
+    s.movie_bar = std::make_unique<movie_progress>();
+    auto movie = std::make_unique<movie_frame_maker>(s.source, s.movie_options, s.movie_bar.get(), &lines);
+    if (!movie->ok())
+        return fail(lines);
+    s.movie = std::move(movie);
+    s.messages.clear();
+    return 0;
+}
+
+EMSCRIPTEN_KEEPALIVE int lr_movie_frame(std::int32_t frame)
+{
+    session& s = the_session();
+    if (!s.movie || frame < 0 || frame >= s.movie_options.frames)
+        return fail("Start the movie first.");
+    std::vector<std::string> lines;
+    if (!s.movie->make(frame, &lines))
+        return fail(lines);
+    const raster& canvas = s.movie->canvas();
+    if (!rgba_from_raster(canvas, &s.movie_rgba))
+        return fail("Error: Not enough memory for the movie's frame!");
+    const render_settings settings = movie_frame_settings(s.movie_options, s.source, frame);
+    s.movie_layout[0] = image_width_of(canvas);
+    s.movie_layout[1] = canvas.height;
+    s.movie_layout[2] = s.movie->place().x + static_cast<std::int32_t>(settings.observer.observer_x);
+    s.movie_layout[3] = s.movie->place().y + static_cast<std::int32_t>(settings.observer.observer_y);
+    s.messages.clear();
+    return 0;
+}
+
+EMSCRIPTEN_KEEPALIVE const std::uint8_t* lr_movie_rgba() { return the_session().movie_rgba.data(); }
+EMSCRIPTEN_KEEPALIVE const std::int32_t* lr_movie_layout() { return the_session().movie_layout; }
 
 EMSCRIPTEN_KEEPALIVE const std::uint8_t* lr_export_data() { return the_session().exported.data(); }
 EMSCRIPTEN_KEEPALIVE std::size_t lr_export_size() { return the_session().exported.size(); }

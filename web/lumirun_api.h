@@ -105,6 +105,19 @@ int lr_export_png();
 int lr_export_movie(std::int32_t frames, const char* fps, const char* speed_to, std::int32_t observer_moves,
                     std::int32_t x_to, std::int32_t y_to, std::int32_t lossless);
 
+// The same movie made a frame at a time, for the page's videos, which
+// wait for the browser's encoder between frames: lr_movie_start measures
+// every frame and lays out the canvas; lr_movie_frame(0, 1, ... in order)
+// renders one on it. Then lr_movie_rgba() holds the canvas as red, green,
+// blue, alpha bytes and lr_movie_layout() four numbers: its width and
+// height, and the observer's point on it (x, y); both valid until the next
+// call. A new open ends the movie.
+int lr_movie_start(std::int32_t frames, const char* fps, const char* speed_to, std::int32_t observer_moves,
+                   std::int32_t x_to, std::int32_t y_to);
+int lr_movie_frame(std::int32_t frame);
+const std::uint8_t* lr_movie_rgba();
+const std::int32_t* lr_movie_layout();
+
 // The bytes of the last export; valid until the next call.
 const std::uint8_t* lr_export_data();
 std::size_t lr_export_size();

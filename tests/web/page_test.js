@@ -279,6 +279,87 @@ const scenarios = {
     await page.select('#doppler', '0');
   },
 
+  async 'videos in each container the browser encodes, and GIFs: frames, size, framing and pixels as the movie\'s'() {
+    await openSample();
+    await page.click('input[name=direction][value="0"]');
+    await type('#speed', '30');
+    await page.select('#movie-kind', 'speed');
+    await type('#movie-to', '90');
+    await type('#movie-fps', '12');
+    await type('#movie-duration', '0.5');
+    check(await field('#movie-frames') === '6', `0.5 s at 12 frames a second gave ${await field('#movie-frames')} frames`);
+    const formats = await page.$$eval('#video-format option', (options) => options.map((o) => o.value));
+    const note = await page.$eval('#video-codec', (p) => p.textContent);
+    check(formats.length > 1 ? note.startsWith(`Video: ${formats[0].startsWith('mp4') ? 'MP4' : 'WebM'}`)
+      : /encodes no video/.test(note), `formats ${formats}, and the page says "${note}"`);
+    console.log(`  videos this browser encodes: ${formats.join(', ')}`);
+    // A browser without WebCodecs' encoder is told so, and offers the GIF alone.
+    const bare = await browser.newPage();
+    try {
+      await bare.evaluateOnNewDocument(() => { delete window.VideoEncoder; });
+      await bare.goto(pageUrl, { waitUntil: 'load' });
+      await bare.waitForFunction(() => document.getElementById('video-codec').textContent !== '');
+      const offered = await bare.$$eval('#video-format option', (options) => options.map((o) => o.value).join());
+      const told = await bare.$eval('#video-codec', (p) => p.textContent);
+      check(offered === 'gif' && told.startsWith('This browser encodes no video here'),
+            `without VideoEncoder the page offers ${offered} and says "${told}"`);
+    } finally {
+      await bare.close();
+    }
+    // ffprobe's codec, size and frame count of a file, and its first
+    // frame's RGB bytes from ffmpeg, which must decode it all cleanly.
+    const probe = (file) => {
+      const [codec, width, height, frames] = execFileSync('ffprobe', ['-v', 'error', '-count_frames',
+        '-select_streams', 'v:0', '-show_entries', 'stream=codec_name,width,height,nb_read_frames', '-of', 'csv=p=0',
+        file]).toString().trim().split(',');
+      const errors = execFileSync('ffmpeg', ['-v', 'error', '-i', file, '-f', 'null', '-'], { stdio: 'pipe' }).toString();
+      const rgb = execFileSync('ffmpeg', ['-v', 'error', '-i', file, '-frames:v', '1', '-f', 'rawvideo', '-pix_fmt', 'rgb24', '-'],
+                                 { maxBuffer: 1 << 28 });
+      return { codec, size: `${width}x${height}`, frames: Number(frames), errors, rgb, width: Number(width) };
+    };
+    const rowGreen = (p, y) => {
+      let sum = 0;
+      for (let x = 0; x < p.width; ++x)
+        sum += p.rgb[(y * p.width + x) * 3 + 1];
+      return sum / p.width;
+    };
+    const codecs = { 'mp4:avc1.420028': 'h264', 'webm:vp09.00.40.08': 'vp9', 'webm:vp8': 'vp8', gif: 'gif' };
+    const rows = {};
+    // Each container once (its first codec offered), and the GIF fitted and filled.
+    const containers = formats.filter((f, i) => formats.findIndex((g) => g.split(':')[0] === f.split(':')[0]) === i);
+    for (const format of containers) {
+      for (const framing of format === 'gif' ? ['fit', 'fill'] : ['fit']) {
+        await page.select('#video-format', format);
+        await page.select('#video-framing', framing);
+        await type('#video-size', '240x240');
+        const file = path.join(work, `video-${framing}.${format.split(':')[0]}`);
+        fs.writeFileSync(file, await exported('#save-video'));
+        const p = probe(file);
+        check(p.codec === codecs[format] && p.size === '240x240' && p.frames === 6 && p.errors === '',
+              `${format}, ${framing}: ${p.codec}, ${p.size}, ${p.frames} frames, "${p.errors}"`);
+        rows[format + framing] = rowGreen(p, 10);
+      }
+    }
+    // The sweep's wide canvas fits a square between black bars above and
+    // below, and fills it to the top.
+    check(rows.giffit < 2 && rows.giffill > 40, `the green of row 10: fit ${rows.giffit}, fill ${rows.giffill}`);
+    // Without a size, the movie's own frames: lumirun-render's first frame,
+    // as near as a GIF's palette comes.
+    await type('#video-size', '');
+    const gif = path.join(work, 'own.gif');
+    fs.writeFileSync(gif, await exported('#save-video'));
+    execFileSync(cliPath, [samplePath, 'frame%d.png', '--quiet', '--frames', '6', '--speed', '30:90', '--observer', '0,240'],
+                 { cwd: work });
+    const own = probe(gif);
+    const png = probe(path.join(work, 'frame0.png'));
+    check(own.frames === 6 && own.size === png.size, `the GIF without a size: ${own.size}, ${own.frames} frames; lumirun-render's ${png.size}`);
+    const difference = own.rgb.reduce((sum, value, i) => sum + Math.abs(value - png.rgb[i]), 0) / own.rgb.length;
+    check(difference < 1.5, `the GIF's first frame is ${difference.toFixed(2)} a sample from lumirun-render's`);
+    await type('#movie-duration', '');
+    await type('#movie-fps', '24');
+    await type('#video-size', '1920x1080');
+  },
+
   async 'Cancel ends a long export and writes nothing'() {
     await openSample();
     await page.select('#quality', 'ultra');

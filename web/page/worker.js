@@ -102,6 +102,124 @@ function postExport(request, mime) {
   postMessage({ type: 'bytes', seq: request.seq, mime, data: data.buffer }, [data.buffer]);
 }
 
+// ---- Videos and GIFs: the core's movie frames, framed here and encoded by
+// the browser (WebCodecs, muxed by Mediabunny) or by gifenc ---------------
+
+// Where a canvas of width by height goes in a frame of video.width by
+// video.height: scaled whole within it, black bars around (fit), or
+// scaled to cover it and cropped about the observer's point (ox, oy) on the
+// canvas (fill). Without a size, the canvas as it is (a video's to even
+// sides).
+function framing(video, width, height, ox, oy) {
+  if (!video.width) {
+    const pad = video.container === 'gif' ? 0 : 1;
+    const w = width + (width % 2) * pad, h = height + (height % 2) * pad;
+    return { width: w, height: h, scale: 1, x: 0, y: 0 };
+  }
+  const fit = video.framing === 'fit';
+  const scale = (fit ? Math.min : Math.max)(video.width / width, video.height / height);
+  const clamp = (value, least, most) => Math.min(Math.max(value, least), most);
+  const x = fit ? (video.width - width * scale) / 2 : clamp(video.width / 2 - ox * scale, video.width - width * scale, 0);
+  const y = fit ? (video.height - height * scale) / 2 : clamp(video.height / 2 - oy * scale, video.height - height * scale, 0);
+  return { width: video.width, height: video.height, scale, x, y };
+}
+
+// One frame's pixels on a canvas of the video's size: the core's bytes
+// as they are at scale 1, smoothed when scaled.
+function framedCanvas(place, rgba, width, height) {
+  const own = new OffscreenCanvas(width, height);
+  own.getContext('2d').putImageData(new ImageData(new Uint8ClampedArray(rgba), width, height), 0, 0);
+  const framed = new OffscreenCanvas(place.width, place.height);
+  const context = framed.getContext('2d');
+  context.fillStyle = '#000';
+  context.fillRect(0, 0, place.width, place.height);
+  context.imageSmoothingQuality = 'high';
+  context.drawImage(own, place.x, place.y, width * place.scale, height * place.scale);
+  return framed;
+}
+
+// The encoder of video.container: add(canvas, frame) for each frame, then
+// finish() gives the file's bytes.
+function gifEncoder(video) {
+  const gif = gifenc.GIFEncoder();
+  return {
+    add(framed) {
+      const pixels = framed.getContext('2d').getImageData(0, 0, framed.width, framed.height).data;
+      const palette = gifenc.quantize(pixels, 256);
+      gif.writeFrame(gifenc.applyPalette(pixels, palette), framed.width, framed.height,
+                     { palette, delay: 1000 / Number(video.fps) });
+    },
+    async finish() {
+      gif.finish();
+      return gif.bytes();
+    },
+  };
+}
+
+function webCodecsEncoder(video) {
+  const chunks = [];
+  let failed = null;
+  let encoder = null;
+  const fps = Number(video.fps);
+  const add = async (framed, frame) => {
+    if (failed)
+      throw failed;
+    if (!encoder) {
+      encoder = new VideoEncoder({ output: (chunk, meta) => chunks.push([chunk, meta]), error: (e) => { failed = e; } });
+      encoder.configure({ codec: video.codec, width: framed.width, height: framed.height, framerate: fps,
+                          bitrate: Math.max(1e6, framed.width * framed.height * fps * 0.15) });
+    }
+    const picture = new VideoFrame(framed, { timestamp: Math.round(frame * 1e6 / fps), duration: Math.round(1e6 / fps) });
+    encoder.encode(picture, { keyFrame: frame % Math.max(1, Math.round(2 * fps)) === 0 });
+    picture.close();
+    // The next frame waits while the encoder has frames to spare, so that
+    // frames never pile up in memory.
+    while (encoder.state === 'configured' && encoder.encodeQueueSize > 2)
+      await new Promise((resolve) => encoder.addEventListener('dequeue', resolve, { once: true }));
+  };
+  const finish = async () => {
+    await encoder.flush();
+    encoder.close();
+    if (failed)
+      throw failed;
+    const mp4 = video.container === 'mp4';
+    const output = new Mediabunny.Output({
+      format: mp4 ? new Mediabunny.Mp4OutputFormat({ fastStart: 'in-memory' }) : new Mediabunny.WebMOutputFormat(),
+      target: new Mediabunny.BufferTarget(),
+    });
+    const track = new Mediabunny.EncodedVideoPacketSource(video.codec.startsWith('avc') ? 'avc'
+      : video.codec.startsWith('vp09') ? 'vp9' : 'vp8');
+    output.addVideoTrack(track, { frameRate: fps });
+    await output.start();
+    for (const [chunk, meta] of chunks)
+      await track.add(Mediabunny.EncodedPacket.fromEncodedChunk(chunk), meta);
+    await output.finalize();
+    return new Uint8Array(output.target.buffer);
+  };
+  return { add, finish };
+}
+
+async function exportVideo(request) {
+  const m = request.movie;
+  const video = request.video;
+  const encoder = video.container === 'gif' ? gifEncoder(video) : webCodecsEncoder(video);
+  if (withStrings([m.fps, m.speedTo], (fps, speedTo) =>
+    core._lr_movie_start(m.frames, fps, speedTo, m.observerMoves ? 1 : 0, m.xTo, m.yTo)) !== 0)
+    return failure(request);
+  let place = null;
+  for (let frame = 0; frame < m.frames; ++frame) {
+    if (core._lr_movie_frame(frame) !== 0)
+      return failure(request);
+    const layout = core._lr_movie_layout() / 4;
+    const [width, height, ox, oy] = core.HEAP32.subarray(layout, layout + 4);
+    const pixels = core._lr_movie_rgba();
+    place = place || framing(video, width, height, ox, oy);
+    await encoder.add(framedCanvas(place, core.HEAPU8.subarray(pixels, pixels + width * height * 4), width, height), frame);
+  }
+  const data = new Uint8Array(await encoder.finish());
+  postMessage({ type: 'bytes', seq: request.seq, data: data.buffer }, [data.buffer]);
+}
+
 function handle(request) {
   if (request.type === 'open' || request.type.startsWith('open-')) {
     const opened = open(request);
@@ -140,6 +258,8 @@ function handle(request) {
       return failure(request);
     return postExport(request, 'image/webp');
   }
+  case 'export-video':
+    return exportVideo(request);
   }
 }
 
