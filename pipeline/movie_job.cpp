@@ -553,16 +553,16 @@ movie_frame_maker::movie_frame_maker(const raster& source, const render_options&
     : source_(source), options_(options), bar_(bar)
 {
     const movie_output kind = movie_output::frame_files;
-    std::vector<frame_extent> extents;
-    if (!measure_frames(options, source, kind, bar, &extents, messages)
+    if (!measure_frames(options, source, kind, bar, &extents_, messages)
         || !movie_colour(options, source, bar, &colours_, messages))
         return;
-    layout_ = lay_out_canvas(extents);
-    if (options.method == render_method::exact)
+    const movie_framing framing{options.movie_width, options.movie_height, options.movie_fill};
+    layout_ = lay_out_canvas(extents_, framing);
+    if (options.method == render_method::exact && framing.width == 0)
         layout_.image_width = layout_.width;
     // One canvas: the taker has each frame before the next is made.
     raster canvases[2];
-    if (!canvases_for(options, layout_, extents, kind, limits.memory, canvases, messages)) {
+    if (!canvases_for(options, layout_, extents_, kind, limits.memory, canvases, messages)) {
         if (bar)
             bar->finish();
         return;
@@ -581,11 +581,15 @@ bool movie_frame_maker::make(std::int32_t frame, std::vector<std::string>* messa
     }
     if (!apply_colour(options_, colours_[static_cast<std::size_t>(frame)], settings, &rendered, messages, &tables_))
         return false;
-    place_ = place_on_canvas(layout_, rendered.box);
+    frame_extent extent = extents_[static_cast<std::size_t>(frame)];
+    extent.box = rendered.box;
+    place_ = place_on_canvas(layout_, extent);
     if (!draw_on_canvas(rendered.picture, place_, &canvas_)) {
         messages->push_back("Frame " + std::to_string(frame) + " does not fit the movie's canvas.");
         return false;
     }
+    if (options_.doppler_map)
+        draw_doppler_legend(&canvas_);
     if (bar_ && frame == options_.frames - 1)
         bar_->complete_movie(options_.frames);
     return true;
