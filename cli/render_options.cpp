@@ -38,6 +38,14 @@ const char* const render_usage =
     "                     high, 4 or ultra\n"
     "  --observer X,Y     the observer's position in source pixels, as a click in\n"
     "                     the viewer places it (default 0,HEIGHT/2)\n"
+    "  --effects E        which effects of the motion are shown:\n"
+    "                     all (default), the picture as the observer sees it;\n"
+    "                     contraction, the Lorentz contraction alone, as a\n"
+    "                     measurement at one instant finds the picture (straight\n"
+    "                     at it: the picture at its distance then, as at rest);\n"
+    "                     light-time, the picture at its rest length, each point\n"
+    "                     where it was when its light left; none, the picture at\n"
+    "                     rest. --doppler takes all or light-time\n"
     "  --doppler          colour and brightness as the observer sees them: light\n"
     "                     from the approaching side bluer and brighter, from the\n"
     "                     receding side redder and dimmer\n"
@@ -235,6 +243,7 @@ parse_result parse_render_arguments(int argc, const char* const* argv)
     bool chroma_given = false;
     bool depth_given = false;
     std::string format_named;
+    std::string effects_named = "all";
     // The movie's framing and length.
     bool fit_given = false;
     bool fill_given = false;
@@ -317,7 +326,8 @@ parse_result parse_render_arguments(int argc, const char* const* argv)
                                    || name == "--depth" || name == "--ffmpeg";
         const bool framing_option = name == "--size" || name == "--duration";
         if (name != "--speed" && name != "--direction" && name != "--quality" && name != "--observer"
-            && name != "--frames" && name != "--fps" && !colour_option && !format_option && !framing_option)
+            && name != "--effects" && name != "--frames" && name != "--fps" && !colour_option && !format_option
+            && !framing_option)
             return fail("unknown option '" + name + "'");
         if (equals == std::string::npos) {
             if (i + 1 >= argc)
@@ -378,6 +388,10 @@ parse_result parse_render_arguments(int argc, const char* const* argv)
             if (!parse_direction(value, &options.direction))
                 return fail("--direction takes 0, 1, 2, left-to-right, top-to-bottom or straight-at-it, not '"
                             + value + "'");
+        } else if (name == "--effects") {
+            if (!parse_effects(value, &options.effects))
+                return fail("--effects takes all, contraction, light-time or none, not '" + value + "'");
+            effects_named = value;
         } else if (name == "--quality") {
             if (!parse_render_quality(value, &options.method, &options.quality))
                 return fail("--quality takes smooth, or 1, 2, 3, 4, low, medium, high or ultra, not '" + value + "'");
@@ -419,8 +433,14 @@ parse_result parse_render_arguments(int argc, const char* const* argv)
     // that did not change.
     if (colour_given && !options.doppler)
         return fail("--temperature, --exposure and --tonemap need --doppler");
+    if (options.doppler && !shows_light_time(options.effects))
+        return fail("--doppler needs --effects all or light-time: " + effects_named
+                    + " shows no light travelling, so nothing to shift");
     if (options.doppler && options.doppler_map)
         return fail("--doppler-map shows the Doppler factor instead of colours: not with --doppler");
+    if (options.doppler_map && !shows_light_time(options.effects))
+        return fail("--doppler-map needs --effects all or light-time: " + effects_named
+                    + " shows no light travelling, so nothing to shift");
     if (options.doppler && !exposure_given)
         options.colour.auto_exposure = true;
     if (options.doppler && !tone_given)

@@ -254,7 +254,7 @@ bool measure_frames(const render_options& options, const raster& source, movie_o
             return false;
         }
         // The observer's own point, about which a fill crops.
-        const view_parameters view{settings.observer, motion_for_speed(settings.speed)};
+        const view_parameters view{settings.observer, motion_for_speed(settings.speed), settings.effects};
         const apparent_point seen = apparent_position(view, settings.direction,
                                                       settings.observer.observer_x, settings.observer.observer_y);
         const frame_extent e{measured.box, image_width_of(measured.picture), measured.picture.height, seen.x, seen.y};
@@ -392,7 +392,7 @@ bool movie_colour(const render_options& options, const raster& source, job_progr
             messages->push_back(render_failure_text(rendered));
             return false;
         }
-        const view_parameters view{settings.observer, motion_for_speed(settings.speed)};
+        const view_parameters view{settings.observer, motion_for_speed(settings.speed), settings.effects};
         doppler_statistics statistics;
         if (!measure_doppler(rendered.picture, colour_source(rendered, settings), view,
                              settings.direction, options.colour, &statistics, &tables)) {

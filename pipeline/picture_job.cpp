@@ -57,6 +57,7 @@ render_settings settings_for(const render_options& options, const raster& source
     settings.quality = static_cast<quality_level>(options.quality);
     settings.observer = observer_for(options, source);
     observer_depth(settings.direction, &settings.observer.observer_z);
+    settings.effects = options.effects;
     // The colour pass takes each pixel's D from the sample drawn there.
     // The exact renderer tells which sample each pixel shows; a smooth
     // pixel's D is at its centre.
@@ -88,7 +89,7 @@ bool apply_colour(const render_options& options, const colour_shift_settings& co
                   const render_settings& settings, render_output* rendered, std::vector<std::string>* messages,
                   colour_table_cache* cache)
 {
-    const view_parameters view{settings.observer, motion_for_speed(settings.speed)};
+    const view_parameters view{settings.observer, motion_for_speed(settings.speed), settings.effects};
     if (options.doppler_map) {
         if (map_doppler(&rendered->picture, colour_source(*rendered, settings), view, settings.direction))
             return true;

@@ -27,8 +27,13 @@ struct render_options {
     std::int32_t observer_y = 0;
     bool quiet = false;
     bool doppler = false;  // the colour pass after the render
+    // The effects of the motion shown (render/observer.h). The colour pass
+    // is for all and light_time: contraction and none show no light
+    // travelling, and the front ends refuse them with doppler.
+    relativity_effects effects = relativity_effects::all;
     // Instead of colours, each pixel's Doppler factor in false colour and a
-    // legend (pipeline/doppler_map.h); never with doppler.
+    // legend (pipeline/doppler_map.h); never with doppler, and only for all
+    // and light_time.
     bool doppler_map = false;
     colour_shift_settings colour;
 

@@ -161,6 +161,17 @@ bool parse_exposure(const std::string& text, double* stops)
     return true;
 }
 
+bool parse_effects(const std::string& text, relativity_effects* effects)
+{
+    static const char* const names[] = {"all", "contraction", "light-time", "none"};
+    for (std::int32_t k = 0; k < 4; ++k)
+        if (text == names[k]) {
+            *effects = static_cast<relativity_effects>(k);
+            return true;
+        }
+    return false;
+}
+
 bool parse_tone_map(const std::string& text, tone_map* tone)
 {
     if (text == "clip")

@@ -42,6 +42,9 @@ bool parse_temperature(const std::string& text, double* kelvin);
 // Stops, -20 to 20 ("auto", which the parser takes too, is not a number).
 bool parse_exposure(const std::string& text, double* stops);
 
+// all, contraction, light-time or none.
+bool parse_effects(const std::string& text, relativity_effects* effects);
+
 // clip, reinhard or compress.
 bool parse_tone_map(const std::string& text, tone_map* tone);
 

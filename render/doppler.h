@@ -8,7 +8,11 @@
 // the picture's velocity and the direction from E to the observer,
 //     D = 1 / (gamma (1 - beta cos theta))      (Einstein 1905),
 // above 1 for light from the approaching side, below 1 from the receding
-// side, 1 / gamma at right angles.
+// side, 1 / gamma at right angles. With the light's travel time alone
+// (relativity_effects::light_time) the drawn point is likewise where the
+// light left, the picture at its rest length, so D is found the same way;
+// contraction and none show no light travelling and take no colour pass
+// (the front ends refuse it with them).
 #ifndef LUMIRUN_RENDER_DOPPLER_H
 #define LUMIRUN_RENDER_DOPPLER_H
 

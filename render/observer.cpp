@@ -9,6 +9,12 @@ bool is_fly_by_direction(fly_by_direction direction)
            || direction == fly_by_direction::straight_at_it;
 }
 
+bool is_relativity_effects(relativity_effects effects)
+{
+    return effects == relativity_effects::all || effects == relativity_effects::contraction
+           || effects == relativity_effects::light_time || effects == relativity_effects::none;
+}
+
 bool observer_depth(fly_by_direction direction, double* depth)
 {
     switch (direction) {
@@ -76,8 +82,32 @@ double apparent_depth(const view_parameters& view, double x, double y, double z)
     return (root_of_discriminant(d) + (-b)) / 2.0;
 }
 
+view_parameters solved_view(const view_parameters& view)
+{
+    const motion_parameters at_rest{0.0, 1.0, 0.0, 1.0, 0.0};
+    return view_parameters{view.observer, shows_light_time(view.effects) ? view.motion : at_rest,
+                           relativity_effects::all};
+}
+
+double solved_along(const view_parameters& view, double a)
+{
+    switch (view.effects) {
+    case relativity_effects::contraction: return a / view.motion.gamma;
+    case relativity_effects::light_time: return view.motion.gamma * a;
+    default: return a;
+    }
+}
+
 apparent_point apparent_position(const view_parameters& view, fly_by_direction direction, double x, double y)
 {
+    if (view.effects != relativity_effects::all) {
+        const view_parameters solved = solved_view(view);
+        if (direction == fly_by_direction::left_to_right)
+            return apparent_position(solved, direction, solved_along(view, x), y);
+        if (direction == fly_by_direction::top_to_bottom)
+            return apparent_position(solved, direction, x, solved_along(view, y));
+        return apparent_position(solved, direction, x, y);
+    }
     switch (direction) {
     case fly_by_direction::left_to_right:
         return {apparent_x(view, x, y, 0.0), y};

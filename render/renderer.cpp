@@ -119,6 +119,10 @@ render_output run_passes(const raster& source, const render_settings& settings, 
         out.status = render_status::unknown_direction;
         return out;
     }
+    if (!is_relativity_effects(settings.effects)) {
+        out.status = render_status::unsupported_effects;
+        return out;
+    }
     out.steps = settings.steps_otherwise;
     steps_for_quality(settings.quality, &out.steps);
     // With a step of 0.0 (or NaN) no loop could end.
@@ -126,7 +130,7 @@ render_output run_passes(const raster& source, const render_settings& settings, 
         out.status = render_status::no_steps;
         return out;
     }
-    const view_parameters view{settings.observer, motion_for_speed(settings.speed)};
+    const view_parameters view{settings.observer, motion_for_speed(settings.speed), settings.effects};
 
     // The per-column and per-row tables are small next to the rendered
     // raster, but a picture can be large enough that even they do not fit.

@@ -49,6 +49,8 @@ struct render_settings {
     // Whether pass 2 also tells which sample wrote each pixel (see
     // pixel_origins): a plane of 8 bytes a pixel, for the colour pass.
     bool keep_origins = false;
+    // The effects of the motion shown (render/observer.h).
+    relativity_effects effects = relativity_effects::all;
 };
 
 // Which sample each rendered pixel shows: the last one written there, on
@@ -75,6 +77,7 @@ enum class render_status : std::int32_t {
     no_steps,           // a quality outside the four levels and no steps otherwise
     out_of_memory,      // the rendered raster (or the render's tables) could not be had
     too_large,          // a side over largest_side
+    unsupported_effects,  // effects outside the four: nothing was done
 };
 
 struct render_output {

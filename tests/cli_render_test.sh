@@ -93,7 +93,24 @@ run 0 "$images/testorig.jpg" "$work/colour.jpg" "${fast[@]}" --doppler=colour
 cmp -s "$work/plain.jpg" "$work/full.jpg" && fail "--doppler made no difference"
 cmp -s "$work/plain.jpg" "$work/colour.jpg" && fail "--doppler=colour made no difference"
 cmp -s "$work/full.jpg" "$work/colour.jpg" && fail "--doppler=colour gave the same picture as --doppler"
-# A picture left nearly black is written, and told.
+# --effects: all is the default's picture; none is the picture at rest
+# whatever the speed, with the exact qualities too; Doppler colours without
+# the light's travel are refused.
+run 0 "$images/testorig.jpg" "$work/all.jpg" "${fast[@]}" --effects all
+cmp -s "$work/plain.jpg" "$work/all.jpg" || fail "--effects all changed the picture"
+run 0 "$images/testorig.jpg" "$work/none.jpg" --speed 90 --effects none
+cmp -s "$work/rest.jpg" "$work/none.jpg" || fail "--effects none is not the picture at rest"
+run 0 "$images/testorig.jpg" "$work/light.jpg" --speed 90 --effects light-time --doppler
+cmp -s "$work/rest.jpg" "$work/light.jpg" && fail "--effects light-time made no difference"
+run 0 "$images/testorig.jpg" "$work/exact-rest.jpg" --speed 0 --quality high
+run 0 "$images/testorig.jpg" "$work/exact-none.jpg" --speed 90 --quality high --effects none
+cmp -s "$work/exact-rest.jpg" "$work/exact-none.jpg" || fail "--effects none --quality high is not the picture at rest"
+run 2 "$images/testorig.jpg" "$work/shifted.jpg" --effects contraction --doppler
+expect_err "lumirun-render: --doppler needs --effects all or light-time: contraction shows no light travelling, so nothing to shift
+lumirun-render: Try 'lumirun-render --help' for more information.
+" "--doppler with --effects contraction"
+expect_absent "$work/shifted.jpg"
+
 run 0 "$images/testorig.jpg" "$work/dark.jpg" "${fast[@]}" --doppler --exposure -12
 expect_err "lumirun-render: warning: the picture comes out nearly black; a brighter --exposure (in stops, or auto) shows more
 " "a nearly black picture"

@@ -143,6 +143,34 @@ TEST(FastRenderer, MatchesTheReferencePath)
                     expect_same(s, direction, speed, quality, threads(thread_counts[n++ % 4]));
 }
 
+// The effects other than all go through the same solvers with other terms
+// (render/observer.h): the same bytes both ways, and none is the picture at
+// rest.
+TEST(FastRenderer, EveryEffectMatchesTheReferencePath)
+{
+    const scene scenes[] = {{37, 23, false, 18, 11}, {44, 33, true, 0, 16}, {13, 29, false, -25, 60}};
+    const relativity_effects effects[] = {relativity_effects::contraction, relativity_effects::light_time,
+                                          relativity_effects::none};
+    int n = 0;
+    for (const scene& s : scenes)
+        for (std::int32_t direction = 0; direction < 3; ++direction)
+            for (const relativity_effects e : effects) {
+                render_settings settings = settings_for(s, direction, 0.8999999761581421, 1 + n % 4);
+                settings.effects = e;
+                expect_same(picture_of(s), settings,
+                            "effects " + std::to_string(static_cast<int>(e)) + ", direction "
+                                + std::to_string(direction),
+                            threads(1 + n++ % 3));
+                if (e != relativity_effects::none)
+                    continue;
+                settings.machine = render_machine{};
+                const outcome none = run(picture_of(s), settings);
+                settings.speed = 0.0;
+                settings.effects = relativity_effects::all;
+                EXPECT_EQ(none, run(picture_of(s), settings)) << direction;
+            }
+}
+
 TEST(FastRenderer, EveryVectorWidthAndThreadCountGivesTheSameBytes)
 {
     const scene s{41, 27, false, 30, 9};

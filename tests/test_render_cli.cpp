@@ -70,6 +70,12 @@ TEST(render_arguments, EveryOptionInBothFormsAndInAnyPlace)
     ASSERT_EQ(automatic.outcome, parse_outcome::run) << automatic.error;
     EXPECT_TRUE(automatic.options.colour.auto_exposure);
 
+    EXPECT_EQ(full.options.effects, relativity_effects::all);  // the default
+    const parse_result effects = parse({"in.jpg", "out.jpg", "--effects=contraction", "--effects", "light-time",
+                                        "--doppler"});
+    ASSERT_EQ(effects.outcome, parse_outcome::run) << effects.error;
+    EXPECT_EQ(effects.options.effects, relativity_effects::light_time);  // the last one given
+
     const parse_result dashed = parse({"--", "-in.jpg", "--out.jpg"});
     ASSERT_EQ(dashed.outcome, parse_outcome::run);
     EXPECT_EQ(dashed.options.input, "-in.jpg");
@@ -205,6 +211,11 @@ TEST(render_arguments, UsageErrorsSayWhatIsWrong)
         {{"a", "b.png", "--doppler-map", "--doppler"},
          "--doppler-map shows the Doppler factor instead of colours: not with --doppler"},
         {{"a", "b.png", "--doppler-map", "--exposure", "1"}, "--temperature, --exposure and --tonemap need --doppler"},
+        {{"a", "b.png", "--doppler-map", "--effects", "contraction"},
+         "--doppler-map needs --effects all or light-time: contraction shows no light travelling, so nothing to shift"},
+        {{"a", "b.jpg", "--effects", "warp"}, "--effects takes all, contraction, light-time or none, not 'warp'"},
+        {{"a", "b.jpg", "--effects", "none", "--doppler"},
+         "--doppler needs --effects all or light-time: none shows no light travelling, so nothing to shift"},
         // Movies.
         {{"a", "b.webp", "--frames", "3", "--speed", "50:100"},
          "--speed A:B takes two percentages of the speed of light, each at least 0 and below 100, not '50:100'"},

@@ -32,7 +32,13 @@ render_settings smooth_settings(std::int32_t direction, double speed_fraction, d
     return settings;
 }
 
-view_parameters view_of(const render_settings& s) { return view_parameters{s.observer, motion_for_speed(s.speed)}; }
+view_parameters view_of(const render_settings& s)
+{
+    return view_parameters{s.observer, motion_for_speed(s.speed), s.effects};
+}
+
+const relativity_effects every_effect[] = {relativity_effects::all, relativity_effects::contraction,
+                                           relativity_effects::light_time, relativity_effects::none};
 
 const auto no_progress = [](int, int, std::int32_t) {};
 
@@ -330,24 +336,71 @@ void observer_for(std::int32_t direction, double speed, std::int32_t width, std:
 
 }  // namespace
 
+// Every effect's inverse undoes its forward map.
 TEST(SmoothRenderer, InverseMapsUndoTheSolvers)
 {
     const double observers[][2] = {{0.0, 11.0}, {17.0, 5.0}, {-30.0, 70.0}};
-    for (std::int32_t direction = 0; direction < 3; ++direction)
-        for (const auto& o : observers)
-            for (double speed : {0.0, 0.6, 0.99}) {
-                const view_parameters view = view_of(smooth_settings(direction, speed, o[0], o[1]));
-                double worst = 0.0;
-                for (double y = 0.0; y <= 48.0; y += 0.75)
-                    for (double x = 0.0; x <= 64.0; x += 0.75) {
-                        const apparent_point a = apparent_position(view, test_support::direction(direction), x, y);
-                        double sx = 0.0, sy = 0.0;
-                        ASSERT_TRUE(inverse(view, direction, a.x, a.y, &sx, &sy)) << x << "," << y;
-                        worst = std::max(worst, std::max(std::fabs(sx - x), std::fabs(sy - y)));
+    for (const relativity_effects effects : every_effect)
+        for (std::int32_t direction = 0; direction < 3; ++direction)
+            for (const auto& o : observers)
+                for (double speed : {0.0, 0.6, 0.99}) {
+                    render_settings settings = smooth_settings(direction, speed, o[0], o[1]);
+                    settings.effects = effects;
+                    const view_parameters view = view_of(settings);
+                    double worst = 0.0;
+                    for (double y = 0.0; y <= 48.0; y += 0.75)
+                        for (double x = 0.0; x <= 64.0; x += 0.75) {
+                            const apparent_point a = apparent_position(view, settings.direction, x, y);
+                            double sx = 0.0, sy = 0.0;
+                            ASSERT_TRUE(inverse(view, direction, a.x, a.y, &sx, &sy)) << x << "," << y;
+                            worst = std::max(worst, std::max(std::fabs(sx - x), std::fabs(sy - y)));
+                        }
+                    EXPECT_LT(worst, direction == 2 ? 1e-8 : 1e-10)
+                        << "effects " << static_cast<int>(effects) << ", direction " << direction << ", speed "
+                        << speed << ", observer " << o[0] << "," << o[1];
+                }
+}
+
+// Each effect's forward map against its own physics, from left to right
+// (top to bottom alike): the point of rest coordinate x is at x / g + beta t
+// at the observer's time t, and is seen where it was when its light left (t
+// = -R) or, without the light's delay, where it is at t = 0. Straight at it
+// light-time is all (the flat picture has no length along the motion to
+// contract), and contraction and none are the picture at rest.
+TEST(SmoothRenderer, EffectsShowWhatTheyName)
+{
+    const double ox = 17.0, oy = 5.0;
+    for (double speed : {0.3, 0.9}) {
+        const motion_parameters m = motion_for_speed(speed * speed_of_light);
+        for (const relativity_effects effects : every_effect) {
+            const double g = shows_contraction(effects) ? m.gamma : 1.0;
+            const double b = shows_light_time(effects) ? m.beta : 0.0;
+            for (std::int32_t direction = 0; direction < 3; ++direction) {
+                render_settings settings = smooth_settings(direction, speed, ox, oy);
+                settings.effects = effects;
+                const view_parameters view = view_of(settings);
+                render_settings matching = smooth_settings(direction, shows_light_time(effects) ? speed : 0.0, ox, oy);
+                const view_parameters radial = view_of(matching);
+                for (double y = 0.0; y <= 40.0; y += 5.0)
+                    for (double x = -10.0; x <= 60.0; x += 7.0) {
+                        const apparent_point a = apparent_position(view, settings.direction, x, y);
+                        if (direction == 2) {
+                            const apparent_point e = apparent_position(radial, settings.direction, x, y);
+                            EXPECT_TRUE(a.x == e.x && a.y == e.y) << static_cast<int>(effects);
+                            continue;
+                        }
+                        const double along = direction == 0 ? a.x : a.y, rest = direction == 0 ? x : y;
+                        const double across = direction == 0 ? y - oy : x - ox;
+                        const double o_along = direction == 0 ? ox : oy;
+                        const double r = std::sqrt((along + o_along) * (along + o_along) + across * across
+                                                   + view.observer.observer_z * view.observer.observer_z);
+                        EXPECT_NEAR(along, rest / g - b * r, 1e-9 * (1.0 + r))
+                            << static_cast<int>(effects) << " " << direction << " " << x << "," << y;
+                        EXPECT_EQ(direction == 0 ? a.y : a.x, direction == 0 ? y : x);
                     }
-                EXPECT_LT(worst, direction == 2 ? 1e-8 : 1e-10)
-                    << "direction " << direction << ", speed " << speed << ", observer " << o[0] << "," << o[1];
             }
+        }
+    }
 }
 
 // Straight at it the scales are the radial map's derivatives: the source
@@ -426,9 +479,15 @@ TEST(SmoothRenderer, SpeedZeroAlongRowsOrColumnsGivesTheSourceBack)
 {
     for (std::int32_t width : {13, 37, 40}) {
         const raster source = read_like(test_support::gradient_picture(width, 23));
-        for (std::int32_t direction : {0, 1}) {
-            const render_output out
-                = render_picture(source, smooth_settings(direction, 0.0, 5.0, 3.0), no_progress);
+        for (std::int32_t k = 0; k < 8; ++k) {
+            const std::int32_t direction = k / 4;
+            const relativity_effects effects = every_effect[k % 4];
+            render_settings settings = smooth_settings(direction, 0.0, 5.0, 3.0);
+            settings.effects = effects;
+            // None is the picture at rest at any speed.
+            if (effects == relativity_effects::none)
+                settings.speed = 0.9 * speed_of_light;
+            const render_output out = render_picture(source, settings, no_progress);
             ASSERT_EQ(out.status, render_status::done);
             EXPECT_EQ(image_width_of(out.picture), width);
             EXPECT_EQ(out.picture.width, source.width);
@@ -436,7 +495,8 @@ TEST(SmoothRenderer, SpeedZeroAlongRowsOrColumnsGivesTheSourceBack)
             EXPECT_EQ(out.box.min_x, 0.0);
             EXPECT_EQ(out.box.max_x, width);
             EXPECT_EQ(out.box.max_y, 23.0);
-            EXPECT_EQ(raster_digest(out.picture), raster_digest(source)) << width << ", direction " << direction;
+            EXPECT_EQ(raster_digest(out.picture), raster_digest(source))
+                << width << ", direction " << direction << ", effects " << static_cast<int>(effects);
         }
     }
 }
@@ -576,6 +636,25 @@ TEST(SmoothRenderer, DigestsAreTheSameEverywhere)
         const render_output out = render_picture(source, smooth_settings(direction, 0.7, 7.0, 16.0), no_progress);
         EXPECT_EQ(raster_digest(out.picture), expected[direction]) << direction;
     }
+    // Each effect alone from left to right and top to bottom (straight at
+    // it they are all's picture or the picture at rest), the smooth
+    // renderer's and the exact one's at high quality.
+    const char* const alone[2][2][2] = {
+        {{"b49b89c45ea64d88", "65dc0cd22bc17284"}, {"0d939d17fd0a1a29", "5e063b7c71ab70d7"}},
+        {{"61c7da8ddf8162c6", "50aad589ad242e33"}, {"e276f0a0a6c5ace7", "e2ada89a2d3b14cd"}}};
+    for (std::int32_t direction = 0; direction < 2; ++direction)
+        for (int k = 0; k < 2; ++k)
+            for (int exact = 0; exact < 2; ++exact) {
+                render_settings settings = smooth_settings(direction, 0.7, 7.0, 16.0);
+                settings.effects = k == 0 ? relativity_effects::contraction : relativity_effects::light_time;
+                if (exact) {
+                    settings.method = render_method::exact;
+                    settings.quality = test_support::quality(3);
+                }
+                const render_output out = render_picture(source, settings, no_progress);
+                EXPECT_EQ(raster_digest(out.picture), alone[direction][k][exact]) << direction << " " << k << " "
+                                                                                  << exact;
+            }
 }
 
 TEST(SmoothRenderer, EdgeCases)
@@ -608,10 +687,18 @@ TEST(SmoothRenderer, EdgeCases)
     double sx = 0.0, sy = 0.0;
     EXPECT_FALSE(source_point_radial(view, 20.0 * (20.0 + limit * 1.001), 20.0 * 15.0, &sx, &sy));
 
-    // Statuses: an unknown direction, a side over the limit, too little memory.
+    // Statuses: an unknown direction, effects outside the four (for either
+    // renderer), a side over the limit, too little memory.
     render_settings settings = smooth_settings(0, 0.5, 0.0, 15.0);
     settings.direction = test_support::direction(3);
     EXPECT_EQ(render_picture(grey, settings, no_progress).status, render_status::unknown_direction);
+    settings = smooth_settings(0, 0.5, 0.0, 15.0);
+    settings.effects = static_cast<relativity_effects>(4);
+    EXPECT_EQ(render_picture(grey, settings, no_progress).status, render_status::unsupported_effects);
+    settings.method = render_method::exact;
+    EXPECT_EQ(render_picture(grey, settings, no_progress).status, render_status::unsupported_effects);
+    settings.effects = relativity_effects::light_time;
+    EXPECT_EQ(render_picture(grey, settings, no_progress).status, render_status::done);
     settings = smooth_settings(0, 0.5, 0.0, 15.0);
     settings.largest_side = 20;
     EXPECT_EQ(render_picture(grey, settings, no_progress).status, render_status::too_large);
@@ -650,6 +737,36 @@ TEST(SmoothRenderer, MatchesTheReference)
             }
         }
     }
+}
+
+// The effects alone against the reference along rows and columns (straight
+// at it light-time is all's picture and the other two the picture at rest,
+// which the renders show).
+TEST(SmoothRenderer, EffectsMatchTheReference)
+{
+    for (std::int32_t direction = 0; direction < 3; ++direction)
+        for (const relativity_effects effects : {relativity_effects::contraction, relativity_effects::light_time}) {
+            const test_picture& picture = test_pictures[direction == 2 ? 0 : 1];
+            std::int32_t width = 0, height = 0;
+            picture_size(direction, 0.6, &width, &height);
+            double ox = 0.0, oy = 0.0;
+            observer_for(direction, 0.6, width, height, &ox, &oy);
+            const raster source = picture.make(width, height);
+            render_settings settings = smooth_settings(direction, 0.6, ox, oy);
+            settings.effects = effects;
+            const render_output out = render_picture(source, settings, no_progress);
+            ASSERT_EQ(out.status, render_status::done);
+            if (direction == 2) {
+                const bool delayed = effects == relativity_effects::light_time;
+                const render_settings same = smooth_settings(direction, delayed ? 0.6 : 0.0, ox, oy);
+                EXPECT_EQ(raster_digest(out.picture), raster_digest(render_picture(source, same, no_progress).picture));
+                continue;
+            }
+            const raster expected = reference_picture(source, settings, out.box, out.picture.width, out.picture.height);
+            const error_figures e = compare(out.picture, expected, image_width_of(out.picture));
+            EXPECT_LE(e.mean, 1.0) << direction << " " << static_cast<int>(effects);
+            EXPECT_LE(e.over_8, 0.001) << direction << " " << static_cast<int>(effects);
+        }
 }
 
 // The exact renderer against the same reference, for comparison: figures

@@ -221,7 +221,7 @@ EMSCRIPTEN_KEEPALIVE std::int32_t lr_source_height() { return the_session().sour
 
 EMSCRIPTEN_KEEPALIVE int lr_set_settings(const char* speed, std::int32_t direction, const char* quality,
                                          std::int32_t observer_x, std::int32_t observer_y, std::int32_t doppler,
-                                         const char* exposure)
+                                         const char* exposure, const char* effects)
 {
     render_options options = the_session().options;
     if (!parse_speed_percent(speed, &options.speed_fraction))
@@ -237,6 +237,14 @@ EMSCRIPTEN_KEEPALIVE int lr_set_settings(const char* speed, std::int32_t directi
     options.colour.exposure = colour_shift_settings{}.exposure;
     if (!options.colour.auto_exposure && !parse_exposure(exposure, &options.colour.exposure))
         return fail(std::string("The exposure ") + exposure + " is not a number of stops from -20 to 20.");
+    // A page that gives none shows them all.
+    const std::string effects_text = effects ? effects : "all";
+    if (!parse_effects(effects_text, &options.effects))
+        return fail("The effects " + effects_text + " are none the renderer knows: all, contraction, light-time or"
+                    " none.");
+    if (doppler != 0 && !shows_light_time(options.effects))
+        return fail("Doppler colours need the effects all or light-time: " + effects_text
+                    + " shows no light travelling.");
     options.direction = direction;
     options.observer_given = true;
     options.observer_x = observer_x;
@@ -313,7 +321,7 @@ EMSCRIPTEN_KEEPALIVE const double* lr_view_readout()
 {
     session& s = the_session();
     const render_settings settings = settings_for(s.options, s.source);
-    const view_parameters view{settings.observer, motion_for_speed(settings.speed)};
+    const view_parameters view{settings.observer, motion_for_speed(settings.speed), settings.effects};
     const view_readout r = readout_for_view(view, settings.direction, image_width_of(s.source), s.source.height);
     s.readout[0] = r.beta;
     s.readout[1] = r.gamma;
@@ -327,7 +335,7 @@ EMSCRIPTEN_KEEPALIVE const double* lr_pixel_readout(double x, double y)
 {
     session& s = the_session();
     const render_settings& settings = s.shown_settings;
-    const view_parameters view{settings.observer, motion_for_speed(settings.speed)};
+    const view_parameters view{settings.observer, motion_for_speed(settings.speed), settings.effects};
     const pixel_readout r = s.shown.pixels ? readout_at(view, settings.direction, s.shown_box, s.shown_source_width,
                                                         s.shown_source_height, x, y)
                                            : pixel_readout{};

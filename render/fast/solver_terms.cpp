@@ -34,9 +34,13 @@ solver_terms::solver_terms(const view_parameters& view, std::int32_t direction, 
     const double oy = view.observer.observer_y;
     const double oz = view.observer.observer_z;
     const double z = 0.0;  // the picture's plane
-    const double gamma = view.motion.gamma;
-    const double bgs = view.motion.beta_gamma_squared;
-    const double shift = view.motion.beta_squared * gamma;
+    // The solvers of all the effects, for those the view shows
+    // (observer.h): the same terms, of the solved motion and along
+    // coordinate.
+    const motion_parameters motion = solved_view(view).motion;
+    const double gamma = motion.gamma;
+    const double bgs = motion.beta_gamma_squared;
+    const double shift = motion.beta_squared * gamma;
 
     if (direction == 0 || direction == 1) {
         // The axis of motion and its observer coordinate, and the other axis.
@@ -51,7 +55,7 @@ solver_terms::solver_terms(const view_parameters& view, std::int32_t direction, 
             along_terms[k].resize(along.size());
         across_terms[0].resize(across.size());
         for (std::size_t i = 0; i < along.size(); ++i) {
-            const double a = along[i];
+            const double a = solved_along(view, along[i]);
             const double b = (-2.0 * gamma) * ((shift * o_along) + a);
             along_terms[0][i] = -b;
             along_terms[1][i] = b * b;

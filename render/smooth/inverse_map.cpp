@@ -2,13 +2,37 @@
 
 #include <cmath>
 
+namespace {
+
+// g and b of x = g (X + b R): gamma and beta for all, 1 and 0 for none.
+double contraction_factor(const view_parameters& view)
+{
+    return shows_contraction(view.effects) ? view.motion.gamma : 1.0;
+}
+
+double delay_factor(const view_parameters& view)
+{
+    return shows_light_time(view.effects) ? view.motion.beta : 0.0;
+}
+
+// Straight at it: the motion the map takes, at rest without the light's
+// delay.
+constexpr motion_parameters at_rest{0.0, 1.0, 0.0, 1.0, 0.0};
+
+const motion_parameters& radial_motion(const view_parameters& view)
+{
+    return shows_light_time(view.effects) ? view.motion : at_rest;
+}
+
+}  // namespace
+
 double source_x(const view_parameters& view, double apparent, double y)
 {
     const observer_position& o = view.observer;
     const double along = apparent + o.observer_x;
     const double across = y - o.observer_y;
     const double r = std::sqrt(((along * along) + (across * across)) + (o.observer_z * o.observer_z));
-    return view.motion.gamma * (apparent + (view.motion.beta * r));
+    return contraction_factor(view) * (apparent + (delay_factor(view) * r));
 }
 
 double source_y(const view_parameters& view, double apparent, double x)
@@ -17,7 +41,7 @@ double source_y(const view_parameters& view, double apparent, double x)
     const double along = apparent + o.observer_y;
     const double across = x - o.observer_x;
     const double r = std::sqrt(((along * along) + (across * across)) + (o.observer_z * o.observer_z));
-    return view.motion.gamma * (apparent + (view.motion.beta * r));
+    return contraction_factor(view) * (apparent + (delay_factor(view) * r));
 }
 
 namespace {
@@ -34,7 +58,7 @@ double radial_q(const view_parameters& view, double rho_squared)
 bool source_point_radial(const view_parameters& view, double apparent_x, double apparent_y, double* x, double* y)
 {
     const observer_position& o = view.observer;
-    const motion_parameters& m = view.motion;
+    const motion_parameters& m = radial_motion(view);
     const double dx = (apparent_x / 20.0) - o.observer_x;
     const double dy = (apparent_y / 20.0) - o.observer_y;
     const double q = radial_q(view, (dx * dx) + (dy * dy));
@@ -56,10 +80,9 @@ namespace {
 //     k'  = (N' D + N B) / D^2,      along = k + 2 q k',
 //     k'' = N'' / D + 2 N' B / D^2 + 2 N B^2 / D^3,  N'' = -N' / (2 (1 + q)),
 //     d(along)/d(rho) = (2 rho / oz^2) (3 k' + 2 q k'').
-radial_scales scales_of(const view_parameters& view, double rho, double q, double root, double numerator,
-                        double denominator)
+radial_scales scales_of(const view_parameters& view, const motion_parameters& m, double rho, double q, double root,
+                        double numerator, double denominator)
 {
-    const motion_parameters& m = view.motion;
     const double b = m.beta_gamma_squared;
     const double k = numerator / denominator;
     const double numerator_slope = (m.gamma_squared * m.beta) / (2.0 * root);
@@ -80,21 +103,21 @@ radial_scales scales_of(const view_parameters& view, double rho, double q, doubl
 
 bool radial_scales_at(const view_parameters& view, double rho, radial_scales* scales)
 {
-    const motion_parameters& m = view.motion;
+    const motion_parameters& m = radial_motion(view);
     const double q = radial_q(view, rho * rho);
     const double denominator = 1.0 - (q * m.beta_gamma_squared);
     if (!(denominator > 0.0))
         return false;
     const double root = std::sqrt(1.0 + q);
     const double numerator = m.gamma_squared * (1.0 + (m.beta * root));
-    *scales = scales_of(view, rho, q, root, numerator, denominator);
+    *scales = scales_of(view, m, rho, q, root, numerator, denominator);
     return true;
 }
 
 bool radial_sample_at(const view_parameters& view, double apparent_x, double apparent_y, radial_sample* sample)
 {
     const observer_position& o = view.observer;
-    const motion_parameters& m = view.motion;
+    const motion_parameters& m = radial_motion(view);
     const double dx = (apparent_x / 20.0) - o.observer_x;
     const double dy = (apparent_y / 20.0) - o.observer_y;
     const double rho_squared = (dx * dx) + (dy * dy);
@@ -108,7 +131,7 @@ bool radial_sample_at(const view_parameters& view, double apparent_x, double app
     sample->x = o.observer_x + (dx * k);
     sample->y = o.observer_y + (dy * k);
     const double rho = std::sqrt(rho_squared);
-    sample->scales = scales_of(view, rho, q, root, numerator, denominator);
+    sample->scales = scales_of(view, m, rho, q, root, numerator, denominator);
     sample->cos = rho > 0.0 ? dx / rho : 1.0;
     sample->sin = rho > 0.0 ? dy / rho : 0.0;
     return true;

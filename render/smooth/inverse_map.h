@@ -5,6 +5,23 @@
 // these closed forms answer it with one square root (and, straight at it, one
 // division). Arithmetic is IEEE double in the written order, as everywhere in
 // the renderer.
+//
+// Each map shows the effects the view names (view_parameters::effects; the
+// forward map is apparent_position, render/observer.h). Along a row (from
+// left to right; top to bottom alike, x and y exchanged) the point of rest
+// coordinate x is, at the observer's time t, at x / g + beta t: g = gamma
+// where the contraction is shown, 1 where not. With the light's travel time
+// it is seen where it was when its light left, t = -R, R its distance from
+// the solver's observer (-ox, oy, oz) (render/doppler.cpp); without, where
+// it is at t = 0. So
+//     X = x / g - b R(X),   x = g (X + b R),   b = beta or 0:
+// all gamma (X + beta R), contraction gamma X (the picture as a measurement
+// at one instant finds it), light_time X + beta R (its rest length seen
+// through the light's delay), none X. Straight at it the motion is along
+// the line of sight and the picture is flat: the contraction has nothing to
+// shorten, so light_time is all, and contraction, without the light's delay,
+// shows the picture where it is at that instant, in its plane at its
+// distance: the picture at rest, as none. Those two take the map of speed 0.
 #ifndef LUMIRUN_RENDER_SMOOTH_INVERSE_MAP_H
 #define LUMIRUN_RENDER_SMOOTH_INVERSE_MAP_H
 
@@ -14,8 +31,8 @@
 #include "render/position_box.h"
 
 // From left to right: the source x seen at apparent x on row y,
-// x = gamma (X + beta R), R = sqrt((X + ox)^2 + (y - oy)^2 + oz^2).
-// Increasing in X.
+// x = g (X + b R), R = sqrt((X + ox)^2 + (y - oy)^2 + oz^2) (all: gamma
+// (X + beta R)). Increasing in X.
 double source_x(const view_parameters& view, double apparent, double y);
 
 // From top to bottom: the same with the roles of x and y exchanged.
@@ -24,8 +41,9 @@ double source_y(const view_parameters& view, double apparent, double x);
 // Straight at it, everything is radial about the observer. For an apparent
 // point (X, Y) (drawn at 20 times the scale), with d = (X / 20 - ox,
 // Y / 20 - oy) and q = |d|^2 / oz^2, the source point is o + d k(q),
-//     k(q) = gamma^2 (1 + beta sqrt(1 + q)) / (1 - q beta^2 gamma^2).
-// Where the denominator is not positive no source point is seen: false.
+//     k(q) = gamma^2 (1 + beta sqrt(1 + q)) / (1 - q beta^2 gamma^2)
+// (= 1 / (1 - beta sqrt(1 + q)); 1 without the light's delay). Where the
+// denominator is not positive no source point is seen: false.
 bool source_point_radial(const view_parameters& view, double apparent_x, double apparent_y, double* x, double* y);
 
 // How far the source moves, in source pixels, per source unit of apparent

@@ -81,7 +81,11 @@ render_output render_smooth(const raster& source, const render_settings& setting
         out.status = render_status::unknown_direction;
         return out;
     }
-    const view_parameters view{settings.observer, motion_for_speed(settings.speed)};
+    if (!is_relativity_effects(settings.effects)) {
+        out.status = render_status::unsupported_effects;
+        return out;
+    }
+    const view_parameters view{settings.observer, motion_for_speed(settings.speed), settings.effects};
     const std::int32_t source_width = image_width_of(source);
     const canvas_plan plan = plan_canvas(view, settings.direction, source_width, source.height, settings);
     out.box = plan.box;
@@ -116,7 +120,9 @@ render_status render_smooth_linear(const linear_picture& source, const render_se
     *out = linear_picture{};
     if (!is_fly_by_direction(settings.direction))
         return render_status::unknown_direction;
-    const view_parameters view{settings.observer, motion_for_speed(settings.speed)};
+    if (!is_relativity_effects(settings.effects))
+        return render_status::unsupported_effects;
+    const view_parameters view{settings.observer, motion_for_speed(settings.speed), settings.effects};
     const canvas_plan plan = plan_canvas(view, settings.direction, source.width, source.height, settings);
     *box = plan.box;
     out->width = plan.width;
