@@ -466,6 +466,58 @@ int render_movie_to_memory(const raster& source, const render_options& options, 
 
 namespace {
 
+// Measures every frame, settles their colours, lays out the canvas and makes
+// the canvases (canvases_for). False with the lines to tell the user.
+bool plan_movie(const render_options& options, const raster& source, movie_output kind, job_progress* bar,
+                std::uint64_t memory, movie_plan* plan, raster canvases[2], std::vector<std::string>* messages)
+{
+    if (!measure_frames(options, source, kind, bar, &plan->extents, messages)
+        || !movie_colour(options, source, bar, &plan->colours, messages))
+        return false;
+    const movie_framing framing{options.movie_width, options.movie_height, options.movie_fill};
+    plan->layout = lay_out_canvas(plan->extents, framing);
+    // The exact renderer's frames draw their alignment columns, as the
+    // viewer's pictures do, and its movies keep the canvas's too, unless
+    // a size is asked for.
+    if (options.method == render_method::exact && framing.width == 0)
+        plan->layout.image_width = plan->layout.width;
+    if (!canvases_for(options, plan->layout, plan->extents, kind, memory, canvases, messages)) {
+        if (bar)
+            bar->finish();
+        return false;
+    }
+    return true;
+}
+
+// Renders frame k, gives it its colours and draws it on the canvas, black
+// around it; *place is where its own picture sits there. False with the
+// lines to tell the user.
+bool draw_frame(const raster& source, const render_options& options, const movie_plan& plan, std::int32_t k,
+                job_progress* bar, colour_table_cache* tables, raster* canvas, canvas_place* place,
+                std::vector<std::string>* messages)
+{
+    render_settings settings = movie_frame_settings(options, source, k);
+    ask_for_seen_light(options, tables, &settings);
+    render_output rendered = render_picture(source, settings, frame_progress(bar, false, k, options.frames));
+    if (rendered.status != render_status::done) {
+        messages->push_back(render_failure_text(rendered));
+        return false;
+    }
+    if (!apply_colour(options, plan.colours[static_cast<std::size_t>(k)], settings, &rendered, messages, tables))
+        return false;
+    frame_extent extent = plan.extents[static_cast<std::size_t>(k)];
+    extent.box = rendered.box;
+    *place = place_on_canvas(plan.layout, extent);
+    if (!draw_on_canvas(rendered.picture, *place, canvas)) {
+        messages->push_back("Frame " + std::to_string(k) + " does not fit the movie's canvas.");
+        return false;
+    }
+    // The legend at the foot of the movie's frame, not of each render.
+    if (options.doppler_map)
+        draw_doppler_legend(canvas);
+    return true;
+}
+
 int make_movie(const raster& source, const render_options& options, movie_output kind, const std::string& ffmpeg,
                std::vector<unsigned char>* memory, job_progress* bar, std::vector<std::string>* messages,
                movie_timing* timing, const movie_limits& limits)
@@ -473,24 +525,10 @@ int make_movie(const raster& source, const render_options& options, movie_output
     movie_timing spent;
     const clock_type::time_point started = clock_type::now();
     clock_type::time_point start = started;
-    std::vector<frame_extent> extents;
-    std::vector<colour_shift_settings> colours;
-    if (!measure_frames(options, source, kind, bar, &extents, messages)
-        || !movie_colour(options, source, bar, &colours, messages))
-        return 1;
-    const movie_framing framing{options.movie_width, options.movie_height, options.movie_fill};
-    canvas_layout layout = lay_out_canvas(extents, framing);
-    // The exact renderer's frames draw their alignment columns, as the
-    // viewer's pictures do, and its movies keep the canvas's too, unless
-    // a size is asked for.
-    if (options.method == render_method::exact && framing.width == 0)
-        layout.image_width = layout.width;
+    movie_plan plan;
     raster canvases[2];
-    if (!canvases_for(options, layout, extents, kind, limits.memory, canvases, messages)) {
-        if (bar)
-            bar->finish();
+    if (!plan_movie(options, source, kind, bar, limits.memory, &plan, canvases, messages))
         return 1;
-    }
     movie_sink sink(options, kind, canvases[0], limits.webp_file_bytes, ffmpeg, memory);
     if (!sink.ready()) {
         messages->push_back("Error: Not enough memory to encode the movie!");
@@ -505,31 +543,16 @@ int make_movie(const raster& source, const render_options& options, movie_output
     bool ok = true;
     for (std::int32_t k = 0; ok && k < options.frames; ++k) {
         start = clock_type::now();
-        render_settings settings = movie_frame_settings(options, source, k);
-        ask_for_seen_light(options, &colour_tables, &settings);
-        render_output rendered = render_picture(source, settings, frame_progress(bar, false, k, options.frames));
         raster* canvas = &canvases[k % 2];
-        const bool coloured = rendered.status != render_status::done
-                              || apply_colour(options, colours[static_cast<std::size_t>(k)], settings, &rendered, messages,
-                                               &colour_tables);
-        frame_extent extent = extents[static_cast<std::size_t>(k)];
-        extent.box = rendered.box;
-        const bool placed = rendered.status == render_status::done && coloured
-                            && draw_on_canvas(rendered.picture, place_on_canvas(layout, extent), canvas);
-        // The legend at the foot of the movie's frame, not of each render.
-        if (placed && options.doppler_map)
-            draw_doppler_legend(canvas);
+        canvas_place place{0.0, 0.0, 1.0};
+        // The frame's own lines follow the encoder's, whose frame came first.
+        std::vector<std::string> told;
+        const bool drawn = draw_frame(source, options, plan, k, bar, &colour_tables, canvas, &place, &told);
         spent.render += seconds_since(start);
         // The frame before must be in before this one goes, and a frame that
         // failed ends the movie.
-        ok = encoder.wait(messages);
-        if (ok && !placed) {
-            if (rendered.status != render_status::done)
-                messages->push_back(render_failure_text(rendered));
-            else if (coloured)
-                messages->push_back("Frame " + std::to_string(k) + " does not fit the movie's canvas.");
-            ok = false;
-        }
+        ok = encoder.wait(messages) && drawn;
+        messages->insert(messages->end(), told.begin(), told.end());
         if (ok)
             encoder.start(canvas, k);
     }
@@ -554,44 +577,18 @@ movie_frame_maker::movie_frame_maker(const raster& source, const render_options&
                                      std::vector<std::string>* messages, const movie_limits& limits)
     : source_(source), options_(options), bar_(bar)
 {
-    const movie_output kind = movie_output::frame_files;
-    if (!measure_frames(options, source, kind, bar, &extents_, messages)
-        || !movie_colour(options, source, bar, &colours_, messages))
-        return;
-    const movie_framing framing{options.movie_width, options.movie_height, options.movie_fill};
-    layout_ = lay_out_canvas(extents_, framing);
-    if (options.method == render_method::exact && framing.width == 0)
-        layout_.image_width = layout_.width;
     // One canvas: the taker has each frame before the next is made.
     raster canvases[2];
-    if (!canvases_for(options, layout_, extents_, kind, limits.memory, canvases, messages)) {
-        if (bar)
-            bar->finish();
+    if (!plan_movie(options, source, movie_output::frame_files, bar, limits.memory, &plan_, canvases, messages))
         return;
-    }
     canvas_ = std::move(canvases[0]);
     ok_ = true;
 }
 
 bool movie_frame_maker::make(std::int32_t frame, std::vector<std::string>* messages)
 {
-    const render_settings settings = movie_frame_settings(options_, source_, frame);
-    render_output rendered = render_picture(source_, settings, frame_progress(bar_, false, frame, options_.frames));
-    if (rendered.status != render_status::done) {
-        messages->push_back(render_failure_text(rendered));
+    if (!draw_frame(source_, options_, plan_, frame, bar_, &tables_, &canvas_, &place_, messages))
         return false;
-    }
-    if (!apply_colour(options_, colours_[static_cast<std::size_t>(frame)], settings, &rendered, messages, &tables_))
-        return false;
-    frame_extent extent = extents_[static_cast<std::size_t>(frame)];
-    extent.box = rendered.box;
-    place_ = place_on_canvas(layout_, extent);
-    if (!draw_on_canvas(rendered.picture, place_, &canvas_)) {
-        messages->push_back("Frame " + std::to_string(frame) + " does not fit the movie's canvas.");
-        return false;
-    }
-    if (options_.doppler_map)
-        draw_doppler_legend(&canvas_);
     if (bar_ && frame == options_.frames - 1)
         bar_->complete_movie(options_.frames);
     return true;

@@ -66,6 +66,14 @@ int render_movie_to_memory(const raster& source, const render_options& options, 
 // videos, which wait for the browser's encoder between frames): made as
 // render_movie makes them, on the caller's thread, the canvas sized and
 // refused as for a sequence of JPEG files.
+// What every frame of a movie is drawn with: each frame's extent on the
+// canvas and its settled colours, and the canvas's layout.
+struct movie_plan {
+    std::vector<frame_extent> extents;
+    std::vector<colour_shift_settings> colours;
+    canvas_layout layout;
+};
+
 class movie_frame_maker {
 public:
     // Measures every frame, settles their colours and lays out the canvas;
@@ -87,9 +95,7 @@ private:
     const render_options& options_;
     job_progress* bar_;
     bool ok_ = false;
-    canvas_layout layout_;
-    std::vector<frame_extent> extents_;
-    std::vector<colour_shift_settings> colours_;
+    movie_plan plan_;
     colour_table_cache tables_;
     raster canvas_;
     canvas_place place_{0.0, 0.0, 1.0};

@@ -628,30 +628,36 @@ TEST(render_movie, FramesMadeOneAtATimeAreTheLosslessMovieCanvases)
     temp_folder folder;
     render_options options = small_movie(folder, "movie.webp");
     std::vector<std::string> messages;
-    ASSERT_EQ(render_movie(options, nullptr, &messages), 0);
-    const decoded_movie movie = decode_movie(options.output);
-    ASSERT_TRUE(movie.ok);
     raster source;
-    ASSERT_TRUE(open_source(options, &source, &messages));
-    movie_frame_maker maker(source, options, nullptr, &messages);
-    ASSERT_TRUE(maker.ok());
-    for (std::int32_t frame = 0; frame < options.frames; ++frame) {
-        ASSERT_TRUE(maker.make(frame, &messages));
-        const raster& canvas = maker.canvas();
-        ASSERT_EQ(image_width_of(canvas), movie.width);
-        ASSERT_EQ(canvas.height, movie.height);
-        EXPECT_GE(maker.place().x, 0);
-        EXPECT_GE(maker.place().y, 0);
-        const bytes& frame_pixels = movie.frames[static_cast<std::size_t>(frame)];
-        std::int64_t differ = 0;
-        for (std::int32_t y = 0; y < movie.height; ++y)
-            for (std::int32_t x = 0; x < movie.width; ++x)
-                for (int c = 0; c < 3; ++c)
-                    differ += canvas.pixels[3 * (std::size_t{1} * y * canvas.width + x) + c]
-                              != frame_pixels[4 * (std::size_t{1} * y * movie.width + x) + 2 - c];
-        EXPECT_EQ(differ, 0) << "frame " << frame;
+    // Plain, and smooth with Doppler colours: each point's shifted light
+    // averaged, in the movie's frames and in those made one at a time.
+    for (const bool doppler : {false, true}) {
+        options.doppler = doppler;
+        options.method = doppler ? render_method::smooth : render_method::exact;
+        ASSERT_EQ(render_movie(options, nullptr, &messages), 0);
+        const decoded_movie movie = decode_movie(options.output);
+        ASSERT_TRUE(movie.ok);
+        ASSERT_TRUE(open_source(options, &source, &messages));
+        movie_frame_maker maker(source, options, nullptr, &messages);
+        ASSERT_TRUE(maker.ok());
+        for (std::int32_t frame = 0; frame < options.frames; ++frame) {
+            ASSERT_TRUE(maker.make(frame, &messages));
+            const raster& canvas = maker.canvas();
+            ASSERT_EQ(image_width_of(canvas), movie.width);
+            ASSERT_EQ(canvas.height, movie.height);
+            EXPECT_GE(maker.place().x, 0);
+            EXPECT_GE(maker.place().y, 0);
+            const bytes& frame_pixels = movie.frames[static_cast<std::size_t>(frame)];
+            std::int64_t differ = 0;
+            for (std::int32_t y = 0; y < movie.height; ++y)
+                for (std::int32_t x = 0; x < movie.width; ++x)
+                    for (int c = 0; c < 3; ++c)
+                        differ += canvas.pixels[3 * (std::size_t{1} * y * canvas.width + x) + c]
+                                  != frame_pixels[4 * (std::size_t{1} * y * movie.width + x) + 2 - c];
+            EXPECT_EQ(differ, 0) << "frame " << frame << (doppler ? ", smooth with Doppler" : "");
+        }
+        EXPECT_TRUE(messages.empty());
     }
-    EXPECT_TRUE(messages.empty());
 
     movie_limits limits;
     limits.memory = 1000;
