@@ -169,7 +169,7 @@ const scenarios = {
       }
     }
     // The Doppler colours, with the exposure automatic and then in stops.
-    await page.select('#doppler', '2');
+    await page.click('#doppler-brightness');
     const doppler = ['--speed', '93.7', '--direction', '2', '--observer', '150,300', '--quality', 'low', '--doppler'];
     let bytes = await exported('#save-jpeg');
     check(sha(bytes) === sha(cli('doppler.jpg', ...doppler)),
@@ -180,8 +180,45 @@ const scenarios = {
     check(sha(bytes) === sha(cli('exposure.jpg', ...doppler, '--exposure', '-1.5')),
           'with an exposure of -1.5 stops the page\'s JPEG differs from lumirun-render\'s');
     await page.select('#exposure-mode', 'auto');
-    await page.select('#doppler', '0');
+    await page.click('#doppler-colour');
     await page.select('#quality', 'smooth');
+  },
+
+  async 'the effects\' switches give lumirun-render\'s --effects and --doppler, and never one it refuses'() {
+    await openSample();
+    await type('#speed', '80');
+    await page.click('input[name=direction][value="0"]');
+    let n = 0;
+    const same = async (what, ...options) => {
+      const bytes = await exported('#save-jpeg');
+      check(sha(bytes) === sha(cli(`effects-${++n}.jpg`, '--speed', '80', '--observer', '0,240', ...options)),
+            `${what}: the page's JPEG differs from lumirun-render's`);
+    };
+    const state = () => page.evaluate(() => ['effect-contraction', 'effect-light-time', 'doppler-colour',
+      'doppler-brightness'].map((id) => document.getElementById(id)).map((box) => (box.disabled ? '-' : '')
+      + (box.checked ? '1' : '0')).join(' ') + (document.getElementById('doppler-note').hidden ? '' : ' note'));
+    // The searchlight brings the colour with it; the colour's switch off
+    // takes the searchlight along.
+    await page.click('#effect-contraction');
+    await page.click('#doppler-brightness');
+    check(await state() === '0 1 1 1', `light travel time and the searchlight: ${await state()}`);
+    await same('light travel time with the searchlight', '--effects', 'light-time', '--doppler');
+    await page.click('#doppler-brightness');
+    await same('light travel time with the Doppler colour', '--effects', 'light-time', '--doppler=colour');
+    check((await field('#link')).endsWith('&effects=light-time&doppler=colour'), `the link: ${await field('#link')}`);
+    await page.click('#doppler-brightness');
+    await page.click('#doppler-colour');
+    check(await state() === '0 1 0 0', `the Doppler colour off: ${await state()}`);
+    // Without light travel time no Doppler shift: its switches wait, with a note.
+    await page.click('#doppler-colour');
+    await page.click('#effect-light-time');
+    check(await state() === '0 0 -0 -0 note', `no light travel time: ${await state()}`);
+    await same('no effects', '--effects', 'none');
+    await page.click('#effect-contraction');
+    await same('contraction alone', '--effects', 'contraction');
+    check((await field('#link')).endsWith('&effects=contraction'), `the link: ${await field('#link')}`);
+    await page.click('#effect-light-time');
+    check(await state() === '1 1 0 0', `all effects again: ${await state()}`);
   },
 
   async 'a photo lying on its side with a Display P3 profile, and a PNG, open as lumirun-render reads them'() {
@@ -267,7 +304,7 @@ const scenarios = {
   async 'a 3-frame lossless movie with Doppler colours has lumirun-render\'s bytes'() {
     await openSample();
     await type('#speed', '60');
-    await page.select('#doppler', '2');
+    await page.click('#doppler-brightness');
     await page.select('#movie-kind', 'speed');
     await type('#movie-to', '95');
     await type('#movie-frames', '3');
@@ -276,7 +313,7 @@ const scenarios = {
     const expected = cli('movie.webp', '--frames', '3', '--speed', '60:95', '--lossless', '--observer', '0,240',
                          '--doppler');
     check(sha(bytes) === sha(expected), 'the page\'s movie differs from lumirun-render\'s');
-    await page.select('#doppler', '0');
+    await page.click('#doppler-colour');
   },
 
   async 'videos in each container the browser encodes, and GIFs: frames, size, framing and pixels as the movie\'s'() {
@@ -595,7 +632,7 @@ const scenarios = {
       await page.waitForFunction(() => window.lumirunTest.pictures > 0);
       await idle();
       const status = await page.$eval('#status', (p) => p.textContent);
-      check(status === 'sample.jpg: 640 × 480 pixels. This link\'s effects=all, bogus, quality=9 are not known here: left out.',
+      check(status === 'sample.jpg: 640 × 480 pixels. This link\'s bogus, quality=9 are not known here: left out.',
             `status: "${status}"`);
       check(await messages() === '', `the link gave a message: "${await messages()}"`);
       const options = ['--speed', '90', '--direction', '1', '--observer', '320,200', '--doppler=colour'];
@@ -622,6 +659,38 @@ const scenarios = {
       await page.close();
       page = saved;
     }
+    // Links with effects: the picture shown is lumirun-render's; a Doppler
+    // shift with no light travelling is left out.
+    for (const [fragment, effects, note] of [['speed=80&effects=light-time', 'light-time', ''],
+      ['speed=80&effects=contraction&doppler', 'contraction', ' This link\'s doppler needs light travel time: left out.']]) {
+      page = await openPage(pageUrl + '#' + fragment);
+      try {
+        await page.waitForFunction(() => window.lumirunTest.pictures > 0);
+        await idle();
+        const status = await page.$eval('#status', (p) => p.textContent);
+        check(status === 'sample.jpg: 640 × 480 pixels.' + note, `${fragment}: status "${status}"`);
+        const shown = await page.evaluate(() => {
+          const c = document.getElementById('picture');
+          return [c.width, c.height, Array.from(c.getContext('2d').getImageData(0, 0, c.width, c.height).data)
+            .filter((_, i) => i % 4 !== 3)];
+        });
+        const rgbOf = (...options) => {
+          const file = path.join(work, 'effects-link.png');
+          cli('effects-link.png', '--speed', '80', '--observer', '0,240', ...options);
+          return execFileSync('convert', [file, '-depth', '8', 'rgb:-'], { maxBuffer: 1 << 24 });
+        };
+        const meanDifference = (rgb) => shown[2].reduce((sum, value, i) => sum + Math.abs(value - rgb[i]), 0) / rgb.length;
+        check(shown[0] === 640 && shown[1] === 480, `${fragment}: shown at ${shown[0]} x ${shown[1]}`);
+        const own = meanDifference(rgbOf('--effects', effects));
+        const all = meanDifference(rgbOf());
+        check(own < 0.5 && all > 5, `${fragment}: the shown picture is ${own.toFixed(2)} a sample from lumirun-render's`
+              + ` --effects ${effects}, ${all.toFixed(2)} from its --effects all`);
+        check((await field('#link')).endsWith(`&effects=${effects}`), `${fragment}: the link ${await field('#link')}`);
+      } finally {
+        await page.close();
+        page = saved;
+      }
+    }
   },
 
   async 'at 1366 x 768 status, progress with Cancel and the explanation show unscrolled; usable at 390 x 844, light and dark'() {
@@ -646,7 +715,7 @@ const scenarios = {
         await page.setViewport({ width: 1366, height: 768 });
         await openSample();
         await type('#speed', '90');
-        await page.select('#doppler', '2');
+        await page.click('#doppler-brightness');
         await page.click('#split');
         await idle();
         await page.mouse.move(...await page.$eval('#picture', (c) => {
@@ -663,7 +732,7 @@ const scenarios = {
           check(await visible(selector), `${scheme}, 1366 x 768: ${selector} is not in view`);
         await page.click('#cancel');
         await page.select('#quality', 'smooth');
-        await page.select('#doppler', '0');
+        await page.click('#doppler-colour');
         await page.click('#split');
         const background = await page.evaluate(() => getComputedStyle(document.documentElement).backgroundColor);
         check((scheme === 'dark') === (background === 'rgb(20, 21, 24)'), `${scheme}: background ${background}`);
