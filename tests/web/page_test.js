@@ -669,22 +669,31 @@ const scenarios = {
         await idle();
         const status = await page.$eval('#status', (p) => p.textContent);
         check(status === 'sample.jpg: 640 × 480 pixels.' + note, `${fragment}: status "${status}"`);
+        // A view the picture fits whole: the preview at 1:1.
+        const before = await page.evaluate(() => window.lumirunTest.pictures);
+        await page.evaluate(() => { window.lumirunTest.viewSize = [1280, 960]; window.dispatchEvent(new Event('resize')); });
+        await page.waitForFunction((n) => window.lumirunTest.pictures > n, {}, before);
+        await idle();
         const shown = await page.evaluate(() => {
           const c = document.getElementById('picture');
-          return [c.width, c.height, Array.from(c.getContext('2d').getImageData(0, 0, c.width, c.height).data)
-            .filter((_, i) => i % 4 !== 3)];
+          return [window.lumirunTest.scale, `${c.width} x ${c.height}`,
+                  Array.from(c.getContext('2d').getImageData(0, 0, c.width, c.height).data).filter((_, i) => i % 4 !== 3)];
         });
-        const rgbOf = (...options) => {
+        // lumirun-render's picture's size and its mean difference from the one shown.
+        const compared = (...options) => {
           const file = path.join(work, 'effects-link.png');
-          cli('effects-link.png', '--speed', '80', '--observer', '0,240', ...options);
-          return execFileSync('convert', [file, '-depth', '8', 'rgb:-'], { maxBuffer: 1 << 24 });
+          const png = cli('effects-link.png', '--speed', '80', '--observer', '0,240', ...options);
+          const size = `${png.readUInt32BE(16)} x ${png.readUInt32BE(20)}`;
+          if (size !== shown[1])
+            return [size, Infinity];
+          const rgb = execFileSync('convert', [file, '-depth', '8', 'rgb:-'], { maxBuffer: 1 << 24 });
+          return [size, shown[2].reduce((sum, value, i) => sum + Math.abs(value - rgb[i]), 0) / rgb.length];
         };
-        const meanDifference = (rgb) => shown[2].reduce((sum, value, i) => sum + Math.abs(value - rgb[i]), 0) / rgb.length;
-        check(shown[0] === 640 && shown[1] === 480, `${fragment}: shown at ${shown[0]} x ${shown[1]}`);
-        const own = meanDifference(rgbOf('--effects', effects));
-        const all = meanDifference(rgbOf());
-        check(own < 0.5 && all > 5, `${fragment}: the shown picture is ${own.toFixed(2)} a sample from lumirun-render's`
-              + ` --effects ${effects}, ${all.toFixed(2)} from its --effects all`);
+        const [size, own] = compared('--effects', effects);
+        const all = compared()[1];
+        check(shown[0] === 1 && own < 0.5 && all > 5,
+              `${fragment}: shown at 1:${shown[0]}, ${shown[1]}, lumirun-render's ${size}; a sample differs by`
+              + ` ${own.toFixed(2)} from its --effects ${effects}, by ${all.toFixed(2)} from its --effects all`);
         check((await field('#link')).endsWith(`&effects=${effects}`), `${fragment}: the link ${await field('#link')}`);
       } finally {
         await page.close();
