@@ -732,6 +732,11 @@ const scenarios = {
           return [r.left + r.width * 0.75, r.top + r.height * 0.3];
         }));
         await page.waitForFunction(() => document.getElementById('probe').textContent.startsWith('D '));
+        // The settings panel from Direction down, its effects' switches whole.
+        await page.$eval('input[name=direction]', (e) => {
+          const panel = e.closest('.controls');
+          panel.scrollTop += e.closest('fieldset').getBoundingClientRect().top - panel.getBoundingClientRect().top - 8;
+        });
         await shoot(`page-1366-${scheme}.png`);
         await page.select('#quality', 'ultra');
         await type('#movie-frames', '48');
