@@ -350,7 +350,11 @@ std::array<double, 3> map_into_gamut(const std::array<double, 3>& rgb)
 std::array<double, 3> display_linear(const colour_shift_table& table, double doppler,
                                      const std::array<double, 3>& rgb)
 {
-    std::array<double, 3> seen = shifted_linear(table, doppler, rgb);
+    return display_seen(table, shifted_linear(table, doppler, rgb));
+}
+
+std::array<double, 3> display_seen(const colour_shift_table& table, std::array<double, 3> seen)
+{
     double gain = table.exposure_gain;
     if (table.settings.tone == tone_map::compress && table.settings.contrast != 1.0) {
         const double l = dot(srgb_luminance, seen);

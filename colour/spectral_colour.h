@@ -187,6 +187,10 @@ std::array<double, 3> desaturate_negatives(const std::array<double, 3>& rgb);
 std::array<double, 3> display_linear(const colour_shift_table& table, double doppler,
                                      const std::array<double, 3>& rgb);
 
+// The same for light already shifted (shifted_linear's, or a mean of such):
+// exposed, tone-mapped and brought into the gamut.
+std::array<double, 3> display_seen(const colour_shift_table& table, std::array<double, 3> seen);
+
 // One pixel, bytes in blue, green, red order, as display_linear gives it.
 // Black stays black.
 void shift_pixel(const colour_shift_table& table, double doppler, const unsigned char in[3], unsigned char out[3]);

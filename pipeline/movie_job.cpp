@@ -382,7 +382,8 @@ bool movie_colour(const render_options& options, const raster& source, job_progr
         return true;
     colour_table_cache tables;
     for (std::int32_t k = 0; k < options.frames; ++k) {
-        const render_settings settings = movie_frame_settings(options, source, k);
+        render_settings settings = movie_frame_settings(options, source, k);
+        ask_for_seen_light(options, &tables, &settings);
         const render_output rendered = render_picture(source, settings, frame_progress(bar, true, k, options.frames));
         if (rendered.status != render_status::done) {
             if (bar)
@@ -500,7 +501,8 @@ int make_movie(const raster& source, const render_options& options, movie_output
     bool ok = true;
     for (std::int32_t k = 0; ok && k < options.frames; ++k) {
         start = clock_type::now();
-        const render_settings settings = movie_frame_settings(options, source, k);
+        render_settings settings = movie_frame_settings(options, source, k);
+        ask_for_seen_light(options, &colour_tables, &settings);
         render_output rendered = render_picture(source, settings, frame_progress(bar, false, k, options.frames));
         raster* canvas = &canvases[k % 2];
         const bool coloured = rendered.status != render_status::done

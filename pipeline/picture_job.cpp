@@ -58,7 +58,7 @@ render_settings settings_for(const render_options& options, const raster& source
     settings.effects = options.effects;
     // The colour pass takes each pixel's D from the sample drawn there.
     // The exact renderer tells which sample each pixel shows; a smooth
-    // pixel's D is at its centre.
+    // render averages its points' shifted light (ask_for_seen_light).
     settings.keep_origins = options.doppler && options.method == render_method::exact;
     settings.machine.threads = options.threads;
     return settings;
@@ -66,7 +66,15 @@ render_settings settings_for(const render_options& options, const raster& source
 
 doppler_source colour_source(const render_output& rendered, const render_settings& settings)
 {
-    return doppler_source{&rendered.box, &rendered.origins, settings.method == render_method::smooth};
+    return doppler_source{&rendered.box, &rendered.origins, settings.method == render_method::smooth,
+                          &rendered.seen_light};
+}
+
+void ask_for_seen_light(const render_options& options, colour_table_cache* cache, render_settings* settings)
+{
+    if (!options.doppler || settings->method != render_method::smooth)
+        return;
+    settings->seen_colours = cache->table_for(motion_for_speed(settings->speed), options.colour);
 }
 
 std::string render_failure_text(const render_output& rendered)
@@ -131,6 +139,8 @@ int render_file(const render_options& options, job_progress* bar, std::vector<st
         if (bar)
             bar->update(pass, percent);
     };
+    colour_table_cache tables;
+    ask_for_seen_light(options, &tables, &settings);
     render_output rendered = render_picture(source, settings, progress);
     if (bar)
         rendered.status == render_status::done ? bar->complete() : bar->finish();
@@ -138,7 +148,7 @@ int render_file(const render_options& options, job_progress* bar, std::vector<st
         messages->push_back(render_failure_text(rendered));
         return 1;
     }
-    if (!apply_colour(options, options.colour, settings, &rendered, messages))
+    if (!apply_colour(options, options.colour, settings, &rendered, messages, &tables))
         return 1;
 
     return write_picture(options, options.format, options.output, rendered.picture, messages) ? 0 : 1;

@@ -38,8 +38,15 @@ std::string same_file_refusal(const render_options& options);
 render_settings settings_for(const render_options& options, const raster& source);
 
 // Where the colour pass takes each pixel's Doppler factor from: the exact
-// renderer's samples, or the smooth renderer's pixel centres.
+// renderer's samples, or the smooth renderer's shifted light (its pixel
+// centres when the render was not asked for it).
 doppler_source colour_source(const render_output& rendered, const render_settings& settings);
+
+// With --doppler and the smooth renderer: asks the render for its shifted
+// light (render_settings::seen_colours), with the table from cache, which
+// must outlive the render. Otherwise (or when the table cannot be built)
+// nothing changes.
+void ask_for_seen_light(const render_options& options, colour_table_cache* cache, render_settings* settings);
 
 // The text for a render that did not end done.
 std::string render_failure_text(const render_output& rendered);

@@ -83,6 +83,23 @@ public:
     {
     }
 
+    bool has_light() const
+    {
+        return source_.light
+               && source_.light->size()
+                      == static_cast<std::size_t>(image_width_of(picture_)) * static_cast<std::size_t>(picture_.height) * 3;
+    }
+
+    // With light: the shifted light of pixel (i, j), r, g, b.
+    std::array<double, 3> light(std::int32_t i, std::int32_t j) const
+    {
+        const float* v = source_.light->data()
+                         + ((static_cast<std::size_t>(j) * static_cast<std::size_t>(image_width_of(picture_))
+                             + static_cast<std::size_t>(i))
+                            * 3);
+        return {static_cast<double>(v[2]), static_cast<double>(v[1]), static_cast<double>(v[0])};
+    }
+
     // D of pixel (i, j); NaN where no sample landed (with origins).
     double at(std::int32_t i, std::int32_t j) const
     {
@@ -149,13 +166,19 @@ bool measure(const raster& picture, const doppler_source& source, const view_par
         for (std::int32_t i = 0; i < picture.width; ++i, p += 3) {
             if (is_black(p))
                 continue;
-            const double d = factors.at(i, j);
-            if (kept)
-                kept->push_back(d);
-            if (d != d)
-                continue;
             const std::array<double, 3> rgb = {table.decode[p[2]], table.decode[p[1]], table.decode[p[0]]};
-            const std::array<double, 3> seen = desaturate_negatives(shifted_linear(table, d, rgb));
+            std::array<double, 3> shifted;
+            if (factors.has_light()) {
+                shifted = factors.light(i, j);
+            } else {
+                const double d = factors.at(i, j);
+                if (kept)
+                    kept->push_back(d);
+                if (d != d)
+                    continue;
+                shifted = shifted_linear(table, d, rgb);
+            }
+            const std::array<double, 3> seen = desaturate_negatives(shifted);
             if (luminance(rgb) > 0.0)
                 count_lit_pixel(rgb, seen, statistics);
         }
@@ -224,9 +247,16 @@ bool apply_doppler(raster* picture, const doppler_source& source, const view_par
             if (is_black(p))
                 continue;  // black stays black, and most of the margin is black
             brightest_before = std::max({brightest_before, int{p[0]}, int{p[1]}, int{p[2]}});
-            const double d = next < kept.size() ? kept[next++] : factors.at(i, j);
-            if (d == d)
-                shift_pixel(table, d, p, p);
+            if (factors.has_light()) {
+                const std::array<double, 3> shown = display_seen(table, factors.light(i, j));
+                p[2] = encode_srgb(table, shown[0]);
+                p[1] = encode_srgb(table, shown[1]);
+                p[0] = encode_srgb(table, shown[2]);
+            } else {
+                const double d = next < kept.size() ? kept[next++] : factors.at(i, j);
+                if (d == d)
+                    shift_pixel(table, d, p, p);
+            }
             brightest_after = std::max({brightest_after, int{p[0]}, int{p[1]}, int{p[2]}});
         }
     }

@@ -24,6 +24,7 @@
 #include "colour/spectral_colour.h"
 
 #include <cstdint>
+#include <vector>
 
 // cos theta for the pixel drawn at (x, y) in the observer's coordinates (its
 // raster position plus the box's minimum). NaN for a direction outside the
@@ -41,10 +42,14 @@ void doppler_range(const motion_parameters& motion, double* d_min, double* d_max
 // of the pixel's own corner (x = i + box.min_x, y = j + box.min_y), or with
 // centres the D at its centre: a smooth render's pixel is the average of
 // points all drawn inside it, and D depends only on where a point is drawn.
+// With light (a smooth render's seen_light, when not empty) each lit pixel
+// shows that light instead: the mean of its points' light each shifted with
+// its own D.
 struct doppler_source {
     const position_box* box;
     const pixel_origins* origins;  // may be null
     bool centres = false;
+    const std::vector<float>* light = nullptr;
 };
 
 // The colour pass's table for the last motion and colour settings asked:

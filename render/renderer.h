@@ -24,6 +24,8 @@
 #include "render/position_box.h"
 #include "render/sample_coordinates.h"
 
+struct colour_shift_table;
+
 // exact: the two-pass renderer above, the viewer's bytes. smooth: the
 // renderer of render/smooth/smooth_renderer.h, which pulls every output
 // pixel through the inverse map and filters the source (quality, steps and
@@ -51,6 +53,13 @@ struct render_settings {
     bool keep_origins = false;
     // The effects of the motion shown (render/observer.h).
     relativity_effects effects = relativity_effects::all;
+    // The smooth renderer, given this table (the colour pass's, for this
+    // speed): it also averages every source point's light seen with the D
+    // of where it is drawn (shifted_linear, before any exposure) into
+    // render_output::seen_light, for the colour pass. A pixel spanning a
+    // range of D then shows the mean of the shifted light, not the light
+    // of its mean shifted with one D.
+    const colour_shift_table* seen_colours = nullptr;
 };
 
 // Which sample each rendered pixel shows: the last one written there, on
@@ -95,6 +104,10 @@ struct render_output {
     sample_steps steps;
     // done with settings.keep_origins: one entry per pixel. Otherwise empty.
     pixel_origins origins;
+    // done with settings.seen_colours (smooth): the canvas's shifted light,
+    // linear, 3 floats a pixel in the raster's channel order, rows of
+    // picture.image_width pixels. Otherwise empty.
+    std::vector<float> seen_light;
 };
 
 // Renders source. Samples whose position is not finite are skipped in both

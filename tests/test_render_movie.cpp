@@ -223,8 +223,10 @@ TEST(render_movie, ADopplerMovieMetersEachFrameAndEasesBetweenThem)
     std::vector<render_output> singles;
     std::vector<render_settings> settings;
     std::vector<colour_shift_settings> colours;
+    colour_table_cache tables;
     for (std::int32_t k = 0; k < frames; ++k) {
         settings.push_back(movie_frame_settings(parsed.options, source, k));
+        ask_for_seen_light(parsed.options, &tables, &settings.back());
         singles.push_back(render_picture(source, settings.back(), [](int, int, std::int32_t) {}));
         const render_output& r = singles.back();
         doppler_statistics statistics;

@@ -167,13 +167,15 @@ const render_progress no_progress = [](int, int, std::int32_t) {};
 bool render_for_page(const raster& source, const render_options& options, const percent_report& report,
                      raster* replaced, render_output* rendered, std::vector<std::string>* messages)
 {
-    const render_settings settings = page_settings(options, source);
+    render_settings settings = page_settings(options, source);
+    colour_table_cache tables;
+    ask_for_seen_light(options, &tables, &settings);
     *rendered = render_picture(source, settings, render_report(report), replaced);
     if (rendered->status != render_status::done) {
         messages->push_back(render_failure_text(*rendered));
         return false;
     }
-    return apply_colour(options, options.colour, settings, rendered, messages);
+    return apply_colour(options, options.colour, settings, rendered, messages, &tables);
 }
 
 std::int32_t preview_factor(const raster& source, const render_options& options, std::int32_t view_width,
@@ -217,12 +219,14 @@ preview_output preview_for_page(const raster& source, const render_options& opti
     render_settings settings = page_settings(quick, source);
     settings.observer.observer_x /= factor;
     settings.observer.observer_y /= factor;
+    colour_table_cache tables;
+    ask_for_seen_light(quick, &tables, &settings);
     render_output rendered = render_picture(small, settings, no_progress);
     if (rendered.status != render_status::done) {
         messages->push_back(render_failure_text(rendered));
         return preview_output{};
     }
-    if (!apply_colour(quick, quick.colour, settings, &rendered, messages))
+    if (!apply_colour(quick, quick.colour, settings, &rendered, messages, &tables))
         return preview_output{};
     return preview_output{std::move(rendered.picture), double(factor), settings, rendered.box, image_width_of(small),
                           small.height};

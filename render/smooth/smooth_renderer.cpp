@@ -3,6 +3,7 @@
 #include <new>
 
 #include "render/smooth/inverse_map.h"
+#include "render/smooth/seen_light.h"
 #include "render/smooth/smooth_passes.h"
 
 namespace {
@@ -65,6 +66,42 @@ raster sized(const canvas_plan& plan)
     return r;
 }
 
+// The picture and its shifted light (render_output::seen_light): the
+// source shifted point by point and averaged as the picture is, then mended
+// where the view magnifies (shift_magnified). The shifted light is drawn
+// first, without progress, so that the picture's progress stays in order;
+// the picture is drawn as floats (the same bytes once encoded), which the
+// mending reads.
+void draw_with_seen_light(const raster& source, const view_parameters& view, const render_settings& settings,
+                          const canvas_plan& plan, const smooth_source& from, const smooth_reporter& report,
+                          render_output* out)
+{
+    const std::size_t values = static_cast<std::size_t>(plan.width) * static_cast<std::size_t>(plan.height) * 3;
+    std::vector<float> light(values, 0.0f);
+    std::vector<float> rest(values, 0.0f);
+    const smooth_view along{&view, settings.direction};
+    if (plan.finite && source.pixels) {
+        const linear_picture shifted = seen_source(source, view, settings.direction, *settings.seen_colours,
+                                                   settings.machine);
+        const smooth_source seen_from{shifted.values.data(), nullptr, shifted.width, shifted.height, shifted.width};
+        draw_smooth(along, seen_from, smooth_target{light.data(), nullptr, plan.width, plan.height, plan.width, plan.box},
+                    settings.machine, [](int, std::int32_t) {});
+    }
+    draw_smooth(along, from, smooth_target{rest.data(), nullptr, plan.width, plan.height, plan.width, plan.box},
+                settings.machine, report);
+    const srgb_light_tables& tables = srgb_light();
+    for (std::int32_t i = 0; i < plan.height; ++i) {
+        const float* in = rest.data() + static_cast<std::size_t>(i) * plan.width * 3;
+        unsigned char* to = out->picture.pixels.get() + static_cast<std::size_t>(i) * plan.stride * 3;
+        for (std::int32_t k = 0; k < plan.width * 3; ++k)
+            to[k] = encode_light(tables, in[k]);
+    }
+    if (plan.finite && source.pixels)
+        shift_magnified(view, settings.direction, plan.box, *settings.seen_colours, source, plan.width, plan.height, rest,
+                        settings.machine, &light);
+    out->seen_light = std::move(light);
+}
+
 smooth_reporter pass_2(const render_progress& progress)
 {
     return [&progress](int percent, std::int32_t line) { progress(2, percent, line); };
@@ -106,9 +143,13 @@ render_output render_smooth(const raster& source, const render_settings& setting
                              source.width};
     const smooth_target to{nullptr, out.picture.pixels.get(), plan.width, plan.height, plan.stride, plan.box};
     try {
-        draw_smooth(smooth_view{&view, settings.direction}, from, to, settings.machine, pass_2(progress));
+        if (settings.seen_colours)
+            draw_with_seen_light(source, view, settings, plan, from, pass_2(progress), &out);
+        else
+            draw_smooth(smooth_view{&view, settings.direction}, from, to, settings.machine, pass_2(progress));
     } catch (const std::bad_alloc&) {
         out.picture = sized(plan);
+        out.seen_light.clear();
         out.status = render_status::out_of_memory;
     }
     return out;

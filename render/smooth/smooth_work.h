@@ -41,11 +41,14 @@ struct pass_context {
     double rho_max;  // straight at it: the farthest source corner's apparent distance
 };
 
-// The average (linear light, 3 channels) into the target's pixel.
+// The average (linear light, 3 channels) into the target's pixel. Values
+// below 0 are kept as floats (shifted light outside sRGB's gamut has them,
+// and the colour pass brings it in keeping its hue) and encoded as 0; NaN
+// and -0 are stored as 0.
 inline void put(const smooth_target& target, const srgb_light_tables& tables, std::int64_t pixel, const double sum[3])
 {
     for (int c = 0; c < 3; ++c) {
-        const float value = sum[c] > 0.0 ? static_cast<float>(sum[c]) : 0.0f;
+        const float value = sum[c] > 0.0 || sum[c] < 0.0 ? static_cast<float>(sum[c]) : 0.0f;
         if (target.values)
             target.values[pixel * 3 + c] = value;
         else

@@ -15,9 +15,10 @@
 //   lumirun_bench --smooth   the smooth renderer alone beside the exact one
 //
 // Then the smooth renderer beside the exact one at Low and Ultra-high, at
-// 60 % of c in every direction (640 x 480 and 6000 x 4000; --quick: small),
-// with its memory; it fails (exit 1) when its bytes differ between thread
-// counts.
+// 60, 99 and 99.99 % of c in every direction (640 x 480 and 6000 x 4000;
+// --quick: small), with and without --doppler, with its memory and the time
+// a stream through its source and output takes; it fails (exit 1) when its
+// bytes differ between thread counts. Then a smooth movie's frames.
 //
 // Then the Doppler colour pass (lumirun-render --doppler) beside the render
 // it follows: its table, and its cost per coloured pixel.
@@ -181,67 +182,195 @@ void doppler_figures(std::int32_t width, std::int32_t height)
     std::printf("pixels: those not black; ns/pixel: the pass without its two tables, per such pixel.\n");
 }
 
-// The smooth renderer against the exact one at Low and Ultra-high: wall
-// times (best of 3; Ultra-high on the large picture once), and the smooth
-// render's memory. Returns false when its bytes differ between thread counts.
+// The processor's name, as the system tells it ("unknown" where it does
+// not).
+std::string processor_name()
+{
+    std::string name = "unknown";
+    if (std::FILE* f = std::fopen("/proc/cpuinfo", "r")) {
+        char line[512];
+        while (std::fgets(line, sizeof line, f)) {
+            if (std::strncmp(line, "model name", 10) != 0)
+                continue;
+            const char* colon = std::strchr(line, ':');
+            if (colon) {
+                name = colon + 1 + (colon[1] == ' ');
+                while (!name.empty() && (name.back() == '\n' || name.back() == ' '))
+                    name.pop_back();
+            }
+            break;
+        }
+        std::fclose(f);
+    }
+    return name;
+}
+
+// What memory allows: bytes a second read as a stream (summed) and written
+// (set), on one thread, over buffers of `bytes`.
+void stream_rates(std::size_t bytes, double* read_rate, double* write_rate)
+{
+    std::vector<std::uint64_t> from(bytes / 8, 1), to(bytes / 8);
+    double read = 1e300, write = 1e300;
+    std::uint64_t sum = 0;
+    for (int r = 0; r < 3; ++r) {
+        clock_type::time_point start = clock_type::now();
+        for (std::uint64_t v : from)
+            sum += v;
+        read = std::min(read, std::chrono::duration<double>(clock_type::now() - start).count());
+        start = clock_type::now();
+        std::memset(to.data(), static_cast<int>(r + (sum & 1)), to.size() * 8);
+        write = std::min(write, std::chrono::duration<double>(clock_type::now() - start).count());
+    }
+    if (to[to.size() / 2] == 12345)  // keeps the writes alive
+        std::printf(" ");
+    *read_rate = static_cast<double>(bytes) / read;
+    *write_rate = static_cast<double>(bytes) / write;
+}
+
+const auto no_progress = [](int, int, std::int32_t) {};
+
+// A smooth render and its colour pass as lumirun-render --doppler runs them
+// (default colours: no statistics), the table held by the caller as a
+// movie's frames hold it. centres: the old way, one D at each pixel's
+// centre over the picture's mean light.
+raster smooth_doppler(const raster& source, render_settings settings, colour_table_cache* tables, bool centres)
+{
+    const view_parameters view{settings.observer, motion_for_speed(settings.speed)};
+    if (!centres)
+        settings.seen_colours = tables->table_for(view.motion, colour_shift_settings{});
+    render_output out = render_picture(source, settings, no_progress);
+    apply_doppler(&out.picture, doppler_source{&out.box, nullptr, true, &out.seen_light}, view, settings.direction,
+                  colour_shift_settings{}, nullptr, tables);
+    return std::move(out.picture);
+}
+
+// The smooth renderer against the exact one at Low and Ultra-high, at 60,
+// 99 and 99.99 % of c in every direction: wall times (best of 3, of 1 on
+// the large picture and with --quick), with and without the Doppler colour pass, the
+// memory each takes, and the time a stream through the source and the
+// output alone takes. Returns false when its bytes differ between thread
+// counts.
 bool smooth_figures(bool quick)
 {
     const std::int32_t sizes[2][2] = {{quick ? 64 : 640, quick ? 48 : 480}, {quick ? 400 : 6000, quick ? 300 : 4000}};
-    std::printf("\nThe smooth renderer (lumirun-render --quality smooth) beside the exact one, 60 %% of c, %d threads:\n",
-                hardware_threads());
-    std::printf("%-11s %3s %10s %9s %9s %10s %9s %10s %8s %8s %8s %6s\n", "picture", "dir", "canvas", "smooth ms",
-                "Low ms", "Ultra ms", "vs Low", "vs Ultra", "src MB", "out MB", "sums MB", "bytes");
+    // --quick: 60 % alone (99.99 % from left to right takes seconds even
+    // on a small picture).
+    const double speeds[3] = {0.6, 0.99, 0.9999};
+    const int speed_count = quick ? 1 : 3;
+    double read_rate = 0.0, write_rate = 0.0;
+    stream_rates(static_cast<std::size_t>(sizes[1][0]) * sizes[1][1] * 3, &read_rate, &write_rate);
+    std::printf("\nThe smooth renderer (lumirun-render --quality smooth) beside the exact one; %s, %d threads.\n"
+                "Memory streams at %.1f GB/s read, %.1f GB/s written (one thread).\n",
+                processor_name().c_str(), hardware_threads(), read_rate / 1e9, write_rate / 1e9);
+    std::printf("%-9s %6s %3s %10s %8s %8s %8s %8s %9s %7s %7s %7s %7s %7s %6s\n", "picture", "c", "dir", "canvas",
+                "smooth", "+dopp", "+old", "Low", "Ultra", "stream", "src MB", "out MB", "sums MB", "dop MB",
+                "bytes");
     bool all_same = true;
-    const auto no_progress = [](int, int, std::int32_t) {};
+    colour_table_cache tables;
     for (const auto& size : sizes) {
         const raster source = make_picture(size[0], size[1]);
-        for (std::int32_t direction = 0; direction < 3; ++direction) {
-            render_settings settings;
-            settings.direction = static_cast<fly_by_direction>(direction);
-            settings.speed = 0.6 * speed_of_light;
-            settings.observer = observer_position{0.0, static_cast<double>(size[1] / 2), 0.0};
-            observer_depth(settings.direction, &settings.observer.observer_z);
-            render_settings smooth = settings;
-            smooth.method = render_method::smooth;
-            std::uint64_t smooth_digest = 0, other = 0;
-            const double smooth_time = best_seconds(
-                3, [&] { return render_picture(source, smooth, no_progress).picture; }, &smooth_digest);
-            bool same = smooth_digest != 0;
-            for (int threads : {1, 3}) {
-                render_settings counted = smooth;
-                counted.machine.threads = threads;
-                std::uint64_t d = 0;
-                best_seconds(1, [&] { return render_picture(source, counted, no_progress).picture; }, &d);
-                same = same && d == smooth_digest;
+        const bool large = static_cast<double>(size[0]) * size[1] > 1e6;
+        const int runs = large || quick ? 1 : 3;
+        for (int s = 0; s < speed_count; ++s) {
+            const double speed = speeds[s];
+            for (std::int32_t direction = 0; direction < 3; ++direction) {
+                render_settings settings;
+                settings.direction = static_cast<fly_by_direction>(direction);
+                settings.speed = speed * speed_of_light;
+                settings.observer = observer_position{0.0, static_cast<double>(size[1] / 2), 0.0};
+                observer_depth(settings.direction, &settings.observer.observer_z);
+                render_settings smooth = settings;
+                smooth.method = render_method::smooth;
+                const render_output canvas = measure_picture(source, smooth, no_progress);
+                const std::int64_t pixels = std::int64_t{image_width_of(canvas.picture)} * canvas.picture.height;
+                char picture[32], canvas_text[32], fraction[16];
+                std::snprintf(picture, sizeof picture, "%dx%d", size[0], size[1]);
+                std::snprintf(canvas_text, sizeof canvas_text, "%dx%d", image_width_of(canvas.picture),
+                              canvas.picture.height);
+                std::snprintf(fraction, sizeof fraction, "%g%%", speed * 100.0);
+                if (pixels > 60000000) {
+                    std::printf("%-9s %6s %3d %10s  (a canvas of %.0f million pixels: not timed)\n", picture,
+                                fraction, direction, canvas_text, static_cast<double>(pixels) / 1e6);
+                    continue;
+                }
+                std::uint64_t smooth_digest = 0, doppler_digest = 0, other = 0;
+                const double smooth_time = best_seconds(
+                    runs, [&] { return render_picture(source, smooth, no_progress).picture; }, &smooth_digest);
+                const double doppler_time = best_seconds(
+                    runs, [&] { return smooth_doppler(source, smooth, &tables, false); }, &doppler_digest);
+                const double old_time = best_seconds(
+                    runs, [&] { return smooth_doppler(source, smooth, &tables, true); }, &other);
+                bool same = smooth_digest != 0;
+                for (int threads : {1, 3}) {
+                    render_settings counted = smooth;
+                    counted.machine.threads = threads;
+                    std::uint64_t d = 0;
+                    best_seconds(1, [&] { return render_picture(source, counted, no_progress).picture; }, &d);
+                    same = same && d == smooth_digest;
+                    best_seconds(1, [&] { return smooth_doppler(source, counted, &tables, false); }, &d);
+                    same = same && d == doppler_digest;
+                }
+                all_same = all_same && same;
+                settings.quality = quality_level::low;
+                const double low = best_seconds(
+                    runs, [&] { return render_picture(source, settings, no_progress).picture; }, &other);
+                settings.quality = quality_level::ultra;
+                const double ultra = best_seconds(
+                    runs, [&] { return render_picture(source, settings, no_progress).picture; }, &other);
+                const int workers = render_threads_for(0, (pixels + std::int64_t{size[0]} * size[1]) * 16);
+                const double sums = static_cast<double>(smooth_working_bytes(
+                    settings.direction, size[0], size[1], image_width_of(canvas.picture), canvas.picture.height,
+                    workers));
+                const double source_bytes = static_cast<double>(size[0]) * size[1] * 3;
+                const double out_bytes = static_cast<double>(canvas.picture.width) * canvas.picture.height * 3;
+                // The shifted source, and the canvas's shifted and plain light, in floats.
+                const double doppler_bytes = (source_bytes + static_cast<double>(pixels) * 3 * 2) * 4;
+                const double stream = source_bytes / read_rate + out_bytes / write_rate;
+                std::printf("%-9s %6s %3d %10s %8.1f %8.1f %8.1f %8.1f %9.1f %7.2f %7.1f %7.1f %7.1f %7.1f %6s\n",
+                            picture, fraction, direction, canvas_text, smooth_time * 1e3, doppler_time * 1e3,
+                            old_time * 1e3, low * 1e3, ultra * 1e3, stream * 1e3, source_bytes / 1e6,
+                            out_bytes / 1e6, sums / 1e6, doppler_bytes / 1e6, same ? "same" : "DIFFER");
+                std::fflush(stdout);
             }
-            all_same = all_same && same;
-            settings.quality = quality_level::low;
-            const double low = best_seconds(3, [&] { return render_picture(source, settings, no_progress).picture; },
-                                            &other);
-            settings.quality = quality_level::ultra;
-            const bool large = static_cast<double>(size[0]) * size[1] > 1e6;
-            const double ultra = best_seconds(
-                large ? 1 : 3, [&] { return render_picture(source, settings, no_progress).picture; }, &other);
-            const render_output canvas = measure_picture(source, smooth, no_progress);
-            const std::int64_t pixels = std::int64_t{canvas.picture.width} * canvas.picture.height;
-            const int workers = render_threads_for(0, (pixels + std::int64_t{size[0]} * size[1]) * 16);
-            const double sums = static_cast<double>(smooth_working_bytes(settings.direction, size[0], size[1],
-                                                                         canvas.picture.width, canvas.picture.height,
-                                                                         workers));
-            char picture[32], canvas_text[32];
-            std::snprintf(picture, sizeof picture, "%dx%d", size[0], size[1]);
-            std::snprintf(canvas_text, sizeof canvas_text, "%dx%d", canvas.picture.width, canvas.picture.height);
-            std::printf("%-11s %3d %10s %9.1f %9.1f %10.1f %8.2fx %9.1fx %8.1f %8.1f %8.1f %6s\n", picture, direction,
-                        canvas_text, smooth_time * 1e3, low * 1e3, ultra * 1e3, smooth_time / low, ultra / smooth_time,
-                        static_cast<double>(size[0]) * size[1] * 3 / 1e6, static_cast<double>(pixels) * 3 / 1e6,
-                        sums / 1e6, same ? "same" : "DIFFER");
-            std::fflush(stdout);
         }
     }
-    std::printf("vs Low: smooth time over Low's (1 or less: smooth is faster); vs Ultra: Ultra's over smooth's.\n"
-                "src, out: the source and smooth rasters; sums: the smooth workers' running sums and edges.\n"
-                "bytes: smooth gives the same raster on 1, 3 and every thread.\n");
+    std::printf("Times in ms. smooth: the render; +dopp: with --doppler, each point's light shifted with its own D\n"
+                "and the colour pass (the table held); +old: the render with one D at each pixel's centre, as before.\n"
+                "stream: reading the source and writing the output at the rates above. src, out: the source and\n"
+                "smooth rasters; sums: the smooth workers' running sums and edges; dop: what --doppler adds (the\n"
+                "shifted source and two float canvases). bytes: smooth, and smooth with --doppler, give the same\n"
+                "raster on 1, 3 and every thread.\n");
     return all_same;
+}
+
+// A movie's frames as the smooth renderer draws them: 1920 x 1080, 48
+// frames (--quick: 4 of 192 x 108), direction 0, speed 0 to 95 %, without
+// and with --doppler; the render alone, no encoding (lumirun_bench_movie
+// times that).
+void smooth_movie_figures(bool quick)
+{
+    const std::int32_t width = quick ? 192 : 1920, height = quick ? 108 : 1080, frames = quick ? 4 : 48;
+    const raster source = make_picture(width, height);
+    colour_table_cache tables;
+    std::printf("\nA smooth movie: %d frames of %dx%d, direction 0, 0 to 95 %% of c, rendering only:\n", frames, width,
+                height);
+    for (bool doppler : {false, true}) {
+        const clock_type::time_point start = clock_type::now();
+        for (std::int32_t k = 0; k < frames; ++k) {
+            render_settings settings;
+            settings.method = render_method::smooth;
+            settings.speed = 0.95 * speed_of_light * k / std::max(1, frames - 1);
+            settings.observer = observer_position{0.0, static_cast<double>(height / 2), 0.0};
+            observer_depth(settings.direction, &settings.observer.observer_z);
+            if (doppler)
+                smooth_doppler(source, settings, &tables, false);
+            else
+                render_picture(source, settings, no_progress);
+        }
+        const double seconds = std::chrono::duration<double>(clock_type::now() - start).count();
+        std::printf("  %-10s %8.2f s, %8.1f ms a frame\n", doppler ? "--doppler" : "plain", seconds,
+                    seconds * 1e3 / frames);
+    }
 }
 
 }  // namespace
@@ -253,8 +382,11 @@ int main(int argc, char** argv)
         doppler_figures(640, 480);
         return 0;
     }
-    if (argc > 1 && std::strcmp(argv[1], "--smooth") == 0)
-        return smooth_figures(false) ? 0 : 1;
+    if (argc > 1 && std::strcmp(argv[1], "--smooth") == 0) {
+        const bool same = smooth_figures(false);
+        smooth_movie_figures(false);
+        return same ? 0 : 1;
+    }
     std::vector<bench_case> cases;
     const std::int32_t small_w = quick ? 64 : 640;
     const std::int32_t small_h = quick ? 48 : 480;
@@ -321,5 +453,6 @@ int main(int argc, char** argv)
                 "over the limit's time for as many positions. bytes: base, ref and fast give the same raster.\n");
     doppler_figures(small_w, small_h);
     const bool smooth_same = smooth_figures(quick);
+    smooth_movie_figures(quick);
     return all_match && smooth_same ? 0 : 1;
 }
