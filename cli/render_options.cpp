@@ -1,6 +1,7 @@
 #include "cli/render_options.h"
 
 #include "image/file_replace.h"
+#include "pipeline/ffmpeg_movie.h"
 #include "pipeline/message_line.h"
 #include "pipeline/picture_formats.h"
 
@@ -61,6 +62,10 @@ const char* const render_usage =
     "                     both the bright and the dark side stay visible; clip,\n"
     "                     which scales light brighter than white down keeping\n"
     "                     its hue; or reinhard, which compresses it\n"
+    "  --doppler-map      instead of colours, each pixel's Doppler factor D in\n"
+    "                     false colour: grey at 1, bluer above, redder below,\n"
+    "                     on a log scale from 1/8 to 8 (held past its ends),\n"
+    "                     with a legend of D along the bottom\n"
     "  --format F         jpeg, png or webp for OUTPUT -, y4m for a movie to it\n"
     "  --jpeg-quality Q   JPEG quality, 1 to 100 (default 100)\n"
     "  --chroma C         444 (colour at every pixel) or 420 (default) for JPEG\n"
@@ -73,11 +78,13 @@ const char* const render_usage =
     "  --help             this text\n"
     "  --version          the program's version\n"
     "\n"
-    "Movies: lumirun-render INPUT MOVIE --frames N with a range, A:B or\n"
-    "X1,Y1:X2,Y2, for --speed or --observer (or both); frame k of N takes the\n"
-    "value k/(N-1) of the way from the first end to the second, the observer\n"
-    "rounded to whole pixels. All frames share one canvas, black where a frame\n"
-    "does not reach. MOVIE is NAME.webp, a looping animated WebP (near-lossless\n"
+    "Movies: lumirun-render INPUT MOVIE --frames N (or --duration S) with a\n"
+    "range, A:B or X1,Y1:X2,Y2, for --speed or --observer (or both); frame k\n"
+    "of N takes the value k/(N-1) of the way from the first end to the second,\n"
+    "the observer rounded to whole pixels. All frames share one canvas, as\n"
+    "large as the largest frame, black where a frame does not reach; each\n"
+    "frame keeps its place among the others as far as the canvas leaves room.\n"
+    "MOVIE is NAME.webp, a looping animated WebP (near-lossless\n"
     "unless --lossless); NAME.y4m, a YUV4MPEG2 stream (- with --format y4m for\n"
     "standard output); NAME.mp4 (H.264), NAME.webm (VP9), NAME.mkv or NAME.gif,\n"
     "made by ffmpeg; or a frame pattern such as frame-%04d.png, one picture file\n"
@@ -85,7 +92,15 @@ const char* const render_usage =
     "(N from 1 to 10), any other % written %%. Every frame's file is checked\n"
     "before the work; one that exists is refused.\n"
     "  --frames N         the number of frames, 1 to 100000\n"
+    "  --duration S       the movie's length in seconds instead of --frames:\n"
+    "                     S times the frame rate frames, rounded, at least 1\n"
     "  --fps F            frames per second, 0.1 to 1000 (default 24)\n"
+    "  --size WxH         every frame W by H pixels (1 to 16383; even for MP4,\n"
+    "                     WebM and Matroska), e.g. 1920x1080 for a slide; with\n"
+    "  --fit              (the default) the canvas scaled to fit, black bars on\n"
+    "                     two sides, or with\n"
+    "  --fill             scaled to cover W by H, each frame cropped about the\n"
+    "                     observer\n"
     "  --ffmpeg PROGRAM   the ffmpeg to run (default: ffmpeg); a name without a\n"
     "                     folder is looked up on the PATH only, ./NAME is the\n"
     "                     current folder's\n"
@@ -181,6 +196,29 @@ std::string format_option_error(const render_options& options, bool quality_give
     return std::string();
 }
 
+// What --size, --fit and --fill lack or have too many of; empty when they
+// fit.
+std::string framing_usage_error(const render_options& options, const std::string& size_text, bool fit_given,
+                                bool fill_given)
+{
+    if (fit_given && fill_given)
+        return "--fit and --fill exclude each other: give one of them";
+    if ((fit_given || fill_given) && size_text.empty())
+        return std::string(fit_given ? "--fit" : "--fill") + " needs --size WIDTHxHEIGHT";
+    if (size_text.empty())
+        return std::string();
+    if (options.frames == 0)
+        return "--size is for a movie (--frames N or --duration SECONDS)";
+    ffmpeg_container container = ffmpeg_container::gif;
+    const bool yuv420_movie = movie_output_kind(options.output) == movie_output::ffmpeg
+                              && ffmpeg_container_of(options.output, &container)
+                              && container != ffmpeg_container::gif;
+    if (yuv420_movie && (options.movie_width % 2 != 0 || options.movie_height % 2 != 0))
+        return "--size for an MP4, WebM or Matroska movie takes even sides (its colour is kept for 2 by 2 pixels),"
+               " not '" + size_text + "'";
+    return std::string();
+}
+
 }  // namespace
 
 parse_result parse_render_arguments(int argc, const char* const* argv)
@@ -206,6 +244,13 @@ parse_result parse_render_arguments(int argc, const char* const* argv)
     bool depth_given = false;
     std::string format_named;
     std::string effects_named = "all";
+    // The movie's framing and length.
+    bool fit_given = false;
+    bool fill_given = false;
+    std::string size_text;
+    std::string duration_text;
+    std::string fps_text = "24";
+    double duration = 0.0;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         if (options_ended || argument.size() < 2 || argument[0] != '-') {
@@ -246,6 +291,10 @@ parse_result parse_render_arguments(int argc, const char* const* argv)
                 = argument == "--doppler" ? doppler_mode::colour_and_brightness : doppler_mode::colour_only;
             continue;
         }
+        if (argument == "--doppler-map") {
+            options.doppler_map = true;
+            continue;
+        }
         if (argument == "--lossless") {
             options.lossless = true;
             continue;
@@ -256,6 +305,11 @@ parse_result parse_render_arguments(int argc, const char* const* argv)
         }
         if (argument == "--no-auto-orient") {
             options.auto_orient = false;
+            continue;
+        }
+        if (argument == "--fit" || argument == "--fill") {
+            (argument == "--fit" ? fit_given : fill_given) = true;
+            options.movie_fill = argument == "--fill";
             continue;
         }
 
@@ -270,8 +324,10 @@ parse_result parse_render_arguments(int argc, const char* const* argv)
         const bool colour_option = name == "--temperature" || name == "--exposure" || name == "--tonemap";
         const bool format_option = name == "--format" || name == "--jpeg-quality" || name == "--chroma"
                                    || name == "--depth" || name == "--ffmpeg";
+        const bool framing_option = name == "--size" || name == "--duration";
         if (name != "--speed" && name != "--direction" && name != "--quality" && name != "--observer"
-            && name != "--effects" && name != "--frames" && name != "--fps" && !colour_option && !format_option)
+            && name != "--effects" && name != "--frames" && name != "--fps" && !colour_option && !format_option
+            && !framing_option)
             return fail("unknown option '" + name + "'");
         if (equals == std::string::npos) {
             if (i + 1 >= argc)
@@ -296,6 +352,16 @@ parse_result parse_render_arguments(int argc, const char* const* argv)
                 return fail("--fps takes a number of frames per second from 0.1 to 1000, not '" + value
                             + "'");
             fps_given = true;
+            fps_text = value;
+        } else if (name == "--size") {
+            if (!parse_movie_size(value, &options.movie_width, &options.movie_height))
+                return fail("--size takes WIDTHxHEIGHT, each a whole number of pixels from 1 to "
+                            + std::to_string(max_movie_side) + ", not '" + value + "'");
+            size_text = value;
+        } else if (name == "--duration") {
+            if (!parse_duration(value, &duration))
+                return fail("--duration takes seconds, a number above 0 and at most 1000000, not '" + value + "'");
+            duration_text = value;
         } else if (name == "--format") {
             if (value != "jpeg" && value != "png" && value != "webp" && value != "y4m")
                 return fail("--format takes jpeg, png, webp or y4m, not '" + value + "'");
@@ -356,12 +422,24 @@ parse_result parse_render_arguments(int argc, const char* const* argv)
     }
     if (positional < 2)
         return fail(positional == 0 ? "missing INPUT and OUTPUT" : "missing OUTPUT");
+    if (!duration_text.empty()) {
+        if (options.frames > 0)
+            return fail("--frames and --duration both set the number of frames; give one of them");
+        if (!frames_for_duration(duration, options.fps, &options.frames))
+            return fail("--duration " + duration_text + " at " + fps_text + " frames a second makes more than "
+                        + std::to_string(max_movie_frames) + " frames");
+    }
     // Silently ignored they would leave the user puzzling over a picture
     // that did not change.
     if (colour_given && !options.doppler)
         return fail("--temperature, --exposure and --tonemap need --doppler");
     if (options.doppler && !shows_light_time(options.effects))
         return fail("--doppler needs --effects all or light-time: " + effects_named
+                    + " shows no light travelling, so nothing to shift");
+    if (options.doppler && options.doppler_map)
+        return fail("--doppler-map shows the Doppler factor instead of colours: not with --doppler");
+    if (options.doppler_map && !shows_light_time(options.effects))
+        return fail("--doppler-map needs --effects all or light-time: " + effects_named
                     + " shows no light travelling, so nothing to shift");
     if (options.doppler && !exposure_given)
         options.colour.auto_exposure = true;
@@ -382,5 +460,8 @@ parse_result parse_render_arguments(int argc, const char* const* argv)
     const std::string format_error = format_option_error(options, quality_given, chroma_given, depth_given);
     if (!format_error.empty())
         return fail(format_error);
+    const std::string framing_error = framing_usage_error(options, size_text, fit_given, fill_given);
+    if (!framing_error.empty())
+        return fail(framing_error);
     return result;
 }

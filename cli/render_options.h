@@ -2,11 +2,13 @@
 //   lumirun-render INPUT OUTPUT [--speed PERCENT] [--direction D]
 //                  [--quality Q] [--observer X,Y] [--quiet]
 //                  [--doppler[=colour] [--temperature K] [--exposure EV|auto]
-//                   [--tonemap compress|clip|reinhard]]
+//                   [--tonemap compress|clip|reinhard]] [--doppler-map]
 //                  [--format jpeg|png|webp] [--jpeg-quality Q] [--chroma 444|420]
 //                  [--depth 8|16] [--lossless] [--no-auto-orient]
 //   lumirun-render INPUT MOVIE --frames N [--speed A:B] [--observer X1,Y1:X2,Y2]
-//                  [--fps F] [--ffmpeg PROGRAM] [--overwrite] [the options above]
+//                  [--fps F] [--size WxH [--fit|--fill]] [--ffmpeg PROGRAM] [--overwrite]
+//                  [the options above]
+//   (--duration S in place of --frames N)
 // OUTPUT's extension names its format (usage error otherwise); "-" is JPEG
 // unless --format says otherwise.
 //   lumirun-render --help | --version

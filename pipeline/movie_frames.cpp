@@ -1,5 +1,8 @@
 #include "pipeline/movie_frames.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "pipeline/ffmpeg_movie.h"
 
 namespace {
@@ -122,4 +125,15 @@ double movie_position(double from, double to, std::int32_t frame, std::int32_t f
         return from;
     const double t = static_cast<double>(frame) / static_cast<double>(frames - 1);
     return from + (to - from) * t;
+}
+
+bool frames_for_duration(double seconds, double fps, std::int32_t* frames)
+{
+    if (!(seconds > 0.0) || !(fps > 0.0))
+        return false;
+    const double count = std::max(1.0, std::floor(seconds * fps + 0.5));
+    if (!(count <= max_movie_frames))
+        return false;
+    *frames = static_cast<std::int32_t>(count);
+    return true;
 }

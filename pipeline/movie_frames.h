@@ -10,6 +10,14 @@
 // The most frames a movie may have.
 constexpr std::int32_t max_movie_frames = 100000;
 
+// The largest side --size may ask for (WebP's largest).
+constexpr std::int32_t max_movie_side = 16383;
+
+// The frames a movie of seconds at fps has: seconds * fps rounded to the
+// nearest whole number (halves up), at least 1. False, *frames unchanged,
+// when that passes max_movie_frames or seconds is not above 0.
+bool frames_for_duration(double seconds, double fps, std::int32_t* frames);
+
 enum class movie_output { webp, frame_files, y4m, ffmpeg, unknown };
 
 // *.webp, *.y4m or "-" (a YUV4MPEG2 stream), *.mp4, *.webm, *.mkv or *.gif

@@ -14,6 +14,7 @@
 #include "image/safe_save.h"
 #include "image/webp_file.h"
 #include "image/y4m_file.h"
+#include "pipeline/doppler_map.h"
 #include "pipeline/ffmpeg_movie.h"
 #include "pipeline/movie_canvas.h"
 #include "pipeline/movie_frames.h"
@@ -234,30 +235,31 @@ std::int32_t side_limit(movie_output kind)
 }
 
 // Pass 1 of the frames, in order, stopping early (fewer extents than
-// frames) once the canvas must pass the output's side: a canvas reaches
-// from the least corner to each frame's far side, less at most half a pixel
-// of rounding. False with the message when a frame cannot render.
+// frames) once the canvas must pass the output's side: without a size asked
+// for, the canvas is as large as the largest frame. False with the message
+// when a frame cannot render.
 bool measure_frames(const render_options& options, const raster& source, movie_output kind, job_progress* bar,
                     std::vector<frame_extent>* extents, std::vector<std::string>* messages)
 {
-    const double limit = side_limit(kind);
-    double left = 0.0, top = 0.0, right = 0.0, bottom = 0.0;
+    const std::int32_t limit = side_limit(kind);
+    const bool sized = options.movie_width > 0 && options.movie_height > 0;
     for (std::int32_t k = 0; k < options.frames; ++k) {
-        const render_output measured = measure_picture(source, movie_frame_settings(options, source, k),
-                                                       frame_progress(bar, true, k, options.frames));
+        const render_settings settings = movie_frame_settings(options, source, k);
+        const render_output measured
+            = measure_picture(source, settings, frame_progress(bar, true, k, options.frames));
         if (measured.status != render_status::done) {
             if (bar)
                 bar->finish();
             messages->push_back(render_failure_text(measured));
             return false;
         }
-        const frame_extent e{measured.box, image_width_of(measured.picture), measured.picture.height};
+        // The observer's own point, about which a fill crops.
+        const view_parameters view{settings.observer, motion_for_speed(settings.speed), settings.effects};
+        const apparent_point seen = apparent_position(view, settings.direction,
+                                                      settings.observer.observer_x, settings.observer.observer_y);
+        const frame_extent e{measured.box, image_width_of(measured.picture), measured.picture.height, seen.x, seen.y};
         extents->push_back(e);
-        left = k == 0 ? e.box.min_x : std::min(left, e.box.min_x);
-        top = k == 0 ? e.box.min_y : std::min(top, e.box.min_y);
-        right = k == 0 ? e.box.min_x + e.width : std::max(right, e.box.min_x + e.width);
-        bottom = k == 0 ? e.box.min_y + e.height : std::max(bottom, e.box.min_y + e.height);
-        if (right - left - 0.5 > limit || bottom - top - 0.5 > limit)
+        if (!sized && (e.width > limit || e.height > limit))
             break;
     }
     return true;
@@ -476,10 +478,12 @@ int make_movie(const raster& source, const render_options& options, movie_output
     if (!measure_frames(options, source, kind, bar, &extents, messages)
         || !movie_colour(options, source, bar, &colours, messages))
         return 1;
-    canvas_layout layout = lay_out_canvas(extents);
+    const movie_framing framing{options.movie_width, options.movie_height, options.movie_fill};
+    canvas_layout layout = lay_out_canvas(extents, framing);
     // The exact renderer's frames draw their alignment columns, as the
-    // viewer's pictures do, and its movies keep the canvas's too.
-    if (options.method == render_method::exact)
+    // viewer's pictures do, and its movies keep the canvas's too, unless
+    // a size is asked for.
+    if (options.method == render_method::exact && framing.width == 0)
         layout.image_width = layout.width;
     raster canvases[2];
     if (!canvases_for(options, layout, extents, kind, limits.memory, canvases, messages)) {
@@ -508,8 +512,13 @@ int make_movie(const raster& source, const render_options& options, movie_output
         const bool coloured = rendered.status != render_status::done
                               || apply_colour(options, colours[static_cast<std::size_t>(k)], settings, &rendered, messages,
                                                &colour_tables);
+        frame_extent extent = extents[static_cast<std::size_t>(k)];
+        extent.box = rendered.box;
         const bool placed = rendered.status == render_status::done && coloured
-                            && draw_on_canvas(rendered.picture, place_on_canvas(layout, rendered.box), canvas);
+                            && draw_on_canvas(rendered.picture, place_on_canvas(layout, extent), canvas);
+        // The legend at the foot of the movie's frame, not of each render.
+        if (placed && options.doppler_map)
+            draw_doppler_legend(canvas);
         spent.render += seconds_since(start);
         // The frame before must be in before this one goes, and a frame that
         // failed ends the movie.
@@ -546,16 +555,16 @@ movie_frame_maker::movie_frame_maker(const raster& source, const render_options&
     : source_(source), options_(options), bar_(bar)
 {
     const movie_output kind = movie_output::frame_files;
-    std::vector<frame_extent> extents;
-    if (!measure_frames(options, source, kind, bar, &extents, messages)
+    if (!measure_frames(options, source, kind, bar, &extents_, messages)
         || !movie_colour(options, source, bar, &colours_, messages))
         return;
-    layout_ = lay_out_canvas(extents);
-    if (options.method == render_method::exact)
+    const movie_framing framing{options.movie_width, options.movie_height, options.movie_fill};
+    layout_ = lay_out_canvas(extents_, framing);
+    if (options.method == render_method::exact && framing.width == 0)
         layout_.image_width = layout_.width;
     // One canvas: the taker has each frame before the next is made.
     raster canvases[2];
-    if (!canvases_for(options, layout_, extents, kind, limits.memory, canvases, messages)) {
+    if (!canvases_for(options, layout_, extents_, kind, limits.memory, canvases, messages)) {
         if (bar)
             bar->finish();
         return;
@@ -574,11 +583,15 @@ bool movie_frame_maker::make(std::int32_t frame, std::vector<std::string>* messa
     }
     if (!apply_colour(options_, colours_[static_cast<std::size_t>(frame)], settings, &rendered, messages, &tables_))
         return false;
-    place_ = place_on_canvas(layout_, rendered.box);
+    frame_extent extent = extents_[static_cast<std::size_t>(frame)];
+    extent.box = rendered.box;
+    place_ = place_on_canvas(layout_, extent);
     if (!draw_on_canvas(rendered.picture, place_, &canvas_)) {
         messages->push_back("Frame " + std::to_string(frame) + " does not fit the movie's canvas.");
         return false;
     }
+    if (options_.doppler_map)
+        draw_doppler_legend(&canvas_);
     if (bar_ && frame == options_.frames - 1)
         bar_->complete_movie(options_.frames);
     return true;

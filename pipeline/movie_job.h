@@ -75,7 +75,8 @@ public:
     bool ok() const { return ok_; }
 
     // Renders frame (0, 1, ... in order) on the canvas, black around it;
-    // *place is where its own picture sits there. The canvas stays valid
+    // place() is where its own picture sits there (and at what scale, with
+    // options.movie_width and movie_height). The canvas stays valid
     // until the next call. False with the lines to tell the user.
     bool make(std::int32_t frame, std::vector<std::string>* messages);
     const raster& canvas() const { return canvas_; }
@@ -87,10 +88,11 @@ private:
     job_progress* bar_;
     bool ok_ = false;
     canvas_layout layout_;
+    std::vector<frame_extent> extents_;
     std::vector<colour_shift_settings> colours_;
     colour_table_cache tables_;
     raster canvas_;
-    canvas_place place_{0, 0};
+    canvas_place place_{0.0, 0.0, 1.0};
 };
 
 #endif

@@ -1,5 +1,7 @@
 #include "pipeline/picture_job.h"
 
+#include "pipeline/doppler_map.h"
+
 #include "image/file_replace.h"
 #include "image/jpeg_file.h"
 #include "image/safe_save.h"
@@ -58,8 +60,9 @@ render_settings settings_for(const render_options& options, const raster& source
     settings.effects = options.effects;
     // The colour pass takes each pixel's D from the sample drawn there.
     // The exact renderer tells which sample each pixel shows; a smooth
-    // render averages its points' shifted light (ask_for_seen_light).
-    settings.keep_origins = options.doppler && options.method == render_method::exact;
+    // render averages its points' shifted light (ask_for_seen_light); the
+    // map of D takes a smooth pixel's D at its centre.
+    settings.keep_origins = (options.doppler || options.doppler_map) && options.method == render_method::exact;
     settings.machine.threads = options.threads;
     return settings;
 }
@@ -95,9 +98,15 @@ bool apply_colour(const render_options& options, const colour_shift_settings& co
                   const render_settings& settings, render_output* rendered, std::vector<std::string>* messages,
                   colour_table_cache* cache)
 {
+    const view_parameters view{settings.observer, motion_for_speed(settings.speed), settings.effects};
+    if (options.doppler_map) {
+        if (map_doppler(&rendered->picture, colour_source(*rendered, settings), view, settings.direction))
+            return true;
+        messages->push_back("The Doppler factors cannot be worked out with these settings.");
+        return false;
+    }
     if (!options.doppler)
         return true;
-    const view_parameters view{settings.observer, motion_for_speed(settings.speed), settings.effects};
     bool nearly_black = false;
     if (apply_doppler(&rendered->picture, colour_source(*rendered, settings), view, settings.direction,
                       colour, &nearly_black, cache)) {
@@ -150,6 +159,8 @@ int render_file(const render_options& options, job_progress* bar, std::vector<st
     }
     if (!apply_colour(options, options.colour, settings, &rendered, messages, &tables))
         return 1;
+    if (options.doppler_map)
+        draw_doppler_legend(&rendered.picture);
 
     return write_picture(options, options.format, options.output, rendered.picture, messages) ? 0 : 1;
 }

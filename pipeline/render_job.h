@@ -31,6 +31,10 @@ struct render_options {
     // is for all and light_time: contraction and none show no light
     // travelling, and the front ends refuse them with doppler.
     relativity_effects effects = relativity_effects::all;
+    // Instead of colours, each pixel's Doppler factor in false colour and a
+    // legend (pipeline/doppler_map.h); never with doppler, and only for all
+    // and light_time.
+    bool doppler_map = false;
     colour_shift_settings colour;
 
     // Reading: the Exif orientation applied (the stored pixel order kept
@@ -61,6 +65,13 @@ struct render_options {
     std::int32_t observer_x_to = 0;
     std::int32_t observer_y_to = 0;
     double fps = 24.0;
+    // The frames' size: the largest frame's when movie_width and
+    // movie_height are 0, otherwise movie_width x movie_height, each frame
+    // letterboxed into it (movie_fill false) or covering it, cropped about
+    // the observer (pipeline/movie_canvas.h).
+    std::int32_t movie_width = 0;
+    std::int32_t movie_height = 0;
+    bool movie_fill = false;
     bool lossless = false;
     // A frame pattern may replace existing files (never the input).
     bool overwrite = false;

@@ -225,3 +225,35 @@ bool parse_frame_rate(const std::string& text, double* fps)
     *fps = value;
     return true;
 }
+
+bool parse_movie_size(const std::string& text, std::int32_t* width, std::int32_t* height)
+{
+    const std::size_t x = text.find_first_of("xX");
+    std::int32_t sides[2] = {0, 0};
+    if (x == std::string::npos)
+        return false;
+    const std::string parts[2] = {text.substr(0, x), text.substr(x + 1)};
+    for (int k = 0; k < 2; ++k) {
+        if (parts[k].empty() || parts[k].size() > 5)
+            return false;
+        for (const char c : parts[k]) {
+            if (!is_digit(c))
+                return false;
+            sides[k] = sides[k] * 10 + (c - '0');
+        }
+        if (sides[k] < 1 || sides[k] > max_movie_side)
+            return false;
+    }
+    *width = sides[0];
+    *height = sides[1];
+    return true;
+}
+
+bool parse_duration(const std::string& text, double* seconds)
+{
+    double value = 0.0;
+    if (!parse_number(text, &value) || !(value > 0.0) || !(value <= 1000000.0))
+        return false;
+    *seconds = value;
+    return true;
+}

@@ -62,4 +62,13 @@ bool parse_frame_count(const std::string& text, std::int32_t* frames);
 // milliseconds, and max_movie_frames at 0.1 a second still fit in 32 bits).
 bool parse_frame_rate(const std::string& text, double* fps);
 
+// A movie's size, "WIDTHxHEIGHT" (x or X), each a whole number from 1 to
+// max_movie_side.
+bool parse_movie_size(const std::string& text, std::int32_t* width, std::int32_t* height);
+
+// A movie's length in seconds: a decimal number (as parse_number) above 0
+// and at most 1000000 (frames_for_duration then tells whether its frames
+// are too many).
+bool parse_duration(const std::string& text, double* seconds);
+
 #endif

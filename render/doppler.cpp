@@ -205,6 +205,12 @@ const colour_shift_table* colour_table_cache::table_for(const motion_parameters&
     return built_ ? &table_ : nullptr;
 }
 
+double pixel_doppler_factor(const raster& picture, const doppler_source& source, const view_parameters& view,
+                            fly_by_direction direction, std::int32_t i, std::int32_t j)
+{
+    return pixel_factors(picture, source, view, direction).at(i, j);
+}
+
 bool measure_doppler(const raster& picture, const doppler_source& source, const view_parameters& view,
                      fly_by_direction direction, const colour_shift_settings& colour,
                      doppler_statistics* statistics, colour_table_cache* cache)

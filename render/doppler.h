@@ -52,6 +52,11 @@ struct doppler_source {
     const std::vector<float>* light = nullptr;
 };
 
+// D of pixel (i, j) of a rendered picture as the colour pass takes it from
+// source; NaN where no sample landed (with origins).
+double pixel_doppler_factor(const raster& picture, const doppler_source& source, const view_parameters& view,
+                            fly_by_direction direction, std::int32_t i, std::int32_t j);
+
 // The colour pass's table for the last motion and colour settings asked:
 // its matrices built once while the speed, the temperature and the mode
 // stay (a movie whose observer moves, or whose speed range has equal ends,

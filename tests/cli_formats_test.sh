@@ -443,6 +443,12 @@ print('%s: %.1f dB from the 4:2:0 frames, %.1f dB from the exact ones' % (sys.ar
 sys.exit(codec < 30)" "$work/yuv420.frames" "$work/decoded.frames" "$container" "$work/exact.frames" ||
             fail "movie.$container: frames too far"
     done
+    # --size: a slide's size whatever the picture's, --duration's frames.
+    if run 0 "$source" "$work/slide.mp4" --duration 0.25 --speed 0:80 --size 96x54; then
+        info=$(ffprobe -v error -count_frames -show_entries stream=width,height,nb_read_frames,pix_fmt -of csv=p=0 \
+            "$work/slide.mp4")
+        [ "$info" = "96,54,yuv420p,6" ] || fail "slide.mp4: $info"
+    fi
     ls -A "$work" | grep -q '^\.\|lumirun' && fail "temporary files left: $(ls -A "$work")"
 fi
 

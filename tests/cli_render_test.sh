@@ -191,7 +191,9 @@ for arguments in "--speed abc" "--speed 100" "--speed -5" "--speed 0x10" "--spee
 done
 run 2 "$images/testorig.jpg"
 for arguments in "--frames 3 --speed 50:100" "--frames 3 --speed a:b" "--frames 0 --speed 0:90" "--frames 3" \
-    "--frames 3 --observer 1,2:" "--speed 0:90" "--frames 3 --speed 0:90 --fps 0x10"; do
+    "--frames 3 --observer 1,2:" "--speed 0:90" "--frames 3 --speed 0:90 --fps 0x10" \
+    "--frames 3 --speed 0:90 --size 0x9" "--duration 1 --speed 0:90 --size 99999x9" "--duration -1 --speed 0:90" \
+    "--duration 1 --frames 3 --speed 0:90" "--frames 3 --speed 0:90 --fill"; do
     # shellcheck disable=SC2086
     run 2 "$images/testorig.jpg" "$work/usage.webp" $arguments
     [ "$(wc -l < "$work/err")" = 2 ] && grep -q "^lumirun-render: " "$work/err" \
@@ -200,14 +202,14 @@ for arguments in "--frames 3 --speed 50:100" "--frames 3 --speed a:b" "--frames 
 done
 
 # Movies. An animated WebP: the frames and one canvas (webpmux reads it back),
-# as wide as the frames reach (the smooth renderer's have no alignment
-# columns).
+# as large as the largest frame, here the photo at speed 0 (the smooth
+# renderer's frames have no alignment columns).
 if run 0 "$images/testorig.jpg" "$work/movie.webp" --frames 3 --speed 0:90 --lossless --observer 20,70; then
     expect_err "" "movie"
     [ "$(head -c 4 "$work/movie.webp")" = RIFF ] || fail "movie.webp is not a RIFF file"
     if command -v webpmux > /dev/null; then
         webpmux -info "$work/movie.webp" > "$work/info" 2>&1
-        grep -q "^Number of frames: 3$" "$work/info" && grep -q "^Canvas size: 330 x 149$" "$work/info" \
+        grep -q "^Number of frames: 3$" "$work/info" && grep -q "^Canvas size: 227 x 149$" "$work/info" \
             && grep -q "Loop Count : 0" "$work/info" || fail "movie.webp: $(tr '\n' ' ' < "$work/info")"
     fi
 fi
@@ -216,9 +218,29 @@ if run 0 "$images/testorig.jpg" "$work/frame-%03d.jpg" --frames 3 --observer 0,0
     for k in 000 001 002; do is_jpeg "$work/frame-$k.jpg" || fail "frame-$k.jpg is not a JPEG file"; done
     expect_absent "$work/frame-003.jpg"
 fi
+# --size and --duration: every frame of the stream the size asked for, as
+# many frames as the seconds at the frame rate give (0.5 s at 6 a second),
+# the same bytes in both builds (the exact renderer's frames, resampled).
+for framing in "--fit 8121f873c8062abb" "--fill c3a12b4e4a082ae1"; do
+    if run 0 "$images/testorig.jpg" "$work/sized.y4m" --duration 0.5 --fps 6 --speed 0:90 --size 32x20 \
+        "${framing% *}" --quality low; then
+        header=$(head -n 1 "$work/sized.y4m")
+        [[ $header == "YUV4MPEG2 W32 H20 F6:1 "* ]] || fail "sized.y4m ${framing% *}: $header"
+        [ "$(wc -c < "$work/sized.y4m")" = $((${#header} + 1 + 3 * (6 + 32 * 20 * 3 / 2))) ] \
+            || fail "sized.y4m ${framing% *}: not 3 frames of 32 by 20"
+        [ "$(sha256sum < "$work/sized.y4m" | head -c 16)" = "${framing#* }" ] \
+            || fail "sized.y4m ${framing% *}: other bytes, $(sha256sum < "$work/sized.y4m")"
+    fi
+done
+# --doppler-map: the Doppler factors in false colour and their legend, the
+# same bytes in both builds (the exact renderer's D at each pixel's sample).
+if run 0 "$images/testorig.jpg" "$work/map.png" --speed 80 --doppler-map --quality low; then
+    [ "$(sha256sum < "$work/map.png" | head -c 16)" = d0618c2940fa128c ] \
+        || fail "map.png: other bytes, $(sha256sum < "$work/map.png")"
+fi
 # A canvas WebP cannot hold is refused before anything is written.
 run 1 "$images/testorig.jpg" "$work/wide.webp" --frames 2 --speed 0:99.999 --quality low
-expect_err "lumirun-render: The movie's canvas of 16764 by 149 pixels passes the 16383-pixel limit of WebP on a side.
+expect_err "lumirun-render: The movie's canvas of 16540 by 149 pixels passes the 16383-pixel limit of WebP on a side.
 " "canvas too wide for WebP"
 expect_absent "$work/wide.webp"
 # A movie of the colour shift: the same canvas, other colours.

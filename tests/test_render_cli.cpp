@@ -208,6 +208,11 @@ TEST(render_arguments, UsageErrorsSayWhatIsWrong)
         {{"a", "b", "--doppler", "--tonemap"}, "option '--tonemap' needs a value"},
         {{"a", "b", "--doppler", "--tonemap", "gamma"}, "--tonemap takes compress, clip or reinhard, not 'gamma'"},
         {{"a", "b", "--exposure", "1"}, "--temperature, --exposure and --tonemap need --doppler"},
+        {{"a", "b.png", "--doppler-map", "--doppler"},
+         "--doppler-map shows the Doppler factor instead of colours: not with --doppler"},
+        {{"a", "b.png", "--doppler-map", "--exposure", "1"}, "--temperature, --exposure and --tonemap need --doppler"},
+        {{"a", "b.png", "--doppler-map", "--effects", "contraction"},
+         "--doppler-map needs --effects all or light-time: contraction shows no light travelling, so nothing to shift"},
         {{"a", "b.jpg", "--effects", "warp"}, "--effects takes all, contraction, light-time or none, not 'warp'"},
         {{"a", "b.jpg", "--effects", "none", "--doppler"},
          "--doppler needs --effects all or light-time: none shows no light travelling, so nothing to shift"},
@@ -249,6 +254,36 @@ TEST(render_arguments, UsageErrorsSayWhatIsWrong)
          "a movie to standard output is a YUV4MPEG2 stream: add --format y4m"},
         {{"a", "b.y4m", "--frames", "3", "--speed", "0:90", "--ffmpeg", "f"},
          "--ffmpeg is for .mp4, .webm, .mkv and .gif movies"},
+        // A movie's size and length.
+        {{"a", "b.webp", "--frames", "3", "--speed", "0:90", "--size", "0x10"},
+         "--size takes WIDTHxHEIGHT, each a whole number of pixels from 1 to 16383, not '0x10'"},
+        {{"a", "b.webp", "--frames", "3", "--speed", "0:90", "--size", "-4x10"},
+         "--size takes WIDTHxHEIGHT, each a whole number of pixels from 1 to 16383, not '-4x10'"},
+        {{"a", "b.webp", "--frames", "3", "--speed", "0:90", "--size", "16384x10"},
+         "--size takes WIDTHxHEIGHT, each a whole number of pixels from 1 to 16383, not '16384x10'"},
+        {{"a", "b.webp", "--frames", "3", "--speed", "0:90", "--size=1920*1080"},
+         "--size takes WIDTHxHEIGHT, each a whole number of pixels from 1 to 16383, not '1920*1080'"},
+        {{"a", "b.webp", "--frames", "3", "--speed", "0:90", "--size", "1920x"},
+         "--size takes WIDTHxHEIGHT, each a whole number of pixels from 1 to 16383, not '1920x'"},
+        {{"a", "b.mp4", "--frames", "3", "--speed", "0:90", "--size", "1921x1080"},
+         "--size for an MP4, WebM or Matroska movie takes even sides (its colour is kept for 2 by 2 pixels),"
+         " not '1921x1080'"},
+        {{"a", "b.jpg", "--size", "640x480"}, "--size is for a movie (--frames N or --duration SECONDS)"},
+        {{"a", "b.webp", "--frames", "3", "--speed", "0:90", "--fill"}, "--fill needs --size WIDTHxHEIGHT"},
+        {{"a", "b.webp", "--frames", "3", "--speed", "0:90", "--size", "64x64", "--fit", "--fill"},
+         "--fit and --fill exclude each other: give one of them"},
+        {{"a", "b.webp", "--speed", "0:90", "--duration", "0"},
+         "--duration takes seconds, a number above 0 and at most 1000000, not '0'"},
+        {{"a", "b.webp", "--speed", "0:90", "--duration", "-2"},
+         "--duration takes seconds, a number above 0 and at most 1000000, not '-2'"},
+        {{"a", "b.webp", "--speed", "0:90", "--duration", "2s"},
+         "--duration takes seconds, a number above 0 and at most 1000000, not '2s'"},
+        {{"a", "b.webp", "--speed", "0:90", "--duration", "1e7"},
+         "--duration takes seconds, a number above 0 and at most 1000000, not '1e7'"},
+        {{"a", "b.webp", "--speed", "0:90", "--duration", "4000.1", "--fps", "25"},
+         "--duration 4000.1 at 25 frames a second makes more than 100000 frames"},
+        {{"a", "b.webp", "--speed", "0:90", "--duration", "2", "--frames", "48"},
+         "--frames and --duration both set the number of frames; give one of them"},
         // Formats.
         {{"a", "b.tif"}, "OUTPUT must end in .jpg, .jpeg, .png or .webp (or be - with --format jpeg|png|webp), not"
                          " 'b.tif'"},
@@ -291,6 +326,29 @@ TEST(render_arguments, MovieRangesFramesAndOutputNames)
     ASSERT_EQ(over.outcome, parse_outcome::run) << over.error;
     EXPECT_TRUE(over.options.overwrite);
     EXPECT_EQ(over.options.fps, 10.0);
+
+    // --duration: seconds times the frame rate, rounded, at least one frame;
+    // --size with fit unless --fill.
+    const std::vector<std::pair<std::vector<const char*>, std::int32_t>> durations = {
+        {{"--duration", "2"}, 48}, {{"--duration", "2.5", "--fps", "10"}, 25},
+        {{"--fps", "10", "--duration", "0.05"}, 1}, {{"--duration", "0.001"}, 1},
+        {{"--duration", "0.0625"}, 2}, {{"--duration", "4000", "--fps", "25"}, 100000}};
+    for (const auto& [extra, frames] : durations) {
+        std::vector<const char*> arguments = {"in.jpg", "out.mp4", "--speed", "0:90", "--size", "1920x1080"};
+        arguments.insert(arguments.end(), extra.begin(), extra.end());
+        const parse_result timed = parse(arguments);
+        ASSERT_EQ(timed.outcome, parse_outcome::run) << timed.error;
+        EXPECT_EQ(timed.options.frames, frames) << extra[1];
+        EXPECT_EQ(timed.options.movie_width, 1920);
+        EXPECT_EQ(timed.options.movie_height, 1080);
+        EXPECT_FALSE(timed.options.movie_fill);
+    }
+    const parse_result filled = parse({"in.jpg", "out.gif", "--frames", "2", "--speed", "0:9", "--size=33X17",
+                                       "--fill"});
+    ASSERT_EQ(filled.outcome, parse_outcome::run) << filled.error;
+    EXPECT_EQ(std::vector<std::int32_t>({filled.options.movie_width, filled.options.movie_height}),
+              std::vector<std::int32_t>({33, 17}));
+    EXPECT_TRUE(filled.options.movie_fill);
 
     // A frame pattern: one %d, or %0Nd with N from 1 to 10 (zeros, never
     // blanks), any other % written %%.

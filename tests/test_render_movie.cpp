@@ -3,20 +3,24 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include <webp/demux.h>
 
+#include "pipeline/doppler_map.h"
 #include "pipeline/movie_job.h"
 #include "pipeline/picture_formats.h"
 #include "pipeline/picture_job.h"
 #include "pipeline/program_pipe.h"
 #include "cli/render_options.h"
 #include "image/jpeg_file.h"
+#include "image/png_file.h"
 #include "render/doppler.h"
 #include "colour/spectral_colour.h"
 #include "tests/jpeg_test_support.h"
@@ -87,6 +91,42 @@ std::int64_t misplaced_pixels(const bytes& canvas, std::int32_t width, std::int3
     return wrong;
 }
 
+// Where each single render sits on the movie's canvas, and the canvas's
+// size: as large as the largest frame, each frame's offset in the union of
+// the boxes (rounded) scaled to the room the canvas leaves it.
+struct expected_canvas {
+    std::int32_t width = 0;  // the picture's own columns
+    std::int32_t height = 0;
+    std::vector<std::pair<std::int32_t, std::int32_t>> places;
+};
+
+expected_canvas canvas_of(const std::vector<render_output>& singles)
+{
+    expected_canvas canvas;
+    double left = 1e300;
+    double top = 1e300;
+    for (const render_output& r : singles) {
+        left = std::min(left, r.box.min_x);
+        top = std::min(top, r.box.min_y);
+        canvas.width = std::max(canvas.width, image_width_of(r.picture));
+        canvas.height = std::max(canvas.height, r.picture.height);
+    }
+    double across = 0.0;
+    double down = 0.0;
+    for (const render_output& r : singles) {
+        across = std::max(across, std::round(r.box.min_x - left) + image_width_of(r.picture));
+        down = std::max(down, std::round(r.box.min_y - top) + r.picture.height);
+    }
+    const auto squeeze = [](double in_union, double whole, std::int32_t size, std::int32_t room) {
+        return whole > size ? static_cast<std::int32_t>(std::lround(in_union * (room - size) / (whole - size))) : 0;
+    };
+    for (const render_output& r : singles)
+        canvas.places.emplace_back(
+            squeeze(std::round(r.box.min_x - left), across, image_width_of(r.picture), canvas.width),
+            squeeze(std::round(r.box.min_y - top), down, r.picture.height, canvas.height));
+    return canvas;
+}
+
 struct sweep {
     const char* name;
     std::int32_t direction;
@@ -134,8 +174,6 @@ TEST(render_movie, EveryLosslessFrameIsTheSingleRenderInItsPlace)
 
         // The single renders, and the canvas they share.
         std::vector<render_output> singles;
-        double left = 1e300;
-        double top = 1e300;
         for (std::size_t k = 0; k < 3; ++k) {
             render_options single = options;
             single.frames = 0;
@@ -143,20 +181,13 @@ TEST(render_movie, EveryLosslessFrameIsTheSingleRenderInItsPlace)
             single.observer_x = s.observers[k].first;
             single.observer_y = s.observers[k].second;
             singles.push_back(render_picture(source, settings_for(single, source), [](int, int, std::int32_t) {}));
-            left = std::min(left, singles.back().box.min_x);
-            top = std::min(top, singles.back().box.min_y);
         }
-        std::int32_t right = 0;
-        std::int32_t bottom = 0;
-        for (const render_output& r : singles) {
-            right = std::max(right, static_cast<std::int32_t>(std::lround(r.box.min_x - left)) + r.picture.width);
-            bottom = std::max(bottom, static_cast<std::int32_t>(std::lround(r.box.min_y - top)) + r.picture.height);
-        }
+        const expected_canvas canvas = canvas_of(singles);
 
         const decoded_movie movie = decode_movie(options.output);
         ASSERT_TRUE(movie.ok);
-        EXPECT_EQ(movie.width, (right + 3) / 4 * 4);
-        EXPECT_EQ(movie.height, bottom);
+        EXPECT_EQ(movie.width, (canvas.width + 3) / 4 * 4);
+        EXPECT_EQ(movie.height, canvas.height);
         EXPECT_EQ(movie.loop_count, 0u);
         // 24 frames a second: each frame's end, in milliseconds.
         EXPECT_EQ(movie.timestamps, (std::vector<int>{42, 83, 125}));
@@ -164,8 +195,7 @@ TEST(render_movie, EveryLosslessFrameIsTheSingleRenderInItsPlace)
         for (std::size_t k = 0; k < 3; ++k) {
             std::string first;
             EXPECT_EQ(misplaced_pixels(movie.frames[k], movie.width, movie.height, singles[k].picture,
-                                       static_cast<std::int32_t>(std::lround(singles[k].box.min_x - left)),
-                                       static_cast<std::int32_t>(std::lround(singles[k].box.min_y - top)), &first),
+                                       canvas.places[k].first, canvas.places[k].second, &first),
                       0)
                 << "frame " << k << ", first at " << first;
         }
@@ -236,16 +266,13 @@ TEST(render_movie, ADopplerMovieMetersEachFrameAndEasesBetweenThem)
         colours.push_back(settle_exposure(parsed.options.colour, statistics));
     }
     colours = ease_between_frames(colours);
-    double left = 1e300;
-    double top = 1e300;
     for (std::int32_t k = 0; k < frames; ++k) {
         render_output& r = singles[k];
         ASSERT_TRUE(apply_doppler(&r.picture, colour_source(r, settings[k]),
                                   view_parameters{settings[k].observer, motion_for_speed(settings[k].speed)},
                                   settings[k].direction, colours[k]));
-        left = std::min(left, r.box.min_x);
-        top = std::min(top, r.box.min_y);
     }
+    const expected_canvas canvas = canvas_of(singles);
     const decoded_movie movie = decode_movie(parsed.options.output);
     ASSERT_TRUE(movie.ok);
     ASSERT_EQ(movie.frames.size(), static_cast<std::size_t>(frames));
@@ -258,8 +285,7 @@ TEST(render_movie, ADopplerMovieMetersEachFrameAndEasesBetweenThem)
     for (std::int32_t k = 0; k < frames; ++k) {
         std::string first;
         EXPECT_EQ(misplaced_pixels(movie.frames[k], movie.width, movie.height, singles[k].picture,
-                                   static_cast<std::int32_t>(std::lround(singles[k].box.min_x - left)),
-                                   static_cast<std::int32_t>(std::lround(singles[k].box.min_y - top)), &first),
+                                   canvas.places[k].first, canvas.places[k].second, &first),
                   0)
             << "frame " << k << ", first at " << first;
         shown.push_back(log_average(singles[k].picture.pixels.get(),
@@ -279,6 +305,180 @@ TEST(render_movie, ADopplerMovieMetersEachFrameAndEasesBetweenThem)
         gain.push_back(c.exposure + (c.contrast - 1.0) * (photo - c.pivot));
     for (std::int32_t k = 1; k + 1 < frames; ++k)
         EXPECT_GE(gain[k + 1] - gain[k], -0.1) << "frame " << k;
+}
+
+// --size: a picture red above and blue below, at speed 0. Fit shrinks the
+// largest frame to the size and centres it between black bars, its rows
+// averaged; fill enlarges it to cover the size and crops it about the
+// observer, whose half is all that shows (the row at the other half's edge
+// interpolated a quarter of the way to it).
+TEST(render_movie, SizeFitsOrFillsEveryFrame)
+{
+    temp_folder folder;
+    const std::string input = folder.path("in.png");
+    raster halves = allocate_raster(40, 32);
+    for (std::int32_t y = 0; y < 32; ++y)
+        for (std::int32_t x = 0; x < 40; ++x)
+            halves.pixels[(static_cast<std::size_t>(y) * 40 + x) * 3 + (y < 16 ? 2 : 0)] = 255;
+    {
+        std::FILE* file = std::fopen(input.c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        std::string reason;
+        EXPECT_TRUE(write_png(file, halves, &reason)) << reason;
+        ASSERT_EQ(std::fclose(file), 0);
+    }
+    struct framing_case {
+        const char* size;
+        const char* framing;
+        const char* observer;
+    };
+    const std::string bar(20, 'k');
+    const std::string red = bar + std::string(20, 'r') + bar;
+    const std::string blue = bar + std::string(20, 'b') + bar;
+    const std::vector<framing_case> cases = {
+        {"60x16", "--fit", "0,16"},
+        {"80x32", "--fill", "0,4"},
+        {"80x32", "--fill", "0,28"},
+    };
+    for (const framing_case& c : cases) {
+        SCOPED_TRACE(std::string(c.size) + " " + c.framing + ", observer " + c.observer);
+        const std::string output = folder.path("movie.webp");
+        const char* argv[] = {"lumirun-render", input.c_str(), output.c_str(), "--duration", "0.1", "--fps", "20",
+                              "--speed", "0:0", "--observer", c.observer, "--size", c.size, c.framing, "--lossless"};
+        const parse_result parsed = parse_render_arguments(15, argv);
+        ASSERT_EQ(parsed.outcome, parse_outcome::run) << parsed.error;
+        std::vector<std::string> messages;
+        ASSERT_EQ(render_movie(parsed.options, nullptr, &messages), 0) << (messages.empty() ? "" : messages.back());
+        const decoded_movie movie = decode_movie(output);
+        ASSERT_TRUE(movie.ok);
+        // 0.1 s at 20 frames a second; the animation keeps the second,
+        // which is the first, as a longer first frame.
+        EXPECT_EQ(parsed.options.frames, 2);
+        ASSERT_EQ(movie.frames.size(), 1u);
+        std::int32_t width = 0, height = 0;
+        ASSERT_TRUE(parse_movie_size(c.size, &width, &height));
+        ASSERT_EQ(movie.width, width);
+        ASSERT_EQ(movie.height, height);
+        for (const bytes& frame : movie.frames) {
+            // Each pixel as a letter: k black, r red, b blue, R and B a
+            // quarter of the other mixed in.
+            std::string seen;
+            for (std::int32_t y = 0; y < height; ++y) {
+                for (std::int32_t x = 0; x < width; ++x) {
+                    const unsigned char* p = frame.data() + (static_cast<std::size_t>(y) * width + x) * 4;
+                    seen += p[0] == 0 && p[1] == 0 && p[2] == 0 ? 'k'
+                            : p[0] == 255 && p[1] == 0 && p[2] == 0 ? 'r'
+                            : p[0] == 0 && p[1] == 0 && p[2] == 255 ? 'b'
+                            : p[0] == 191 && p[1] == 0 && p[2] == 64 ? 'R'
+                            : p[0] == 64 && p[1] == 0 && p[2] == 191 ? 'B'
+                                                                  : '?';
+                }
+            }
+            const bool fit = std::string(c.framing) == "--fit";
+            const bool top = std::string(c.observer) == "0,4";
+            std::string expected;
+            for (std::int32_t y = 0; y < height; ++y)
+                expected += fit   ? (y < 8 ? red : blue)
+                            : top ? std::string(80, y < 31 ? 'r' : 'R')
+                                  : std::string(80, y > 0 ? 'b' : 'B');
+            EXPECT_EQ(seen, expected);
+        }
+    }
+}
+
+// --doppler-map: every pixel the colour of the D the colour pass takes
+// (the smooth renderer's, at the pixel's centre), grey at speed 0, the
+// scale's ends where D passes 8 or 1/8, and the legend along the bottom:
+// the bar from 1/8 to 8, white ticks. A movie's frames carry it too.
+TEST(render_movie, DopplerMapShowsEachPixelsFactorAndALegend)
+{
+    temp_folder folder;
+    const std::string input = folder.path("in.jpg");
+    ASSERT_EQ(write_jpeg_file(input.c_str(), f_picture(160, 120), 95).result, 0);
+    const auto rgb = [](const raster& r, std::int32_t x, std::int32_t y) {
+        const std::vector<unsigned char> bgr = pixel_at(r, x, y);
+        return std::array<unsigned char, 3>{bgr[2], bgr[1], bgr[0]};
+    };
+    const auto as_rgb = [](const std::array<unsigned char, 3>& bgr) {
+        return std::array<unsigned char, 3>{bgr[2], bgr[1], bgr[0]};
+    };
+    using colour = std::array<unsigned char, 3>;
+    EXPECT_EQ(as_rgb(doppler_map_colour(1.0)), (colour{128, 128, 128}));
+    EXPECT_EQ(as_rgb(doppler_map_colour(8.0)), (colour{0, 64, 255}));
+    EXPECT_EQ(as_rgb(doppler_map_colour(100.0)), (colour{0, 64, 255}));
+    EXPECT_EQ(as_rgb(doppler_map_colour(0.125)), (colour{255, 32, 0}));
+    EXPECT_EQ(as_rgb(doppler_map_colour(2.0)), (colour{85, 107, 170}));  // a third of the way to blue
+    EXPECT_EQ(as_rgb(doppler_map_colour(0.5)), (colour{170, 96, 85}));
+
+    for (const char* speed : {"0", "99"}) {
+        SCOPED_TRACE(std::string("speed ") + speed);
+        const std::string output = folder.path(std::string("map-") + speed + ".png");
+        const char* argv[] = {"lumirun-render", input.c_str(), output.c_str(), "--speed", speed, "--doppler-map"};
+        const parse_result parsed = parse_render_arguments(6, argv);
+        ASSERT_EQ(parsed.outcome, parse_outcome::run) << parsed.error;
+        std::vector<std::string> messages;
+        ASSERT_EQ(render_file(parsed.options, nullptr, &messages), 0);
+        render_options reading = parsed.options;
+        reading.input = output;
+        raster map;
+        ASSERT_TRUE(open_source(reading, &map, &messages));
+        raster source;
+        ASSERT_TRUE(open_source(parsed.options, &source, &messages));
+        const render_settings settings = settings_for(parsed.options, source);
+        const render_output rendered = render_picture(source, settings, [](int, int, std::int32_t) {});
+        const std::int32_t width = image_width_of(map);
+        ASSERT_EQ(width, image_width_of(rendered.picture));
+        ASSERT_EQ(map.height, rendered.picture.height);
+        const view_parameters view{settings.observer, motion_for_speed(settings.speed)};
+        std::int64_t wrong = 0;
+        std::int64_t ends[2] = {0, 0};
+        const std::int32_t legend_top = map.height - doppler_legend_height;
+        for (std::int32_t y = 0; y < legend_top; ++y) {
+            for (std::int32_t x = 0; x < width; ++x) {
+                const std::vector<unsigned char> drawn = pixel_at(rendered.picture, x, y);
+                colour expected{0, 0, 0};
+                if (drawn != std::vector<unsigned char>{0, 0, 0}) {
+                    const double d = doppler_factor(
+                        view.motion, doppler_cosine(view, settings.direction, x + 0.5 + rendered.box.min_x,
+                                                    y + 0.5 + rendered.box.min_y));
+                    expected = as_rgb(doppler_map_colour(d));
+                    ends[0] += d <= 0.125;
+                    ends[1] += d >= 8.0;
+                }
+                wrong += rgb(map, x, y) != expected;
+                if (speed[0] == '0')
+                    wrong += expected != colour{0, 0, 0} && expected != colour{128, 128, 128};
+            }
+        }
+        EXPECT_EQ(wrong, 0);
+        if (speed[0] == '9') {
+            EXPECT_GT(ends[0], 0);
+            EXPECT_GT(ends[1], 0);
+        }
+        // The legend: the bar's ends, the ticks under 1 and 8, black
+        // between them.
+        EXPECT_EQ(rgb(map, 0, legend_top), (colour{255, 32, 0}));
+        EXPECT_EQ(rgb(map, width - 1, legend_top + 7), (colour{0, 64, 255}));
+        EXPECT_EQ(rgb(map, width - 1, legend_top + 8), (colour{255, 255, 255}));
+        EXPECT_EQ(rgb(map, (3 * (width - 1) + 3) / 6, legend_top + 8), (colour{255, 255, 255}));
+        EXPECT_EQ(rgb(map, width - 3, legend_top + 8), (colour{0, 0, 0}));
+    }
+
+    // A movie: each frame's legend at the foot of the canvas.
+    const std::string movie_name = folder.path("map.webp");
+    const char* argv[] = {"lumirun-render", input.c_str(), movie_name.c_str(), "--frames", "2", "--speed", "0:90",
+                          "--doppler-map", "--lossless"};
+    const parse_result parsed = parse_render_arguments(9, argv);
+    ASSERT_EQ(parsed.outcome, parse_outcome::run) << parsed.error;
+    std::vector<std::string> messages;
+    ASSERT_EQ(render_movie(parsed.options, nullptr, &messages), 0);
+    const decoded_movie movie = decode_movie(movie_name);
+    ASSERT_TRUE(movie.ok);
+    ASSERT_EQ(movie.frames.size(), 2u);
+    for (const bytes& frame : movie.frames) {
+        const unsigned char* left = frame.data() + static_cast<std::size_t>(movie.height - 16) * movie.width * 4;
+        EXPECT_EQ((colour{left[0], left[1], left[2]}), (colour{255, 32, 0}));
+    }
 }
 
 // A WebP movie that cannot be put in place leaves what was there, and no
