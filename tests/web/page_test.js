@@ -195,30 +195,39 @@ const scenarios = {
             `${what}: the page's JPEG differs from lumirun-render's`);
     };
     const state = () => page.evaluate(() => ['effect-contraction', 'effect-light-time', 'doppler-colour',
-      'doppler-brightness'].map((id) => document.getElementById(id)).map((box) => (box.disabled ? '-' : '')
+      'doppler-brightness', 'doppler-map'].map((id) => document.getElementById(id)).map((box) => (box.disabled ? '-' : '')
       + (box.checked ? '1' : '0')).join(' ') + (document.getElementById('doppler-note').hidden ? '' : ' note'));
     // The searchlight brings the colour with it; the colour's switch off
     // takes the searchlight along.
     await page.click('#effect-contraction');
     await page.click('#doppler-brightness');
-    check(await state() === '0 1 1 1', `light travel time and the searchlight: ${await state()}`);
+    check(await state() === '0 1 1 1 0', `light travel time and the searchlight: ${await state()}`);
     await same('light travel time with the searchlight', '--effects', 'light-time', '--doppler');
     await page.click('#doppler-brightness');
     await same('light travel time with the Doppler colour', '--effects', 'light-time', '--doppler=colour');
     check((await field('#link')).endsWith('&effects=light-time&doppler=colour'), `the link: ${await field('#link')}`);
     await page.click('#doppler-brightness');
     await page.click('#doppler-colour');
-    check(await state() === '0 1 0 0', `the Doppler colour off: ${await state()}`);
+    check(await state() === '0 1 0 0 0', `the Doppler colour off: ${await state()}`);
     // Without light travel time no Doppler shift: its switches wait, with a note.
     await page.click('#doppler-colour');
     await page.click('#effect-light-time');
-    check(await state() === '0 0 -0 -0 note', `no light travel time: ${await state()}`);
+    check(await state() === '0 0 -0 -0 -0 note', `no light travel time: ${await state()}`);
     await same('no effects', '--effects', 'none');
     await page.click('#effect-contraction');
     await same('contraction alone', '--effects', 'contraction');
     check((await field('#link')).endsWith('&effects=contraction'), `the link: ${await field('#link')}`);
     await page.click('#effect-light-time');
-    check(await state() === '1 1 0 0', `all effects again: ${await state()}`);
+    check(await state() === '1 1 0 0 0', `all effects again: ${await state()}`);
+    // The D map in place of the colours, with its legend, and back.
+    await page.click('#doppler-brightness');
+    await page.click('#doppler-map');
+    check(await state() === '1 1 0 0 1', `the D map: ${await state()}`);
+    await same('the D map', '--doppler-map');
+    check((await field('#link')).endsWith('&observer=0,240&doppler-map'), `the link: ${await field('#link')}`);
+    await page.click('#doppler-colour');
+    check(await state() === '1 1 1 0 0', `the colour after the D map: ${await state()}`);
+    await page.click('#doppler-colour');
   },
 
   async 'a photo lying on its side with a Display P3 profile, and a PNG, open as lumirun-render reads them'() {
@@ -662,7 +671,8 @@ const scenarios = {
     // Links with effects: the picture shown is lumirun-render's; a Doppler
     // shift with no light travelling is left out.
     for (const [fragment, effects, note] of [['speed=80&effects=light-time', 'light-time', ''],
-      ['speed=80&effects=contraction&doppler', 'contraction', ' This link\'s doppler needs light travel time: left out.']]) {
+      ['speed=80&effects=contraction&doppler&doppler-map', 'contraction',
+       ' This link\'s doppler, doppler-map need light travel time: left out.']]) {
       page = await openPage(pageUrl + '#' + fragment);
       try {
         await page.waitForFunction(() => window.lumirunTest.pictures > 0);

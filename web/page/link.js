@@ -13,6 +13,7 @@ const QUALITIES = { smooth: 'smooth', 1: 'low', 2: 'medium', 3: 'high', 4: 'ultr
                     low: 'low', medium: 'medium', high: 'high', ultra: 'ultra' };
 let linkObserver = null;  // [x, y] from a link, for the photo opened next
 let linkDoppler = 0;      // the link's Doppler choice, while it is read
+let linkDopplerMap = false;
 let linkRefused = '';     // the note on a Doppler choice its effects cannot take
 
 const linkKeys = {
@@ -55,6 +56,10 @@ const linkKeys = {
     linkDoppler = value === 'colour' ? 1 : 2;
     return true;
   },
+  'doppler-map'(value) {
+    linkDopplerMap = value === '';
+    return linkDopplerMap;
+  },
   exposure(value) {
     const stops = Number(value);
     if (value === 'auto') {
@@ -76,6 +81,7 @@ function applyLink(fragment) {
   const notes = [];
   setEffects('all');
   linkDoppler = 0;
+  linkDopplerMap = false;
   linkObserver = null;
   for (const part of fragment.split('&')) {
     if (!part)
@@ -94,11 +100,22 @@ function applyLink(fragment) {
     if (!set || !set(value))
       notes.push(key + (at < 0 ? '' : '=' + value));
   }
-  // lumirun-render refuses --doppler without light travel time; here the
-  // Doppler key is what gives way, with a note of its own.
-  linkRefused = linkDoppler && !$('effect-light-time').checked
-    ? `This link's ${linkDoppler === 1 ? 'doppler=colour' : 'doppler'} needs light travel time: left out.` : '';
-  setDoppler(linkRefused ? 0 : linkDoppler);
+  // lumirun-render refuses --doppler and --doppler-map without light
+  // travel time, and the two together; here the Doppler keys give way,
+  // with a note of their own.
+  const refused = [];
+  if (!$('effect-light-time').checked) {
+    if (linkDoppler)
+      refused.push(linkDoppler === 1 ? 'doppler=colour' : 'doppler');
+    if (linkDopplerMap)
+      refused.push('doppler-map');
+    linkRefused = refused.length ? `This link's ${refused.join(', ')} ${refused.length > 1 ? 'need' : 'needs'}`
+      + ' light travel time: left out.' : '';
+    setDoppler(0, false);
+  } else {
+    linkRefused = linkDoppler && linkDopplerMap ? 'This link\'s doppler-map shows D instead of colours: left out.' : '';
+    setDoppler(linkDoppler, linkDopplerMap);
+  }
   return notes;
 }
 
@@ -110,6 +127,8 @@ function linkFragment() {
     parts.push(`quality=${s.quality}`);
   if (s.effects !== 'all')
     parts.push(`effects=${s.effects}`);
+  if (s.dopplerMap)
+    parts.push('doppler-map');
   if (s.doppler === 1)
     parts.push('doppler=colour');
   else if (s.doppler === 2)

@@ -56,6 +56,7 @@ function settings() {
     observerY: Math.trunc(Number($('observer-y').value) || 0),
     effects: effectsValue(),
     doppler: dopplerValue(),
+    dopplerMap: $('doppler-map').checked ? 1 : 0,
     exposure: $('exposure-mode').value === 'auto' ? 'auto' : ($('exposure').value.trim() || '0'),
   };
 }
@@ -80,9 +81,10 @@ function setEffects(effects) {
   followLightTime();
   return true;
 }
-function setDoppler(mode) {
+function setDoppler(mode, map) {
   $('doppler-colour').checked = mode >= 1;
   $('doppler-brightness').checked = mode === 2;
+  $('doppler-map').checked = map && mode === 0;
   followLightTime();
 }
 
@@ -90,7 +92,7 @@ function setDoppler(mode) {
 // time it is off and its switches wait, with a note saying why.
 function followLightTime() {
   const lightTime = $('effect-light-time').checked;
-  for (const id of ['doppler-colour', 'doppler-brightness']) {
+  for (const id of ['doppler-colour', 'doppler-brightness', 'doppler-map']) {
     $(id).disabled = !lightTime;
     if (!lightTime)
       $(id).checked = false;
@@ -367,14 +369,24 @@ for (const id of ['effect-contraction', 'effect-light-time'])
   $(id).addEventListener('change', () => { followLightTime(); requestPreview(); });
 // The searchlight brightens what the Doppler colour shifts: there is no
 // brightness without the colour, so each switch brings the other along.
+// The D map shows D in place of the colours: it and they take turns.
 $('doppler-colour').addEventListener('change', () => {
   if (!$('doppler-colour').checked)
     $('doppler-brightness').checked = false;
+  else
+    $('doppler-map').checked = false;
   requestPreview();
 });
 $('doppler-brightness').addEventListener('change', () => {
-  if ($('doppler-brightness').checked)
+  if ($('doppler-brightness').checked) {
     $('doppler-colour').checked = true;
+    $('doppler-map').checked = false;
+  }
+  requestPreview();
+});
+$('doppler-map').addEventListener('change', () => {
+  if ($('doppler-map').checked)
+    $('doppler-colour').checked = $('doppler-brightness').checked = false;
   requestPreview();
 });
 for (const radio of document.querySelectorAll('input[name=direction]'))
