@@ -221,7 +221,7 @@ EMSCRIPTEN_KEEPALIVE std::int32_t lr_source_height() { return the_session().sour
 
 EMSCRIPTEN_KEEPALIVE int lr_set_settings(const char* speed, std::int32_t direction, const char* quality,
                                          std::int32_t observer_x, std::int32_t observer_y, std::int32_t doppler,
-                                         const char* exposure, const char* effects)
+                                         const char* exposure, const char* effects, std::int32_t doppler_map)
 {
     render_options options = the_session().options;
     if (!parse_speed_percent(speed, &options.speed_fraction))
@@ -245,6 +245,12 @@ EMSCRIPTEN_KEEPALIVE int lr_set_settings(const char* speed, std::int32_t directi
     if (doppler != 0 && !shows_light_time(options.effects))
         return fail("Doppler colours need the effects all or light-time: " + effects_text
                     + " shows no light travelling.");
+    if (doppler_map != 0 && doppler != 0)
+        return fail("The map of D shows the Doppler factor instead of colours: not with Doppler colours.");
+    if (doppler_map != 0 && !shows_light_time(options.effects))
+        return fail("The map of D needs the effects all or light-time: " + effects_text
+                    + " shows no light travelling.");
+    options.doppler_map = doppler_map != 0;
     options.direction = direction;
     options.observer_given = true;
     options.observer_x = observer_x;

@@ -51,10 +51,12 @@ std::int32_t lr_source_height();
 // observer x and y in source pixels, doppler 0 off, 1 colour only, 2 colour
 // and brightness, exposure "auto" (the command line's default) or stops
 // ("-1.5"), effects as --effects takes them ("all" ... "none"; null, as a
-// caller that passes none gives, is all). Refused as the command line
-// refuses them.
+// caller that passes none gives, is all), doppler_map 1 for --doppler-map
+// (each pixel's D in false colour, with its legend). Refused as the
+// command line refuses them.
 int lr_set_settings(const char* speed, std::int32_t direction, const char* quality, std::int32_t observer_x,
-                    std::int32_t observer_y, std::int32_t doppler, const char* exposure, const char* effects);
+                    std::int32_t observer_y, std::int32_t doppler, const char* exposure, const char* effects,
+                    std::int32_t doppler_map);
 
 // Renders the whole picture at the settings' quality, with the Doppler pass
 // when asked, and keeps it for display (lr_picture_*) and export.

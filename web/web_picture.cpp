@@ -10,6 +10,7 @@
 #include "image/jpeg_file.h"
 #include "image/png_file.h"
 #include "image/safe_save.h"
+#include "pipeline/doppler_map.h"
 #include "pipeline/picture_job.h"
 
 bool passes_page_limit(std::int32_t width, std::int32_t height)
@@ -175,7 +176,11 @@ bool render_for_page(const raster& source, const render_options& options, const 
         messages->push_back(render_failure_text(*rendered));
         return false;
     }
-    return apply_colour(options, options.colour, settings, rendered, messages, &tables);
+    if (!apply_colour(options, options.colour, settings, rendered, messages, &tables))
+        return false;
+    if (options.doppler_map)
+        draw_doppler_legend(&rendered->picture);
+    return true;
 }
 
 std::int32_t preview_factor(const raster& source, const render_options& options, std::int32_t view_width,
@@ -228,6 +233,8 @@ preview_output preview_for_page(const raster& source, const render_options& opti
     }
     if (!apply_colour(quick, quick.colour, settings, &rendered, messages, &tables))
         return preview_output{};
+    if (quick.doppler_map)
+        draw_doppler_legend(&rendered.picture);
     return preview_output{std::move(rendered.picture), double(factor), settings, rendered.box, image_width_of(small),
                           small.height};
 }

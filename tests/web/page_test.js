@@ -169,7 +169,7 @@ const scenarios = {
       }
     }
     // The Doppler colours, with the exposure automatic and then in stops.
-    await page.select('#doppler', '2');
+    await page.click('#doppler-brightness');
     const doppler = ['--speed', '93.7', '--direction', '2', '--observer', '150,300', '--quality', 'low', '--doppler'];
     let bytes = await exported('#save-jpeg');
     check(sha(bytes) === sha(cli('doppler.jpg', ...doppler)),
@@ -180,8 +180,54 @@ const scenarios = {
     check(sha(bytes) === sha(cli('exposure.jpg', ...doppler, '--exposure', '-1.5')),
           'with an exposure of -1.5 stops the page\'s JPEG differs from lumirun-render\'s');
     await page.select('#exposure-mode', 'auto');
-    await page.select('#doppler', '0');
+    await page.click('#doppler-colour');
     await page.select('#quality', 'smooth');
+  },
+
+  async 'the effects\' switches give lumirun-render\'s --effects and --doppler, and never one it refuses'() {
+    await openSample();
+    await type('#speed', '80');
+    await page.click('input[name=direction][value="0"]');
+    let n = 0;
+    const same = async (what, ...options) => {
+      const bytes = await exported('#save-jpeg');
+      check(sha(bytes) === sha(cli(`effects-${++n}.jpg`, '--speed', '80', '--observer', '0,240', ...options)),
+            `${what}: the page's JPEG differs from lumirun-render's`);
+    };
+    const state = () => page.evaluate(() => ['effect-contraction', 'effect-light-time', 'doppler-colour',
+      'doppler-brightness', 'doppler-map'].map((id) => document.getElementById(id)).map((box) => (box.disabled ? '-' : '')
+      + (box.checked ? '1' : '0')).join(' ') + (document.getElementById('doppler-note').hidden ? '' : ' note'));
+    // The searchlight brings the colour with it; the colour's switch off
+    // takes the searchlight along.
+    await page.click('#effect-contraction');
+    await page.click('#doppler-brightness');
+    check(await state() === '0 1 1 1 0', `light travel time and the searchlight: ${await state()}`);
+    await same('light travel time with the searchlight', '--effects', 'light-time', '--doppler');
+    await page.click('#doppler-brightness');
+    await same('light travel time with the Doppler colour', '--effects', 'light-time', '--doppler=colour');
+    check((await field('#link')).endsWith('&effects=light-time&doppler=colour'), `the link: ${await field('#link')}`);
+    await page.click('#doppler-brightness');
+    await page.click('#doppler-colour');
+    check(await state() === '0 1 0 0 0', `the Doppler colour off: ${await state()}`);
+    // Without light travel time no Doppler shift: its switches wait, with a note.
+    await page.click('#doppler-colour');
+    await page.click('#effect-light-time');
+    check(await state() === '0 0 -0 -0 -0 note', `no light travel time: ${await state()}`);
+    await same('no effects', '--effects', 'none');
+    await page.click('#effect-contraction');
+    await same('contraction alone', '--effects', 'contraction');
+    check((await field('#link')).endsWith('&effects=contraction'), `the link: ${await field('#link')}`);
+    await page.click('#effect-light-time');
+    check(await state() === '1 1 0 0 0', `all effects again: ${await state()}`);
+    // The D map in place of the colours, with its legend, and back.
+    await page.click('#doppler-brightness');
+    await page.click('#doppler-map');
+    check(await state() === '1 1 0 0 1', `the D map: ${await state()}`);
+    await same('the D map', '--doppler-map');
+    check((await field('#link')).endsWith('&observer=0,240&doppler-map'), `the link: ${await field('#link')}`);
+    await page.click('#doppler-colour');
+    check(await state() === '1 1 1 0 0', `the colour after the D map: ${await state()}`);
+    await page.click('#doppler-colour');
   },
 
   async 'a photo lying on its side with a Display P3 profile, and a PNG, open as lumirun-render reads them'() {
@@ -267,7 +313,7 @@ const scenarios = {
   async 'a 3-frame lossless movie with Doppler colours has lumirun-render\'s bytes'() {
     await openSample();
     await type('#speed', '60');
-    await page.select('#doppler', '2');
+    await page.click('#doppler-brightness');
     await page.select('#movie-kind', 'speed');
     await type('#movie-to', '95');
     await type('#movie-frames', '3');
@@ -276,7 +322,7 @@ const scenarios = {
     const expected = cli('movie.webp', '--frames', '3', '--speed', '60:95', '--lossless', '--observer', '0,240',
                          '--doppler');
     check(sha(bytes) === sha(expected), 'the page\'s movie differs from lumirun-render\'s');
-    await page.select('#doppler', '0');
+    await page.click('#doppler-colour');
   },
 
   async 'videos in each container the browser encodes, and GIFs: frames, size, framing and pixels as the movie\'s'() {
@@ -595,7 +641,7 @@ const scenarios = {
       await page.waitForFunction(() => window.lumirunTest.pictures > 0);
       await idle();
       const status = await page.$eval('#status', (p) => p.textContent);
-      check(status === 'sample.jpg: 640 × 480 pixels. This link\'s effects=all, bogus, quality=9 are not known here: left out.',
+      check(status === 'sample.jpg: 640 × 480 pixels. This link\'s bogus, quality=9 are not known here: left out.',
             `status: "${status}"`);
       check(await messages() === '', `the link gave a message: "${await messages()}"`);
       const options = ['--speed', '90', '--direction', '1', '--observer', '320,200', '--doppler=colour'];
@@ -622,6 +668,53 @@ const scenarios = {
       await page.close();
       page = saved;
     }
+    // Links with effects: the picture shown is lumirun-render's; a Doppler
+    // shift with no light travelling is left out.
+    // Each: the link, its --effects, the note it gets, the link the page then
+    // gives, lumirun-render's other options.
+    for (const [fragment, effects, note, ending, ...more] of [
+      ['speed=80&effects=light-time', 'light-time', '', '&effects=light-time'],
+      ['speed=80&effects=contraction&doppler&doppler-map', 'contraction',
+       ' This link\'s doppler, doppler-map need light travel time: left out.', '&effects=contraction'],
+      ['speed=80&effects=light-time&doppler-map', 'light-time', '', '&effects=light-time&doppler-map',
+       '--doppler-map']]) {
+      page = await openPage(pageUrl + '#' + fragment);
+      try {
+        await page.waitForFunction(() => window.lumirunTest.pictures > 0);
+        await idle();
+        const status = await page.$eval('#status', (p) => p.textContent);
+        check(status === 'sample.jpg: 640 × 480 pixels.' + note, `${fragment}: status "${status}"`);
+        // A view the picture fits whole: the preview at 1:1.
+        const before = await page.evaluate(() => window.lumirunTest.pictures);
+        await page.evaluate(() => { window.lumirunTest.viewSize = [1280, 960]; window.dispatchEvent(new Event('resize')); });
+        await page.waitForFunction((n) => window.lumirunTest.pictures > n, {}, before);
+        await idle();
+        const shown = await page.evaluate(() => {
+          const c = document.getElementById('picture');
+          return [window.lumirunTest.scale, `${c.width} x ${c.height}`,
+                  Array.from(c.getContext('2d').getImageData(0, 0, c.width, c.height).data).filter((_, i) => i % 4 !== 3)];
+        });
+        // lumirun-render's picture's size and its mean difference from the one shown.
+        const compared = (...options) => {
+          const file = path.join(work, 'effects-link.png');
+          const png = cli('effects-link.png', '--speed', '80', '--observer', '0,240', ...options);
+          const size = `${png.readUInt32BE(16)} x ${png.readUInt32BE(20)}`;
+          if (size !== shown[1])
+            return [size, Infinity];
+          const rgb = execFileSync('convert', [file, '-depth', '8', 'rgb:-'], { maxBuffer: 1 << 24 });
+          return [size, shown[2].reduce((sum, value, i) => sum + Math.abs(value - rgb[i]), 0) / rgb.length];
+        };
+        const [size, own] = compared('--effects', effects, ...more);
+        const all = compared()[1];
+        check(shown[0] === 1 && own === 0 && all > 5,
+              `${fragment}: shown at 1:${shown[0]}, ${shown[1]}, lumirun-render's ${size}; a sample differs by`
+              + ` ${own.toFixed(2)} from its --effects ${effects}, by ${all.toFixed(2)} from its --effects all`);
+        check((await field('#link')).endsWith(ending), `${fragment}: the link ${await field('#link')}`);
+      } finally {
+        await page.close();
+        page = saved;
+      }
+    }
   },
 
   async 'at 1366 x 768 status, progress with Cancel and the explanation show unscrolled; usable at 390 x 844, light and dark'() {
@@ -646,7 +739,7 @@ const scenarios = {
         await page.setViewport({ width: 1366, height: 768 });
         await openSample();
         await type('#speed', '90');
-        await page.select('#doppler', '2');
+        await page.click('#doppler-brightness');
         await page.click('#split');
         await idle();
         await page.mouse.move(...await page.$eval('#picture', (c) => {
@@ -654,6 +747,11 @@ const scenarios = {
           return [r.left + r.width * 0.75, r.top + r.height * 0.3];
         }));
         await page.waitForFunction(() => document.getElementById('probe').textContent.startsWith('D '));
+        // The settings panel from Direction down, its effects' switches whole.
+        await page.$eval('input[name=direction]', (e) => {
+          const panel = e.closest('.controls');
+          panel.scrollTop += e.closest('fieldset').getBoundingClientRect().top - panel.getBoundingClientRect().top - 8;
+        });
         await shoot(`page-1366-${scheme}.png`);
         await page.select('#quality', 'ultra');
         await type('#movie-frames', '48');
@@ -663,7 +761,7 @@ const scenarios = {
           check(await visible(selector), `${scheme}, 1366 x 768: ${selector} is not in view`);
         await page.click('#cancel');
         await page.select('#quality', 'smooth');
-        await page.select('#doppler', '0');
+        await page.click('#doppler-colour');
         await page.click('#split');
         const background = await page.evaluate(() => getComputedStyle(document.documentElement).backgroundColor);
         check((scheme === 'dark') === (background === 'rgb(20, 21, 24)'), `${scheme}: background ${background}`);

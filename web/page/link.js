@@ -1,17 +1,20 @@
 // The view as a link: the settings in the page's address after '#', with
 // lumirun-render's option names and values, such as
-//   #speed=90&direction=1&observer=320,240&doppler=colour
+//   #speed=90&direction=1&observer=320,240&effects=light-time&doppler=colour
 // Opening such a link sets the controls and opens the sample chart; the
 // observer it names also goes to the next photo opened. A key the page does
 // not know, or a value it cannot take, is left out with a quiet note.
 
 // Each key: how its value sets the controls (false when it cannot). A new
-// option of the command line (effects=, say) is one more entry here and
-// one more part in linkFragment.
+// option of the command line is one more entry here and one more part in
+// linkFragment.
 const DIRECTIONS = { 0: 0, 1: 1, 2: 2, 'left-to-right': 0, 'top-to-bottom': 1, 'straight-at-it': 2 };
 const QUALITIES = { smooth: 'smooth', 1: 'low', 2: 'medium', 3: 'high', 4: 'ultra',
                     low: 'low', medium: 'medium', high: 'high', ultra: 'ultra' };
 let linkObserver = null;  // [x, y] from a link, for the photo opened next
+let linkDoppler = 0;      // the link's Doppler choice, while it is read
+let linkDopplerMap = false;
+let linkRefused = '';     // the note on a Doppler choice its effects cannot take
 
 const linkKeys = {
   speed(value) {
@@ -43,13 +46,19 @@ const linkKeys = {
     $('quality').value = QUALITIES[value];
     return true;
   },
+  effects: setEffects,
   // --doppler (no value) is colour and brightness, --doppler=colour the
-  // colour alone; without the key, none.
+  // colour alone; without the key, none. Its switches are set once the
+  // effects are known (applyLink).
   doppler(value) {
     if (value !== '' && value !== 'colour')
       return false;
-    $('doppler').value = value === 'colour' ? '1' : '2';
+    linkDoppler = value === 'colour' ? 1 : 2;
     return true;
+  },
+  'doppler-map'(value) {
+    linkDopplerMap = value === '';
+    return linkDopplerMap;
   },
   exposure(value) {
     const stops = Number(value);
@@ -70,7 +79,9 @@ const linkKeys = {
 // what was left out.
 function applyLink(fragment) {
   const notes = [];
-  $('doppler').value = '0';
+  setEffects('all');
+  linkDoppler = 0;
+  linkDopplerMap = false;
   linkObserver = null;
   for (const part of fragment.split('&')) {
     if (!part)
@@ -89,6 +100,22 @@ function applyLink(fragment) {
     if (!set || !set(value))
       notes.push(key + (at < 0 ? '' : '=' + value));
   }
+  // lumirun-render refuses --doppler and --doppler-map without light
+  // travel time, and the two together; here the Doppler keys give way,
+  // with a note of their own.
+  const refused = [];
+  if (!$('effect-light-time').checked) {
+    if (linkDoppler)
+      refused.push(linkDoppler === 1 ? 'doppler=colour' : 'doppler');
+    if (linkDopplerMap)
+      refused.push('doppler-map');
+    linkRefused = refused.length ? `This link's ${refused.join(', ')} ${refused.length > 1 ? 'need' : 'needs'}`
+      + ' light travel time: left out.' : '';
+    setDoppler(0, false);
+  } else {
+    linkRefused = linkDoppler && linkDopplerMap ? 'This link\'s doppler-map shows D instead of colours: left out.' : '';
+    setDoppler(linkDoppler, linkDopplerMap);
+  }
   return notes;
 }
 
@@ -98,6 +125,10 @@ function linkFragment() {
   const parts = [`speed=${s.speed}`, `direction=${s.direction}`, `observer=${s.observerX},${s.observerY}`];
   if (s.quality !== 'smooth')
     parts.push(`quality=${s.quality}`);
+  if (s.effects !== 'all')
+    parts.push(`effects=${s.effects}`);
+  if (s.dopplerMap)
+    parts.push('doppler-map');
   if (s.doppler === 1)
     parts.push('doppler=colour');
   else if (s.doppler === 2)
@@ -114,6 +145,7 @@ function openLink() {
   const notes = applyLink(fragment);
   linkNote = notes.length
     ? 'This link\'s ' + notes.join(', ') + (notes.length > 1 ? ' are' : ' is') + ' not known here: left out.' : '';
+  linkNote = [linkNote, linkRefused].filter(Boolean).join(' ');
   if (!source && !pendingSource) {
     $('sample').click();
   } else {

@@ -54,9 +54,50 @@ function settings() {
     quality: $('quality').value,
     observerX: Math.trunc(Number($('observer-x').value) || 0),
     observerY: Math.trunc(Number($('observer-y').value) || 0),
-    doppler: Number($('doppler').value),
+    effects: effectsValue(),
+    doppler: dopplerValue(),
+    dopplerMap: $('doppler-map').checked ? 1 : 0,
     exposure: $('exposure-mode').value === 'auto' ? 'auto' : ($('exposure').value.trim() || '0'),
   };
+}
+
+// The effects' switches as lumirun-render's --effects and the Doppler
+// choice (0 off, 1 colour only, 2 colour and brightness).
+function effectsValue() {
+  const contraction = $('effect-contraction').checked;
+  const lightTime = $('effect-light-time').checked;
+  return contraction && lightTime ? 'all' : contraction ? 'contraction' : lightTime ? 'light-time' : 'none';
+}
+function dopplerValue() {
+  return $('doppler-brightness').checked ? 2 : $('doppler-colour').checked ? 1 : 0;
+}
+
+// Sets the switches; false for effects lumirun-render does not know.
+function setEffects(effects) {
+  const switches = { all: [true, true], contraction: [true, false], 'light-time': [false, true], none: [false, false] };
+  if (!Object.prototype.hasOwnProperty.call(switches, effects))
+    return false;
+  [$('effect-contraction').checked, $('effect-light-time').checked] = switches[effects];
+  followLightTime();
+  return true;
+}
+function setDoppler(mode, map) {
+  $('doppler-colour').checked = mode >= 1;
+  $('doppler-brightness').checked = mode === 2;
+  $('doppler-map').checked = map && mode === 0;
+  followLightTime();
+}
+
+// The Doppler shift is the travelling light's, so without light travel
+// time it is off and its switches wait, with a note saying why.
+function followLightTime() {
+  const lightTime = $('effect-light-time').checked;
+  for (const id of ['doppler-colour', 'doppler-brightness', 'doppler-map']) {
+    $(id).disabled = !lightTime;
+    if (!lightTime)
+      $(id).checked = false;
+  }
+  $('doppler-note').hidden = lightTime;
 }
 
 // What Render does at the panel's quality.
@@ -322,8 +363,32 @@ $('exposure-mode').addEventListener('change', () => {
   $('exposure').disabled = $('exposure-mode').value === 'auto';
   requestPreview();
 });
-for (const id of ['observer-x', 'observer-y', 'doppler', 'exposure'])
+for (const id of ['observer-x', 'observer-y', 'exposure'])
   $(id).addEventListener('input', requestPreview);
+for (const id of ['effect-contraction', 'effect-light-time'])
+  $(id).addEventListener('change', () => { followLightTime(); requestPreview(); });
+// The searchlight brightens what the Doppler colour shifts: there is no
+// brightness without the colour, so each switch brings the other along.
+// The D map shows D in place of the colours: it and they take turns.
+$('doppler-colour').addEventListener('change', () => {
+  if (!$('doppler-colour').checked)
+    $('doppler-brightness').checked = false;
+  else
+    $('doppler-map').checked = false;
+  requestPreview();
+});
+$('doppler-brightness').addEventListener('change', () => {
+  if ($('doppler-brightness').checked) {
+    $('doppler-colour').checked = true;
+    $('doppler-map').checked = false;
+  }
+  requestPreview();
+});
+$('doppler-map').addEventListener('change', () => {
+  if ($('doppler-map').checked)
+    $('doppler-colour').checked = $('doppler-brightness').checked = false;
+  requestPreview();
+});
 for (const radio of document.querySelectorAll('input[name=direction]'))
   radio.addEventListener('change', requestPreview);
 

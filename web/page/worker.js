@@ -55,8 +55,9 @@ function open(request) {
 }
 
 function applySettings(s) {
-  return withStrings([s.speed, s.quality, s.exposure], (speed, quality, exposure) =>
-    core._lr_set_settings(speed, s.direction, quality, s.observerX, s.observerY, s.doppler, exposure)) === 0;
+  return withStrings([s.speed, s.quality, s.exposure, s.effects], (speed, quality, exposure, effects) =>
+    core._lr_set_settings(speed, s.direction, quality, s.observerX, s.observerY, s.doppler, exposure, effects,
+                         s.dopplerMap)) === 0;
 }
 
 function postPicture(request, full) {
