@@ -82,7 +82,7 @@ test_web() {
         (cd "$driver" && timeout 600 npm ci --ignore-scripts --no-audit --no-fund) ||
             die "npm could not install the web test's driver"
     fi
-    NODE_PATH="$driver/node_modules" timeout 900 node "$LUMIRUN_ROOT/tests/web/page_test.js" \
+    NODE_PATH="$driver/node_modules:$modules/node_modules" timeout 900 node "$LUMIRUN_ROOT/tests/web/page_test.js" \
         "$LUMIRUN_WEB/lumirun.html" "$LUMIRUN_NATIVE/cli/lumirun-render" "$LUMIRUN_ROOT/resources/sample.jpg" \
         "$LUMIRUN_WEB" "$LUMIRUN_NATIVE/tests/lumirun_make_profile" --bench 2>&1 | tee "$log"
     [ "${PIPESTATUS[0]}" -eq 0 ] || die "the page's test failed"

@@ -395,12 +395,19 @@ EMSCRIPTEN_KEEPALIVE int lr_export_movie(std::int32_t frames, const char* fps, c
 }
 
 EMSCRIPTEN_KEEPALIVE int lr_movie_start(std::int32_t frames, const char* fps, const char* speed_to,
-                                        std::int32_t observer_moves, std::int32_t x_to, std::int32_t y_to)
+                                        std::int32_t observer_moves, std::int32_t x_to, std::int32_t y_to,
+                                        std::int32_t width, std::int32_t height, std::int32_t fill)
 {
     session& s = the_session();
     s.movie.reset();
     if (!movie_options(frames, fps, speed_to, observer_moves, x_to, y_to, &s.movie_options))
         return 1;
+    const bool sized = width != 0 || height != 0;
+    if (sized && !(width >= 1 && width <= max_movie_side && height >= 1 && height <= max_movie_side))
+        return fail("A video's sides are 1 to " + std::to_string(max_movie_side) + " pixels.");
+    s.movie_options.movie_width = sized ? width : 0;
+    s.movie_options.movie_height = sized ? height : 0;
+    s.movie_options.movie_fill = sized && fill != 0;
     std::vector<std::string> lines;
     s.movie_bar = std::make_unique<movie_progress>();
     auto movie = std::make_unique<movie_frame_maker>(s.source, s.movie_options, s.movie_bar.get(), &lines);

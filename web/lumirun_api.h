@@ -115,9 +115,13 @@ int lr_export_movie(std::int32_t frames, const char* fps, const char* speed_to, 
 // renders one on it. Then lr_movie_rgba() holds the canvas as red, green,
 // blue, alpha bytes and lr_movie_layout() four numbers: its width and
 // height, and the observer's point on it (x, y); both valid until the next
-// call. A new open ends the movie.
+// call. A new open ends the movie. With a width and a height (both 0 for
+// none) every frame is that size, as the command line's --size gives it:
+// letterboxed (fill 0, --fit) or covering it cropped about the observer
+// (fill 1, --fill).
 int lr_movie_start(std::int32_t frames, const char* fps, const char* speed_to, std::int32_t observer_moves,
-                   std::int32_t x_to, std::int32_t y_to);
+                   std::int32_t x_to, std::int32_t y_to, std::int32_t width, std::int32_t height,
+                   std::int32_t fill);
 int lr_movie_frame(std::int32_t frame);
 const std::uint8_t* lr_movie_rgba();
 const std::int32_t* lr_movie_layout();

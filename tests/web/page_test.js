@@ -389,6 +389,19 @@ const scenarios = {
     // The sweep's wide canvas fits a square between black bars above and
     // below, and fills it to the top.
     check(rows.giffit < 2 && rows.giffill > 40, `the green of row 10: fit ${rows.giffit}, fill ${rows.giffill}`);
+    // Framed by the core as lumirun-render's --size frames it: the GIF's
+    // first frame is lumirun-render's through the same quantizer, exactly.
+    const { quantize, applyPalette } = require('gifenc');
+    for (const framing of ['fit', 'fill']) {
+      execFileSync(cliPath, [samplePath, `${framing}%d.png`, '--quiet', '--frames', '6', '--speed', '30:90',
+                             '--observer', '0,240', '--size', '240x240', `--${framing}`], { cwd: work });
+      const own = probe(path.join(work, `video-${framing}.gif`));
+      const cli = probe(path.join(work, `${framing}0.png`));
+      const rgba = new Uint8Array(cli.rgb.length / 3 * 4).map((_, i) => (i % 4 === 3 ? 255 : cli.rgb[(i >> 2) * 3 + (i % 4)]));
+      const palette = quantize(rgba, 256);
+      const expected = Buffer.from(Array.from(applyPalette(rgba, palette), (k) => palette[k]).flat());
+      check(cli.size === '240x240' && expected.equals(own.rgb), `the ${framing} GIF's first frame is not lumirun-render's`);
+    }
     // Without a size, the movie's own frames: lumirun-render's first frame,
     // as near as a GIF's palette comes.
     await type('#video-size', '');

@@ -103,39 +103,20 @@ function postExport(request, mime) {
   postMessage({ type: 'bytes', seq: request.seq, mime, data: data.buffer }, [data.buffer]);
 }
 
-// ---- Videos and GIFs: the core's movie frames, framed here and encoded by
-// the browser (WebCodecs, muxed by Mediabunny) or by gifenc ---------------
+// ---- Videos and GIFs: the core's movie frames, framed by the core as the
+// command line's --size, --fit and --fill frame them, and encoded by the
+// browser (WebCodecs, muxed by Mediabunny) or by gifenc ----------------------
 
-// Where a canvas of width by height goes in a frame of video.width by
-// video.height: scaled whole within it, black bars around (fit), or
-// scaled to cover it and cropped about the observer's point (ox, oy) on the
-// canvas (fill). Without a size, the canvas as it is (a video's to even
-// sides).
-function framing(video, width, height, ox, oy) {
-  if (!video.width) {
-    const pad = video.container === 'gif' ? 0 : 1;
-    const w = width + (width % 2) * pad, h = height + (height % 2) * pad;
-    return { width: w, height: h, scale: 1, x: 0, y: 0 };
-  }
-  const fit = video.framing === 'fit';
-  const scale = (fit ? Math.min : Math.max)(video.width / width, video.height / height);
-  const clamp = (value, least, most) => Math.min(Math.max(value, least), most);
-  const x = fit ? (video.width - width * scale) / 2 : clamp(video.width / 2 - ox * scale, video.width - width * scale, 0);
-  const y = fit ? (video.height - height * scale) / 2 : clamp(video.height / 2 - oy * scale, video.height - height * scale, 0);
-  return { width: video.width, height: video.height, scale, x, y };
-}
-
-// One frame's pixels on a canvas of the video's size: the core's bytes
-// as they are at scale 1, smoothed when scaled.
-function framedCanvas(place, rgba, width, height) {
-  const own = new OffscreenCanvas(width, height);
-  own.getContext('2d').putImageData(new ImageData(new Uint8ClampedArray(rgba), width, height), 0, 0);
-  const framed = new OffscreenCanvas(place.width, place.height);
+// A frame of width by height on a canvas of the video's size: the core's
+// bytes as they are, and without a size a video's canvas to even sides,
+// black in the column or row added.
+function framedCanvas(video, rgba, width, height) {
+  const pad = video.container === 'gif' ? 0 : 1;
+  const framed = new OffscreenCanvas(width + (width % 2) * pad, height + (height % 2) * pad);
   const context = framed.getContext('2d');
   context.fillStyle = '#000';
-  context.fillRect(0, 0, place.width, place.height);
-  context.imageSmoothingQuality = 'high';
-  context.drawImage(own, place.x, place.y, width * place.scale, height * place.scale);
+  context.fillRect(0, 0, framed.width, framed.height);
+  context.putImageData(new ImageData(new Uint8ClampedArray(rgba), width, height), 0, 0);
   return framed;
 }
 
@@ -205,17 +186,16 @@ async function exportVideo(request) {
   const video = request.video;
   const encoder = video.container === 'gif' ? gifEncoder(video) : webCodecsEncoder(video);
   if (withStrings([m.fps, m.speedTo], (fps, speedTo) =>
-    core._lr_movie_start(m.frames, fps, speedTo, m.observerMoves ? 1 : 0, m.xTo, m.yTo)) !== 0)
+    core._lr_movie_start(m.frames, fps, speedTo, m.observerMoves ? 1 : 0, m.xTo, m.yTo, video.width, video.height,
+                         video.framing === 'fill' ? 1 : 0)) !== 0)
     return failure(request);
-  let place = null;
   for (let frame = 0; frame < m.frames; ++frame) {
     if (core._lr_movie_frame(frame) !== 0)
       return failure(request);
     const layout = core._lr_movie_layout() / 4;
-    const [width, height, ox, oy] = core.HEAP32.subarray(layout, layout + 4);
+    const [width, height] = core.HEAP32.subarray(layout, layout + 2);
     const pixels = core._lr_movie_rgba();
-    place = place || framing(video, width, height, ox, oy);
-    await encoder.add(framedCanvas(place, core.HEAPU8.subarray(pixels, pixels + width * height * 4), width, height), frame);
+    await encoder.add(framedCanvas(video, core.HEAPU8.subarray(pixels, pixels + width * height * 4), width, height), frame);
   }
   const data = new Uint8Array(await encoder.finish());
   postMessage({ type: 'bytes', seq: request.seq, data: data.buffer }, [data.buffer]);
