@@ -12,7 +12,7 @@ set(lumirun_simd_flags_avx512 -mavx512f)
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
   # GCC 12's AVX-512 headers trip its own uninitialized checks (their
   # "undefined" pass-through vectors; the plain check too at -O1, as the
-  # sanitizer trees build); the warnings say nothing about us.
+  # ThreadSanitizer tree builds); the warnings say nothing about us.
   list(APPEND lumirun_simd_flags_avx512 -Wno-maybe-uninitialized -Wno-uninitialized)
 endif()
 
