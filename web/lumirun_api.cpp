@@ -50,7 +50,7 @@ struct session {
     std::unique_ptr<job_progress> movie_bar;
     std::unique_ptr<movie_frame_maker> movie;
     std::vector<std::uint8_t> movie_rgba;
-    std::int32_t movie_layout[4] = {};
+    std::int32_t movie_layout[2] = {};
 };
 
 session& the_session()
@@ -429,11 +429,8 @@ EMSCRIPTEN_KEEPALIVE int lr_movie_frame(std::int32_t frame)
     const raster& canvas = s.movie->canvas();
     if (!rgba_from_raster(canvas, &s.movie_rgba))
         return fail("Error: Not enough memory for the movie's frame!");
-    const render_settings settings = movie_frame_settings(s.movie_options, s.source, frame);
     s.movie_layout[0] = image_width_of(canvas);
     s.movie_layout[1] = canvas.height;
-    s.movie_layout[2] = s.movie->place().x + static_cast<std::int32_t>(settings.observer.observer_x);
-    s.movie_layout[3] = s.movie->place().y + static_cast<std::int32_t>(settings.observer.observer_y);
     s.messages.clear();
     return 0;
 }

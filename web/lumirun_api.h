@@ -113,10 +113,10 @@ int lr_export_movie(std::int32_t frames, const char* fps, const char* speed_to, 
 // wait for the browser's encoder between frames: lr_movie_start measures
 // every frame and lays out the canvas; lr_movie_frame(0, 1, ... in order)
 // renders one on it. Then lr_movie_rgba() holds the canvas as red, green,
-// blue, alpha bytes and lr_movie_layout() four numbers: its width and
-// height, and the observer's point on it (x, y); both valid until the next
-// call. A new open ends the movie. With a width and a height (both 0 for
-// none) every frame is that size, as the command line's --size gives it:
+// blue, alpha bytes and lr_movie_layout() two numbers, its width and
+// height; both valid until the next call. A new open ends the movie. With
+// a width and a height (both 0 for none) every frame is that size, as the
+// command line's --size gives it:
 // letterboxed (fill 0, --fit) or covering it cropped about the observer
 // (fill 1, --fill).
 int lr_movie_start(std::int32_t frames, const char* fps, const char* speed_to, std::int32_t observer_moves,
