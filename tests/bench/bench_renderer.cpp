@@ -13,6 +13,8 @@
 //   lumirun_bench --quick    small pictures, for a smoke run
 //   lumirun_bench --doppler  the colour pass alone, 640 x 480
 //   lumirun_bench --smooth   the smooth renderer alone beside the exact one
+//   lumirun_bench --smooth-only   its times alone (no exact renders, no
+//                            Doppler), for quick comparisons while working
 //
 // Then the smooth renderer beside the exact one at Low and Ultra-high, at
 // 60, 99 and 99.99 % of c in every direction (640 x 480 and 6000 x 4000;
@@ -250,7 +252,7 @@ raster smooth_doppler(const raster& source, render_settings settings, colour_tab
 // memory each takes, and the time a stream through the source and the
 // output alone takes. Returns false when its bytes differ between thread
 // counts.
-bool smooth_figures(bool quick)
+bool smooth_figures(bool quick, bool alone = false)
 {
     const std::int32_t sizes[2][2] = {{quick ? 64 : 640, quick ? 48 : 480}, {quick ? 400 : 6000, quick ? 300 : 4000}};
     // --quick: 60 % alone (99.99 % from left to right takes seconds even
@@ -296,27 +298,30 @@ bool smooth_figures(bool quick)
                 std::uint64_t smooth_digest = 0, doppler_digest = 0, other = 0;
                 const double smooth_time = best_seconds(
                     runs, [&] { return render_picture(source, smooth, no_progress).picture; }, &smooth_digest);
-                const double doppler_time = best_seconds(
-                    runs, [&] { return smooth_doppler(source, smooth, &tables, false); }, &doppler_digest);
-                const double old_time = best_seconds(
-                    runs, [&] { return smooth_doppler(source, smooth, &tables, true); }, &other);
                 bool same = smooth_digest != 0;
-                for (int threads : {1, 3}) {
-                    render_settings counted = smooth;
-                    counted.machine.threads = threads;
-                    std::uint64_t d = 0;
-                    best_seconds(1, [&] { return render_picture(source, counted, no_progress).picture; }, &d);
-                    same = same && d == smooth_digest;
-                    best_seconds(1, [&] { return smooth_doppler(source, counted, &tables, false); }, &d);
-                    same = same && d == doppler_digest;
+                double doppler_time = 0.0, old_time = 0.0, low = 0.0, ultra = 0.0;
+                if (!alone) {
+                    doppler_time = best_seconds(
+                        runs, [&] { return smooth_doppler(source, smooth, &tables, false); }, &doppler_digest);
+                    old_time = best_seconds(
+                        runs, [&] { return smooth_doppler(source, smooth, &tables, true); }, &other);
+                    for (int threads : {1, 3}) {
+                        render_settings counted = smooth;
+                        counted.machine.threads = threads;
+                        std::uint64_t d = 0;
+                        best_seconds(1, [&] { return render_picture(source, counted, no_progress).picture; }, &d);
+                        same = same && d == smooth_digest;
+                        best_seconds(1, [&] { return smooth_doppler(source, counted, &tables, false); }, &d);
+                        same = same && d == doppler_digest;
+                    }
+                    settings.quality = quality_level::low;
+                    low = best_seconds(runs, [&] { return render_picture(source, settings, no_progress).picture; },
+                                       &other);
+                    settings.quality = quality_level::ultra;
+                    ultra = best_seconds(runs, [&] { return render_picture(source, settings, no_progress).picture; },
+                                         &other);
                 }
                 all_same = all_same && same;
-                settings.quality = quality_level::low;
-                const double low = best_seconds(
-                    runs, [&] { return render_picture(source, settings, no_progress).picture; }, &other);
-                settings.quality = quality_level::ultra;
-                const double ultra = best_seconds(
-                    runs, [&] { return render_picture(source, settings, no_progress).picture; }, &other);
                 const int workers = render_threads_for(0, (pixels + std::int64_t{size[0]} * size[1]) * 16);
                 const double sums = static_cast<double>(smooth_working_bytes(
                     settings.direction, size[0], size[1], image_width_of(canvas.picture), canvas.picture.height,
@@ -380,6 +385,10 @@ int main(int argc, char** argv)
     const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
     if (argc > 1 && std::strcmp(argv[1], "--doppler") == 0) {
         doppler_figures(640, 480);
+        return 0;
+    }
+    if (argc > 1 && std::strcmp(argv[1], "--smooth-only") == 0) {
+        smooth_figures(false, true);
         return 0;
     }
     if (argc > 1 && std::strcmp(argv[1], "--smooth") == 0) {
