@@ -23,6 +23,7 @@
 #ifndef LUMIRUN_RENDER_FAST_KERNEL_BODY_H
 #define LUMIRUN_RENDER_FAST_KERNEL_BODY_H
 
+#include <cmath>
 #include <cstdint>
 
 #include "render/fast/terms_view.h"
@@ -328,10 +329,57 @@ struct lane_keys {
     }
 };
 
+// The smooth renderer's map along a line, in the order of source_x
+// (render/smooth/inverse_map.cpp); lanes past the end are done one by one.
+inline double line_point(const line_map& map, double apparent, double across_squared)
+{
+    const double along = apparent + map.offset;
+    const double r = std::sqrt(((along * along) + across_squared) + map.depth_squared);
+    return map.g * (apparent + (map.b * r));
+}
+
+template <class P>
+typename P::vec line_point_lanes(const line_map& map, typename P::vec apparent, typename P::vec across_squared)
+{
+    const typename P::vec along = P::add(apparent, P::broadcast(map.offset));
+    const typename P::vec sum = P::add(P::add(P::mul(along, along), across_squared), P::broadcast(map.depth_squared));
+    const typename P::vec r = P::sqrt(sum);
+    return P::mul(P::broadcast(map.g), P::add(apparent, P::mul(P::broadcast(map.b), r)));
+}
+
+template <class P>
+void line_points(const line_map& map, double first, std::int32_t count, double across_squared, double* out)
+{
+    // Lane l holds X = first + (k + l): k + l is exact in double.
+    double offsets[P::lanes];
+    for (int l = 0; l < P::lanes; ++l)
+        offsets[l] = static_cast<double>(l);
+    const typename P::vec lane = P::load(offsets);
+    const typename P::vec across = P::broadcast(across_squared);
+    std::int32_t k = 0;
+    for (; k + P::lanes <= count; k += P::lanes) {
+        const typename P::vec index = P::add(P::broadcast(static_cast<double>(k)), lane);
+        P::store(out + k, line_point_lanes<P>(map, P::add(P::broadcast(first), index), across));
+    }
+    for (; k < count; ++k)
+        out[k] = line_point(map, first + static_cast<double>(k), across_squared);
+}
+
+template <class P>
+void edge_points(const line_map& map, double apparent, const double* across_squared, std::int32_t count, double* out)
+{
+    const typename P::vec x = P::broadcast(apparent);
+    std::int32_t t = 0;
+    for (; t + P::lanes <= count; t += P::lanes)
+        P::store(out + t, line_point_lanes<P>(map, x, P::load(across_squared + t)));
+    for (; t < count; ++t)
+        out[t] = line_point(map, apparent, across_squared[t]);
+}
+
 template <class P>
 constexpr kernel_table make_kernel_table(simd_level level, const char* name)
 {
-    return kernel_table{level, name, &fold_bounds<P>, &destinations<P>};
+    return kernel_table{level, name, &fold_bounds<P>, &destinations<P>, &line_points<P>, &edge_points<P>};
 }
 
 }  // namespace

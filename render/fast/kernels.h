@@ -17,6 +17,17 @@
 // Room the destination kernels may use past the end of their output.
 constexpr std::int32_t destination_slack = 16;
 
+// The map along a line of the smooth renderer (render/smooth/smooth_lines.cpp,
+// render/smooth/inverse_map.h): at apparent coordinate X along the line, at
+// `across_squared` from the observer across it, the source coordinate
+// g (X + b R), R = sqrt(((X + offset)^2 + across_squared) + depth_squared).
+struct line_map {
+    double g;
+    double b;
+    double offset;
+    double depth_squared;
+};
+
 struct kernel_table {
     simd_level level;
     const char* name;
@@ -40,6 +51,16 @@ struct kernel_table {
     std::int32_t (*destinations)(const terms_view& grid, std::int32_t column, std::int32_t row_begin,
                                  std::int32_t row_end, double min_x, double min_y, std::int64_t* pixels_out,
                                  std::int32_t* writes_out);
+
+    // The smooth renderer's edges: out[k] = the map at X = first + k, k <
+    // count, all at one across_squared (one point across the line of every
+    // edge).
+    void (*line_points)(const line_map& map, double first, std::int32_t count, double across_squared, double* out);
+
+    // out[t] = the map at X = apparent and across_squared[t], t < count (the
+    // points of one edge across the line).
+    void (*edge_points)(const line_map& map, double apparent, const double* across_squared, std::int32_t count,
+                        double* out);
 };
 
 bool simd_level_supported(simd_level level);

@@ -4,6 +4,7 @@
 // row; running sums of the source row average it in constant time.
 #include <cmath>
 
+#include "render/fast/kernels.h"
 #include "render/smooth/footprint_filter.h"
 #include "render/smooth/inverse_map.h"
 #include "render/smooth/smooth_work.h"
@@ -121,7 +122,19 @@ struct line_pass {
     double first;  // the apparent coordinate of edge 0 along the line
     double near;   // the line's near side across it
     int pieces;    // straight pieces each edge is cut into across the line
+    const kernel_table* kernels;
 };
+
+// The map along the line, as source_x (source_y) computes it, for the
+// kernels; across: the observer's coordinate across the line.
+line_map map_along(const view_parameters& view, bool along_rows, double* across)
+{
+    const observer_position& o = view.observer;
+    *across = along_rows ? o.observer_y : o.observer_x;
+    return line_map{shows_contraction(view.effects) ? view.motion.gamma : 1.0,
+                    shows_light_time(view.effects) ? view.motion.beta : 0.0,
+                    along_rows ? o.observer_x : o.observer_y, o.observer_z * o.observer_z};
+}
 
 // The pieces of the edge at apparent coordinate `apparent` along the line;
 // xs, when given, its source coordinates at the pieces' ends.
@@ -183,12 +196,13 @@ double pixel_width(const line_pass& p, const sweep_piece* e0, const sweep_piece*
     return sum / static_cast<double>(p.pieces);
 }
 
-double pixel_blur(const line_pass& p, const sweep_piece* e0, const sweep_piece* e1)
+// width: pixel_width's.
+double pixel_blur(const line_pass& p, const sweep_piece* e0, const sweep_piece* e1, double width)
 {
     double path = 0.0;
     for (int t = 0; t < p.pieces; ++t)
         path += e0[t].path + e1[t].path;
-    const double extent = pixel_width(p, e0, e1) + (path / 2.0);
+    const double extent = width + (path / 2.0);
     return extent >= 1.0 ? 0.0 : 1.0 - extent;
 }
 
@@ -236,15 +250,19 @@ template <class Put>
 void line_pixels(line_pass p, std::vector<sweep_piece>* piece_buffer, double* points, std::int32_t count,
                  Put put_pixel)
 {
-    double bend = 0.0;
-    for (std::int32_t k = 0; k <= count; ++k) {
-        const edge_curve curve{p.view, p.along_rows, p.first + static_cast<double>(k)};
-        double* x = points + (3 * static_cast<std::int64_t>(k));
-        x[0] = curve.at(p.near);
-        x[1] = curve.at(p.near + 0.5);
-        x[2] = curve.at(p.near + 1.0);
-        bend = std::fmax(bend, std::fabs(x[1] - ((x[0] + x[2]) / 2.0)));
+    // Every edge's source coordinates at the line's near side, middle and
+    // far side, `edges` apart.
+    const std::int64_t edges = static_cast<std::int64_t>(count) + 1;
+    double observer_across = 0.0;
+    const line_map map = map_along(*p.view, p.along_rows, &observer_across);
+    const double sides[3] = {p.near, p.near + 0.5, p.near + 1.0};
+    for (int i = 0; i < 3; ++i) {
+        const double across = sides[i] - observer_across;
+        p.kernels->line_points(map, p.first, static_cast<std::int32_t>(edges), across * across, points + (i * edges));
     }
+    double bend = 0.0;
+    for (std::int64_t k = 0; k < edges; ++k)
+        bend = std::fmax(bend, std::fabs(points[edges + k] - ((points[k] + points[(2 * edges) + k]) / 2.0)));
     p.pieces = pieces_for_bend(bend);
     const std::int64_t m = p.pieces;
     // Lines that bend (a few near the observer) need more room.
@@ -252,18 +270,36 @@ void line_pixels(line_pass p, std::vector<sweep_piece>* piece_buffer, double* po
     if (piece_buffer->size() < needed)
         piece_buffer->resize(needed);
     sweep_piece* pieces = piece_buffer->data();
-    for (std::int32_t k = 0; k <= count; ++k)
-        edge_pieces(p, p.first + static_cast<double>(k), m == 2 ? points + (3 * static_cast<std::int64_t>(k)) : nullptr,
-                    pieces + (m * k));
+    // The pieces' ends across the line, as edge_pieces places them.
+    double across_squared[most_pieces + 1];
+    for (std::int64_t t = 0; t <= m; ++t) {
+        const double across = (t == 0 ? p.near : p.near + (static_cast<double>(t) / static_cast<double>(m)))
+                              - observer_across;
+        across_squared[t] = across * across;
+    }
+    for (std::int64_t k = 0; k < edges; ++k) {
+        double ends[most_pieces + 1];
+        const double apparent = p.first + static_cast<double>(k);
+        if (m == 2) {
+            ends[0] = points[k], ends[1] = points[edges + k], ends[2] = points[(2 * edges) + k];
+        } else {
+            p.kernels->edge_points(map, apparent, across_squared, static_cast<std::int32_t>(m + 1), ends);
+        }
+        edge_pieces(p, apparent, ends, pieces + (m * k));
+    }
+    // The points are spent: each pixel's mean width, computed once.
+    double* widths = points;
+    for (std::int32_t j = 0; j < count; ++j)
+        widths[j] = pixel_width(p, pieces + (m * j), pieces + (m * (j + 1)));
     sweep_piece* scratch = pieces + (m * (static_cast<std::int64_t>(count) + 1));
     for (std::int32_t j = 0; j < count; ++j) {
         const sweep_piece* e0 = pieces + (m * j);
         const sweep_piece* e1 = e0 + m;
-        const double width = pixel_width(p, e0, e1);
+        const double width = widths[j];
         const double tolerance = (0.02 * width) + chord_tolerance;
-        const bool bent = (j > 0 && std::fabs(width - pixel_width(p, e0 - m, e0)) > tolerance)
-                          || (j + 1 < count && std::fabs(pixel_width(p, e1, e1 + m) - width) > tolerance);
-        const double blur = pixel_blur(p, e0, e1);
+        const bool bent = (j > 0 && std::fabs(width - widths[j - 1]) > tolerance)
+                          || (j + 1 < count && std::fabs(widths[j + 1] - width) > tolerance);
+        const double blur = pixel_blur(p, e0, e1, width);
         double value[3];
         if (bent && width > 0.0) {
             const double a = p.first + static_cast<double>(j);
@@ -301,7 +337,8 @@ void draw_row_along_x(const pass_context& p, std::int32_t row, worker_buffers* b
     const std::int64_t first = static_cast<std::int64_t>(row) * s.stride * 3;
     fill_running_sums(s, *p.tables, first, 3, s.width, b->prefix.data(), 3);
     const source_line line{b->prefix.data(), 3, first, 3, s.width, nullptr};
-    const line_pass pass{&line, &s, p.tables, p.view, true, out.box.min_x, out.box.min_y + static_cast<double>(row), 2};
+    const line_pass pass{&line, &s, p.tables, p.view, true, out.box.min_x, out.box.min_y + static_cast<double>(row), 2,
+                          p.kernels};
     const std::int64_t row_start = static_cast<std::int64_t>(row) * out.stride;
     line_pixels(pass, &b->pieces, b->points.data(), out.width,
                 [&](std::int32_t j, const double value[3]) { put(out, *p.tables, row_start + j, value); });
@@ -340,7 +377,7 @@ void draw_band_along_y(const pass_context& p, std::int32_t band, worker_buffers*
         const source_line line{b->prefix.data() + ((rows + 1) * 3 * (j - begin)), 3, 0, 3, s.height,
                                b->column.data() + (rows * 3 * (j - begin))};
         const line_pass pass{&line, &s, p.tables, p.view, false, out.box.min_y, out.box.min_x + static_cast<double>(j),
-                             2};
+                             2, p.kernels};
         double* values = b->values.data() + (3 * n * (j - begin));
         line_pixels(pass, &b->pieces, b->points.data(), out.height, [&](std::int32_t i, const double value[3]) {
             values[3 * i] = value[0], values[3 * i + 1] = value[1], values[3 * i + 2] = value[2];

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <vector>
 
+#include "render/fast/kernels.h"
 #include "render/fast/parallel.h"
 #include "render/fast/thread_count.h"
 #include "render/smooth/smooth_work.h"
@@ -56,7 +57,7 @@ std::uint64_t smooth_working_bytes(fly_by_direction direction, std::int32_t sour
 void draw_smooth(const smooth_view& view, const smooth_source& source, const smooth_target& target,
                  const render_machine& machine, const smooth_reporter& report)
 {
-    pass_context p{view.view, &source, &target, &srgb_light(), 0.0};
+    pass_context p{view.view, &source, &target, &srgb_light(), 0.0, &kernels_for(machine)};
     // Units of work: rows, bands of columns, or pieces of rows; `per_line`
     // of them make an output line (a row, or a band's last column).
     std::int32_t lines = target.height;

@@ -8,6 +8,8 @@
 
 #include "render/smooth/smooth_passes.h"
 
+struct kernel_table;
+
 namespace smooth_work {
 
 // Columns drawn together from top to bottom: their source pixels share
@@ -39,6 +41,7 @@ struct pass_context {
     const smooth_target* target;
     const srgb_light_tables* tables;
     double rho_max;  // straight at it: the farthest source corner's apparent distance
+    const kernel_table* kernels;  // the vector width the machine is given (render/fast/kernels.h)
 };
 
 // The average (linear light, 3 channels) into the target's pixel. Values
