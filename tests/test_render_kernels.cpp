@@ -12,6 +12,7 @@
 #include "render/observer.h"
 #include "render/sample_coordinates.h"
 #include "render/fast/solver_terms.h"
+#include "render/smooth/inverse_map.h"
 #include "tests/test_support.h"
 #include "tests/test_support.h"
 
@@ -218,6 +219,49 @@ TEST(RenderKernels, FoldTellsWhetherEveryColumnIsInOrder)
                 }
             }
         }
+    }
+}
+
+// The smooth renderer's edges along rows and columns: every width gives
+// source_x's (source_y's) bits, in the full lanes and the rest, for every
+// effect and speeds up to where the lines bend most.
+TEST(RenderKernels, SmoothLinePointsHaveTheBitsOfTheInverseMap)
+{
+    const relativity_effects effects[] = {relativity_effects::all, relativity_effects::contraction,
+                                          relativity_effects::light_time, relativity_effects::none};
+    for (simd_level level : test_support::supported_simd_levels()) {
+        const kernel_table& k = kernels_for(level);
+        for (int along_rows = 0; along_rows < 2; ++along_rows)
+            for (relativity_effects e : effects)
+                for (double speed : {0.3, 0.6, 0.99, 0.9999}) {
+                    view_parameters view{observer_position{-3.25, 17.5, -0.01}, motion_for_speed(speed * 3e8), e};
+                    double across = 0.0;
+                    const line_map map = map_along_line(view, along_rows != 0, &across);
+                    const auto at = [&](double apparent, double y) {
+                        return along_rows ? source_x(view, apparent, y) : source_y(view, apparent, y);
+                    };
+                    // 37 edges from -12.7, on the line 11.25 (0.5 and 1 beyond too).
+                    const std::int32_t count = 37;
+                    std::vector<double> out(count + 1, -7.0);
+                    for (double y : {11.25, 11.75, 12.25}) {
+                        k.line_points(map, -12.7, count, (y - across) * (y - across), out.data());
+                        for (std::int32_t j = 0; j < count; ++j)
+                            EXPECT_TRUE(same_bits(out[j], at(-12.7 + static_cast<double>(j), y)))
+                                << k.name << " " << speed << " " << j;
+                        EXPECT_EQ(out[count], -7.0) << k.name;
+                    }
+                    // 65 points across one edge.
+                    std::vector<double> squares(65), ends(66, -7.0);
+                    for (std::size_t t = 0; t < 65; ++t) {
+                        const double d = (11.25 + (static_cast<double>(t) / 64.0)) - across;
+                        squares[t] = d * d;
+                    }
+                    k.edge_points(map, 401.5, squares.data(), 65, ends.data());
+                    for (std::size_t t = 0; t < 65; ++t)
+                        EXPECT_TRUE(same_bits(ends[t], at(401.5, 11.25 + (static_cast<double>(t) / 64.0))))
+                            << k.name << " " << speed << " " << t;
+                    EXPECT_EQ(ends[65], -7.0) << k.name;
+                }
     }
 }
 

@@ -565,6 +565,21 @@ TEST(SmoothRenderer, SameBytesEverywayAndProgressInOrder)
                       raster_digest(one.picture))
                 << direction << ", " << threads << " threads";
         }
+        // Every vector width, at speeds where rows and columns bend a little
+        // and most (edges cut into 2, 8 and 64 pieces).
+        for (double speed : {0.6, 0.99, 0.9999}) {
+            if (direction == 2)
+                break;
+            render_settings fast = smooth_settings(direction, speed, 20.0, 31.0);
+            fast.machine.simd_chosen = true;
+            fast.machine.simd = simd_level::portable;
+            const std::string plain = raster_digest(render_picture(source, fast, no_progress).picture);
+            for (simd_level level : test_support::supported_simd_levels()) {
+                fast.machine.simd = level;
+                EXPECT_EQ(raster_digest(render_picture(source, fast, no_progress).picture), plain)
+                    << direction << ", " << speed << ", " << static_cast<int>(level);
+            }
+        }
         linear_picture light;
         position_box box{};
         ASSERT_EQ(render_smooth_linear(decode_picture(source), settings, no_progress, &light, &box),

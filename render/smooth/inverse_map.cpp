@@ -44,6 +44,14 @@ double source_y(const view_parameters& view, double apparent, double x)
     return contraction_factor(view) * (apparent + (delay_factor(view) * r));
 }
 
+line_map map_along_line(const view_parameters& view, bool along_rows, double* observer_across)
+{
+    const observer_position& o = view.observer;
+    *observer_across = along_rows ? o.observer_y : o.observer_x;
+    return line_map{contraction_factor(view), delay_factor(view), along_rows ? o.observer_x : o.observer_y,
+                    o.observer_z * o.observer_z};
+}
+
 namespace {
 
 // q = rho^2 / oz^2 for the apparent offset (dx, dy) in source units.

@@ -27,6 +27,7 @@
 
 #include <cstdint>
 
+#include "render/fast/kernels.h"
 #include "render/observer.h"
 #include "render/position_box.h"
 
@@ -37,6 +38,12 @@ double source_x(const view_parameters& view, double apparent, double y);
 
 // From top to bottom: the same with the roles of x and y exchanged.
 double source_y(const view_parameters& view, double apparent, double x);
+
+// Both as the vector kernels take them (render/fast/kernels.h): the map
+// along rows (along_rows) or columns, with in observer_across the
+// observer's coordinate across them; on row y, across_squared is (y -
+// observer_across)^2. Gives source_x's (source_y's) bits.
+line_map map_along_line(const view_parameters& view, bool along_rows, double* observer_across);
 
 // Straight at it, everything is radial about the observer. For an apparent
 // point (X, Y) (drawn at 20 times the scale), with d = (X / 20 - ox,

@@ -125,17 +125,6 @@ struct line_pass {
     const kernel_table* kernels;
 };
 
-// The map along the line, as source_x (source_y) computes it, for the
-// kernels; across: the observer's coordinate across the line.
-line_map map_along(const view_parameters& view, bool along_rows, double* across)
-{
-    const observer_position& o = view.observer;
-    *across = along_rows ? o.observer_y : o.observer_x;
-    return line_map{shows_contraction(view.effects) ? view.motion.gamma : 1.0,
-                    shows_light_time(view.effects) ? view.motion.beta : 0.0,
-                    along_rows ? o.observer_x : o.observer_y, o.observer_z * o.observer_z};
-}
-
 // The pieces of the edge at apparent coordinate `apparent` along the line;
 // xs, when given, its source coordinates at the pieces' ends.
 void edge_pieces(const line_pass& p, double apparent, const double* xs, sweep_piece* out)
@@ -254,7 +243,7 @@ void line_pixels(line_pass p, std::vector<sweep_piece>* piece_buffer, double* po
     // far side, `edges` apart.
     const std::int64_t edges = static_cast<std::int64_t>(count) + 1;
     double observer_across = 0.0;
-    const line_map map = map_along(*p.view, p.along_rows, &observer_across);
+    const line_map map = map_along_line(*p.view, p.along_rows, &observer_across);
     const double sides[3] = {p.near, p.near + 0.5, p.near + 1.0};
     for (int i = 0; i < 3; ++i) {
         const double across = sides[i] - observer_across;
