@@ -185,14 +185,47 @@ double pixel_width(const line_pass& p, const sweep_piece* e0, const sweep_piece*
     return sum / static_cast<double>(p.pieces);
 }
 
-// width: pixel_width's.
-double pixel_blur(const line_pass& p, const sweep_piece* e0, const sweep_piece* e1, double width)
+// What the pixel's footprint's extent (its width plus half the sum of its
+// edges' paths) lacks of a source pixel.
+double blur_of(double width, double path)
 {
-    double path = 0.0;
-    for (int t = 0; t < p.pieces; ++t)
-        path += e0[t].path + e1[t].path;
     const double extent = width + (path / 2.0);
     return extent >= 1.0 ? 0.0 : 1.0 - extent;
+}
+
+// pixel_width and the blur of every pixel of a line whose edges are
+// `pieces`, m = p.pieces apart. Four pixels at a time, each sum in its own
+// order: their chains of additions overlap.
+void widths_and_blurs(const line_pass& p, const sweep_piece* pieces, std::int32_t count, double* widths,
+                      double* blurs)
+{
+    const std::int64_t m = p.pieces;
+    const double n = static_cast<double>(p.pieces);
+    constexpr int group = 4;
+    std::int32_t j = 0;
+    for (; j + group <= count; j += group) {
+        const sweep_piece* e0 = pieces + (m * j);
+        double width[group] = {0.0, 0.0, 0.0, 0.0};
+        double path[group] = {0.0, 0.0, 0.0, 0.0};
+        for (std::int64_t t = 0; t < m; ++t)
+            for (int l = 0; l < group; ++l) {
+                const sweep_piece* a = e0 + (m * l) + t;
+                width[l] += a[m].centroid - a[0].centroid;
+                path[l] += a[0].path + a[m].path;
+            }
+        for (int l = 0; l < group; ++l) {
+            widths[j + l] = width[l] / n;
+            blurs[j + l] = blur_of(widths[j + l], path[l]);
+        }
+    }
+    for (; j < count; ++j) {
+        const sweep_piece* e0 = pieces + (m * j);
+        double path = 0.0;
+        for (std::int64_t t = 0; t < m; ++t)
+            path += e0[t].path + e0[m + t].path;
+        widths[j] = pixel_width(p, e0, e0 + m);
+        blurs[j] = blur_of(widths[j], path);
+    }
 }
 
 // Lines are cut into more pieces where the edges bend across them (sharply
@@ -276,10 +309,10 @@ void line_pixels(line_pass p, std::vector<sweep_piece>* piece_buffer, double* po
         }
         edge_pieces(p, apparent, ends, pieces + (m * k));
     }
-    // The points are spent: each pixel's mean width, computed once.
+    // The points are spent: each pixel's mean width and blur, computed once.
     double* widths = points;
-    for (std::int32_t j = 0; j < count; ++j)
-        widths[j] = pixel_width(p, pieces + (m * j), pieces + (m * (j + 1)));
+    double* blurs = points + count;
+    widths_and_blurs(p, pieces, count, widths, blurs);
     sweep_piece* scratch = pieces + (m * (static_cast<std::int64_t>(count) + 1));
     for (std::int32_t j = 0; j < count; ++j) {
         const sweep_piece* e0 = pieces + (m * j);
@@ -288,7 +321,7 @@ void line_pixels(line_pass p, std::vector<sweep_piece>* piece_buffer, double* po
         const double tolerance = (0.02 * width) + chord_tolerance;
         const bool bent = (j > 0 && std::fabs(width - widths[j - 1]) > tolerance)
                           || (j + 1 < count && std::fabs(widths[j + 1] - width) > tolerance);
-        const double blur = pixel_blur(p, e0, e1, width);
+        const double blur = blurs[j];
         double value[3];
         if (bent && width > 0.0) {
             const double a = p.first + static_cast<double>(j);
