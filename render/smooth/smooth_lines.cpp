@@ -282,9 +282,12 @@ void line_pixels(line_pass p, std::vector<sweep_piece>* piece_buffer, double* po
         const double across = sides[i] - observer_across;
         p.kernels->line_points(map, p.first, static_cast<std::int32_t>(edges), across * across, points + (i * edges));
     }
+    // The largest bend, NaN left out (std::fmax's result, without its call).
     double bend = 0.0;
-    for (std::int64_t k = 0; k < edges; ++k)
-        bend = std::fmax(bend, std::fabs(points[edges + k] - ((points[k] + points[(2 * edges) + k]) / 2.0)));
+    for (std::int64_t k = 0; k < edges; ++k) {
+        const double b = std::fabs(points[edges + k] - ((points[k] + points[(2 * edges) + k]) / 2.0));
+        bend = b > bend ? b : bend;
+    }
     p.pieces = pieces_for_bend(bend);
     const std::int64_t m = p.pieces;
     // Lines that bend (a few near the observer) need more room.
