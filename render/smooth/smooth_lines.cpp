@@ -137,18 +137,30 @@ void edge_pieces(const line_pass& p, double apparent, const double* xs, sweep_pi
         const double a = x0 < x1 ? x0 : x1;
         const double b = x0 < x1 ? x1 : x0;
         sweep_piece& piece = out[t];
-        running_sum_mean(*p.line, *p.source, *p.tables, a, b, piece.mean);
+        piece.low = a;
+        piece.high = b;
+        piece.measured = false;
         piece.centroid = (a + b) / 2.0;
         piece.path = b - a;
         x0 = x1;
     }
 }
 
+// The piece's mean, measured the first time it is asked for.
+const double* piece_mean(const line_pass& p, sweep_piece* piece)
+{
+    if (!piece->measured) {
+        running_sum_mean(*p.line, *p.source, *p.tables, piece->low, piece->high, piece->mean);
+        piece->measured = true;
+    }
+    return piece->mean;
+}
+
 // The part of an output line between two edges: each piece across the line
 // (a slice of the output pixel) averaged on its own, the map taken as
 // straight between the edges, and the slices' mean. blur: the pixel's, what
 // its footprint's extent lacks of a source pixel.
-void slices_average(const line_pass& p, const sweep_piece* e0, const sweep_piece* e1, double blur, double out[3])
+void slices_average(const line_pass& p, sweep_piece* e0, sweep_piece* e1, double blur, double out[3])
 {
     out[0] = out[1] = out[2] = 0.0;
     const double length = static_cast<double>(p.line->length);
@@ -161,8 +173,10 @@ void slices_average(const line_pass& p, const sweep_piece* e0, const sweep_piece
             continue;
         if (!(blur > 0.0)) {
             // The exact average over the slice's footprint.
+            const double* m0 = piece_mean(p, e0 + t);
+            const double* m1 = piece_mean(p, e1 + t);
             for (int c = 0; c < 3; ++c)
-                out[c] += share * ((e1[t].mean[c] - e0[t].mean[c]) / width);
+                out[c] += share * ((m1[c] - m0[c]) / width);
             continue;
         }
         // Under a pixel: the kernel spans at most one pixel's width, so two.
@@ -246,7 +260,7 @@ int pieces_for_bend(double bend)
 // observer its scale changes many times over across one pixel), the pixel
 // is the mean of its halves, each split again while its halves' widths
 // differ. scratch: room for pieces of 6 more edges.
-void bent_average(const line_pass& p, double a0, const sweep_piece* e0, double a1, const sweep_piece* e1,
+void bent_average(const line_pass& p, double a0, sweep_piece* e0, double a1, sweep_piece* e1,
                   double blur, int depth, sweep_piece* scratch, double out[3])
 {
     const double middle = (a0 + a1) / 2.0;
@@ -318,8 +332,8 @@ void line_pixels(line_pass p, std::vector<sweep_piece>* piece_buffer, double* po
     widths_and_blurs(p, pieces, count, widths, blurs);
     sweep_piece* scratch = pieces + (m * (static_cast<std::int64_t>(count) + 1));
     for (std::int32_t j = 0; j < count; ++j) {
-        const sweep_piece* e0 = pieces + (m * j);
-        const sweep_piece* e1 = e0 + m;
+        sweep_piece* e0 = pieces + (m * j);
+        sweep_piece* e1 = e0 + m;
         const double width = widths[j];
         const double tolerance = (0.02 * width) + chord_tolerance;
         const bool bent = (j > 0 && std::fabs(width - widths[j - 1]) > tolerance)

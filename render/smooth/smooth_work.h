@@ -18,11 +18,15 @@ constexpr std::int32_t band_columns = 16;
 
 // A straight piece of an output pixel's edge: between two points across
 // the output line (a row, or a column), the source coordinate along the line
-// sweeps over [centroid - path / 2, centroid + path / 2]; mean is the
-// running sum's mean over that sweep.
+// sweeps over [low, high] (centroid their middle, path their distance);
+// mean is the running sum's mean over that sweep, once measured (only the
+// pixels that show the source need it).
 struct sweep_piece {
     double centroid;
     double path;
+    double low;
+    double high;
+    bool measured;
     double mean[3];
 };
 
