@@ -3,6 +3,7 @@
 // row (column), between the curves its two edges sweep across the output
 // row; running sums of the source row average it in constant time.
 #include <cmath>
+#include <limits>
 
 #include "render/fast/kernels.h"
 #include "render/smooth/footprint_filter.h"
@@ -139,9 +140,7 @@ void edge_pieces(const line_pass& p, double apparent, const double* xs, sweep_pi
         sweep_piece& piece = out[t];
         piece.low = a;
         piece.high = b;
-        piece.measured = false;
-        piece.centroid = (a + b) / 2.0;
-        piece.path = b - a;
+        piece.mean[0] = std::numeric_limits<double>::quiet_NaN();
         x0 = x1;
     }
 }
@@ -149,10 +148,8 @@ void edge_pieces(const line_pass& p, double apparent, const double* xs, sweep_pi
 // The piece's mean, measured the first time it is asked for.
 const double* piece_mean(const line_pass& p, sweep_piece* piece)
 {
-    if (!piece->measured) {
+    if (std::isnan(piece->mean[0]))
         running_sum_mean(*p.line, *p.source, *p.tables, piece->low, piece->high, piece->mean);
-        piece->measured = true;
-    }
     return piece->mean;
 }
 
@@ -166,10 +163,10 @@ void slices_average(const line_pass& p, sweep_piece* e0, sweep_piece* e1, double
     const double length = static_cast<double>(p.line->length);
     const double share = 1.0 / static_cast<double>(p.pieces);
     for (int t = 0; t < p.pieces; ++t) {
-        const double width = e1[t].centroid - e0[t].centroid;
-        const double shear = (e0[t].path + e1[t].path) / 2.0;
+        const double width = e1[t].centroid() - e0[t].centroid();
+        const double shear = (e0[t].path() + e1[t].path()) / 2.0;
         // NaN, or wholly outside the source with room for the kernel: black.
-        if (!(width > 0.0) || !(e1[t].centroid + shear > -1.0) || !(e0[t].centroid - shear < length + 1.0))
+        if (!(width > 0.0) || !(e1[t].centroid() + shear > -1.0) || !(e0[t].centroid() - shear < length + 1.0))
             continue;
         if (!(blur > 0.0)) {
             // The exact average over the slice's footprint.
@@ -181,7 +178,7 @@ void slices_average(const line_pass& p, sweep_piece* e0, sweep_piece* e1, double
         }
         // Under a pixel: the kernel spans at most one pixel's width, so two.
         const footprint_kernel kernel = make_kernel(width, shear, blur);
-        const double centre = (e0[t].centroid + e1[t].centroid) / 2.0;
+        const double centre = (e0[t].centroid() + e1[t].centroid()) / 2.0;
         const double left = std::floor(centre - 0.5);
         const double below = kernel_share_below(kernel, (left + 1.0) - centre);
         const auto i = static_cast<std::int32_t>(left);
@@ -195,7 +192,7 @@ double pixel_width(const line_pass& p, const sweep_piece* e0, const sweep_piece*
 {
     double sum = 0.0;
     for (int t = 0; t < p.pieces; ++t)
-        sum += e1[t].centroid - e0[t].centroid;
+        sum += e1[t].centroid() - e0[t].centroid();
     return sum / static_cast<double>(p.pieces);
 }
 
@@ -224,8 +221,8 @@ void widths_and_blurs(const line_pass& p, const sweep_piece* pieces, std::int32_
         for (std::int64_t t = 0; t < m; ++t)
             for (int l = 0; l < group; ++l) {
                 const sweep_piece* a = e0 + (m * l) + t;
-                width[l] += a[m].centroid - a[0].centroid;
-                path[l] += a[0].path + a[m].path;
+                width[l] += a[m].centroid() - a[0].centroid();
+                path[l] += a[0].path() + a[m].path();
             }
         for (int l = 0; l < group; ++l) {
             widths[j + l] = width[l] / n;
@@ -236,7 +233,7 @@ void widths_and_blurs(const line_pass& p, const sweep_piece* pieces, std::int32_
         const sweep_piece* e0 = pieces + (m * j);
         double path = 0.0;
         for (std::int64_t t = 0; t < m; ++t)
-            path += e0[t].path + e0[m + t].path;
+            path += e0[t].path() + e0[m + t].path();
         widths[j] = pixel_width(p, e0, e0 + m);
         blurs[j] = blur_of(widths[j], path);
     }

@@ -18,16 +18,16 @@ constexpr std::int32_t band_columns = 16;
 
 // A straight piece of an output pixel's edge: between two points across
 // the output line (a row, or a column), the source coordinate along the line
-// sweeps over [low, high] (centroid their middle, path their distance);
-// mean is the running sum's mean over that sweep, once measured (only the
-// pixels that show the source need it).
+// sweeps over [low, high]; mean is the running sum's mean over that sweep,
+// NaN until measured (only the pixels that show the source need it; a mean
+// that is NaN is measured again, to the same NaN).
 struct sweep_piece {
-    double centroid;
-    double path;
     double low;
     double high;
-    bool measured;
     double mean[3];
+
+    double centroid() const { return (low + high) / 2.0; }
+    double path() const { return high - low; }
 };
 
 // One worker's buffers, sized once before any drawing.
