@@ -500,6 +500,26 @@ const scenarios = {
     await openSample();
     await openScaledSample(2048, 1536);
     await page.click('input[name=direction][value="0"]');
+    // Dragged (the slider moved every 4 ms), the previews come coarser; at
+    // rest the last one is refined to the view's reduction.
+    const coarse = await page.evaluate(() => new Promise((resolve) => {
+      const slider = document.getElementById('speed-slider');
+      const before = window.lumirunTest.coarse;
+      const start = performance.now();
+      const timer = setInterval(() => {
+        const done = performance.now() - start > 800;
+        slider.value = done ? 0 : Math.round(Math.random() * 40);
+        slider.dispatchEvent(new Event('input'));
+        if (done) {
+          clearInterval(timer);
+          resolve(window.lumirunTest.coarse - before);
+        }
+      }, 4);
+    }));
+    await idle();
+    const dragged = await page.evaluate(() => [window.lumirunTest.scale, document.getElementById('picture').width]);
+    check(coarse > 0 && dragged.join() === '4,512',
+          `dragged: ${coarse} coarse previews, then at rest 1:${dragged[0]}, ${dragged[1]} pixels wide`);
     await type('#speed', '99.99');
     // Straight back to 0 %: the 2048 x 1536 photo within 640 x 480, every
     // 4th pixel.
