@@ -176,7 +176,7 @@ function viewSize() {
 const DRAG_MS = 250;          // changes closer together than this (or one while the
                               // last preview was made) are a drag
 const PREVIEW_MS = 10;        // a dragged preview's time in the worker
-const LEAST_PIXELS = 4000;    // never coarser than this
+const LEAST_PIXELS = 1500;    // never coarser than this
 const REFINE_MS = 120;        // the pause after a coarse picture that refines it
 let lastAskedAt = -Infinity;  // the last change's time
 let msPerPixel = 0;
