@@ -17,9 +17,10 @@ enum class render_path : std::int32_t {
 struct render_machine {
     render_path path = render_path::fast;
     // 0: the processor's threads, and one alone for a render too small to
-    // gain from more. Any other count is used as it is. Fast path only.
+    // gain from more. Any other count is used as it is. The exact renderer's fast
+    // path and the smooth renderer.
     int threads = 0;
-    // Fast path only; false: the widest level the processor has.
+    // The same two; false: the widest level the processor has.
     bool simd_chosen = false;
     simd_level simd = simd_level::portable;
 };
