@@ -15,6 +15,7 @@
 #include "render/renderer.h"
 #include "render/smooth/footprint_cover.h"
 #include "render/smooth/inverse_map.h"
+#include "render/smooth/row_sums.h"
 #include "render/smooth/seen_light.h"
 #include "render/smooth/smooth_renderer.h"
 #include "tests/jpeg_test_support.h"
@@ -628,6 +629,79 @@ TEST(SmoothRenderer, FootprintLightIsTheExactAreaAverage)
     double sum[3] = {0.0, 0.0, 0.0};
     add_polygon_light(source, srgb_light(), footprint_polygon{3, {1.0, 3.0, 1.0}, {1.0, 1.0, 3.0}}, 1.0, sum);
     EXPECT_NEAR(sum[1], (v(1, 1) + v(2, 1) / 2.0 + v(1, 2) / 2.0) / 2.0, 1e-12);
+}
+
+// Straight at it where the view shrinks hard, the fully covered middles of
+// the footprints' row pieces are summed through the rows' sums: the same
+// light as weighing each pixel, to rounding, on a noisy odd-sized picture
+// (a sum off by one pixel is off by far more), the same on any thread
+// count, and a cache keeps the sums for the next render of the picture.
+TEST(SmoothRenderer, RowSumsGiveThePixelByPixelLight)
+{
+    linear_picture noisy;
+    noisy.width = 601;
+    noisy.height = 101;
+    std::uint32_t seed = 12345;
+    for (std::int32_t k = 0; k < noisy.width * noisy.height * 3; ++k) {
+        seed = seed * 1664525u + 1013904223u;
+        noisy.values.push_back(srgb_light().decode[seed >> 24]);
+    }
+    const render_settings settings = smooth_settings(2, 0.995, 230.0, 40.0);
+    const view_parameters view = view_of(settings);
+    linear_picture summed;
+    position_box box{};
+    ASSERT_EQ(render_smooth_linear(noisy, settings, no_progress, &summed, &box), render_status::done);
+    ASSERT_GE(noisy.width * noisy.height, 64 * summed.width * summed.height) << summed.width << "x" << summed.height;
+    smooth_source source{noisy.values.data(), nullptr, noisy.width, noisy.height, noisy.width};
+    const auto draw = [&](int threads) {
+        std::vector<float> out(summed.values.size(), 0.0f);
+        render_machine machine;
+        machine.threads = threads;
+        draw_smooth(smooth_view{&view, fly_by_direction::straight_at_it}, source,
+                    smooth_target{out.data(), nullptr, summed.width, summed.height, summed.width, box}, machine,
+                    [](int, std::int32_t) {});
+        return out;
+    };
+    const std::vector<float> weighed = draw(1);
+    render_machine one;
+    one.threads = 1;
+    const smooth_row_sums sums = build_row_sums(source, srgb_light(), one);
+    source.sums = &sums;
+    EXPECT_EQ(draw(1), summed.values);
+    EXPECT_EQ(draw(3), summed.values);
+    one.threads = 3;
+    EXPECT_EQ(build_row_sums(source, srgb_light(), one).before, sums.before);
+    double worst = 0.0;
+    int changed = 0;
+    for (std::size_t k = 0; k < weighed.size(); ++k) {
+        worst = std::max(worst, std::fabs(static_cast<double>(summed.values[k]) - weighed[k]));
+        changed += summed.values[k] != weighed[k] ? 1 : 0;
+    }
+    EXPECT_LE(worst, 1e-5);
+    EXPECT_GT(changed, 0) << "the sums were not used";
+
+    raster picture = allocate_raster(604, 101);
+    for (std::int32_t y = 0; y < 101; ++y)
+        for (std::int32_t x = 0; x < 601 * 3; ++x)
+            picture.pixels[(y * 604 * 3) + x] = encode_light(srgb_light(), noisy.values[(y * 601 * 3) + x]);
+    picture.image_width = 601;
+    smooth_sums_cache cache;
+    render_settings cached = settings;
+    cached.smooth_sums = &cache;
+    const std::string plain = raster_digest(render_picture(picture, settings, no_progress).picture);
+    EXPECT_EQ(raster_digest(render_picture(picture, cached, no_progress).picture), plain);
+    const std::shared_ptr<const smooth_row_sums> kept = cache.find(601, 101);
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(cache.bytes(), row_sums_bytes(601, 101));
+    EXPECT_EQ(raster_digest(render_picture(picture, cached, no_progress).picture), plain);
+    EXPECT_EQ(cache.find(601, 101), kept);
+    EXPECT_FALSE(cache.find(604, 101));
+    // No room for the sums: the pixel-by-pixel light, the same bytes.
+    cached.memory_limit = row_sums_bytes(601, 101);
+    smooth_sums_cache refused;
+    cached.smooth_sums = &refused;
+    EXPECT_EQ(raster_digest(render_picture(picture, cached, no_progress).picture), plain);
+    EXPECT_FALSE(refused.find(601, 101));
 }
 
 // Same bytes on every platform: digests recorded once, checked by the

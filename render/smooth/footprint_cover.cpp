@@ -85,6 +85,30 @@ struct edge_sweep {
     }
 };
 
+// Rows pieces whose fully covered middle is at least this long are summed
+// through the source's row sums (when it has them): shorter ones gain
+// little, and keep the exact weighing's bits.
+constexpr std::int32_t summed_run = 32;
+
+// Adds to piece the light of source row j's pixels [from, to), each
+// weighed by its share of the area between the two edges.
+void add_weighed(const smooth_source& s, const srgb_light_tables& t, std::int32_t j, std::int32_t from,
+                 std::int32_t to, const edge_sweep& left, const edge_sweep& right, double piece[3])
+{
+    double x = static_cast<double>(from);
+    double before = left.behind(x) - right.behind(x);
+    const std::int64_t row = static_cast<std::int64_t>(j) * s.stride;
+    for (std::int32_t i = from; i < to; ++i) {
+        x += 1.0;
+        const double after = left.behind(x) - right.behind(x);
+        const double w = after - before;
+        before = after;
+        const std::int64_t at = (row + i) * 3;
+        for (int c = 0; c < 3; ++c)
+            piece[c] += w * static_cast<double>(s.at(t, at + c));
+    }
+}
+
 // Adds scale times the light of a piece of source row j: height h, between
 // the left and the right edge. A source pixel's share is the area between
 // its two column lines.
@@ -101,18 +125,26 @@ void add_piece(const smooth_source& s, const srgb_light_tables& t, std::int32_t 
     const std::int32_t i1 = last >= static_cast<double>(s.width) ? s.width - 1 : static_cast<std::int32_t>(last);
     if (i1 < i0)
         return;
-    double x = static_cast<double>(i0);
-    double before = left.behind(x) - right.behind(x);
     double piece[3] = {0.0, 0.0, 0.0};
-    const std::int64_t row = static_cast<std::int64_t>(j) * s.stride;
-    for (std::int32_t i = i0; i <= i1; ++i) {
-        x += 1.0;
-        const double after = left.behind(x) - right.behind(x);
-        const double w = after - before;
-        before = after;
-        const std::int64_t at = (row + i) * 3;
+    // The pixels wholly between the two edges, [full0, full1): each weighs
+    // h, and the row's sums give them at once when they are many.
+    std::int32_t full0 = i1 + 1;
+    std::int32_t full1 = i1 + 1;
+    if (s.sums && right.low - left.high >= static_cast<double>(summed_run)) {
+        const double a = std::ceil(left.high);
+        const double b = std::floor(right.low);
+        full0 = a > static_cast<double>(i0) ? static_cast<std::int32_t>(a) : i0;
+        full1 = b < static_cast<double>(i1 + 1) ? static_cast<std::int32_t>(b) : i1 + 1;
+        if (full1 - full0 < summed_run)
+            full0 = full1 = i1 + 1;
+    }
+    add_weighed(s, t, j, i0, full0, left, right, piece);
+    if (full1 > full0) {
+        double whole[3] = {0.0, 0.0, 0.0};
+        add_row_span(s, t, j, full0, full1, whole);
         for (int c = 0; c < 3; ++c)
-            piece[c] += w * static_cast<double>(s.at(t, at + c));
+            piece[c] += h * whole[c];
+        add_weighed(s, t, j, full1, i1 + 1, left, right, piece);
     }
     for (int c = 0; c < 3; ++c)
         sum[c] += scale * piece[c];

@@ -1,5 +1,6 @@
 #include "render/smooth/smooth_renderer.h"
 
+#include <memory>
 #include <new>
 
 #include "render/smooth/inverse_map.h"
@@ -66,6 +67,45 @@ raster sized(const canvas_plan& plan)
     return r;
 }
 
+// Straight at it, the source's rows are summed first where the mean
+// footprint spans at least this many source pixels: building the sums
+// reads the source once, as a single render there would anyway.
+constexpr double summed_shrink = 64.0;
+
+// The row sums a render straight at it uses (none where they do not pay or
+// their memory, with the canvas's, passes the limit): the cache's when it
+// holds this picture's, else built (and kept there, when given).
+std::shared_ptr<const smooth_row_sums> row_sums_for(const render_settings& settings, const canvas_plan& plan,
+                                                    const smooth_source& from, smooth_sums_cache* cache)
+{
+    if (settings.direction != fly_by_direction::straight_at_it || !from.present() || from.width <= 0
+        || from.height <= 0)
+        return nullptr;
+    const double source_pixels = static_cast<double>(from.width) * static_cast<double>(from.height);
+    const double canvas_pixels = static_cast<double>(plan.width) * static_cast<double>(plan.height);
+    if (source_pixels < summed_shrink * canvas_pixels)
+        return nullptr;
+    if (cache) {
+        std::shared_ptr<const smooth_row_sums> found = cache->find(from.width, from.height);
+        if (found)
+            return found;
+    }
+    const std::uint64_t bytes = row_sums_bytes(from.width, from.height)
+                                + (static_cast<std::uint64_t>(plan.stride) * static_cast<std::uint64_t>(plan.height) * 3)
+                                + (cache ? cache->bytes() : 0);
+    const std::uint64_t limit = settings.memory_limit > 0 ? settings.memory_limit : memory_available();
+    if (limit > 0 && bytes > limit)
+        return nullptr;
+    try {
+        auto sums = std::make_shared<const smooth_row_sums>(build_row_sums(from, srgb_light(), settings.machine));
+        if (cache)
+            cache->keep(sums);
+        return sums;
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
 // The picture and its shifted light (render_output::seen_light): the
 // source shifted point by point and averaged as the picture is, then mended
 // where the view magnifies (shift_magnified). The shifted light is drawn
@@ -83,7 +123,9 @@ void draw_with_seen_light(const raster& source, const view_parameters& view, con
     if (plan.finite && source.pixels) {
         const linear_picture shifted = seen_source(source, view, settings.direction, *settings.seen_colours,
                                                    settings.machine);
-        const smooth_source seen_from{shifted.values.data(), nullptr, shifted.width, shifted.height, shifted.width};
+        smooth_source seen_from{shifted.values.data(), nullptr, shifted.width, shifted.height, shifted.width};
+        const std::shared_ptr<const smooth_row_sums> sums = row_sums_for(settings, plan, seen_from, nullptr);
+        seen_from.sums = sums.get();
         draw_smooth(along, seen_from, smooth_target{light.data(), nullptr, plan.width, plan.height, plan.width, plan.box},
                     settings.machine, [](int, std::int32_t) {});
     }
@@ -139,8 +181,10 @@ render_output render_smooth(const raster& source, const render_settings& setting
         out.status = render_status::out_of_memory;
         return out;
     }
-    const smooth_source from{nullptr, plan.finite ? source.pixels.get() : nullptr, source_width, source.height,
-                             source.width};
+    smooth_source from{nullptr, plan.finite ? source.pixels.get() : nullptr, source_width, source.height,
+                       source.width};
+    const std::shared_ptr<const smooth_row_sums> sums = row_sums_for(settings, plan, from, settings.smooth_sums);
+    from.sums = sums.get();
     const smooth_target to{nullptr, out.picture.pixels.get(), plan.width, plan.height, plan.stride, plan.box};
     try {
         if (settings.seen_colours)
@@ -177,8 +221,10 @@ render_status render_smooth_linear(const linear_picture& source, const render_se
         return render_status::out_of_memory;
     try {
         out->values.assign(static_cast<std::size_t>(plan.width) * static_cast<std::size_t>(plan.height) * 3, 0.0f);
-        const smooth_source from{present ? source.values.data() : nullptr, nullptr, source.width, source.height,
-                                 source.width};
+        smooth_source from{present ? source.values.data() : nullptr, nullptr, source.width, source.height,
+                           source.width};
+        const std::shared_ptr<const smooth_row_sums> sums = row_sums_for(settings, plan, from, nullptr);
+        from.sums = sums.get();
         const smooth_target to{out->values.data(), nullptr, plan.width, plan.height, plan.width, plan.box};
         draw_smooth(smooth_view{&view, settings.direction}, from, to, settings.machine, pass_2(progress));
     } catch (const std::bad_alloc&) {
