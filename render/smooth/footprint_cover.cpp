@@ -90,6 +90,14 @@ struct edge_sweep {
 // little, and keep the exact weighing's bits.
 constexpr std::int32_t summed_run = 32;
 
+// Whether a footprint this wide and high is averaged over on the source
+// turned on its side: it is taller than wide and its columns long enough
+// for their sums to pay.
+bool stands_upright(double wide, double high)
+{
+    return high > wide && high >= static_cast<double>(summed_run);
+}
+
 // Adds to piece the light of source row j's pixels [from, to), each
 // weighed by its share of the area between the two edges.
 void add_weighed(const smooth_source& s, const srgb_light_tables& t, std::int32_t j, std::int32_t from,
@@ -304,6 +312,24 @@ void add_polygon_light(const smooth_source& source, const srgb_light_tables& tab
     const double area = std::fabs(twice) / 2.0;
     if (!(area > 0.0) || !(area < 1e300))
         return;
+    if (source.turned) {
+        double x0 = p.x[0], x1 = p.x[0], y0 = p.y[0], y1 = p.y[0];
+        for (int k = 1; k < n; ++k) {
+            x0 = p.x[k] < x0 ? p.x[k] : x0;
+            x1 = p.x[k] > x1 ? p.x[k] : x1;
+            y0 = p.y[k] < y0 ? p.y[k] : y0;
+            y1 = p.y[k] > y1 ? p.y[k] : y1;
+        }
+        if (stands_upright(x1 - x0, y1 - y0)) {
+            footprint_polygon turned{n, {}, {}};
+            for (int k = 0; k < n; ++k) {
+                turned.x[k] = p.y[k];
+                turned.y[k] = p.x[k];
+            }
+            add_polygon_light(*source.turned, tables, turned, weight, sum);
+            return;
+        }
+    }
     const double scale = weight / area;
     // Bands between the corners' heights, in order.
     double heights[most_polygon_corners];
@@ -352,6 +378,11 @@ void add_footprint_light(const smooth_source& source, const srgb_light_tables& t
     const double area = std::fabs((p.ux * p.vy) - (p.uy * p.vx));
     if (!(area > 0.0) || !(area < 1e300) || !std::isfinite(p.cx) || !std::isfinite(p.cy))
         return;
+    if (source.turned && stands_upright(std::fabs(p.ux) + std::fabs(p.vx), std::fabs(p.uy) + std::fabs(p.vy))) {
+        add_footprint_light(*source.turned, tables, footprint_parallelogram{p.cy, p.cx, p.uy, p.ux, p.vy, p.vx},
+                            weight, sum);
+        return;
+    }
     const cut_edges e = edges_of(p, area / 2.0);
     const double ay = std::fabs(p.uy);
     const double by = std::fabs(p.vy);

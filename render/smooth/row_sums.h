@@ -14,8 +14,6 @@
 #define LUMIRUN_RENDER_SMOOTH_ROW_SUMS_H
 
 #include <cstdint>
-#include <memory>
-#include <mutex>
 #include <vector>
 
 #include "render/machine.h"
@@ -47,36 +45,5 @@ std::uint64_t row_sums_bytes(std::int32_t width, std::int32_t height);
 // cannot be had.
 smooth_row_sums build_row_sums(const smooth_source& source, const srgb_light_tables& tables,
                                const render_machine& machine);
-
-// One source picture's sums, kept between the renders of it (a movie's
-// frames, a page's previews): built on the first render that needs them,
-// reused by the next. A cache belongs to one picture: its owner makes it
-// beside the picture and drops it with it (or when its pixels change),
-// never handing it to a render of another picture; the renderer checks
-// only the size. Renders may share it from several threads.
-class smooth_sums_cache {
-public:
-    // The sums when they have been built for a width x height picture.
-    std::shared_ptr<const smooth_row_sums> find(std::int32_t width, std::int32_t height) const
-    {
-        const std::lock_guard<std::mutex> hold(mutex_);
-        return sums_ && sums_->fits(width, height) ? sums_ : nullptr;
-    }
-    void keep(std::shared_ptr<const smooth_row_sums> sums)
-    {
-        const std::lock_guard<std::mutex> hold(mutex_);
-        sums_ = std::move(sums);
-    }
-    // The bytes it holds.
-    std::uint64_t bytes() const
-    {
-        const std::lock_guard<std::mutex> hold(mutex_);
-        return sums_ ? row_sums_bytes(sums_->width, sums_->height) : 0;
-    }
-
-private:
-    mutable std::mutex mutex_;
-    std::shared_ptr<const smooth_row_sums> sums_;
-};
 
 #endif

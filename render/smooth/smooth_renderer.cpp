@@ -4,6 +4,7 @@
 #include <new>
 
 #include "render/smooth/inverse_map.h"
+#include "render/smooth/prefilter.h"
 #include "render/smooth/seen_light.h"
 #include "render/smooth/smooth_passes.h"
 
@@ -67,15 +68,15 @@ raster sized(const canvas_plan& plan)
     return r;
 }
 
-// Straight at it, the source's rows are summed first where the mean
-// footprint spans at least this many source pixels: building the sums
-// reads the source once, as a single render there would anyway.
+// Straight at it, the source is prefiltered (render/smooth/prefilter.h)
+// where the mean footprint spans at least this many source pixels:
+// building it reads the source twice, less than a render there would.
 constexpr double summed_shrink = 64.0;
 
-// The row sums a render straight at it uses (none where they do not pay or
+// The prefilter a render straight at it uses (none where they do not pay or
 // their memory, with the canvas's, passes the limit): the cache's when it
 // holds this picture's, else built (and kept there, when given).
-std::shared_ptr<const smooth_row_sums> row_sums_for(const render_settings& settings, const canvas_plan& plan,
+std::shared_ptr<const smooth_prefilter> prefilter_for(const render_settings& settings, const canvas_plan& plan,
                                                     const smooth_source& from, smooth_sums_cache* cache)
 {
     if (settings.direction != fly_by_direction::straight_at_it || !from.present() || from.width <= 0
@@ -86,18 +87,18 @@ std::shared_ptr<const smooth_row_sums> row_sums_for(const render_settings& setti
     if (source_pixels < summed_shrink * canvas_pixels)
         return nullptr;
     if (cache) {
-        std::shared_ptr<const smooth_row_sums> found = cache->find(from.width, from.height);
+        std::shared_ptr<const smooth_prefilter> found = cache->find(from.width, from.height);
         if (found)
             return found;
     }
-    const std::uint64_t bytes = row_sums_bytes(from.width, from.height)
+    const std::uint64_t bytes = prefilter_bytes(from.width, from.height, from.values != nullptr)
                                 + (static_cast<std::uint64_t>(plan.stride) * static_cast<std::uint64_t>(plan.height) * 3)
                                 + (cache ? cache->bytes() : 0);
     const std::uint64_t limit = settings.memory_limit > 0 ? settings.memory_limit : memory_available();
     if (limit > 0 && bytes > limit)
         return nullptr;
     try {
-        auto sums = std::make_shared<const smooth_row_sums>(build_row_sums(from, srgb_light(), settings.machine));
+        std::shared_ptr<const smooth_prefilter> sums = build_prefilter(from, srgb_light(), settings.machine);
         if (cache)
             cache->keep(sums);
         return sums;
@@ -124,8 +125,8 @@ void draw_with_seen_light(const raster& source, const view_parameters& view, con
         const linear_picture shifted = seen_source(source, view, settings.direction, *settings.seen_colours,
                                                    settings.machine);
         smooth_source seen_from{shifted.values.data(), nullptr, shifted.width, shifted.height, shifted.width};
-        const std::shared_ptr<const smooth_row_sums> sums = row_sums_for(settings, plan, seen_from, nullptr);
-        seen_from.sums = sums.get();
+        const std::shared_ptr<const smooth_prefilter> sums = prefilter_for(settings, plan, seen_from, nullptr);
+        seen_from = prefiltered(seen_from, sums.get());
         draw_smooth(along, seen_from, smooth_target{light.data(), nullptr, plan.width, plan.height, plan.width, plan.box},
                     settings.machine, [](int, std::int32_t) {});
     }
@@ -183,8 +184,8 @@ render_output render_smooth(const raster& source, const render_settings& setting
     }
     smooth_source from{nullptr, plan.finite ? source.pixels.get() : nullptr, source_width, source.height,
                        source.width};
-    const std::shared_ptr<const smooth_row_sums> sums = row_sums_for(settings, plan, from, settings.smooth_sums);
-    from.sums = sums.get();
+    const std::shared_ptr<const smooth_prefilter> sums = prefilter_for(settings, plan, from, settings.smooth_sums);
+    from = prefiltered(from, sums.get());
     const smooth_target to{nullptr, out.picture.pixels.get(), plan.width, plan.height, plan.stride, plan.box};
     try {
         if (settings.seen_colours)
@@ -223,8 +224,8 @@ render_status render_smooth_linear(const linear_picture& source, const render_se
         out->values.assign(static_cast<std::size_t>(plan.width) * static_cast<std::size_t>(plan.height) * 3, 0.0f);
         smooth_source from{present ? source.values.data() : nullptr, nullptr, source.width, source.height,
                            source.width};
-        const std::shared_ptr<const smooth_row_sums> sums = row_sums_for(settings, plan, from, nullptr);
-        from.sums = sums.get();
+        const std::shared_ptr<const smooth_prefilter> sums = prefilter_for(settings, plan, from, nullptr);
+        from = prefiltered(from, sums.get());
         const smooth_target to{out->values.data(), nullptr, plan.width, plan.height, plan.width, plan.box};
         draw_smooth(smooth_view{&view, settings.direction}, from, to, settings.machine, pass_2(progress));
     } catch (const std::bad_alloc&) {
