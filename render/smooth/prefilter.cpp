@@ -7,20 +7,27 @@
 
 namespace {
 
-// Source columns turned together: their rows share cache lines.
-constexpr std::int32_t turn_columns = 32;
+// The source is turned in tiles of this many pixels a side: each tile's
+// rows are read and its columns written as short runs.
+constexpr std::int32_t turn_tile = 64;
 
-// Turns source columns [first, first + turn_columns) into rows.
+// Turns the tiles of source columns [first, first + turn_tile) into rows.
 template <typename T>
 void turn_columns_of(const T* from, std::int32_t width, std::int32_t height, std::int32_t stride,
                      std::int32_t first, T* to)
 {
-    const std::int32_t end = first + turn_columns < width ? first + turn_columns : width;
-    for (std::int32_t y = 0; y < height; ++y) {
-        const T* row = from + (static_cast<std::int64_t>(y) * stride * 3);
-        for (std::int32_t x = first; x < end; ++x)
-            for (int c = 0; c < 3; ++c)
-                to[((static_cast<std::int64_t>(x) * height + y) * 3) + c] = row[(x * 3) + c];
+    const std::int32_t end = first + turn_tile < width ? first + turn_tile : width;
+    for (std::int32_t top = 0; top < height; top += turn_tile) {
+        const std::int32_t bottom = top + turn_tile < height ? top + turn_tile : height;
+        for (std::int32_t x = first; x < end; ++x) {
+            T* column = to + (static_cast<std::int64_t>(x) * height * 3);
+            for (std::int32_t y = top; y < bottom; ++y) {
+                const T* pixel = from + ((static_cast<std::int64_t>(y) * stride + x) * 3);
+                column[y * 3] = pixel[0];
+                column[(y * 3) + 1] = pixel[1];
+                column[(y * 3) + 2] = pixel[2];
+            }
+        }
     }
 }
 
@@ -45,17 +52,17 @@ std::shared_ptr<const smooth_prefilter> build_prefilter(const smooth_source& sou
         made->turned_values.resize(count);
     else
         made->turned_bytes.resize(count);
-    const std::int32_t groups = (source.width + turn_columns - 1) / turn_columns;
+    const std::int32_t groups = (source.width + turn_tile - 1) / turn_tile;
     std::atomic<std::int32_t> next{0};
     run_workers(
         render_threads_for(machine.threads, static_cast<std::int64_t>(source.width) * source.height), [](int) {},
         [&](int, int) {
             for (std::int32_t g = next.fetch_add(1); g < groups; g = next.fetch_add(1)) {
                 if (source.values)
-                    turn_columns_of(source.values, source.width, source.height, source.stride, g * turn_columns,
+                    turn_columns_of(source.values, source.width, source.height, source.stride, g * turn_tile,
                                     made->turned_values.data());
                 else
-                    turn_columns_of(source.bytes, source.width, source.height, source.stride, g * turn_columns,
+                    turn_columns_of(source.bytes, source.width, source.height, source.stride, g * turn_tile,
                                     made->turned_bytes.data());
             }
         });

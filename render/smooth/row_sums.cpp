@@ -25,18 +25,32 @@ void add_plain(const smooth_source& s, const srgb_light_tables& t, std::int32_t 
     }
 }
 
-void sum_row(const smooth_source& s, const srgb_light_tables& t, std::int32_t y, smooth_row_sums* sums)
+// The sums of a row of pixels of type T, each decoded by light.
+template <typename T, typename Light>
+void sum_row_of(const T* row, std::int32_t width, const Light& light, double* before)
 {
-    double* before = sums->before.data() + static_cast<std::int64_t>(y) * sums->steps * 3;
     double total[3] = {0.0, 0.0, 0.0};
     std::int32_t k = 0;
-    for (std::int32_t start = 0; start < s.width; start += sum_step, ++k) {
+    for (std::int32_t start = 0; start < width; start += sum_step, ++k) {
         for (int c = 0; c < 3; ++c)
             before[k * 3 + c] = total[c];
-        add_plain(s, t, y, start, start + sum_step < s.width ? start + sum_step : s.width, total);
+        const std::int32_t end = start + sum_step < width ? start + sum_step : width;
+        for (std::int32_t x = start; x < end; ++x)
+            for (int c = 0; c < 3; ++c)
+                total[c] += static_cast<double>(light(row[(x * 3) + c]));
     }
     for (int c = 0; c < 3; ++c)
         before[k * 3 + c] = total[c];
+}
+
+void sum_row(const smooth_source& s, const srgb_light_tables& t, std::int32_t y, smooth_row_sums* sums)
+{
+    double* before = sums->before.data() + static_cast<std::int64_t>(y) * sums->steps * 3;
+    const std::int64_t row = static_cast<std::int64_t>(y) * s.stride * 3;
+    if (s.values)
+        sum_row_of(s.values + row, s.width, [](float v) { return v; }, before);
+    else
+        sum_row_of(s.bytes + row, s.width, [&t](unsigned char b) { return t.decode[b]; }, before);
 }
 
 }  // namespace

@@ -69,38 +69,36 @@ raster sized(const canvas_plan& plan)
 }
 
 // Straight at it, the source is prefiltered (render/smooth/prefilter.h)
-// where the mean footprint spans at least this many source pixels:
-// building it reads the source twice, less than a render there would.
+// where the mean footprint spans at least this many source pixels.
 constexpr double summed_shrink = 64.0;
 
-// The prefilter a render straight at it uses (none where they do not pay or
-// their memory, with the canvas's, passes the limit): the cache's when it
-// holds this picture's, else built (and kept there, when given).
+// The prefilter a render straight at it uses: the cache's when it holds
+// this picture's, else built and kept there. None without a cache (building
+// it costs about what it saves one render, so it pays from the second
+// render of a picture on), where the footprints are small, or where its
+// memory, with the canvas's and the cache's, passes the limit.
 std::shared_ptr<const smooth_prefilter> prefilter_for(const render_settings& settings, const canvas_plan& plan,
                                                     const smooth_source& from, smooth_sums_cache* cache)
 {
-    if (settings.direction != fly_by_direction::straight_at_it || !from.present() || from.width <= 0
+    if (!cache || settings.direction != fly_by_direction::straight_at_it || !from.present() || from.width <= 0
         || from.height <= 0)
         return nullptr;
     const double source_pixels = static_cast<double>(from.width) * static_cast<double>(from.height);
     const double canvas_pixels = static_cast<double>(plan.width) * static_cast<double>(plan.height);
     if (source_pixels < summed_shrink * canvas_pixels)
         return nullptr;
-    if (cache) {
-        std::shared_ptr<const smooth_prefilter> found = cache->find(from.width, from.height);
-        if (found)
-            return found;
-    }
+    std::shared_ptr<const smooth_prefilter> found = cache->find(from.width, from.height);
+    if (found)
+        return found;
     const std::uint64_t bytes = prefilter_bytes(from.width, from.height, from.values != nullptr)
                                 + (static_cast<std::uint64_t>(plan.stride) * static_cast<std::uint64_t>(plan.height) * 3)
-                                + (cache ? cache->bytes() : 0);
+                                + cache->bytes();
     const std::uint64_t limit = settings.memory_limit > 0 ? settings.memory_limit : memory_available();
     if (limit > 0 && bytes > limit)
         return nullptr;
     try {
         std::shared_ptr<const smooth_prefilter> sums = build_prefilter(from, srgb_light(), settings.machine);
-        if (cache)
-            cache->keep(sums);
+        cache->keep(sums);
         return sums;
     } catch (const std::bad_alloc&) {
         return nullptr;
@@ -124,9 +122,7 @@ void draw_with_seen_light(const raster& source, const view_parameters& view, con
     if (plan.finite && source.pixels) {
         const linear_picture shifted = seen_source(source, view, settings.direction, *settings.seen_colours,
                                                    settings.machine);
-        smooth_source seen_from{shifted.values.data(), nullptr, shifted.width, shifted.height, shifted.width};
-        const std::shared_ptr<const smooth_prefilter> sums = prefilter_for(settings, plan, seen_from, nullptr);
-        seen_from = prefiltered(seen_from, sums.get());
+        const smooth_source seen_from{shifted.values.data(), nullptr, shifted.width, shifted.height, shifted.width};
         draw_smooth(along, seen_from, smooth_target{light.data(), nullptr, plan.width, plan.height, plan.width, plan.box},
                     settings.machine, [](int, std::int32_t) {});
     }
@@ -222,10 +218,8 @@ render_status render_smooth_linear(const linear_picture& source, const render_se
         return render_status::out_of_memory;
     try {
         out->values.assign(static_cast<std::size_t>(plan.width) * static_cast<std::size_t>(plan.height) * 3, 0.0f);
-        smooth_source from{present ? source.values.data() : nullptr, nullptr, source.width, source.height,
-                           source.width};
-        const std::shared_ptr<const smooth_prefilter> sums = prefilter_for(settings, plan, from, nullptr);
-        from = prefiltered(from, sums.get());
+        const smooth_source from{present ? source.values.data() : nullptr, nullptr, source.width, source.height,
+                                 source.width};
         const smooth_target to{out->values.data(), nullptr, plan.width, plan.height, plan.width, plan.box};
         draw_smooth(smooth_view{&view, settings.direction}, from, to, settings.machine, pass_2(progress));
     } catch (const std::bad_alloc&) {
