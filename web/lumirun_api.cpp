@@ -31,6 +31,7 @@ struct session {
     render_options options;
     raster shown;  // the last render or preview, blue, green, red
     double shown_scale = 1.0;
+    bool shown_coarse = false;  // a preview reduced to keep within its pixel budget
     // What the shown picture was rendered from, for its readouts.
     render_settings shown_settings;
     position_box shown_box{0.0, 0.0, 0.0, 0.0};
@@ -278,6 +279,7 @@ EMSCRIPTEN_KEEPALIVE int lr_render()
     }
     s.shown = std::move(rendered.picture);
     s.shown_scale = 1.0;
+    s.shown_coarse = false;
     s.shown_settings = settings_for(s.options, s.source);
     s.shown_box = rendered.box;
     s.shown_source_width = image_width_of(s.source);
@@ -288,17 +290,19 @@ EMSCRIPTEN_KEEPALIVE int lr_render()
     return 0;
 }
 
-EMSCRIPTEN_KEEPALIVE int lr_preview(std::int32_t view_width, std::int32_t view_height)
+EMSCRIPTEN_KEEPALIVE int lr_preview(std::int32_t view_width, std::int32_t view_height, double pixel_budget)
 {
     session& s = the_session();
     if (!s.source.pixels)
         return fail("Open a picture first.");
     std::vector<std::string> lines;
-    preview_output preview = preview_for_page(s.source, s.options, view_width, view_height, &s.preview, &lines);
+    preview_output preview = preview_for_page(s.source, s.options, view_width, view_height, pixel_budget, &s.preview,
+                                               &lines);
     if (!preview.picture.pixels)
         return fail(lines);
     s.shown = std::move(preview.picture);
     s.shown_scale = preview.scale;
+    s.shown_coarse = preview.coarse;
     s.shown_settings = preview.settings;
     s.shown_box = preview.box;
     s.shown_source_width = preview.source_width;
@@ -322,6 +326,7 @@ EMSCRIPTEN_KEEPALIVE const std::uint8_t* lr_picture_rgba()
 EMSCRIPTEN_KEEPALIVE std::int32_t lr_picture_width() { return image_width_of(the_session().shown); }
 EMSCRIPTEN_KEEPALIVE std::int32_t lr_picture_height() { return the_session().shown.height; }
 EMSCRIPTEN_KEEPALIVE double lr_picture_scale() { return the_session().shown_scale; }
+EMSCRIPTEN_KEEPALIVE std::int32_t lr_picture_coarse() { return the_session().shown_coarse ? 1 : 0; }
 
 EMSCRIPTEN_KEEPALIVE const double* lr_view_readout()
 {

@@ -64,8 +64,11 @@ int lr_render();
 
 // A quick render for a view of view_width by view_height pixels, kept for
 // display like lr_render's. lr_picture_scale() then tells how many source
-// pixels one of its pixels stands for.
-int lr_preview(std::int32_t view_width, std::int32_t view_height);
+// pixels one of its pixels stands for. A pixel_budget (not 0) reduces it
+// further when it would have more pixels than that; lr_picture_coarse()
+// then says 1, and a preview without a budget refines it.
+int lr_preview(std::int32_t view_width, std::int32_t view_height, double pixel_budget);
+std::int32_t lr_picture_coarse();
 
 // The picture kept by the last lr_render or lr_preview, as red, green, blue,
 // alpha bytes for a canvas (alpha 255); null when there is none. Valid until

@@ -183,8 +183,11 @@ bool render_for_page(const raster& source, const render_options& options, const 
     return true;
 }
 
-std::int32_t preview_factor(const raster& source, const render_options& options, std::int32_t view_width,
-                            std::int32_t view_height)
+namespace {
+
+// The smooth renderer's canvas for the options' settings, in pixels; the
+// source's size when it is too large to count.
+void preview_canvas(const raster& source, const render_options& options, double* width, double* height)
 {
     render_options quick = options;
     quick.method = render_method::smooth;
@@ -193,23 +196,53 @@ std::int32_t preview_factor(const raster& source, const render_options& options,
     const render_output measured = measure_picture(source, settings, no_progress);
     // A canvas too large to count in pixels: as small as the view lets the
     // source be; its render then says what it cannot do.
-    const double width = measured.picture.height > 0 ? image_width_of(measured.picture) : image_width_of(source);
-    const double height = measured.picture.height > 0 ? measured.picture.height : source.height;
-    const double ratio = std::max(width / std::max(1, view_width), height / std::max(1, view_height));
+    *width = measured.picture.height > 0 ? image_width_of(measured.picture) : image_width_of(source);
+    *height = measured.picture.height > 0 ? measured.picture.height : source.height;
+}
+
+std::int32_t whole_factor(double ratio)
+{
     if (!(ratio < 1e9))
         return 1000000000;
     return std::max(1, static_cast<std::int32_t>(std::ceil(ratio - 1e-9)));
 }
 
+std::int32_t fit_factor(double width, double height, std::int32_t view_width, std::int32_t view_height)
+{
+    return whole_factor(std::max(width / std::max(1, view_width), height / std::max(1, view_height)));
+}
+
+}  // namespace
+
+std::int32_t preview_factor(const raster& source, const render_options& options, std::int32_t view_width,
+                            std::int32_t view_height)
+{
+    double width = 0.0;
+    double height = 0.0;
+    preview_canvas(source, options, &width, &height);
+    return fit_factor(width, height, view_width, view_height);
+}
+
+std::int32_t budget_factor(double width, double height, double pixel_budget)
+{
+    if (!(pixel_budget > 0.0))
+        return 1;
+    return whole_factor(std::sqrt(width * height / pixel_budget));
+}
+
 // The smooth renderer on a source reduced to about the view's size: gap-free
 // and quick enough to follow a slider.
 preview_output preview_for_page(const raster& source, const render_options& options, std::int32_t view_width,
-                                std::int32_t view_height, preview_memory* memory,
+                                std::int32_t view_height, double pixel_budget, preview_memory* memory,
                                 std::vector<std::string>* messages)
 {
     render_options quick = options;
     quick.method = render_method::smooth;
-    const std::int32_t factor = preview_factor(source, options, view_width, view_height);
+    double width = 0.0;
+    double height = 0.0;
+    preview_canvas(source, options, &width, &height);
+    const std::int32_t fit = fit_factor(width, height, view_width, view_height);
+    const std::int32_t factor = std::max(fit, budget_factor(width, height, pixel_budget));
     if (memory->source_pixels != source.pixels.get() || memory->factor != factor) {
         memory->reduced = factor == 1 ? raster{} : reduced(source, factor);
         memory->source_pixels = source.pixels.get();
@@ -236,7 +269,7 @@ preview_output preview_for_page(const raster& source, const render_options& opti
     if (quick.doppler_map)
         draw_doppler_legend(&rendered.picture);
     return preview_output{std::move(rendered.picture), double(factor), settings, rendered.box, image_width_of(small),
-                          small.height};
+                          small.height, factor > fit};
 }
 
 preview_output original_for_page(const raster& source, std::int32_t view_width, std::int32_t view_height,

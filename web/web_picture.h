@@ -59,6 +59,7 @@ struct preview_output {
     position_box box{0.0, 0.0, 0.0, 0.0};
     std::int32_t source_width = 0;  // of the (reduced) source rendered
     std::int32_t source_height = 0;
+    bool coarse = false;  // reduced past the view's factor to keep within a pixel budget
 };
 
 // What one preview keeps for the next, while a slider moves: the source
@@ -76,10 +77,17 @@ struct preview_memory {
 std::int32_t preview_factor(const raster& source, const render_options& options, std::int32_t view_width,
                             std::int32_t view_height);
 
+// The least whole factor that brings a picture of width by height pixels
+// within pixel_budget pixels when both its sides shrink by it (1 when the
+// budget is 0, no limit).
+std::int32_t budget_factor(double width, double height, double pixel_budget);
+
 // A render quick enough to follow a slider, about the size of a view of
-// view_width by view_height pixels.
+// view_width by view_height pixels; with a pixel_budget (not 0) reduced
+// further when its picture would have more pixels than that (coarse), so
+// that a preview takes about the time the page can give it.
 preview_output preview_for_page(const raster& source, const render_options& options, std::int32_t view_width,
-                                std::int32_t view_height, preview_memory* memory,
+                                std::int32_t view_height, double pixel_budget, preview_memory* memory,
                                 std::vector<std::string>* messages);
 
 // The source itself, reduced (every factor-th pixel) to within a view of

@@ -155,16 +155,24 @@ function openLink() {
   }
 }
 
-// The address follows the controls, so that a bookmark keeps the view.
+// The address follows the controls, so that a bookmark keeps the view: at
+// most every quarter second, since a drag changes them for every preview
+// and browsers refuse (and warn about) addresses changed much faster.
 let writtenFragment = '';
+let addressTimer = 0;
 pageEvents.addEventListener('settings', () => {
   writtenFragment = linkFragment();
   $('link').value = location.href.replace(/#.*$/, '') + '#' + writtenFragment;
-  try {
-    history.replaceState(null, '', '#' + writtenFragment);
-  } catch (error) {
-    // A page whose address cannot change (some viewers' frames) keeps the field.
-  }
+  if (addressTimer)
+    return;
+  addressTimer = setTimeout(() => {
+    addressTimer = 0;
+    try {
+      history.replaceState(null, '', '#' + writtenFragment);
+    } catch (error) {
+      // A page whose address cannot change (some viewers' frames) keeps the field.
+    }
+  }, 250);
 });
 // A link's observer, in place of the left edge, on the picture opened next;
 // its note after the picture's size.

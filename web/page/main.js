@@ -10,8 +10,10 @@ const canvas = $('picture');
 const stage = $('stage');
 const workerUrl = URL.createObjectURL(new Blob([$('worker-code').textContent], { type: 'text/javascript' }));
 
-// What the tests read: the last export's bytes and how many previews came.
-const hooks = { lastExport: null, previews: 0, pictures: 0, busy: false };
+// What the tests read: the last export's bytes, how many previews came,
+// and the worker's time and the pixels they took.
+const hooks = { lastExport: null, previews: 0, pictures: 0, busy: false, previewMs: 0, previewPixels: 0,
+                coarse: 0 };
 window.lumirunTest = hooks;
 
 // ---- Settings: the controls' values as the core takes them --------------
@@ -166,7 +168,40 @@ function viewSize() {
   return [Math.max(1, Math.round(stage.clientWidth * ratio)), Math.max(1, Math.round(stage.clientHeight * ratio))];
 }
 
+// While a control is dragged, each preview gets about a display frame's
+// time: its pixels are budgeted from how long the last one took per pixel,
+// and the core reduces it further when needed (coarse). Once the dragging
+// stops, a preview without a budget refines the picture, so that the
+// picture left at rest is the view's, whatever came before.
+const DRAG_MS = 250;          // changes closer together than this (or one while the
+                              // last preview was made) are a drag
+const PREVIEW_MS = 10;        // a dragged preview's time in the worker
+const LEAST_PIXELS = 1500;    // never coarser than this
+const REFINE_MS = 120;        // the pause after a coarse picture that refines it
+let lastAskedAt = -Infinity;  // the last change's time
+let msPerPixel = 0;
+let refineTimer = 0;
+let refineNext = false;
+
+function refinePreview() {
+  refineTimer = 0;
+  refineNext = true;
+  requestPreview();
+  if (!liveBusy)
+    endBusy();
+}
+
+// A render or a new picture takes the refinement's place.
+function cancelRefine() {
+  clearTimeout(refineTimer);
+  refineTimer = 0;
+}
+
 function requestPreview() {
+  cancelRefine();
+  const now = performance.now();
+  const dragged = !refineNext && msPerPixel > 0 && (previewWanted || now - lastAskedAt < DRAG_MS);
+  lastAskedAt = now;
   const refusal = speedRefusal();
   if (refusal)
     return showMessages(refusal, 'render');
@@ -181,7 +216,9 @@ function requestPreview() {
   previewWanted = false;
   startBusy();
   const [viewWidth, viewHeight] = viewSize();
-  send(live, { type: 'preview', settings: settings(), viewWidth, viewHeight });
+  const pixelBudget = dragged ? Math.max(LEAST_PIXELS, Math.round(PREVIEW_MS / msPerPixel)) : 0;
+  refineNext = false;
+  send(live, { type: 'preview', settings: settings(), viewWidth, viewHeight, pixelBudget });
   pageEvents.dispatchEvent(new Event('settings'));
 }
 
@@ -201,7 +238,8 @@ function endBusy() {
   clearTimeout(busyTimer);
   busyTimer = 0;
   $('busy').hidden = true;
-  hooks.busy = false;
+  // A refinement to come: the picture is not final yet.
+  hooks.busy = refineTimer !== 0;
 }
 
 // What the other parts of the page listen to: 'picture' (shown),
@@ -246,6 +284,11 @@ function onLiveMessage(message) {
     hooks.pictures++;
     if (!message.full)
       hooks.previews++;
+    if (!message.full && message.ms > 0) {
+      msPerPixel = message.ms / (message.width * message.height);
+      hooks.previewMs += message.ms;
+      hooks.previewPixels += message.width * message.height;
+    }
     if (message.seq > shownSeq) {
       shownSeq = message.seq;
       draw(message);
@@ -253,7 +296,9 @@ function onLiveMessage(message) {
       if (messageKind === 'render')
         showMessages(speedRefusal(), 'render');
     }
-    finishLive();
+    if (message.coarse)
+      hooks.coarse++;
+    finishLive(message.coarse);
     break;
   case 'original':
   case 'probe':
@@ -274,7 +319,7 @@ function onLiveMessage(message) {
   }
 }
 
-function finishLive() {
+function finishLive(coarse = false) {
   liveBusy = false;
   if (renderRunning) {
     renderRunning = false;
@@ -282,6 +327,8 @@ function finishLive() {
   }
   if (previewWanted)
     requestPreview();
+  else if (coarse)
+    refineTimer = setTimeout(refinePreview, REFINE_MS);
   if (!liveBusy)
     endBusy();
 }
@@ -289,8 +336,11 @@ function finishLive() {
 // ---- The picture on the canvas --------------------------------------------
 
 function draw(picture) {
-  canvas.width = picture.width;
-  canvas.height = picture.height;
+  // Setting the size, even the same, clears the canvas and makes it anew.
+  if (canvas.width !== picture.width || canvas.height !== picture.height) {
+    canvas.width = picture.width;
+    canvas.height = picture.height;
+  }
   const image = new ImageData(new Uint8ClampedArray(picture.rgba), picture.width, picture.height);
   canvas.getContext('2d').putImageData(image, 0, 0);
   shown = { width: picture.width, height: picture.height, scale: picture.scale, full: picture.full,
@@ -408,6 +458,7 @@ $('render').addEventListener('click', () => {
     endProgress('Render cancelled.');
   });
   renderRunning = true;
+  cancelRefine();
   startBusy();
   send(live, { type: 'render', settings: settings() });
 });
@@ -454,6 +505,7 @@ async function openFile(name, blob) {
   if (!request)
     request = { type: 'open-undecoded', name, bytes, width: 0, height: 0 };
   pendingSource = { request, name };
+  cancelRefine();
   showMessages('');
   if (liveBusy) {
     // A render in the way would keep the new picture waiting.

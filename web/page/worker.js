@@ -60,7 +60,9 @@ function applySettings(s) {
                          s.dopplerMap)) === 0;
 }
 
-function postPicture(request, full) {
+// start: when the work began (performance.now()), so that the page learns
+// how long a picture of this many pixels takes.
+function postPicture(request, full, start) {
   const pointer = core._lr_picture_rgba();
   if (!pointer) {
     postMessage({ type: 'failed', request: request.type, seq: request.seq,
@@ -72,6 +74,7 @@ function postPicture(request, full) {
   const rgba = core.HEAPU8.slice(pointer, pointer + width * height * 4);
   const view = readout(core._lr_view_readout());
   postMessage({ type: 'picture', seq: request.seq, full, width, height, scale: core._lr_picture_scale(),
+                coarse: !full && core._lr_picture_coarse() === 1, ms: performance.now() - start,
                 rgba: rgba.buffer, view: { beta: view[0], gamma: view[1], dMin: view[2], dMax: view[3] } },
               [rgba.buffer]);
 }
@@ -212,17 +215,18 @@ function handle(request) {
     return postProbe(request);
   if (request.type === 'original')
     return postOriginal(request);
+  const start = performance.now();
   if (!applySettings(request.settings))
     return failure(request);
   switch (request.type) {
   case 'preview':
-    if (core._lr_preview(request.viewWidth, request.viewHeight) !== 0)
+    if (core._lr_preview(request.viewWidth, request.viewHeight, request.pixelBudget || 0) !== 0)
       return failure(request);
-    return postPicture(request, false);
+    return postPicture(request, false, start);
   case 'render':
     if (core._lr_render() !== 0)
       return failure(request);
-    return postPicture(request, true);
+    return postPicture(request, true, start);
   case 'export-jpeg':
     if (core._lr_render() !== 0 || core._lr_export_jpeg() !== 0)
       return failure(request);
