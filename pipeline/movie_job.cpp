@@ -376,7 +376,7 @@ private:
 // averaged with the neighbouring frames' (weights 1, 2, 1; the first and
 // last keep their own) so that a jump in one frame's metering is spread
 // over three and the movie does not flicker. False with the message when a frame cannot render.
-bool movie_colour(const render_options& options, const raster& source, job_progress* bar,
+bool movie_colour(const render_options& options, const raster& source, job_progress* bar, smooth_sums_cache* sums,
                   std::vector<colour_shift_settings>* colours, std::vector<std::string>* messages)
 {
     colours->assign(static_cast<std::size_t>(options.frames), settle_exposure(options.colour, doppler_statistics{}));
@@ -386,6 +386,7 @@ bool movie_colour(const render_options& options, const raster& source, job_progr
     for (std::int32_t k = 0; k < options.frames; ++k) {
         render_settings settings = movie_frame_settings(options, source, k);
         ask_for_seen_light(options, &tables, &settings);
+        settings.smooth_sums = sums;
         const render_output rendered = render_picture(source, settings, frame_progress(bar, true, k, options.frames));
         if (rendered.status != render_status::done) {
             if (bar)
@@ -472,7 +473,7 @@ bool plan_movie(const render_options& options, const raster& source, movie_outpu
                 std::uint64_t memory, movie_plan* plan, raster canvases[2], std::vector<std::string>* messages)
 {
     if (!measure_frames(options, source, kind, bar, &plan->extents, messages)
-        || !movie_colour(options, source, bar, &plan->colours, messages))
+        || !movie_colour(options, source, bar, plan->sums.get(), &plan->colours, messages))
         return false;
     const movie_framing framing{options.movie_width, options.movie_height, options.movie_fill};
     plan->layout = lay_out_canvas(plan->extents, framing);
@@ -498,6 +499,7 @@ bool draw_frame(const raster& source, const render_options& options, const movie
 {
     render_settings settings = movie_frame_settings(options, source, k);
     ask_for_seen_light(options, tables, &settings);
+    settings.smooth_sums = plan.sums.get();
     render_output rendered = render_picture(source, settings, frame_progress(bar, false, k, options.frames));
     if (rendered.status != render_status::done) {
         messages->push_back(render_failure_text(rendered));

@@ -7,6 +7,7 @@
 #define LUMIRUN_PIPELINE_MOVIE_JOB_H
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "render/doppler.h"
 #include "pipeline/render_job.h"
 #include "render/renderer.h"
+#include "render/smooth/prefilter.h"
 
 // Frame frame's settings: options' settings with the ranges' values at
 // t = frame / (frames - 1), the observer rounded to whole pixels.
@@ -68,10 +70,14 @@ int render_movie_to_memory(const raster& source, const render_options& options, 
 // refused as for a sequence of JPEG files.
 // What every frame of a movie is drawn with: each frame's extent on the
 // canvas and its settled colours, and the canvas's layout.
+// The smooth renderer's prefilter of the source, built by the first frame
+// that needs it and shared by the rest: the plan lives no longer than the
+// source it was made for.
 struct movie_plan {
     std::vector<frame_extent> extents;
     std::vector<colour_shift_settings> colours;
     canvas_layout layout;
+    std::shared_ptr<smooth_sums_cache> sums = std::make_shared<smooth_sums_cache>();
 };
 
 class movie_frame_maker {

@@ -25,6 +25,7 @@
 #include "render/sample_coordinates.h"
 
 struct colour_shift_table;
+class smooth_sums_cache;
 
 // exact: the two-pass renderer above, the viewer's bytes. smooth: the
 // renderer of render/smooth/smooth_renderer.h, which pulls every output
@@ -60,6 +61,13 @@ struct render_settings {
     // range of D then shows the mean of the shifted light, not the light
     // of its mean shifted with one D.
     const colour_shift_table* seen_colours = nullptr;
+    // The smooth renderer straight at it, where the view shrinks the
+    // picture hard, sums the source's rows first (render/smooth/row_sums.h);
+    // given this cache (made for this very source picture, see
+    // smooth_sums_cache), it keeps them there for the next render of the
+    // same picture and takes them from there. Their memory counts in
+    // memory_limit.
+    smooth_sums_cache* smooth_sums = nullptr;
 };
 
 // Which sample each rendered pixel shows: the last one written there, on

@@ -15,6 +15,7 @@
 #include "render/renderer.h"
 #include "render/smooth/footprint_cover.h"
 #include "render/smooth/inverse_map.h"
+#include "render/smooth/prefilter.h"
 #include "render/smooth/seen_light.h"
 #include "render/smooth/smooth_renderer.h"
 #include "tests/jpeg_test_support.h"
@@ -643,6 +644,91 @@ TEST(SmoothRenderer, FootprintLightIsTheExactAreaAverage)
     double sum[3] = {0.0, 0.0, 0.0};
     add_polygon_light(source, srgb_light(), footprint_polygon{3, {1.0, 3.0, 1.0}, {1.0, 1.0, 3.0}}, 1.0, sum);
     EXPECT_NEAR(sum[1], (v(1, 1) + v(2, 1) / 2.0 + v(1, 2) / 2.0) / 2.0, 1e-12);
+}
+
+// Straight at it where the view shrinks hard, the fully covered middles of
+// the footprints' row pieces are summed through the rows' sums: the same
+// light as weighing each pixel, to rounding, on a noisy odd-sized picture
+// (a sum off by one pixel is off by far more), the same on any thread
+// count, and a cache keeps the sums for the next render of the picture.
+TEST(SmoothRenderer, RowSumsGiveThePixelByPixelLight)
+{
+    linear_picture noisy;
+    noisy.width = 301;
+    noisy.height = 257;
+    std::uint32_t seed = 12345;
+    for (std::int32_t k = 0; k < noisy.width * noisy.height * 3; ++k) {
+        seed = seed * 1664525u + 1013904223u;
+        noisy.values.push_back(srgb_light().decode[seed >> 24]);
+    }
+    const render_settings settings = smooth_settings(2, 0.9995, 30.0, 40.0);
+    const view_parameters view = view_of(settings);
+    linear_picture canvas;
+    position_box box{};
+    ASSERT_EQ(render_smooth_linear(noisy, settings, no_progress, &canvas, &box), render_status::done);
+    ASSERT_GE(noisy.width * noisy.height, 64 * canvas.width * canvas.height);
+    smooth_source source{noisy.values.data(), nullptr, noisy.width, noisy.height, noisy.width};
+    const auto draw = [&](int threads) {
+        std::vector<float> out(canvas.values.size(), 0.0f);
+        render_machine machine;
+        machine.threads = threads;
+        draw_smooth(smooth_view{&view, fly_by_direction::straight_at_it}, source,
+                    smooth_target{out.data(), nullptr, canvas.width, canvas.height, canvas.width, box}, machine,
+                    [](int, std::int32_t) {});
+        return out;
+    };
+    const std::vector<float> weighed = draw(1);
+    EXPECT_EQ(weighed, canvas.values);
+    render_machine one;
+    one.threads = 1;
+    const std::shared_ptr<const smooth_prefilter> prefilter = build_prefilter(source, srgb_light(), one);
+    one.threads = 3;
+    const std::shared_ptr<const smooth_prefilter> again = build_prefilter(source, srgb_light(), one);
+    EXPECT_EQ(again->rows.before, prefilter->rows.before);
+    EXPECT_EQ(again->columns.before, prefilter->columns.before);
+    EXPECT_EQ(again->turned_values, prefilter->turned_values);
+    source = prefiltered(source, prefilter.get());
+    const std::vector<float> summed = draw(1);
+    EXPECT_EQ(draw(3), summed);
+    double worst = 0.0;
+    for (std::size_t k = 0; k < weighed.size(); ++k)
+        worst = std::max(worst, std::fabs(static_cast<double>(summed[k]) - weighed[k]));
+    EXPECT_LE(worst, 1e-5);
+    // They are read: sums that count half a pixel too many every step
+    // give other light.
+    smooth_prefilter off = *prefilter;
+    for (smooth_row_sums* sums : {&off.rows, &off.columns}) {
+        const smooth_row_sums kept_sums = *sums;
+        for (std::size_t k = 0; k < sums->before.size(); ++k)
+            sums->before[k] += 0.5 * static_cast<double>((k / 3) % sums->steps);
+        off.turned.sums = &off.columns;
+        source = prefiltered(source, &off);
+        EXPECT_NE(draw(1), summed);
+        *sums = kept_sums;
+    }
+
+    raster picture = allocate_raster(304, 257);
+    for (std::int32_t y = 0; y < 257; ++y)
+        for (std::int32_t x = 0; x < 301 * 3; ++x)
+            picture.pixels[(y * 304 * 3) + x] = encode_light(srgb_light(), noisy.values[(y * 301 * 3) + x]);
+    picture.image_width = 301;
+    smooth_sums_cache cache;
+    render_settings cached = settings;
+    cached.smooth_sums = &cache;
+    const std::string plain = raster_digest(render_picture(picture, settings, no_progress).picture);
+    EXPECT_EQ(raster_digest(render_picture(picture, cached, no_progress).picture), plain);
+    const std::shared_ptr<const smooth_prefilter> kept = cache.find(301, 257);
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(cache.bytes(), prefilter_bytes(301, 257, false));
+    EXPECT_EQ(raster_digest(render_picture(picture, cached, no_progress).picture), plain);
+    EXPECT_EQ(cache.find(301, 257), kept);
+    EXPECT_FALSE(cache.find(304, 257));
+    // No room for the prefilter: none is built.
+    cached.memory_limit = prefilter_bytes(301, 257, false);
+    smooth_sums_cache refused;
+    cached.smooth_sums = &refused;
+    EXPECT_EQ(raster_digest(render_picture(picture, cached, no_progress).picture), plain);
+    EXPECT_FALSE(refused.find(301, 257));
 }
 
 // Same bytes on every platform: digests recorded once, checked by the

@@ -85,6 +85,38 @@ struct edge_sweep {
     }
 };
 
+// Rows pieces whose fully covered middle is at least this long are summed
+// through the source's row sums (when it has them): shorter ones gain
+// little, and keep the exact weighing's bits.
+constexpr std::int32_t summed_run = 32;
+
+// Whether a footprint this wide and high is averaged over on the source
+// turned on its side: it is taller than wide and its columns long enough
+// for their sums to pay.
+bool stands_upright(double wide, double high)
+{
+    return high > wide && high >= static_cast<double>(summed_run);
+}
+
+// Adds to piece the light of source row j's pixels [from, to), each
+// weighed by its share of the area between the two edges.
+void add_weighed(const smooth_source& s, const srgb_light_tables& t, std::int32_t j, std::int32_t from,
+                 std::int32_t to, const edge_sweep& left, const edge_sweep& right, double piece[3])
+{
+    double x = static_cast<double>(from);
+    double before = left.behind(x) - right.behind(x);
+    const std::int64_t row = static_cast<std::int64_t>(j) * s.stride;
+    for (std::int32_t i = from; i < to; ++i) {
+        x += 1.0;
+        const double after = left.behind(x) - right.behind(x);
+        const double w = after - before;
+        before = after;
+        const std::int64_t at = (row + i) * 3;
+        for (int c = 0; c < 3; ++c)
+            piece[c] += w * static_cast<double>(s.at(t, at + c));
+    }
+}
+
 // Adds scale times the light of a piece of source row j: height h, between
 // the left and the right edge. A source pixel's share is the area between
 // its two column lines.
@@ -101,18 +133,26 @@ void add_piece(const smooth_source& s, const srgb_light_tables& t, std::int32_t 
     const std::int32_t i1 = last >= static_cast<double>(s.width) ? s.width - 1 : static_cast<std::int32_t>(last);
     if (i1 < i0)
         return;
-    double x = static_cast<double>(i0);
-    double before = left.behind(x) - right.behind(x);
     double piece[3] = {0.0, 0.0, 0.0};
-    const std::int64_t row = static_cast<std::int64_t>(j) * s.stride;
-    for (std::int32_t i = i0; i <= i1; ++i) {
-        x += 1.0;
-        const double after = left.behind(x) - right.behind(x);
-        const double w = after - before;
-        before = after;
-        const std::int64_t at = (row + i) * 3;
+    // The pixels wholly between the two edges, [full0, full1): each weighs
+    // h, and the row's sums give them at once when they are many.
+    std::int32_t full0 = i1 + 1;
+    std::int32_t full1 = i1 + 1;
+    if (s.sums && right.low - left.high >= static_cast<double>(summed_run)) {
+        const double a = std::ceil(left.high);
+        const double b = std::floor(right.low);
+        full0 = a > static_cast<double>(i0) ? static_cast<std::int32_t>(a) : i0;
+        full1 = b < static_cast<double>(i1 + 1) ? static_cast<std::int32_t>(b) : i1 + 1;
+        if (full1 - full0 < summed_run)
+            full0 = full1 = i1 + 1;
+    }
+    add_weighed(s, t, j, i0, full0, left, right, piece);
+    if (full1 > full0) {
+        double whole[3] = {0.0, 0.0, 0.0};
+        add_row_span(s, t, j, full0, full1, whole);
         for (int c = 0; c < 3; ++c)
-            piece[c] += w * static_cast<double>(s.at(t, at + c));
+            piece[c] += h * whole[c];
+        add_weighed(s, t, j, full1, i1 + 1, left, right, piece);
     }
     for (int c = 0; c < 3; ++c)
         sum[c] += scale * piece[c];
@@ -272,6 +312,24 @@ void add_polygon_light(const smooth_source& source, const srgb_light_tables& tab
     const double area = std::fabs(twice) / 2.0;
     if (!(area > 0.0) || !(area < 1e300))
         return;
+    if (source.turned) {
+        double x0 = p.x[0], x1 = p.x[0], y0 = p.y[0], y1 = p.y[0];
+        for (int k = 1; k < n; ++k) {
+            x0 = p.x[k] < x0 ? p.x[k] : x0;
+            x1 = p.x[k] > x1 ? p.x[k] : x1;
+            y0 = p.y[k] < y0 ? p.y[k] : y0;
+            y1 = p.y[k] > y1 ? p.y[k] : y1;
+        }
+        if (stands_upright(x1 - x0, y1 - y0)) {
+            footprint_polygon turned{n, {}, {}};
+            for (int k = 0; k < n; ++k) {
+                turned.x[k] = p.y[k];
+                turned.y[k] = p.x[k];
+            }
+            add_polygon_light(*source.turned, tables, turned, weight, sum);
+            return;
+        }
+    }
     const double scale = weight / area;
     // Bands between the corners' heights, in order.
     double heights[most_polygon_corners];
@@ -320,6 +378,11 @@ void add_footprint_light(const smooth_source& source, const srgb_light_tables& t
     const double area = std::fabs((p.ux * p.vy) - (p.uy * p.vx));
     if (!(area > 0.0) || !(area < 1e300) || !std::isfinite(p.cx) || !std::isfinite(p.cy))
         return;
+    if (source.turned && stands_upright(std::fabs(p.ux) + std::fabs(p.vx), std::fabs(p.uy) + std::fabs(p.vy))) {
+        add_footprint_light(*source.turned, tables, footprint_parallelogram{p.cy, p.cx, p.uy, p.ux, p.vy, p.vx},
+                            weight, sum);
+        return;
+    }
     const cut_edges e = edges_of(p, area / 2.0);
     const double ay = std::fabs(p.uy);
     const double by = std::fabs(p.vy);

@@ -10,17 +10,24 @@
 #include "render/observer.h"
 #include "render/position_box.h"
 #include "render/smooth/linear_light.h"
+#include "render/smooth/row_sums.h"
 
 // The source as linear light: floats, or bytes decoded through the table
 // as they are read (the two give the same values). Neither: no pixels.
 // Pixel (x, y) starts at value (y * stride + x) * 3: a raster's rows may
-// hold alignment columns past the picture's width.
+// hold alignment columns past the picture's width. Straight at it, sums
+// (when given, of these very values and this size) let a footprint's long
+// row pieces be summed at once (render/smooth/row_sums.h), and turned (when
+// given) is the same picture on its side, for tall footprints
+// (render/smooth/prefilter.h).
 struct smooth_source {
     const float* values;
     const unsigned char* bytes;
     std::int32_t width;
     std::int32_t height;
     std::int32_t stride;
+    const smooth_row_sums* sums = nullptr;
+    const smooth_source* turned = nullptr;
 
     bool present() const { return values != nullptr || bytes != nullptr; }
     float at(const srgb_light_tables& t, std::int64_t offset) const

@@ -1,8 +1,10 @@
 #include "render/smooth/smooth_renderer.h"
 
+#include <memory>
 #include <new>
 
 #include "render/smooth/inverse_map.h"
+#include "render/smooth/prefilter.h"
 #include "render/smooth/seen_light.h"
 #include "render/smooth/smooth_passes.h"
 
@@ -64,6 +66,43 @@ raster sized(const canvas_plan& plan)
     r.height = plan.height;
     r.image_width = plan.width;
     return r;
+}
+
+// Straight at it, the source is prefiltered (render/smooth/prefilter.h)
+// where the mean footprint spans at least this many source pixels.
+constexpr double summed_shrink = 64.0;
+
+// The prefilter a render straight at it uses: the cache's when it holds
+// this picture's, else built and kept there. None without a cache (building
+// it costs about what it saves one render, so it pays from the second
+// render of a picture on), where the footprints are small, or where its
+// memory, with the canvas's and the cache's, passes the limit.
+std::shared_ptr<const smooth_prefilter> prefilter_for(const render_settings& settings, const canvas_plan& plan,
+                                                    const smooth_source& from, smooth_sums_cache* cache)
+{
+    if (!cache || settings.direction != fly_by_direction::straight_at_it || !from.present() || from.width <= 0
+        || from.height <= 0)
+        return nullptr;
+    const double source_pixels = static_cast<double>(from.width) * static_cast<double>(from.height);
+    const double canvas_pixels = static_cast<double>(plan.width) * static_cast<double>(plan.height);
+    if (source_pixels < summed_shrink * canvas_pixels)
+        return nullptr;
+    std::shared_ptr<const smooth_prefilter> found = cache->find(from.width, from.height);
+    if (found)
+        return found;
+    const std::uint64_t bytes = prefilter_bytes(from.width, from.height, from.values != nullptr)
+                                + (static_cast<std::uint64_t>(plan.stride) * static_cast<std::uint64_t>(plan.height) * 3)
+                                + cache->bytes();
+    const std::uint64_t limit = settings.memory_limit > 0 ? settings.memory_limit : memory_available();
+    if (limit > 0 && bytes > limit)
+        return nullptr;
+    try {
+        std::shared_ptr<const smooth_prefilter> sums = build_prefilter(from, srgb_light(), settings.machine);
+        cache->keep(sums);
+        return sums;
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
 }
 
 // The picture and its shifted light (render_output::seen_light): the
@@ -139,8 +178,10 @@ render_output render_smooth(const raster& source, const render_settings& setting
         out.status = render_status::out_of_memory;
         return out;
     }
-    const smooth_source from{nullptr, plan.finite ? source.pixels.get() : nullptr, source_width, source.height,
-                             source.width};
+    smooth_source from{nullptr, plan.finite ? source.pixels.get() : nullptr, source_width, source.height,
+                       source.width};
+    const std::shared_ptr<const smooth_prefilter> sums = prefilter_for(settings, plan, from, settings.smooth_sums);
+    from = prefiltered(from, sums.get());
     const smooth_target to{nullptr, out.picture.pixels.get(), plan.width, plan.height, plan.stride, plan.box};
     try {
         if (settings.seen_colours)
