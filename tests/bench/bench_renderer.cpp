@@ -38,6 +38,7 @@
 #include "render/fast/kernels.h"
 #include "render/fast/parallel.h"
 #include "render/renderer.h"
+#include "render/smooth/prefilter.h"
 #include "render/smooth/smooth_passes.h"
 #include "render/fast/thread_count.h"
 #include "tests/bench/baseline_renderer.h"
@@ -348,6 +349,42 @@ bool smooth_figures(bool quick, bool alone = false)
     return all_same;
 }
 
+// Straight at it with the source's sums kept between renders, as a movie's
+// frames keep them: the first render (which builds them), the next ones,
+// and the memory they take, beside a render that keeps nothing.
+void prefilter_figures(bool quick)
+{
+    const std::int32_t width = quick ? 400 : 6000, height = quick ? 300 : 4000;
+    const raster source = make_picture(width, height);
+    std::printf("\nStraight at it, %dx%d, the source's sums kept between renders (a movie's frames):\n", width,
+                height);
+    std::printf("%8s %10s %10s %10s %10s %8s\n", "c", "alone", "building", "kept", "sums MB", "bytes");
+    for (const double speed : {0.6, 0.99, 0.9999}) {
+        render_settings settings;
+        settings.method = render_method::smooth;
+        settings.direction = fly_by_direction::straight_at_it;
+        settings.speed = speed * speed_of_light;
+        settings.observer = observer_position{0.0, static_cast<double>(height / 2), 0.0};
+        observer_depth(settings.direction, &settings.observer.observer_z);
+        std::uint64_t alone_digest = 0, first_digest = 0, kept_digest = 0;
+        const double alone = best_seconds(
+            1, [&] { return render_picture(source, settings, no_progress).picture; }, &alone_digest);
+        smooth_sums_cache cache;
+        settings.smooth_sums = &cache;
+        const double first = best_seconds(
+            1, [&] { return render_picture(source, settings, no_progress).picture; }, &first_digest);
+        const double kept = best_seconds(
+            3, [&] { return render_picture(source, settings, no_progress).picture; }, &kept_digest);
+        char fraction[16];
+        std::snprintf(fraction, sizeof fraction, "%g%%", speed * 100.0);
+        std::printf("%8s %10.1f %10.1f %10.1f %10.1f %8s\n", fraction, alone * 1e3, first * 1e3, kept * 1e3,
+                    static_cast<double>(cache.bytes()) / 1e6, first_digest == kept_digest ? "same" : "DIFFER");
+    }
+    std::printf("Times in ms: alone, a render that keeps nothing (as lumirun-render's); building, the first\n"
+                "render given a cache, which sums the source; kept, the next ones (best of 3). bytes: the\n"
+                "first and the next renders give the same raster.\n");
+}
+
 // A movie's frames as the smooth renderer draws them: 1920 x 1080, 48
 // frames (--quick: 4 of 192 x 108), direction 0, speed 0 to 95 %, without
 // and with --doppler; the render alone, no encoding (lumirun_bench_movie
@@ -393,6 +430,7 @@ int main(int argc, char** argv)
     }
     if (argc > 1 && std::strcmp(argv[1], "--smooth") == 0) {
         const bool same = smooth_figures(false);
+        prefilter_figures(false);
         smooth_movie_figures(false);
         return same ? 0 : 1;
     }
@@ -462,6 +500,7 @@ int main(int argc, char** argv)
                 "over the limit's time for as many positions. bytes: base, ref and fast give the same raster.\n");
     doppler_figures(small_w, small_h);
     const bool smooth_same = smooth_figures(quick);
+    prefilter_figures(quick);
     smooth_movie_figures(quick);
     return all_match && smooth_same ? 0 : 1;
 }
