@@ -182,6 +182,7 @@ let lastAskedAt = -Infinity;  // the last change's time
 let msPerPixel = 0;
 let refineTimer = 0;
 let refineNext = false;
+let wantedMoving = false;     // the preview waiting for the worker was asked by a moving control
 
 function refinePreview() {
   refineTimer = 0;
@@ -197,11 +198,16 @@ function cancelRefine() {
   refineTimer = 0;
 }
 
-function requestPreview() {
+// moving: asked by a control being moved (the speed, the observer, the
+// exposure); only those make a drag. A new picture, a message or a resize
+// asks for the view's own preview.
+function requestPreview(moving = false) {
   cancelRefine();
   const now = performance.now();
-  const dragged = !refineNext && msPerPixel > 0 && (previewWanted || now - lastAskedAt < DRAG_MS);
-  lastAskedAt = now;
+  moving = moving === true;
+  const dragged = moving && !refineNext && msPerPixel > 0 && (previewWanted || now - lastAskedAt < DRAG_MS);
+  if (moving)
+    lastAskedAt = now;
   const refusal = speedRefusal();
   if (refusal)
     return showMessages(refusal, 'render');
@@ -211,9 +217,11 @@ function requestPreview() {
     return;
   if (liveBusy) {
     previewWanted = true;
+    wantedMoving = wantedMoving || moving;
     return;
   }
   previewWanted = false;
+  wantedMoving = false;
   startBusy();
   const [viewWidth, viewHeight] = viewSize();
   const pixelBudget = dragged ? Math.max(LEAST_PIXELS, Math.round(PREVIEW_MS / msPerPixel)) : 0;
@@ -326,7 +334,7 @@ function finishLive(coarse = false) {
     endProgress(renderDone);
   }
   if (previewWanted)
-    requestPreview();
+    requestPreview(wantedMoving);
   else if (coarse)
     refineTimer = setTimeout(refinePreview, REFINE_MS);
   if (!liveBusy)
@@ -370,7 +378,7 @@ function observerAt(event) {
   const y = Math.floor((event.clientY - box.top) * canvas.height / box.height) * shown.scale;
   $('observer-x').value = Math.trunc(x);
   $('observer-y').value = Math.trunc(y);
-  requestPreview();
+  requestPreview(true);
 }
 let dragging = false;
 canvas.addEventListener('pointerdown', (event) => {
@@ -391,14 +399,14 @@ canvas.addEventListener('keydown', (event) => {
   const size = event.shiftKey ? 10 : 1;
   $('observer-x').value = Number($('observer-x').value) + step[0] * size;
   $('observer-y').value = Number($('observer-y').value) + step[1] * size;
-  requestPreview();
+  requestPreview(true);
 });
 
 // ---- Controls ---------------------------------------------------------------
 
 $('speed-slider').addEventListener('input', () => {
   $('speed').value = sliderToPercent($('speed-slider').value);
-  requestPreview();
+  requestPreview(true);
 });
 // Every change asks for a preview: a wrong speed gets the core's message,
 // and the next right one takes it away.
@@ -407,14 +415,14 @@ $('speed').addEventListener('input', () => {
   const percent = Number(text);
   if (text !== '' && percent >= 0 && percent < 100)
     $('speed-slider').value = percentToSlider(percent);
-  requestPreview();
+  requestPreview(true);
 });
 $('exposure-mode').addEventListener('change', () => {
   $('exposure').disabled = $('exposure-mode').value === 'auto';
   requestPreview();
 });
 for (const id of ['observer-x', 'observer-y', 'exposure'])
-  $(id).addEventListener('input', requestPreview);
+  $(id).addEventListener('input', () => requestPreview(true));
 for (const id of ['effect-contraction', 'effect-light-time'])
   $(id).addEventListener('change', () => { followLightTime(); requestPreview(); });
 // The searchlight brightens what the Doppler colour shifts: there is no

@@ -124,7 +124,7 @@ function observerOnOriginal(event) {
   const box = original.getBoundingClientRect();
   $('observer-x').value = Math.trunc(Math.floor((event.clientX - box.left) * original.width / box.width) * originalShown.scale);
   $('observer-y').value = Math.trunc(Math.floor((event.clientY - box.top) * original.height / box.height) * originalShown.scale);
-  requestPreview();
+  requestPreview(true);
 }
 original.addEventListener('pointerdown', (event) => {
   draggingOriginal = true;
@@ -176,7 +176,7 @@ function playStep(now) {
   const top = percentToSlider(99.9);
   $('speed-slider').value = Math.round(top * (1 - Math.cos(2 * Math.PI * phase)) / 2);
   $('speed').value = sliderToPercent($('speed-slider').value);
-  requestPreview();
+  requestPreview(true);
   playFrame = requestAnimationFrame(playStep);
 }
 function stopPlay() {
