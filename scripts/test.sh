@@ -207,14 +207,14 @@ test_sanitized() {
     run_ctest sanitized sanitize -j "$LUMIRUN_JOBS"
 }
 
-# 20 seconds of libFuzzer on each target, the JPEG and PNG readers, the
+# 12 seconds of libFuzzer on each target, the JPEG and PNG readers, the
 # Exif parser, the colour profile conversion and the command line's parsers,
 # from the seeds and what earlier runs found (scripts/fuzz.sh): enough to
 # catch what a change breaks in the paths the seeds reach, within CI's time;
 # longer campaigns run it by hand with more minutes (LUMIRUN_FUZZ_SECONDS).
 fuzz_reader() {
     local minutes target log="$LUMIRUN_BUILD/fuzz-summary.log"
-    minutes=$(awk -v s="${LUMIRUN_FUZZ_SECONDS:-20}" 'BEGIN { printf "%g", s / 60 }')
+    minutes=$(awk -v s="${LUMIRUN_FUZZ_SECONDS:-12}" 'BEGIN { printf "%g", s / 60 }')
     for target in jpeg png exif profile options; do
         bash "$LUMIRUN_ROOT/scripts/fuzz.sh" "$minutes" "$target" | tee "$log"
         note "$(tail -n 1 "$log")"
