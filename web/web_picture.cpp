@@ -212,23 +212,17 @@ std::int32_t fit_factor(double width, double height, std::int32_t view_width, st
     return whole_factor(std::max(width / std::max(1, view_width), height / std::max(1, view_height)));
 }
 
-}  // namespace
-
-std::int32_t preview_factor(const raster& source, const render_options& options, std::int32_t view_width,
-                            std::int32_t view_height)
-{
-    double width = 0.0;
-    double height = 0.0;
-    preview_canvas(source, options, &width, &height);
-    return fit_factor(width, height, view_width, view_height);
-}
-
+// The least whole factor that brings a picture of width by height pixels
+// within pixel_budget pixels when both its sides shrink by it (1 when the
+// budget is 0, no limit).
 std::int32_t budget_factor(double width, double height, double pixel_budget)
 {
     if (!(pixel_budget > 0.0))
         return 1;
     return whole_factor(std::sqrt(width * height / pixel_budget));
 }
+
+}  // namespace
 
 // The smooth renderer on a source reduced to about the view's size: gap-free
 // and quick enough to follow a slider.

@@ -70,20 +70,10 @@ struct preview_memory {
     raster reduced;
 };
 
-// The whole number of source pixels one preview pixel stands for: the
-// least that brings the smooth renderer's canvas for these settings (the
-// current view alone, whatever came before) within view_width by
-// view_height.
-std::int32_t preview_factor(const raster& source, const render_options& options, std::int32_t view_width,
-                            std::int32_t view_height);
-
-// The least whole factor that brings a picture of width by height pixels
-// within pixel_budget pixels when both its sides shrink by it (1 when the
-// budget is 0, no limit).
-std::int32_t budget_factor(double width, double height, double pixel_budget);
-
 // A render quick enough to follow a slider, about the size of a view of
-// view_width by view_height pixels; with a pixel_budget (not 0) reduced
+// view_width by view_height pixels: the source reduced by the least whole
+// factor that brings the smooth canvas for these settings within the view
+// (the current view alone, whatever came before); with a pixel_budget (not 0) reduced
 // further when its picture would have more pixels than that (coarse), so
 // that a preview takes about the time the page can give it.
 preview_output preview_for_page(const raster& source, const render_options& options, std::int32_t view_width,
