@@ -204,52 +204,69 @@ double blur_of(double width, double path)
     return extent >= 1.0 ? 0.0 : 1.0 - extent;
 }
 
-// pixel_width and the blur of every pixel of a line whose edges are
-// `pieces`, m = p.pieces apart. Four pixels at a time, each sum in its own
-// order: their chains of additions overlap.
-void widths_and_blurs(const line_pass& p, const sweep_piece* pieces, std::int32_t count, double* widths,
+// Where each pixel's edges lie in a line's piece buffer, and how many
+// pieces each is cut into: pixel j's are at edge_at[2 j] and [2 j + 1],
+// count[j] pieces each.
+struct pixel_edges {
+    const std::int64_t* edge_at;
+    const std::int64_t* count;
+};
+
+// The mean width and the blur of pixel j.
+void width_and_blur(const sweep_piece* pieces, pixel_edges where, std::int32_t j, double* width, double* blur)
+{
+    const sweep_piece* e0 = pieces + where.edge_at[2 * j];
+    const sweep_piece* e1 = pieces + where.edge_at[(2 * j) + 1];
+    const std::int64_t m = where.count[j];
+    double sum = 0.0, path = 0.0;
+    for (std::int64_t t = 0; t < m; ++t) {
+        sum += e1[t].centroid() - e0[t].centroid();
+        path += e0[t].path() + e1[t].path();
+    }
+    *width = sum / static_cast<double>(m);
+    *blur = blur_of(*width, path);
+}
+
+// width_and_blur of every pixel of a line. Four pixels cut alike at a
+// time, each sum in its own order: their chains of additions overlap.
+void widths_and_blurs(const sweep_piece* pieces, pixel_edges where, std::int32_t count, double* widths,
                       double* blurs)
 {
-    const std::int64_t m = p.pieces;
-    const double n = static_cast<double>(p.pieces);
     constexpr int group = 4;
     std::int32_t j = 0;
-    for (; j + group <= count; j += group) {
-        const sweep_piece* e0 = pieces + (m * j);
+    while (j < count) {
+        const std::int64_t m = where.count[j];
+        if (j + group > count || where.count[j + 1] != m || where.count[j + 2] != m || where.count[j + 3] != m) {
+            width_and_blur(pieces, where, j, widths + j, blurs + j);
+            ++j;
+            continue;
+        }
         double width[group] = {0.0, 0.0, 0.0, 0.0};
         double path[group] = {0.0, 0.0, 0.0, 0.0};
         for (std::int64_t t = 0; t < m; ++t)
             for (int l = 0; l < group; ++l) {
-                const sweep_piece* a = e0 + (m * l) + t;
-                width[l] += a[m].centroid() - a[0].centroid();
-                path[l] += a[0].path() + a[m].path();
+                const sweep_piece& a = pieces[where.edge_at[2 * (j + l)] + t];
+                const sweep_piece& b = pieces[where.edge_at[(2 * (j + l)) + 1] + t];
+                width[l] += b.centroid() - a.centroid();
+                path[l] += a.path() + b.path();
             }
         for (int l = 0; l < group; ++l) {
-            widths[j + l] = width[l] / n;
+            widths[j + l] = width[l] / static_cast<double>(m);
             blurs[j + l] = blur_of(widths[j + l], path[l]);
         }
-    }
-    for (; j < count; ++j) {
-        const sweep_piece* e0 = pieces + (m * j);
-        double path = 0.0;
-        for (std::int64_t t = 0; t < m; ++t)
-            path += e0[t].path() + e0[m + t].path();
-        widths[j] = pixel_width(p, e0, e0 + m);
-        blurs[j] = blur_of(widths[j], path);
+        j += group;
     }
 }
 
-// Lines are cut into more pieces where the edges bend across them (sharply
-// only near the observer): by the largest distance of an edge's middle from
-// its chord, in source pixels.
+// Edges are cut into more pieces across the line where they bend (sharply
+// only near the observer): by the distance of an edge's middle from its
+// chord, in source pixels.
 constexpr double chord_tolerance = 1.0 / 256.0;
-
-constexpr int most_pieces = 64;
 
 int pieces_for_bend(double bend)
 {
     if (!(bend > chord_tolerance))
-        return 2;
+        return plain_pieces;
     return bend > 16.0 * chord_tolerance ? most_pieces : 8;
 }
 
@@ -277,11 +294,23 @@ void bent_average(const line_pass& p, double a0, sweep_piece* e0, double a1, swe
         out[c] = (first[c] + second[c]) / 2.0;
 }
 
+// The squares of the distances across the line, from the observer, of the
+// ends of `count` pieces, as edge_pieces places them.
+void piece_ends_across(const line_pass& p, double observer_across, int count, double* out)
+{
+    for (int t = 0; t <= count; ++t) {
+        const double across = (t == 0 ? p.near : p.near + (static_cast<double>(t) / static_cast<double>(count)))
+                              - observer_across;
+        out[t] = across * across;
+    }
+}
+
 // Every output pixel of a line: count of them, through put(j, value).
-// Buffers: pieces for (count + 7) * most_pieces, points for 3 (count + 1).
+// Buffers: points for 3 (count + 1), places for 3 count; pieces grown as
+// the line's bends need.
 template <class Put>
-void line_pixels(line_pass p, std::vector<sweep_piece>* piece_buffer, double* points, std::int32_t count,
-                 Put put_pixel)
+void line_pixels(line_pass p, std::vector<sweep_piece>* piece_buffer, double* points, std::int64_t* places,
+                 std::int32_t count, Put put_pixel)
 {
     // Every edge's source coordinates at the line's near side, middle and
     // far side, `edges` apart.
@@ -293,44 +322,69 @@ void line_pixels(line_pass p, std::vector<sweep_piece>* piece_buffer, double* po
         const double across = sides[i] - observer_across;
         p.kernels->line_points(map, p.first, static_cast<std::int32_t>(edges), across * across, points + (i * edges));
     }
-    // The largest bend, NaN left out (std::fmax's result, without its call).
-    double bend = 0.0;
+    // Each pixel is cut into as many pieces as the more bent of its edges
+    // needs; an edge between pixels cut differently is kept both ways.
+    std::int64_t* const pixel_count = places + (2 * static_cast<std::int64_t>(count));
+    int previous = 0;
     for (std::int64_t k = 0; k < edges; ++k) {
-        const double b = std::fabs(points[edges + k] - ((points[k] + points[(2 * edges) + k]) / 2.0));
-        bend = b > bend ? b : bend;
+        const double bend = std::fabs(points[edges + k] - ((points[k] + points[(2 * edges) + k]) / 2.0));
+        const int own = pieces_for_bend(bend);
+        if (k > 0)
+            pixel_count[k - 1] = own > previous ? own : previous;
+        previous = own;
     }
-    p.pieces = pieces_for_bend(bend);
-    const std::int64_t m = p.pieces;
-    // Lines that bend (a few near the observer) need more room.
-    const auto needed = static_cast<std::size_t>((static_cast<std::int64_t>(count) + 7) * m);
+    std::int64_t total = 0;
+    for (std::int64_t k = 0; k < edges; ++k) {
+        const std::int64_t left = k > 0 ? pixel_count[k - 1] : 0;
+        const std::int64_t right = k < count ? pixel_count[k] : 0;
+        total += left + (right != left ? right : 0);
+    }
+    // Room for the bent averages' 6 more edges after them.
+    const auto needed = static_cast<std::size_t>(total + (6 * most_pieces));
     if (piece_buffer->size() < needed)
         piece_buffer->resize(needed);
     sweep_piece* pieces = piece_buffer->data();
-    // The pieces' ends across the line, as edge_pieces places them.
     double across_squared[most_pieces + 1];
-    for (std::int64_t t = 0; t <= m; ++t) {
-        const double across = (t == 0 ? p.near : p.near + (static_cast<double>(t) / static_cast<double>(m)))
-                              - observer_across;
-        across_squared[t] = across * across;
-    }
-    for (std::int64_t k = 0; k < edges; ++k) {
-        double ends[most_pieces + 1];
+    int across_count = 0;
+    std::int64_t at = 0;
+    const pixel_edges where{places, pixel_count};
+    // Edge k's pieces, m of them, placed next in the buffer; their place.
+    auto place = [&](std::int64_t k, std::int64_t m) {
         const double apparent = p.first + static_cast<double>(k);
-        if (m == 2) {
+        line_pass cut = p;
+        cut.pieces = static_cast<int>(m);
+        double ends[most_pieces + 1];
+        if (m == plain_pieces) {
             ends[0] = points[k], ends[1] = points[edges + k], ends[2] = points[(2 * edges) + k];
         } else {
-            p.kernels->edge_points(map, apparent, across_squared, static_cast<std::int32_t>(m + 1), ends);
+            if (across_count != m) {
+                piece_ends_across(p, observer_across, cut.pieces, across_squared);
+                across_count = cut.pieces;
+            }
+            p.kernels->edge_points(map, apparent, across_squared, cut.pieces + 1, ends);
         }
-        edge_pieces(p, apparent, ends, pieces + (m * k));
+        edge_pieces(cut, apparent, ends, pieces + at);
+        at += m;
+        return at - m;
+    };
+    for (std::int64_t k = 0; k < edges; ++k) {
+        const std::int64_t left = k > 0 ? pixel_count[k - 1] : 0;
+        const std::int64_t right = k < count ? pixel_count[k] : 0;
+        if (left != 0)
+            places[(2 * (k - 1)) + 1] = place(k, left);
+        if (right != 0)
+            places[2 * k] = right == left ? places[(2 * (k - 1)) + 1] : place(k, right);
     }
     // The points are spent: each pixel's mean width and blur, computed once.
     double* widths = points;
     double* blurs = points + count;
-    widths_and_blurs(p, pieces, count, widths, blurs);
-    sweep_piece* scratch = pieces + (m * (static_cast<std::int64_t>(count) + 1));
+    widths_and_blurs(pieces, where, count, widths, blurs);
+    sweep_piece* scratch = pieces + total;
     for (std::int32_t j = 0; j < count; ++j) {
-        sweep_piece* e0 = pieces + (m * j);
-        sweep_piece* e1 = e0 + m;
+        sweep_piece* e0 = pieces + places[2 * j];
+        sweep_piece* e1 = pieces + places[(2 * j) + 1];
+        line_pass cut = p;
+        cut.pieces = static_cast<int>(pixel_count[j]);
         const double width = widths[j];
         const double tolerance = (0.02 * width) + chord_tolerance;
         const bool bent = (j > 0 && std::fabs(width - widths[j - 1]) > tolerance)
@@ -339,9 +393,9 @@ void line_pixels(line_pass p, std::vector<sweep_piece>* piece_buffer, double* po
         double value[3];
         if (bent && width > 0.0) {
             const double a = p.first + static_cast<double>(j);
-            bent_average(p, a, e0, a + 1.0, e1, blur, 0, scratch, value);
+            bent_average(cut, a, e0, a + 1.0, e1, blur, 0, scratch, value);
         } else {
-            slices_average(p, e0, e1, blur, value);
+            slices_average(cut, e0, e1, blur, value);
         }
         put_pixel(j, value);
     }
@@ -376,7 +430,7 @@ void draw_row_along_x(const pass_context& p, std::int32_t row, worker_buffers* b
     const line_pass pass{&line, &s, p.tables, p.view, true, out.box.min_x, out.box.min_y + static_cast<double>(row), 2,
                           p.kernels};
     const std::int64_t row_start = static_cast<std::int64_t>(row) * out.stride;
-    line_pixels(pass, &b->pieces, b->points.data(), out.width,
+    line_pixels(pass, &b->pieces, b->points.data(), b->places.data(), out.width,
                 [&](std::int32_t j, const double value[3]) { put(out, *p.tables, row_start + j, value); });
 }
 
@@ -415,7 +469,7 @@ void draw_band_along_y(const pass_context& p, std::int32_t band, worker_buffers*
         const line_pass pass{&line, &s, p.tables, p.view, false, out.box.min_y, out.box.min_x + static_cast<double>(j),
                              2, p.kernels};
         double* values = b->values.data() + (3 * n * (j - begin));
-        line_pixels(pass, &b->pieces, b->points.data(), out.height, [&](std::int32_t i, const double value[3]) {
+        line_pixels(pass, &b->pieces, b->points.data(), b->places.data(), out.height, [&](std::int32_t i, const double value[3]) {
             values[3 * i] = value[0], values[3 * i + 1] = value[1], values[3 * i + 2] = value[2];
         });
     }
