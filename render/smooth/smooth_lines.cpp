@@ -101,19 +101,6 @@ void running_sum_mean(const source_line& line, const smooth_source& source, cons
         out[c] = total[c] / span;
 }
 
-// The source coordinate along the line of an output edge, as a function of
-// the coordinate across it.
-struct edge_curve {
-    const view_parameters* view;
-    bool along_rows;  // from left to right, else from top to bottom
-    double apparent;
-
-    double at(double across) const
-    {
-        return along_rows ? source_x(*view, apparent, across) : source_y(*view, apparent, across);
-    }
-};
-
 struct line_pass {
     const source_line* line;
     const smooth_source* source;
@@ -124,24 +111,21 @@ struct line_pass {
     double near;   // the line's near side across it
     int pieces;    // straight pieces each edge is cut into across the line
     const kernel_table* kernels;
+    const line_map* map;     // the inverse map along the line, for the kernels
+    const double* across;    // the squared distances from the observer of the pieces' ends across the line
 };
 
-// The pieces of the edge at apparent coordinate `apparent` along the line;
-// xs, when given, its source coordinates at the pieces' ends.
-void edge_pieces(const line_pass& p, double apparent, const double* xs, sweep_piece* out)
+// The pieces of the edge at apparent coordinate `apparent` along the line,
+// from its source coordinates at the pieces' ends.
+void edge_pieces(const line_pass& p, const double* xs, sweep_piece* out)
 {
-    const edge_curve curve{p.view, p.along_rows, apparent};
-    const double count = static_cast<double>(p.pieces);
-    double x0 = xs ? xs[0] : curve.at(p.near);
     for (int t = 0; t < p.pieces; ++t) {
-        const double x1 = xs ? xs[t + 1] : curve.at(p.near + (static_cast<double>(t + 1) / count));
-        const double a = x0 < x1 ? x0 : x1;
-        const double b = x0 < x1 ? x1 : x0;
+        const double a = xs[t] < xs[t + 1] ? xs[t] : xs[t + 1];
+        const double b = xs[t] < xs[t + 1] ? xs[t + 1] : xs[t];
         sweep_piece& piece = out[t];
         piece.low = a;
         piece.high = b;
         piece.mean[0] = std::numeric_limits<double>::quiet_NaN();
-        x0 = x1;
     }
 }
 
@@ -279,7 +263,9 @@ void bent_average(const line_pass& p, double a0, sweep_piece* e0, double a1, swe
 {
     const double middle = (a0 + a1) / 2.0;
     sweep_piece* em = scratch;
-    edge_pieces(p, middle, nullptr, em);
+    double ends[most_pieces + 1];
+    p.kernels->edge_points(*p.map, middle, p.across, p.pieces + 1, ends);
+    edge_pieces(p, ends, em);
     const double left = pixel_width(p, e0, em);
     const double right = pixel_width(p, em, e1);
     double first[3], second[3];
@@ -344,26 +330,27 @@ void line_pixels(line_pass p, std::vector<sweep_piece>* piece_buffer, double* po
     if (piece_buffer->size() < needed)
         piece_buffer->resize(needed);
     sweep_piece* pieces = piece_buffer->data();
-    double across_squared[most_pieces + 1];
-    int across_count = 0;
+    // The pieces' ends across the line for each count an edge may have.
+    double across_2[plain_pieces + 1], across_8[8 + 1], across_64[most_pieces + 1];
+    piece_ends_across(p, observer_across, plain_pieces, across_2);
+    piece_ends_across(p, observer_across, 8, across_8);
+    piece_ends_across(p, observer_across, most_pieces, across_64);
+    auto cut_into = [&](std::int64_t m) {
+        p.pieces = static_cast<int>(m);
+        p.across = m == plain_pieces ? across_2 : m == 8 ? across_8 : across_64;
+    };
+    p.map = &map;
     std::int64_t at = 0;
     const pixel_edges where{places, pixel_count};
     // Edge k's pieces, m of them, placed next in the buffer; their place.
     auto place = [&](std::int64_t k, std::int64_t m) {
-        const double apparent = p.first + static_cast<double>(k);
-        line_pass cut = p;
-        cut.pieces = static_cast<int>(m);
+        cut_into(m);
         double ends[most_pieces + 1];
-        if (m == plain_pieces) {
+        if (m == plain_pieces)
             ends[0] = points[k], ends[1] = points[edges + k], ends[2] = points[(2 * edges) + k];
-        } else {
-            if (across_count != m) {
-                piece_ends_across(p, observer_across, cut.pieces, across_squared);
-                across_count = cut.pieces;
-            }
-            p.kernels->edge_points(map, apparent, across_squared, cut.pieces + 1, ends);
-        }
-        edge_pieces(cut, apparent, ends, pieces + at);
+        else
+            p.kernels->edge_points(map, p.first + static_cast<double>(k), p.across, p.pieces + 1, ends);
+        edge_pieces(p, ends, pieces + at);
         at += m;
         return at - m;
     };
@@ -383,8 +370,7 @@ void line_pixels(line_pass p, std::vector<sweep_piece>* piece_buffer, double* po
     for (std::int32_t j = 0; j < count; ++j) {
         sweep_piece* e0 = pieces + places[2 * j];
         sweep_piece* e1 = pieces + places[(2 * j) + 1];
-        line_pass cut = p;
-        cut.pieces = static_cast<int>(pixel_count[j]);
+        cut_into(pixel_count[j]);
         const double width = widths[j];
         const double tolerance = (0.02 * width) + chord_tolerance;
         const bool bent = (j > 0 && std::fabs(width - widths[j - 1]) > tolerance)
@@ -393,9 +379,9 @@ void line_pixels(line_pass p, std::vector<sweep_piece>* piece_buffer, double* po
         double value[3];
         if (bent && width > 0.0) {
             const double a = p.first + static_cast<double>(j);
-            bent_average(cut, a, e0, a + 1.0, e1, blur, 0, scratch, value);
+            bent_average(p, a, e0, a + 1.0, e1, blur, 0, scratch, value);
         } else {
-            slices_average(cut, e0, e1, blur, value);
+            slices_average(p, e0, e1, blur, value);
         }
         put_pixel(j, value);
     }
@@ -427,8 +413,8 @@ void draw_row_along_x(const pass_context& p, std::int32_t row, worker_buffers* b
     const std::int64_t first = static_cast<std::int64_t>(row) * s.stride * 3;
     fill_running_sums(s, *p.tables, first, 3, s.width, b->prefix.data(), 3);
     const source_line line{b->prefix.data(), 3, first, 3, s.width, nullptr};
-    const line_pass pass{&line, &s, p.tables, p.view, true, out.box.min_x, out.box.min_y + static_cast<double>(row), 2,
-                          p.kernels};
+    const line_pass pass{&line, &s, p.tables, p.view, true, out.box.min_x, out.box.min_y + static_cast<double>(row),
+                         2, p.kernels, nullptr, nullptr};
     const std::int64_t row_start = static_cast<std::int64_t>(row) * out.stride;
     line_pixels(pass, &b->pieces, b->points.data(), b->places.data(), out.width,
                 [&](std::int32_t j, const double value[3]) { put(out, *p.tables, row_start + j, value); });
@@ -467,7 +453,7 @@ void draw_band_along_y(const pass_context& p, std::int32_t band, worker_buffers*
         const source_line line{b->prefix.data() + ((rows + 1) * 3 * (j - begin)), 3, 0, 3, s.height,
                                b->column.data() + (rows * 3 * (j - begin))};
         const line_pass pass{&line, &s, p.tables, p.view, false, out.box.min_y, out.box.min_x + static_cast<double>(j),
-                             2, p.kernels};
+                             2, p.kernels, nullptr, nullptr};
         double* values = b->values.data() + (3 * n * (j - begin));
         line_pixels(pass, &b->pieces, b->points.data(), b->places.data(), out.height, [&](std::int32_t i, const double value[3]) {
             values[3 * i] = value[0], values[3 * i + 1] = value[1], values[3 * i + 2] = value[2];
