@@ -6,7 +6,9 @@
 
 #include <cstdint>
 
-enum class simd_level : std::int32_t { portable, sse2, avx2, avx512 };
+// The vector kernels' instruction sets; wasm128 only in the browser edition.
+// New levels go at the end, so that no value changes.
+enum class simd_level : std::int32_t { portable, sse2, avx2, avx512, wasm128 };
 
 enum class render_path : std::int32_t {
     fast,       // every core, the widest vectors (render/fast/)

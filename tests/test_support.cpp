@@ -115,7 +115,8 @@ ui_recorder::~ui_recorder()
 std::vector<simd_level> supported_simd_levels()
 {
     std::vector<simd_level> levels;
-    for (simd_level level : {simd_level::portable, simd_level::sse2, simd_level::avx2, simd_level::avx512}) {
+    for (simd_level level :
+         {simd_level::portable, simd_level::sse2, simd_level::avx2, simd_level::avx512, simd_level::wasm128}) {
         if (simd_level_supported(level))
             levels.push_back(level);
     }

@@ -443,6 +443,8 @@ EMSCRIPTEN_KEEPALIVE int lr_movie_frame(std::int32_t frame)
 EMSCRIPTEN_KEEPALIVE const std::uint8_t* lr_movie_rgba() { return the_session().movie_rgba.data(); }
 EMSCRIPTEN_KEEPALIVE const std::int32_t* lr_movie_layout() { return the_session().movie_layout; }
 
+EMSCRIPTEN_KEEPALIVE const char* lr_kernels(std::int32_t portable) { return use_page_kernels(portable != 0); }
+
 EMSCRIPTEN_KEEPALIVE const std::uint8_t* lr_export_data() { return the_session().exported.data(); }
 EMSCRIPTEN_KEEPALIVE std::size_t lr_export_size() { return the_session().exported.size(); }
 }

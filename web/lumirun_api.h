@@ -129,6 +129,11 @@ int lr_movie_frame(std::int32_t frame);
 const std::uint8_t* lr_movie_rgba();
 const std::int32_t* lr_movie_layout();
 
+// The name of the vector kernels the page's renders and previews use from
+// now on: the widest the core has ("WebAssembly SIMD"), or with portable 1
+// the one-lane ones ("portable"), to compare their pictures.
+const char* lr_kernels(std::int32_t portable);
+
 // The bytes of the last export; valid until the next call.
 const std::uint8_t* lr_export_data();
 std::size_t lr_export_size();

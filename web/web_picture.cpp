@@ -12,6 +12,7 @@
 #include "image/safe_save.h"
 #include "pipeline/doppler_map.h"
 #include "pipeline/picture_job.h"
+#include "render/fast/kernels.h"
 
 bool passes_page_limit(std::int32_t width, std::int32_t height)
 {
@@ -123,11 +124,16 @@ bool rgba_from_raster(const raster& picture, std::vector<std::uint8_t>* rgba)
 
 namespace {
 
+// The kernels use_page_kernels chose.
+render_machine page_kernels;
+
 // The options' threads: one in the page (lumirun_api.cpp).
 render_settings page_settings(const render_options& options, const raster& source)
 {
     render_settings settings = settings_for(options, source);
     settings.largest_side = largest_jpeg_side;
+    settings.machine.simd_chosen = page_kernels.simd_chosen;
+    settings.machine.simd = page_kernels.simd;
     return settings;
 }
 
@@ -164,6 +170,13 @@ raster reduced(const raster& source, std::int32_t factor)
 const render_progress no_progress = [](int, int, std::int32_t) {};
 
 }  // namespace
+
+const char* use_page_kernels(bool portable)
+{
+    page_kernels.simd_chosen = portable;
+    page_kernels.simd = simd_level::portable;
+    return kernels_for(page_kernels).name;
+}
 
 bool render_for_page(const raster& source, const render_options& options, const percent_report& report,
                      raster* replaced, render_output* rendered, std::vector<std::string>* messages)

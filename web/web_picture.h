@@ -50,6 +50,12 @@ bool rgba_from_raster(const raster& picture, std::vector<std::uint8_t>* rgba);
 bool render_for_page(const raster& source, const render_options& options, const percent_report& report,
                      raster* replaced, render_output* rendered, std::vector<std::string>* messages);
 
+// The vector kernels of the page's renders and previews (not its movies):
+// the widest the core has, or with portable the one-lane ones, which give
+// the same bytes (the page's test compares them). Returns the name of the
+// kernels used from now on.
+const char* use_page_kernels(bool portable);
+
 // A picture as shown, and what it was rendered from: enough to say, for
 // any of its pixels, where its light came from (web/web_readout.h).
 struct preview_output {

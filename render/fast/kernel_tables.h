@@ -10,5 +10,8 @@ extern const kernel_table sse2_kernels;
 extern const kernel_table avx2_kernels;
 extern const kernel_table avx512_kernels;
 #endif
+#ifdef LUMIRUN_WASM_KERNELS
+extern const kernel_table wasm128_kernels;
+#endif
 
 #endif

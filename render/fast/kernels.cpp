@@ -17,6 +17,10 @@ bool simd_level_supported(simd_level level)
         __builtin_cpu_init();
         return __builtin_cpu_supports("avx512f");
 #endif
+#ifdef LUMIRUN_WASM_KERNELS
+    case simd_level::wasm128:
+        return true;  // the core is built with -msimd128: it runs nowhere without
+#endif
     default:
         return false;
     }
@@ -24,7 +28,7 @@ bool simd_level_supported(simd_level level)
 
 simd_level best_simd_level()
 {
-    const simd_level widest_first[] = {simd_level::avx512, simd_level::avx2, simd_level::sse2};
+    const simd_level widest_first[] = {simd_level::avx512, simd_level::avx2, simd_level::sse2, simd_level::wasm128};
     for (simd_level level : widest_first) {
         if (simd_level_supported(level))
             return level;
@@ -39,6 +43,9 @@ const kernel_table& kernels_for(simd_level level)
     case simd_level::sse2: return sse2_kernels;
     case simd_level::avx2: return avx2_kernels;
     case simd_level::avx512: return avx512_kernels;
+#endif
+#ifdef LUMIRUN_WASM_KERNELS
+    case simd_level::wasm128: return wasm128_kernels;
 #endif
     default: return portable_kernels;
     }

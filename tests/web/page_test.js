@@ -495,6 +495,46 @@ const scenarios = {
     await page.select('#quality', 'smooth');
   },
 
+  async 'the core renders with WebAssembly SIMD, and its one-lane kernels give the same pictures'() {
+    await openSample();
+    await type('#speed', '93.7');
+    // A worker of the test's own: the first scenario holds these settings'
+    // pictures to lumirun-render's bytes.
+    const differences = await page.evaluate(async () => {
+      const worker = new Worker(workerUrl);
+      const ask = (request) => new Promise((resolve) => {
+        worker.onmessage = (event) => {
+          if (event.data.type !== 'progress')
+            resolve(event.data);
+        };
+        worker.postMessage(request);
+      });
+      const found = [];
+      const opened = await ask(Object.assign({}, source.request, { bytes: source.request.bytes.slice(0), seq: 1 }));
+      if (!opened.ok)
+        found.push('the sample did not open');
+      const pictures = async (portable) => {
+        const name = (await ask({ type: 'kernels', portable, seq: 2 })).name;
+        const list = [name];
+        for (const quality of ['low', 'smooth'])
+          for (const direction of [0, 1, 2]) {
+            const s = Object.assign(settings(), { quality, direction, observerX: 150, observerY: 300 });
+            list.push(new Uint8Array((await ask({ type: 'render', settings: s, seq: 3 })).rgba || []));
+          }
+        return list;
+      };
+      const [vector, portable] = [await pictures(0), await pictures(1)];
+      worker.terminate();
+      if (vector[0] !== 'WebAssembly SIMD' || portable[0] !== 'portable')
+        found.push(`kernels named ${vector[0]} and ${portable[0]}`);
+      for (let k = 1; k < vector.length; ++k)
+        if (!vector[k].length || vector[k].length !== portable[k].length || vector[k].some((b, i) => b !== portable[k][i]))
+          found.push(`picture ${k} (${vector[k].length} and ${portable[k].length} bytes)`);
+      return found;
+    });
+    check(differences.length === 0, `the one-lane kernels differ: ${differences.join(', ')}`);
+  },
+
   async 'the preview\'s reduction comes from the current view alone; speeds past 99.99 % are refused; a busy sign shows'() {
     await page.evaluate(() => { window.lumirunTest.viewSize = [640, 480]; });
     await openSample();

@@ -215,6 +215,10 @@ function handle(request) {
     return postProbe(request);
   if (request.type === 'original')
     return postOriginal(request);
+  if (request.type === 'kernels') {  // the page's test alone
+    const name = core.UTF8ToString(core._lr_kernels(request.portable));
+    return postMessage({ type: 'kernels', seq: request.seq, name });
+  }
   const start = performance.now();
   if (!applySettings(request.settings))
     return failure(request);
