@@ -33,7 +33,7 @@ void add_plain(const smooth_source& s, const srgb_light_tables& t, std::int32_t 
 // pixel decoded by light. Each row's sum is a chain of adds that must stay
 // in order; several rows side by side keep the processor busy meanwhile.
 template <int rows, typename T, typename Light>
-void sum_rows_of(const T* row, std::int64_t stride, std::int32_t width, const Light& light, std::int64_t steps,
+void sum_rows_of(const T* row, std::int64_t stride, std::int32_t width, Light light, std::int64_t steps,
                  double* before)
 {
     double total[rows][3] = {};
@@ -57,7 +57,7 @@ void sum_rows_of(const T* row, std::int64_t stride, std::int32_t width, const Li
 constexpr std::int32_t rows_at_once = 4;
 
 template <typename T, typename Light>
-void sum_rows_from(const T* values, std::int32_t stride, std::int32_t width, const Light& light, std::int32_t first,
+void sum_rows_from(const T* values, std::int32_t stride, std::int32_t width, Light light, std::int32_t first,
                    std::int32_t end, smooth_row_sums* sums)
 {
     const std::int64_t row_values = static_cast<std::int64_t>(stride) * 3;
