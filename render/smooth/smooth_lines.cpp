@@ -101,19 +101,6 @@ void running_sum_mean(const source_line& line, const smooth_source& source, cons
         out[c] = total[c] / span;
 }
 
-// The source coordinate along the line of an output edge, as a function of
-// the coordinate across it.
-struct edge_curve {
-    const view_parameters* view;
-    bool along_rows;  // from left to right, else from top to bottom
-    double apparent;
-
-    double at(double across) const
-    {
-        return along_rows ? source_x(*view, apparent, across) : source_y(*view, apparent, across);
-    }
-};
-
 struct line_pass {
     const source_line* line;
     const smooth_source* source;
@@ -124,24 +111,21 @@ struct line_pass {
     double near;   // the line's near side across it
     int pieces;    // straight pieces each edge is cut into across the line
     const kernel_table* kernels;
+    const line_map* map;     // the inverse map along the line, for the kernels
+    const double* across;    // the squared distances from the observer of the pieces' ends across the line
 };
 
-// The pieces of the edge at apparent coordinate `apparent` along the line;
-// xs, when given, its source coordinates at the pieces' ends.
-void edge_pieces(const line_pass& p, double apparent, const double* xs, sweep_piece* out)
+// The pieces of the edge at apparent coordinate `apparent` along the line,
+// from its source coordinates at the pieces' ends.
+void edge_pieces(const line_pass& p, const double* xs, sweep_piece* out)
 {
-    const edge_curve curve{p.view, p.along_rows, apparent};
-    const double count = static_cast<double>(p.pieces);
-    double x0 = xs ? xs[0] : curve.at(p.near);
     for (int t = 0; t < p.pieces; ++t) {
-        const double x1 = xs ? xs[t + 1] : curve.at(p.near + (static_cast<double>(t + 1) / count));
-        const double a = x0 < x1 ? x0 : x1;
-        const double b = x0 < x1 ? x1 : x0;
+        const double a = xs[t] < xs[t + 1] ? xs[t] : xs[t + 1];
+        const double b = xs[t] < xs[t + 1] ? xs[t + 1] : xs[t];
         sweep_piece& piece = out[t];
         piece.low = a;
         piece.high = b;
         piece.mean[0] = std::numeric_limits<double>::quiet_NaN();
-        x0 = x1;
     }
 }
 
@@ -204,52 +188,69 @@ double blur_of(double width, double path)
     return extent >= 1.0 ? 0.0 : 1.0 - extent;
 }
 
-// pixel_width and the blur of every pixel of a line whose edges are
-// `pieces`, m = p.pieces apart. Four pixels at a time, each sum in its own
-// order: their chains of additions overlap.
-void widths_and_blurs(const line_pass& p, const sweep_piece* pieces, std::int32_t count, double* widths,
+// Where each pixel's edges lie in a line's piece buffer, and how many
+// pieces each is cut into: pixel j's are at edge_at[2 j] and [2 j + 1],
+// count[j] pieces each.
+struct pixel_edges {
+    const std::int64_t* edge_at;
+    const std::int64_t* count;
+};
+
+// The mean width and the blur of pixel j.
+void width_and_blur(const sweep_piece* pieces, pixel_edges where, std::int32_t j, double* width, double* blur)
+{
+    const sweep_piece* e0 = pieces + where.edge_at[2 * j];
+    const sweep_piece* e1 = pieces + where.edge_at[(2 * j) + 1];
+    const std::int64_t m = where.count[j];
+    double sum = 0.0, path = 0.0;
+    for (std::int64_t t = 0; t < m; ++t) {
+        sum += e1[t].centroid() - e0[t].centroid();
+        path += e0[t].path() + e1[t].path();
+    }
+    *width = sum / static_cast<double>(m);
+    *blur = blur_of(*width, path);
+}
+
+// width_and_blur of every pixel of a line. Four pixels cut alike at a
+// time, each sum in its own order: their chains of additions overlap.
+void widths_and_blurs(const sweep_piece* pieces, pixel_edges where, std::int32_t count, double* widths,
                       double* blurs)
 {
-    const std::int64_t m = p.pieces;
-    const double n = static_cast<double>(p.pieces);
     constexpr int group = 4;
     std::int32_t j = 0;
-    for (; j + group <= count; j += group) {
-        const sweep_piece* e0 = pieces + (m * j);
+    while (j < count) {
+        const std::int64_t m = where.count[j];
+        if (j + group > count || where.count[j + 1] != m || where.count[j + 2] != m || where.count[j + 3] != m) {
+            width_and_blur(pieces, where, j, widths + j, blurs + j);
+            ++j;
+            continue;
+        }
         double width[group] = {0.0, 0.0, 0.0, 0.0};
         double path[group] = {0.0, 0.0, 0.0, 0.0};
         for (std::int64_t t = 0; t < m; ++t)
             for (int l = 0; l < group; ++l) {
-                const sweep_piece* a = e0 + (m * l) + t;
-                width[l] += a[m].centroid() - a[0].centroid();
-                path[l] += a[0].path() + a[m].path();
+                const sweep_piece& a = pieces[where.edge_at[2 * (j + l)] + t];
+                const sweep_piece& b = pieces[where.edge_at[(2 * (j + l)) + 1] + t];
+                width[l] += b.centroid() - a.centroid();
+                path[l] += a.path() + b.path();
             }
         for (int l = 0; l < group; ++l) {
-            widths[j + l] = width[l] / n;
+            widths[j + l] = width[l] / static_cast<double>(m);
             blurs[j + l] = blur_of(widths[j + l], path[l]);
         }
-    }
-    for (; j < count; ++j) {
-        const sweep_piece* e0 = pieces + (m * j);
-        double path = 0.0;
-        for (std::int64_t t = 0; t < m; ++t)
-            path += e0[t].path() + e0[m + t].path();
-        widths[j] = pixel_width(p, e0, e0 + m);
-        blurs[j] = blur_of(widths[j], path);
+        j += group;
     }
 }
 
-// Lines are cut into more pieces where the edges bend across them (sharply
-// only near the observer): by the largest distance of an edge's middle from
-// its chord, in source pixels.
+// Edges are cut into more pieces across the line where they bend (sharply
+// only near the observer): by the distance of an edge's middle from its
+// chord, in source pixels.
 constexpr double chord_tolerance = 1.0 / 256.0;
-
-constexpr int most_pieces = 64;
 
 int pieces_for_bend(double bend)
 {
     if (!(bend > chord_tolerance))
-        return 2;
+        return plain_pieces;
     return bend > 16.0 * chord_tolerance ? most_pieces : 8;
 }
 
@@ -262,7 +263,9 @@ void bent_average(const line_pass& p, double a0, sweep_piece* e0, double a1, swe
 {
     const double middle = (a0 + a1) / 2.0;
     sweep_piece* em = scratch;
-    edge_pieces(p, middle, nullptr, em);
+    double ends[most_pieces + 1];
+    p.kernels->edge_points(*p.map, middle, p.across, p.pieces + 1, ends);
+    edge_pieces(p, ends, em);
     const double left = pixel_width(p, e0, em);
     const double right = pixel_width(p, em, e1);
     double first[3], second[3];
@@ -277,11 +280,23 @@ void bent_average(const line_pass& p, double a0, sweep_piece* e0, double a1, swe
         out[c] = (first[c] + second[c]) / 2.0;
 }
 
+// The squares of the distances across the line, from the observer, of the
+// ends of `count` pieces, as edge_pieces places them.
+void piece_ends_across(const line_pass& p, double observer_across, int count, double* out)
+{
+    for (int t = 0; t <= count; ++t) {
+        const double across = (t == 0 ? p.near : p.near + (static_cast<double>(t) / static_cast<double>(count)))
+                              - observer_across;
+        out[t] = across * across;
+    }
+}
+
 // Every output pixel of a line: count of them, through put(j, value).
-// Buffers: pieces for (count + 7) * most_pieces, points for 3 (count + 1).
+// Buffers: points for 3 (count + 1), places for 3 count; pieces grown as
+// the line's bends need.
 template <class Put>
-void line_pixels(line_pass p, std::vector<sweep_piece>* piece_buffer, double* points, std::int32_t count,
-                 Put put_pixel)
+void line_pixels(line_pass p, std::vector<sweep_piece>* piece_buffer, double* points, std::int64_t* places,
+                 std::int32_t count, Put put_pixel)
 {
     // Every edge's source coordinates at the line's near side, middle and
     // far side, `edges` apart.
@@ -293,44 +308,69 @@ void line_pixels(line_pass p, std::vector<sweep_piece>* piece_buffer, double* po
         const double across = sides[i] - observer_across;
         p.kernels->line_points(map, p.first, static_cast<std::int32_t>(edges), across * across, points + (i * edges));
     }
-    // The largest bend, NaN left out (std::fmax's result, without its call).
-    double bend = 0.0;
+    // Each pixel is cut into as many pieces as the more bent of its edges
+    // needs; an edge between pixels cut differently is kept both ways.
+    std::int64_t* const pixel_count = places + (2 * static_cast<std::int64_t>(count));
+    int previous = 0;
     for (std::int64_t k = 0; k < edges; ++k) {
-        const double b = std::fabs(points[edges + k] - ((points[k] + points[(2 * edges) + k]) / 2.0));
-        bend = b > bend ? b : bend;
+        const double bend = std::fabs(points[edges + k] - ((points[k] + points[(2 * edges) + k]) / 2.0));
+        const int own = pieces_for_bend(bend);
+        if (k > 0)
+            pixel_count[k - 1] = own > previous ? own : previous;
+        previous = own;
     }
-    p.pieces = pieces_for_bend(bend);
-    const std::int64_t m = p.pieces;
-    // Lines that bend (a few near the observer) need more room.
-    const auto needed = static_cast<std::size_t>((static_cast<std::int64_t>(count) + 7) * m);
+    std::int64_t total = 0;
+    for (std::int64_t k = 0; k < edges; ++k) {
+        const std::int64_t left = k > 0 ? pixel_count[k - 1] : 0;
+        const std::int64_t right = k < count ? pixel_count[k] : 0;
+        total += left + (right != left ? right : 0);
+    }
+    // Room for the bent averages' 6 more edges after them.
+    const auto needed = static_cast<std::size_t>(total + (6 * most_pieces));
     if (piece_buffer->size() < needed)
         piece_buffer->resize(needed);
     sweep_piece* pieces = piece_buffer->data();
-    // The pieces' ends across the line, as edge_pieces places them.
-    double across_squared[most_pieces + 1];
-    for (std::int64_t t = 0; t <= m; ++t) {
-        const double across = (t == 0 ? p.near : p.near + (static_cast<double>(t) / static_cast<double>(m)))
-                              - observer_across;
-        across_squared[t] = across * across;
-    }
-    for (std::int64_t k = 0; k < edges; ++k) {
+    // The pieces' ends across the line for each count an edge may have.
+    double across_2[plain_pieces + 1], across_8[8 + 1], across_64[most_pieces + 1];
+    piece_ends_across(p, observer_across, plain_pieces, across_2);
+    piece_ends_across(p, observer_across, 8, across_8);
+    piece_ends_across(p, observer_across, most_pieces, across_64);
+    auto cut_into = [&](std::int64_t m) {
+        p.pieces = static_cast<int>(m);
+        p.across = m == plain_pieces ? across_2 : m == 8 ? across_8 : across_64;
+    };
+    p.map = &map;
+    std::int64_t at = 0;
+    const pixel_edges where{places, pixel_count};
+    // Edge k's pieces, m of them, placed next in the buffer; their place.
+    auto place = [&](std::int64_t k, std::int64_t m) {
+        cut_into(m);
         double ends[most_pieces + 1];
-        const double apparent = p.first + static_cast<double>(k);
-        if (m == 2) {
+        if (m == plain_pieces)
             ends[0] = points[k], ends[1] = points[edges + k], ends[2] = points[(2 * edges) + k];
-        } else {
-            p.kernels->edge_points(map, apparent, across_squared, static_cast<std::int32_t>(m + 1), ends);
-        }
-        edge_pieces(p, apparent, ends, pieces + (m * k));
+        else
+            p.kernels->edge_points(map, p.first + static_cast<double>(k), p.across, p.pieces + 1, ends);
+        edge_pieces(p, ends, pieces + at);
+        at += m;
+        return at - m;
+    };
+    for (std::int64_t k = 0; k < edges; ++k) {
+        const std::int64_t left = k > 0 ? pixel_count[k - 1] : 0;
+        const std::int64_t right = k < count ? pixel_count[k] : 0;
+        if (left != 0)
+            places[(2 * (k - 1)) + 1] = place(k, left);
+        if (right != 0)
+            places[2 * k] = right == left ? places[(2 * (k - 1)) + 1] : place(k, right);
     }
     // The points are spent: each pixel's mean width and blur, computed once.
     double* widths = points;
     double* blurs = points + count;
-    widths_and_blurs(p, pieces, count, widths, blurs);
-    sweep_piece* scratch = pieces + (m * (static_cast<std::int64_t>(count) + 1));
+    widths_and_blurs(pieces, where, count, widths, blurs);
+    sweep_piece* scratch = pieces + total;
     for (std::int32_t j = 0; j < count; ++j) {
-        sweep_piece* e0 = pieces + (m * j);
-        sweep_piece* e1 = e0 + m;
+        sweep_piece* e0 = pieces + places[2 * j];
+        sweep_piece* e1 = pieces + places[(2 * j) + 1];
+        cut_into(pixel_count[j]);
         const double width = widths[j];
         const double tolerance = (0.02 * width) + chord_tolerance;
         const bool bent = (j > 0 && std::fabs(width - widths[j - 1]) > tolerance)
@@ -373,10 +413,10 @@ void draw_row_along_x(const pass_context& p, std::int32_t row, worker_buffers* b
     const std::int64_t first = static_cast<std::int64_t>(row) * s.stride * 3;
     fill_running_sums(s, *p.tables, first, 3, s.width, b->prefix.data(), 3);
     const source_line line{b->prefix.data(), 3, first, 3, s.width, nullptr};
-    const line_pass pass{&line, &s, p.tables, p.view, true, out.box.min_x, out.box.min_y + static_cast<double>(row), 2,
-                          p.kernels};
+    const line_pass pass{&line, &s, p.tables, p.view, true, out.box.min_x, out.box.min_y + static_cast<double>(row),
+                         2, p.kernels, nullptr, nullptr};
     const std::int64_t row_start = static_cast<std::int64_t>(row) * out.stride;
-    line_pixels(pass, &b->pieces, b->points.data(), out.width,
+    line_pixels(pass, &b->pieces, b->points.data(), b->places.data(), out.width,
                 [&](std::int32_t j, const double value[3]) { put(out, *p.tables, row_start + j, value); });
 }
 
@@ -413,9 +453,9 @@ void draw_band_along_y(const pass_context& p, std::int32_t band, worker_buffers*
         const source_line line{b->prefix.data() + ((rows + 1) * 3 * (j - begin)), 3, 0, 3, s.height,
                                b->column.data() + (rows * 3 * (j - begin))};
         const line_pass pass{&line, &s, p.tables, p.view, false, out.box.min_y, out.box.min_x + static_cast<double>(j),
-                             2, p.kernels};
+                             2, p.kernels, nullptr, nullptr};
         double* values = b->values.data() + (3 * n * (j - begin));
-        line_pixels(pass, &b->pieces, b->points.data(), out.height, [&](std::int32_t i, const double value[3]) {
+        line_pixels(pass, &b->pieces, b->points.data(), b->places.data(), out.height, [&](std::int32_t i, const double value[3]) {
             values[3 * i] = value[0], values[3 * i + 1] = value[1], values[3 * i + 2] = value[2];
         });
     }

@@ -22,12 +22,14 @@ void size_buffers(fly_by_direction direction, std::int32_t source_width, std::in
     const auto th = static_cast<std::size_t>(target_height);
     if (direction == fly_by_direction::left_to_right) {
         b->prefix.resize((sw + 1) * 3);
-        b->pieces.resize((tw + 7) * plain_pieces);
+        b->pieces.resize(((tw + 1) * plain_pieces) + (6 * most_pieces));
         b->points.resize((tw + 1) * 3);
+        b->places.resize(tw * 3);
     } else if (direction == fly_by_direction::top_to_bottom) {
         b->prefix.resize((sh + 1) * band_columns * 3);
-        b->pieces.resize((th + 7) * plain_pieces);
+        b->pieces.resize(((th + 1) * plain_pieces) + (6 * most_pieces));
         b->points.resize((th + 1) * 3);
+        b->places.resize(th * 3);
         b->values.resize(th * 3 * band_columns);
         b->column.resize(sh * 3 * band_columns);
     }
@@ -44,12 +46,13 @@ std::uint64_t smooth_working_bytes(fly_by_direction direction, std::int32_t sour
     const auto th = static_cast<std::uint64_t>(target_height);
     std::uint64_t doubles = 0, pieces = 0;
     if (direction == fly_by_direction::left_to_right) {
-        doubles = ((sw + 1) * 3) + ((tw + 1) * 3);
-        pieces = (tw + 7) * plain_pieces;
+        doubles = ((sw + 1) * 3) + ((tw + 1) * 3) + (tw * 3);  // places count as doubles
+        pieces = ((tw + 1) * plain_pieces) + (6 * most_pieces);
     } else if (direction == fly_by_direction::top_to_bottom) {
         // The columns' float copies count as half a double each.
-        doubles = ((sh + 1) * band_columns * 3) + ((th + 1) * 3) + (th * 3 * band_columns) + ((sh * 3 * band_columns) / 2);
-        pieces = (th + 7) * plain_pieces;
+        doubles = ((sh + 1) * band_columns * 3) + ((th + 1) * 3) + (th * 3) + (th * 3 * band_columns)
+                  + ((sh * 3 * band_columns) / 2);
+        pieces = ((th + 1) * plain_pieces) + (6 * most_pieces);
     }
     return static_cast<std::uint64_t>(workers) * ((doubles * sizeof(double)) + (pieces * sizeof(sweep_piece)));
 }

@@ -35,6 +35,7 @@ struct worker_buffers {
     std::vector<double> prefix;  // running sums of lines, 3 a pixel
     std::vector<sweep_piece> pieces;  // output pixel edges across a line, piece by piece
     std::vector<double> points;       // the edges' source coordinates at the middle and ends
+    std::vector<std::int64_t> places;  // where each pixel's edges lie in `pieces`, and their piece count
     std::vector<double> values;      // a band's output pixels, column by column
     std::vector<float> column;       // a band's source columns, column by column
 };
@@ -71,6 +72,9 @@ void draw_band_along_y(const pass_context& p, std::int32_t band, worker_buffers*
 
 // The sweep pieces one edge of a line needs when the line does not bend.
 constexpr int plain_pieces = 2;
+
+// The most pieces an edge is cut into, where it bends hard.
+constexpr int most_pieces = 64;
 
 // Straight at it the work of a pixel varies by thousands of times (the
 // footprints near the map's limit are huge), so rows are shared out in

@@ -607,6 +607,8 @@ const scenarios = {
     check(!await hidden('#marker'), 'no marker on the result');
     await page.focus('#picture');
     await page.keyboard.press('b');
+    // The markers follow with the next frame.
+    await page.evaluate(() => new Promise((resolve) => requestAnimationFrame(() => requestAnimationFrame(resolve))));
     check(!await hidden('#original-box') && !await hidden('#original-marker'), 'B did not show the original and its marker');
     // A drag on the original: the observer at the photo pixel let go on.
     const box = await (await page.$('#original')).boundingBox();

@@ -151,9 +151,17 @@ function placeMarker(marker, target, picture) {
   marker.style.top = box.top - stageBox.top + y + 'px';
   marker.hidden = false;
 }
+// Once a frame at most: each placing reads the layout, which a new picture
+// or a resize has just changed.
+let markersFrame = 0;
 function placeMarkers() {
-  placeMarker($('marker'), canvas, shown);
-  placeMarker($('original-marker'), original, $('original-box').hidden ? null : originalShown);
+  if (markersFrame)
+    return;
+  markersFrame = requestAnimationFrame(() => {
+    markersFrame = 0;
+    placeMarker($('marker'), canvas, shown);
+    placeMarker($('original-marker'), original, $('original-box').hidden ? null : originalShown);
+  });
 }
 for (const id of ['observer-x', 'observer-y'])
   $(id).addEventListener('input', placeMarkers);
