@@ -1,6 +1,7 @@
 #include "render/smooth/prefilter.h"
 
 #include <atomic>
+#include <cstddef>
 
 #include "render/fast/parallel.h"
 #include "render/fast/thread_count.h"
@@ -10,7 +11,7 @@ namespace {
 // The source is turned in strips of this many columns, top to bottom:
 // each source row's piece is read at once and every turned row gets a
 // short run at a time.
-constexpr std::int32_t turn_tile = 64;
+constexpr std::int32_t turn_strip = 64;
 
 // Source rows summed by one worker at a time.
 constexpr std::int32_t sum_band = 8;
@@ -33,9 +34,10 @@ void fetch_ahead(const void* from, std::size_t bytes)
 #endif
 }
 
-// Turns source columns [first, end) into rows of `to` and sums them as
-// they go (into columns): each column's light added one by one from y = 0,
-// as sum_rows adds a row's, the strip's columns side by side.
+// Turns source columns [first, end) into rows of `to` and sums each as it
+// goes (into columns, the turned rows' sums): its light added one by one
+// from y = 0, as sum_rows adds a row's, the strip's columns side by side
+// so that their chains of adds overlap.
 template <typename T, typename Light>
 void turn_columns_of(const T* from, std::int32_t height, std::int32_t stride, std::int32_t first, std::int32_t end,
                      Light light, T* to, smooth_row_sums* columns)
@@ -45,7 +47,7 @@ void turn_columns_of(const T* from, std::int32_t height, std::int32_t stride, st
     const std::int64_t steps = columns->steps;
     double* before = columns->before.data() + (static_cast<std::int64_t>(first) * steps * 3);
     T* turned = to + (first * run);
-    double total[turn_tile][3] = {};
+    double total[turn_strip][3] = {};
     const auto keep = [&](std::int64_t k) {
         for (std::int32_t x = 0; x < columns_here; ++x)
             for (int c = 0; c < 3; ++c)
@@ -96,7 +98,7 @@ std::shared_ptr<const smooth_prefilter> build_prefilter(const smooth_source& sou
     made->columns = unsummed_row_sums(source.height, source.width);
     // The strips first, the larger pieces, then the bands of rows, so
     // that the workers finish together.
-    const std::int32_t strips = (source.width + turn_tile - 1) / turn_tile;
+    const std::int32_t strips = (source.width + turn_strip - 1) / turn_strip;
     const std::int32_t bands = (source.height + sum_band - 1) / sum_band;
     const byte_light bytes_light(tables);
     std::atomic<std::int32_t> next{0};
@@ -110,8 +112,8 @@ std::shared_ptr<const smooth_prefilter> build_prefilter(const smooth_source& sou
                              &made->rows);
                     continue;
                 }
-                const std::int32_t first = g * turn_tile;
-                const std::int32_t end = first + turn_tile < source.width ? first + turn_tile : source.width;
+                const std::int32_t first = g * turn_strip;
+                const std::int32_t end = first + turn_strip < source.width ? first + turn_strip : source.width;
                 if (source.values)
                     turn_columns_of(source.values, source.height, source.stride, first, end,
                                     [](float v) { return static_cast<double>(v); }, made->turned_values.data(),
