@@ -108,7 +108,8 @@ build_windows() {
 }
 
 # Console tests need no display, but the Windows programs' tests do: every
-# Wine run here has one.
+# Wine run here has one. Two tests run at a time; those with windows take
+# the display one at a time (their RESOURCE_LOCK), beside the console ones.
 test_windows() {
     wine_prefix
     start_xvfb
