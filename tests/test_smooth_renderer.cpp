@@ -651,6 +651,40 @@ TEST(SmoothRenderer, FootprintLightIsTheExactAreaAverage)
 // light as weighing each pixel, to rounding, on a noisy odd-sized picture
 // (a sum off by one pixel is off by far more), the same on any thread
 // count, and a cache keeps the sums for the next render of the picture.
+// The wrong values in a prefilter of s: each of its rows' sums must be the
+// row's light added pixel by pixel from x = 0, in double, to the bit, and
+// its turned copy must hold s's pixel (x, y) at (y, x).
+std::int64_t prefilter_faults(const smooth_source& s, const smooth_prefilter& prefilter)
+{
+    const srgb_light_tables& t = srgb_light();
+    std::int64_t wrong = 0;
+    const smooth_source& turned = prefilter.turned;
+    for (std::int32_t x = 0; x < s.width; ++x)
+        for (std::int32_t y = 0; y < s.height; ++y)
+            for (int c = 0; c < 3; ++c)
+                wrong += turned.at(t, ((static_cast<std::int64_t>(x) * s.height + y) * 3) + c)
+                         != s.at(t, ((static_cast<std::int64_t>(y) * s.stride + x) * 3) + c);
+    for (const smooth_source* source : {&s, &turned}) {
+        const smooth_row_sums& sums = source == &s ? prefilter.rows : prefilter.columns;
+        wrong += sums.steps != ((source->width + sum_step - 1) / sum_step) + 1;
+        for (std::int32_t y = 0; y < source->height && sums.steps > 0; ++y) {
+            const double* before = sums.before.data() + (static_cast<std::int64_t>(y) * sums.steps * 3);
+            double total[3] = {0.0, 0.0, 0.0};
+            for (std::int32_t x = 0; x <= source->width; ++x) {
+                if (x % sum_step == 0 || x == source->width) {
+                    const std::int32_t k = x == source->width ? sums.steps - 1 : x / sum_step;
+                    for (int c = 0; c < 3; ++c)
+                        wrong += before[(k * 3) + c] != total[c];
+                }
+                for (int c = 0; c < 3 && x < source->width; ++c)
+                    total[c] += static_cast<double>(
+                        source->at(t, ((static_cast<std::int64_t>(y) * source->stride + x) * 3) + c));
+            }
+        }
+    }
+    return wrong;
+}
+
 TEST(SmoothRenderer, RowSumsGiveThePixelByPixelLight)
 {
     linear_picture noisy;
@@ -687,6 +721,7 @@ TEST(SmoothRenderer, RowSumsGiveThePixelByPixelLight)
     EXPECT_EQ(again->rows.before, prefilter->rows.before);
     EXPECT_EQ(again->columns.before, prefilter->columns.before);
     EXPECT_EQ(again->turned_values, prefilter->turned_values);
+    EXPECT_EQ(prefilter_faults(source, *prefilter), 0);
     source = prefiltered(source, prefilter.get());
     const std::vector<float> summed = draw(1);
     EXPECT_EQ(draw(3), summed);
@@ -712,6 +747,8 @@ TEST(SmoothRenderer, RowSumsGiveThePixelByPixelLight)
         for (std::int32_t x = 0; x < 301 * 3; ++x)
             picture.pixels[(y * 304 * 3) + x] = encode_light(srgb_light(), noisy.values[(y * 301 * 3) + x]);
     picture.image_width = 301;
+    const smooth_source bytes{nullptr, picture.pixels.get(), 301, 257, 304};
+    EXPECT_EQ(prefilter_faults(bytes, *build_prefilter(bytes, srgb_light(), one)), 0);
     smooth_sums_cache cache;
     render_settings cached = settings;
     cached.smooth_sums = &cache;

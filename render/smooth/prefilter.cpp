@@ -1,34 +1,76 @@
 #include "render/smooth/prefilter.h"
 
 #include <atomic>
+#include <cstddef>
 
 #include "render/fast/parallel.h"
 #include "render/fast/thread_count.h"
 
 namespace {
 
-// The source is turned in tiles of this many pixels a side: each tile's
-// rows are read and its columns written as short runs.
-constexpr std::int32_t turn_tile = 64;
+// The source is turned in strips of this many columns, top to bottom:
+// each source row's piece is read at once and every turned row gets a
+// short run at a time.
+constexpr std::int32_t turn_strip = 64;
 
-// Turns the tiles of source columns [first, first + turn_tile) into rows.
-template <typename T>
-void turn_columns_of(const T* from, std::int32_t width, std::int32_t height, std::int32_t stride,
-                     std::int32_t first, T* to)
+// Source rows summed by one worker at a time.
+constexpr std::int32_t sum_band = 8;
+
+// Each source row's piece of a strip is a few cache lines far from the
+// last row's: they are asked for this many rows ahead, so that their reads
+// overlap instead of each waiting for memory in turn.
+constexpr std::int32_t read_ahead = 16;
+
+void fetch_ahead(const void* from, std::size_t bytes)
 {
-    const std::int32_t end = first + turn_tile < width ? first + turn_tile : width;
-    for (std::int32_t top = 0; top < height; top += turn_tile) {
-        const std::int32_t bottom = top + turn_tile < height ? top + turn_tile : height;
-        for (std::int32_t x = first; x < end; ++x) {
-            T* column = to + (static_cast<std::int64_t>(x) * height * 3);
-            for (std::int32_t y = top; y < bottom; ++y) {
-                const T* pixel = from + ((static_cast<std::int64_t>(y) * stride + x) * 3);
-                column[y * 3] = pixel[0];
-                column[(y * 3) + 1] = pixel[1];
-                column[(y * 3) + 2] = pixel[2];
-            }
+#if defined(__GNUC__)
+    const char* at = static_cast<const char*>(from);
+    for (std::size_t k = 0; k < bytes; k += 64)
+        __builtin_prefetch(at + k);
+    __builtin_prefetch(at + bytes - 1);
+#else
+    (void)from;
+    (void)bytes;
+#endif
+}
+
+// Turns source columns [first, end) into rows of `to` and sums each as it
+// goes (into columns, the turned rows' sums): its light added one by one
+// from y = 0, as sum_rows adds a row's, the strip's columns side by side
+// so that their chains of adds overlap.
+template <typename T, typename Light>
+void turn_columns_of(const T* from, std::int32_t height, std::int32_t stride, std::int32_t first, std::int32_t end,
+                     Light light, T* to, smooth_row_sums* columns)
+{
+    const std::int32_t columns_here = end - first;
+    const std::int64_t run = static_cast<std::int64_t>(height) * 3;  // one turned row
+    const std::int64_t steps = columns->steps;
+    double* before = columns->before.data() + (static_cast<std::int64_t>(first) * steps * 3);
+    T* turned = to + (first * run);
+    double total[turn_strip][3] = {};
+    const auto keep = [&](std::int64_t k) {
+        for (std::int32_t x = 0; x < columns_here; ++x)
+            for (int c = 0; c < 3; ++c)
+                before[((x * steps + k) * 3) + c] = total[x][c];
+    };
+    for (std::int32_t y = 0; y < height; ++y) {
+        if (y % sum_step == 0)
+            keep(y / sum_step);
+        const T* row = from + ((static_cast<std::int64_t>(y) * stride + first) * 3);
+        if (y + read_ahead < height)
+            fetch_ahead(row + (static_cast<std::int64_t>(read_ahead) * stride * 3), columns_here * 3 * sizeof(T));
+        T* column = turned + (static_cast<std::int64_t>(y) * 3);
+        for (std::int32_t x = 0; x < columns_here; ++x, row += 3, column += run) {
+            const T r = row[0], g = row[1], b = row[2];
+            column[0] = r;
+            column[1] = g;
+            column[2] = b;
+            total[x][0] += light(r);
+            total[x][1] += light(g);
+            total[x][2] += light(b);
         }
     }
+    keep(steps - 1);
 }
 
 }  // namespace
@@ -52,25 +94,39 @@ std::shared_ptr<const smooth_prefilter> build_prefilter(const smooth_source& sou
         made->turned_values.resize(count);
     else
         made->turned_bytes.resize(count);
-    const std::int32_t groups = (source.width + turn_tile - 1) / turn_tile;
+    made->rows = unsummed_row_sums(source.width, source.height);
+    made->columns = unsummed_row_sums(source.height, source.width);
+    // The strips first, the larger pieces, then the bands of rows, so
+    // that the workers finish together.
+    const std::int32_t strips = (source.width + turn_strip - 1) / turn_strip;
+    const std::int32_t bands = (source.height + sum_band - 1) / sum_band;
+    const byte_light bytes_light(tables);
     std::atomic<std::int32_t> next{0};
     run_workers(
         render_threads_for(machine.threads, static_cast<std::int64_t>(source.width) * source.height), [](int) {},
         [&](int, int) {
-            for (std::int32_t g = next.fetch_add(1); g < groups; g = next.fetch_add(1)) {
+            for (std::int32_t g = next.fetch_add(1); g < strips + bands; g = next.fetch_add(1)) {
+                if (g >= strips) {
+                    const std::int32_t top = (g - strips) * sum_band;
+                    sum_rows(source, tables, top, top + sum_band < source.height ? top + sum_band : source.height,
+                             &made->rows);
+                    continue;
+                }
+                const std::int32_t first = g * turn_strip;
+                const std::int32_t end = first + turn_strip < source.width ? first + turn_strip : source.width;
                 if (source.values)
-                    turn_columns_of(source.values, source.width, source.height, source.stride, g * turn_tile,
-                                    made->turned_values.data());
+                    turn_columns_of(source.values, source.height, source.stride, first, end,
+                                    [](float v) { return static_cast<double>(v); }, made->turned_values.data(),
+                                    &made->columns);
                 else
-                    turn_columns_of(source.bytes, source.width, source.height, source.stride, g * turn_tile,
-                                    made->turned_bytes.data());
+                    turn_columns_of(source.bytes, source.height, source.stride, first, end,
+                                    [light = bytes_light.of](unsigned char b) { return light[b]; },
+                                    made->turned_bytes.data(), &made->columns);
             }
         });
     made->turned = smooth_source{source.values ? made->turned_values.data() : nullptr,
                                  source.values ? nullptr : made->turned_bytes.data(), source.height, source.width,
                                  source.height};
-    made->rows = build_row_sums(source, tables, machine);
-    made->columns = build_row_sums(made->turned, tables, machine);
     made->turned.sums = &made->columns;
     return made;
 }

@@ -18,7 +18,6 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <vector>
 
 #include "render/machine.h"
 #include "render/smooth/row_sums.h"
@@ -26,8 +25,8 @@
 
 struct smooth_prefilter {
     smooth_row_sums rows;
-    std::vector<unsigned char> turned_bytes;  // pixel (x, y) of the source at ((x * height) + y) * 3
-    std::vector<float> turned_values;
+    unfilled_vector<unsigned char> turned_bytes;  // pixel (x, y) of the source at ((x * height) + y) * 3
+    unfilled_vector<float> turned_values;
     smooth_row_sums columns;                  // the turned copy's rows' sums
     smooth_source turned{nullptr, nullptr, 0, 0, 0};  // the turned copy, with its sums
 

@@ -13,23 +13,77 @@
 #ifndef LUMIRUN_RENDER_SMOOTH_ROW_SUMS_H
 #define LUMIRUN_RENDER_SMOOTH_ROW_SUMS_H
 
+#include <cstddef>
 #include <cstdint>
+#include <new>
+#include <utility>
 #include <vector>
 
-#include "render/machine.h"
 #include "render/smooth/linear_light.h"
 
 struct smooth_source;
 
 constexpr std::int32_t sum_step = 16;
 
+// The memory of a vector written in full once it is had (the sums, the
+// turned copy): not zero-filled first, and asked of the system in large
+// pages where it offers them, since touching a fresh small page costs
+// about as much as filling it.
+void* allocate_unfilled(std::size_t bytes);
+
+template <typename T>
+struct unfilled_allocator {
+    using value_type = T;
+    unfilled_allocator() = default;
+    template <typename U>
+    unfilled_allocator(const unfilled_allocator<U>&) noexcept
+    {
+    }
+    T* allocate(std::size_t n) { return static_cast<T*>(allocate_unfilled(n * sizeof(T))); }
+    void deallocate(T* p, std::size_t) noexcept { ::operator delete(p); }
+    template <typename U>
+    void construct(U* p) noexcept
+    {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <typename U, typename... A>
+    void construct(U* p, A&&... a)
+    {
+        ::new (static_cast<void*>(p)) U(std::forward<A>(a)...);
+    }
+};
+template <typename T, typename U>
+bool operator==(const unfilled_allocator<T>&, const unfilled_allocator<U>&)
+{
+    return true;
+}
+template <typename T, typename U>
+bool operator!=(const unfilled_allocator<T>&, const unfilled_allocator<U>&)
+{
+    return false;
+}
+
+// resize() leaves new elements unset.
+template <typename T>
+using unfilled_vector = std::vector<T, unfilled_allocator<T>>;
+
 struct smooth_row_sums {
     std::int32_t width = 0;
     std::int32_t height = 0;
-    std::int32_t steps = 0;      // sums a row: before pixel 0, sum_step, 2 sum_step, ... and the whole row
-    std::vector<double> before;  // row y, step k, channel c: the row's pixels before k sum_step (or all)
+    std::int32_t steps = 0;         // sums a row: before pixel 0, sum_step, 2 sum_step, ... and the whole row
+    unfilled_vector<double> before;  // row y, step k, channel c: the row's pixels before k sum_step (or all)
 
     bool fits(std::int32_t w, std::int32_t h) const { return width == w && height == h && !before.empty(); }
+};
+
+// The light of each byte value in double, as the sums add it.
+struct byte_light {
+    double of[256];
+    explicit byte_light(const srgb_light_tables& tables)
+    {
+        for (int b = 0; b < 256; ++b)
+            of[b] = static_cast<double>(tables.decode[b]);
+    }
 };
 
 // Adds the light of source row y's pixels [from, to) (0 <= from <= to <=
@@ -40,10 +94,14 @@ void add_row_span(const smooth_source& source, const srgb_light_tables& tables, 
 // The bytes the sums of a width x height source take.
 std::uint64_t row_sums_bytes(std::int32_t width, std::int32_t height);
 
-// The source's sums, rows shared among the machine's threads (the same
-// values whatever their number). Throws std::bad_alloc when the memory
-// cannot be had.
-smooth_row_sums build_row_sums(const smooth_source& source, const srgb_light_tables& tables,
-                               const render_machine& machine);
+// The sums of a width x height source, sized but not yet summed. Throws
+// std::bad_alloc when the memory cannot be had.
+smooth_row_sums unsummed_row_sums(std::int32_t width, std::int32_t height);
+
+// Sums source rows [first, end) into sums (sized for the source): each
+// row's pixels' light added one by one from x = 0, in double, so that any
+// split of the rows among threads gives the same values.
+void sum_rows(const smooth_source& source, const srgb_light_tables& tables, std::int32_t first, std::int32_t end,
+              smooth_row_sums* sums);
 
 #endif
