@@ -108,8 +108,8 @@ std::shared_ptr<const smooth_prefilter> build_prefilter(const smooth_source& sou
             for (std::int32_t g = next.fetch_add(1); g < strips + bands; g = next.fetch_add(1)) {
                 if (g >= strips) {
                     const std::int32_t top = (g - strips) * sum_band;
-                    sum_rows(source, tables, top, top + sum_band < source.height ? top + sum_band : source.height,
-                             &made->rows);
+                    const std::int32_t bottom = top + sum_band < source.height ? top + sum_band : source.height;
+                    sum_rows(source, bytes_light, top, bottom, &made->rows);
                     continue;
                 }
                 const std::int32_t first = g * turn_strip;

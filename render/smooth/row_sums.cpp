@@ -1,14 +1,8 @@
 #include "render/smooth/row_sums.h"
 
 #include <cstdint>
-#include <new>
 
 #include "render/smooth/smooth_passes.h"
-
-#if defined(__linux__) && !defined(__EMSCRIPTEN__)
-#include <sys/mman.h>
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -95,24 +89,6 @@ void add_row_span(const smooth_source& s, const srgb_light_tables& t, std::int32
         add_plain(s, t, y, last * sum_step, to, out);
 }
 
-void* allocate_unfilled(std::size_t bytes)
-{
-    void* memory = ::operator new(bytes);
-#if defined(__linux__) && !defined(__EMSCRIPTEN__) && defined(MADV_HUGEPAGE)
-    // The whole pages inside it; where the system keeps large pages for
-    // those who ask, 72 MB then takes 36 faults instead of 18432. A refusal
-    // changes nothing but the time.
-    const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
-    constexpr std::size_t worth_it = std::size_t{4} << 20;
-    if (bytes >= worth_it && page > 0 && (page & (page - 1)) == 0) {
-        const std::uintptr_t from = (reinterpret_cast<std::uintptr_t>(memory) + page - 1) & ~(page - 1);
-        const std::uintptr_t to = (reinterpret_cast<std::uintptr_t>(memory) + bytes) & ~(page - 1);
-        madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
-    }
-#endif
-    return memory;
-}
-
 std::uint64_t row_sums_bytes(std::int32_t width, std::int32_t height)
 {
     return static_cast<std::uint64_t>(steps_for(width)) * static_cast<std::uint64_t>(height) * 3 * sizeof(double);
@@ -130,14 +106,12 @@ smooth_row_sums unsummed_row_sums(std::int32_t width, std::int32_t height)
     return sums;
 }
 
-void sum_rows(const smooth_source& s, const srgb_light_tables& t, std::int32_t first, std::int32_t end,
+void sum_rows(const smooth_source& s, const byte_light& light, std::int32_t first, std::int32_t end,
               smooth_row_sums* sums)
 {
-    if (s.values) {
+    if (s.values)
         sum_rows_from(s.values, s.stride, s.width, [](float v) { return static_cast<double>(v); }, first, end, sums);
-    } else if (s.bytes) {
-        const byte_light light(t);
+    else if (s.bytes)
         sum_rows_from(s.bytes, s.stride, s.width, [of = light.of](unsigned char b) { return of[b]; }, first, end,
                       sums);
-    }
 }

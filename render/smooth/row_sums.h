@@ -13,59 +13,14 @@
 #ifndef LUMIRUN_RENDER_SMOOTH_ROW_SUMS_H
 #define LUMIRUN_RENDER_SMOOTH_ROW_SUMS_H
 
-#include <cstddef>
 #include <cstdint>
-#include <new>
-#include <utility>
-#include <vector>
 
 #include "render/smooth/linear_light.h"
+#include "render/smooth/unfilled_vector.h"
 
 struct smooth_source;
 
 constexpr std::int32_t sum_step = 16;
-
-// The memory of a vector written in full once it is had (the sums, the
-// turned copy): not zero-filled first, and asked of the system in large
-// pages where it offers them, since touching a fresh small page costs
-// about as much as filling it.
-void* allocate_unfilled(std::size_t bytes);
-
-template <typename T>
-struct unfilled_allocator {
-    using value_type = T;
-    unfilled_allocator() = default;
-    template <typename U>
-    unfilled_allocator(const unfilled_allocator<U>&) noexcept
-    {
-    }
-    T* allocate(std::size_t n) { return static_cast<T*>(allocate_unfilled(n * sizeof(T))); }
-    void deallocate(T* p, std::size_t) noexcept { ::operator delete(p); }
-    template <typename U>
-    void construct(U* p) noexcept
-    {
-        ::new (static_cast<void*>(p)) U;
-    }
-    template <typename U, typename... A>
-    void construct(U* p, A&&... a)
-    {
-        ::new (static_cast<void*>(p)) U(std::forward<A>(a)...);
-    }
-};
-template <typename T, typename U>
-bool operator==(const unfilled_allocator<T>&, const unfilled_allocator<U>&)
-{
-    return true;
-}
-template <typename T, typename U>
-bool operator!=(const unfilled_allocator<T>&, const unfilled_allocator<U>&)
-{
-    return false;
-}
-
-// resize() leaves new elements unset.
-template <typename T>
-using unfilled_vector = std::vector<T, unfilled_allocator<T>>;
 
 struct smooth_row_sums {
     std::int32_t width = 0;
@@ -98,10 +53,11 @@ std::uint64_t row_sums_bytes(std::int32_t width, std::int32_t height);
 // std::bad_alloc when the memory cannot be had.
 smooth_row_sums unsummed_row_sums(std::int32_t width, std::int32_t height);
 
-// Sums source rows [first, end) into sums (sized for the source): each
-// row's pixels' light added one by one from x = 0, in double, so that any
-// split of the rows among threads gives the same values.
-void sum_rows(const smooth_source& source, const srgb_light_tables& tables, std::int32_t first, std::int32_t end,
+// Sums source rows [first, end) into sums (sized for the source), a byte
+// source's light through `light`: each row's pixels' light added one by
+// one from x = 0, in double, so that any split of the rows among threads
+// gives the same values.
+void sum_rows(const smooth_source& source, const byte_light& light, std::int32_t first, std::int32_t end,
               smooth_row_sums* sums);
 
 #endif

@@ -115,8 +115,8 @@ struct line_pass {
     const double* across;    // the squared distances from the observer of the pieces' ends across the line
 };
 
-// The pieces of the edge at apparent coordinate `apparent` along the line,
-// from its source coordinates at the pieces' ends.
+// The p.pieces pieces of an edge, from its source coordinates at their
+// ends.
 void edge_pieces(const line_pass& p, const double* xs, sweep_piece* out)
 {
     for (int t = 0; t < p.pieces; ++t) {
@@ -247,11 +247,14 @@ void widths_and_blurs(const sweep_piece* pieces, pixel_edges where, std::int32_t
 // chord, in source pixels.
 constexpr double chord_tolerance = 1.0 / 256.0;
 
+// The pieces of an edge that bends a little.
+constexpr int bent_pieces = 8;
+
 int pieces_for_bend(double bend)
 {
     if (!(bend > chord_tolerance))
         return plain_pieces;
-    return bend > 16.0 * chord_tolerance ? most_pieces : 8;
+    return bend > 16.0 * chord_tolerance ? most_pieces : bent_pieces;
 }
 
 // Where the map bends along the line within an output pixel (near the
@@ -292,12 +295,13 @@ void piece_ends_across(const line_pass& p, double observer_across, int count, do
 }
 
 // Every output pixel of a line: count of them, through put(j, value).
-// Buffers: points for 3 (count + 1), places for 3 count; pieces grown as
+// The buffers' points hold 3 (count + 1), places 3 count; pieces grow as
 // the line's bends need.
 template <class Put>
-void line_pixels(line_pass p, std::vector<sweep_piece>* piece_buffer, double* points, std::int64_t* places,
-                 std::int32_t count, Put put_pixel)
+void line_pixels(line_pass p, worker_buffers* b, std::int32_t count, Put put_pixel)
 {
+    double* const points = b->points.data();
+    std::int64_t* const places = b->places.data();
     // Every edge's source coordinates at the line's near side, middle and
     // far side, `edges` apart.
     const std::int64_t edges = static_cast<std::int64_t>(count) + 1;
@@ -327,17 +331,17 @@ void line_pixels(line_pass p, std::vector<sweep_piece>* piece_buffer, double* po
     }
     // Room for the bent averages' 6 more edges after them.
     const auto needed = static_cast<std::size_t>(total + (6 * most_pieces));
-    if (piece_buffer->size() < needed)
-        piece_buffer->resize(needed);
-    sweep_piece* pieces = piece_buffer->data();
+    if (b->pieces.size() < needed)
+        b->pieces.resize(needed);
+    sweep_piece* pieces = b->pieces.data();
     // The pieces' ends across the line for each count an edge may have.
-    double across_2[plain_pieces + 1], across_8[8 + 1], across_64[most_pieces + 1];
-    piece_ends_across(p, observer_across, plain_pieces, across_2);
-    piece_ends_across(p, observer_across, 8, across_8);
-    piece_ends_across(p, observer_across, most_pieces, across_64);
+    double across_plain[plain_pieces + 1], across_bent[bent_pieces + 1], across_most[most_pieces + 1];
+    piece_ends_across(p, observer_across, plain_pieces, across_plain);
+    piece_ends_across(p, observer_across, bent_pieces, across_bent);
+    piece_ends_across(p, observer_across, most_pieces, across_most);
     auto cut_into = [&](std::int64_t m) {
         p.pieces = static_cast<int>(m);
-        p.across = m == plain_pieces ? across_2 : m == 8 ? across_8 : across_64;
+        p.across = m == plain_pieces ? across_plain : m == bent_pieces ? across_bent : across_most;
     };
     p.map = &map;
     std::int64_t at = 0;
@@ -416,7 +420,7 @@ void draw_row_along_x(const pass_context& p, std::int32_t row, worker_buffers* b
     const line_pass pass{&line, &s, p.tables, p.view, true, out.box.min_x, out.box.min_y + static_cast<double>(row),
                          2, p.kernels, nullptr, nullptr};
     const std::int64_t row_start = static_cast<std::int64_t>(row) * out.stride;
-    line_pixels(pass, &b->pieces, b->points.data(), b->places.data(), out.width,
+    line_pixels(pass, b, out.width,
                 [&](std::int32_t j, const double value[3]) { put(out, *p.tables, row_start + j, value); });
 }
 
@@ -455,7 +459,7 @@ void draw_band_along_y(const pass_context& p, std::int32_t band, worker_buffers*
         const line_pass pass{&line, &s, p.tables, p.view, false, out.box.min_y, out.box.min_x + static_cast<double>(j),
                              2, p.kernels, nullptr, nullptr};
         double* values = b->values.data() + (3 * n * (j - begin));
-        line_pixels(pass, &b->pieces, b->points.data(), b->places.data(), out.height, [&](std::int32_t i, const double value[3]) {
+        line_pixels(pass, b, out.height, [&](std::int32_t i, const double value[3]) {
             values[3 * i] = value[0], values[3 * i + 1] = value[1], values[3 * i + 2] = value[2];
         });
     }

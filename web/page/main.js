@@ -204,7 +204,6 @@ function cancelRefine() {
 function requestPreview(moving = false) {
   cancelRefine();
   const now = performance.now();
-  moving = moving === true;
   const dragged = moving && !refineNext && msPerPixel > 0 && (previewWanted || now - lastAskedAt < DRAG_MS);
   if (moving)
     lastAskedAt = now;
@@ -448,7 +447,7 @@ $('doppler-map').addEventListener('change', () => {
   requestPreview();
 });
 for (const radio of document.querySelectorAll('input[name=direction]'))
-  radio.addEventListener('change', requestPreview);
+  radio.addEventListener('change', () => requestPreview());
 
 $('render').addEventListener('click', () => {
   if (!source)
